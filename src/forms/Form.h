@@ -1,0 +1,135 @@
+#pragma once
+// A window as a plain object: its properties, its controls and menus, and the handlers its window
+// class registers. Front ends draw it from these properties and feed user input back through the
+// input methods below; tests call those methods directly.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "forms/CheckBox.h"
+#include "forms/CommandButton.h"
+#include "forms/Control.h"
+#include "forms/Label.h"
+#include "forms/Menu.h"
+#include "forms/TextBox.h"
+#include "forms/Timer.h"
+#include "platform/App.h"
+#include "platform/WindowSystem.h"
+
+namespace lectryn::forms {
+
+enum class ScaleMode { Twips, Pixels };
+enum class Modality { Modeless, Modal };
+enum class StartUpPosition { Manual, CenterOwner };
+
+class Form;
+
+// Runs a modal form: returns once the form has been unloaded.
+class FormHost {
+ public:
+  virtual ~FormHost() = default;
+  virtual void RunModal(Form& form) = 0;
+};
+
+class Form : public Control {
+ public:
+  Form(std::string name, std::u16string caption) : Control(std::move(name)), caption_(std::move(caption)) {}
+
+  // Properties.
+  const std::u16string& Caption() const { return caption_; }
+  void SetCaption(std::u16string caption) { Set(caption_, std::move(caption), Property::Caption); }
+  int32_t ClientWidth() const { return clientWidth_; }   // twips
+  int32_t ClientHeight() const { return clientHeight_; }  // twips
+  void SetClientSize(int32_t widthTwips, int32_t heightTwips);
+  // Outer edges and size in twips.
+  int32_t Left() const { return Position().left; }
+  int32_t Top() const { return Position().top; }
+  int32_t Width() const { return Position().width; }
+  int32_t Height() const { return Position().height; }
+  void Move(int32_t left, int32_t top) { SetPosition({left, top, Width(), Height()}); }
+  void Resize(int32_t width, int32_t height) { SetPosition({Left(), Top(), width, height}); }
+
+  const std::shared_ptr<platform::StdPicture>& Picture() const { return picture_; }
+  void SetPicture(std::shared_ptr<platform::StdPicture> picture) { Set(picture_, std::move(picture), Property::Picture); }
+  bool TopMost() const { return topMost_; }
+  void SetTopMost(bool topMost) { Set(topMost_, topMost, Property::TopMost); }
+  bool KeyPreview() const { return keyPreview_; }
+  void SetKeyPreview(bool on) { Set(keyPreview_, on, Property::KeyPreview); }
+  forms::ScaleMode GetScaleMode() const { return scaleMode_; }
+  void SetScaleMode(forms::ScaleMode mode) { Set(scaleMode_, mode, Property::ScaleMode); }
+  bool MinButton() const { return minButton_; }
+  bool MaxButton() const { return maxButton_; }
+  void SetTitleButtons(bool minButton, bool maxButton) {
+    minButton_ = minButton;
+    maxButton_ = maxButton;
+  }
+  StartUpPosition GetStartUpPosition() const { return startUpPosition_; }
+  void SetStartUpPosition(StartUpPosition position) { startUpPosition_ = position; }
+
+  platform::HWND hWnd() const { return hWnd_; }
+  void SetHWnd(platform::HWND hWnd) { hWnd_ = hWnd; }
+  void SetHost(FormHost* host) { host_ = host; }
+
+  bool Loaded() const { return loaded_; }
+  bool Visible() const { return visible_; }
+  Form* Owner() const { return owner_; }
+  bool IsModal() const { return modality_ == Modality::Modal; }
+
+  // Lifecycle. Load runs Form_Load once; Show loads first, then shows (a modal show returns when
+  // the form has been unloaded); Unload asks Form_Unload and returns false when it cancelled.
+  void Load();
+  void Show(Modality modality = Modality::Modeless, Form* owner = nullptr);
+  void Hide();
+  bool Unload();
+
+  // Controls and menus the window declares, in tab order for the controls.
+  void Register(Control& control) { controls_.push_back(&control); }
+  const std::vector<Control*>& Controls() const { return controls_; }
+  MenuItem& AddMenu(std::string name, std::u16string caption);
+  const std::vector<std::unique_ptr<MenuItem>>& Menus() const { return menus_; }
+
+  // Input from the user.
+  // A key combination: menu shortcuts first, then Enter and Escape for default and cancel buttons.
+  bool PressKey(Shortcut key);
+  void KeyUp(int32_t keyCode, int32_t shift);
+  void Activate() { Fire(Form_Activate); }
+  void MouseDown(int16_t button, int16_t shift, float x, float y);
+  void MouseMove(int16_t button, int16_t shift, float x, float y);
+  void MouseUp(int16_t button, int16_t shift, float x, float y);
+
+  // Handlers the window class registers.
+  Handler Form_Load;
+  std::function<void(int16_t& cancel)> Form_Unload;
+  Handler Form_Activate;
+  std::function<void(int16_t keyCode, int16_t shift)> Form_KeyUp;
+  using MouseHandler = std::function<void(int16_t button, int16_t shift, float x, float y)>;
+  MouseHandler Form_MouseDown;
+  MouseHandler Form_MouseMove;
+  MouseHandler Form_MouseUp;
+
+ private:
+  static MenuItem* FindShortcut(const std::vector<std::unique_ptr<MenuItem>>& items, Shortcut key);
+
+  std::u16string caption_;
+  int32_t clientWidth_ = 0;
+  int32_t clientHeight_ = 0;
+  std::shared_ptr<platform::StdPicture> picture_;
+  bool topMost_ = false;
+  bool keyPreview_ = false;
+  forms::ScaleMode scaleMode_ = forms::ScaleMode::Twips;
+  bool minButton_ = true;
+  bool maxButton_ = true;
+  StartUpPosition startUpPosition_ = StartUpPosition::Manual;
+  platform::HWND hWnd_ = 0;
+  FormHost* host_ = nullptr;
+  bool loaded_ = false;
+  bool visible_ = false;
+  Form* owner_ = nullptr;
+  Modality modality_ = Modality::Modeless;
+  std::vector<Control*> controls_;
+  std::vector<std::unique_ptr<MenuItem>> menus_;
+};
+
+}  // namespace lectryn::forms
