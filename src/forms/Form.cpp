@@ -46,22 +46,25 @@ bool Form::Unload() {
 }
 
 MenuItem& Form::AddMenu(std::string name, std::u16string caption) {
-  menus_.push_back(std::make_unique<MenuItem>(std::move(name), std::move(caption)));
-  return *menus_.back();
+  ownedMenus_.push_back(std::make_unique<MenuItem>(std::move(name), std::move(caption)));
+  menus_.push_back(ownedMenus_.back().get());
+  return *ownedMenus_.back();
 }
 
-MenuItem* Form::FindShortcut(const std::vector<std::unique_ptr<MenuItem>>& items, Shortcut key) {
-  for (const auto& item : items) {
+MenuItem* Form::FindShortcut(const MenuItem& menu, Shortcut key) {
+  for (const auto& item : menu.Items()) {
     if (!item->GetShortcut().None() && item->GetShortcut() == key) return item.get();
-    if (MenuItem* inner = FindShortcut(item->Items(), key)) return inner;
+    if (MenuItem* inner = FindShortcut(*item, key)) return inner;
   }
   return nullptr;
 }
 
 bool Form::PressKey(Shortcut key) {
-  if (MenuItem* item = FindShortcut(menus_, key)) {
-    item->Click();
-    return true;
+  for (MenuItem* menu : menus_) {
+    if (MenuItem* item = FindShortcut(*menu, key)) {
+      item->Click();
+      return true;
+    }
   }
   if (key.ctrl) return false;
   for (Control* control : controls_) {

@@ -88,7 +88,9 @@ class Form : public Control {
   void Register(Control& control) { controls_.push_back(&control); }
   const std::vector<Control*>& Controls() const { return controls_; }
   MenuItem& AddMenu(std::string name, std::u16string caption);
-  const std::vector<std::unique_ptr<MenuItem>>& Menus() const { return menus_; }
+  // A menu owned elsewhere (the narration state owns its menu) joins the menu bar here.
+  void AddMenu(MenuItem& menu) { menus_.push_back(&menu); }
+  const std::vector<MenuItem*>& Menus() const { return menus_; }
 
   // Input from the user.
   // A key combination: menu shortcuts first, then Enter and Escape for default and cancel buttons.
@@ -110,7 +112,7 @@ class Form : public Control {
   MouseHandler Form_MouseUp;
 
  private:
-  static MenuItem* FindShortcut(const std::vector<std::unique_ptr<MenuItem>>& items, Shortcut key);
+  static MenuItem* FindShortcut(const MenuItem& menu, Shortcut key);
 
   std::u16string caption_;
   int32_t clientWidth_ = 0;
@@ -129,7 +131,8 @@ class Form : public Control {
   Form* owner_ = nullptr;
   Modality modality_ = Modality::Modeless;
   std::vector<Control*> controls_;
-  std::vector<std::unique_ptr<MenuItem>> menus_;
+  std::vector<std::unique_ptr<MenuItem>> ownedMenus_;
+  std::vector<MenuItem*> menus_;  // menu bar order
 };
 
 }  // namespace lectryn::forms
