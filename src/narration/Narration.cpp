@@ -1,0 +1,96 @@
+#include "narration/Narration.h"
+
+#include "platform/Failure.h"
+
+namespace lectryn::narration {
+
+const char16_t kInstructionText[] =
+    u"Lectryn works with microsofts Internet Explorer. First select a topic \r\n"
+    u"you would like red out. To do this click on the background of Lectryn \r\n"
+    u"then drag over Internet Explorer. Highlight a topic of interest, then release \r\n"
+    u"the mouse. After you have released the mouse Lectryn is ready to \r\n"
+    u"reed your selection. You can then press Control and N to start the \r\n"
+    u"narration.\r\n";
+
+Narration::Narration(platform::VoiceFactory& voices)
+    : tbSpeach("tbSpeach", kInstructionText, true),
+      cbContinue("cbContinue", u"Coninue After Selection"),
+      cbStart("cbStart", u"Start Narration"),
+      cbStop("cbStop", u"Stop"),
+      cbNext("cbNext", u"Next Sentence"),
+      mnuNarration("mnuNarration", u"&Narration"),
+      mnuNarrationStart(mnuNarration.Add("mnuNarrationStart", u"&Start", forms::CtrlKey('N'))),
+      mnuNarrationStop(mnuNarration.Add("mnuNarrationStop", u"S&top")),
+      mnuNarrationNextSentence(mnuNarration.Add("mnuNarrationNextSentence", u"&Next Sentence", forms::CtrlKey('T'))),
+      mnuNarrationContAfter((mnuNarration.Add("mnuSep1", u"-"),
+                             mnuNarration.Add("mnuNarrationContAfter", u"Continue After Selection",
+                                              forms::CtrlKey('F')))),
+      mnuNarrationTxtToSpeech((mnuNarration.Add("mnuSep5", u"-"),
+                               mnuNarration.Add("mnuNarrationTxtToSpeech", u"Text to &speech...",
+                                                forms::CtrlKey('S')))),
+      voices_(voices) {
+  mnuNarrationContAfter.SetChecked(true);
+  cbStart.OnClick = [this] { cbStart_Click(); };
+  cbStop.OnClick = [this] { cbStop_Click(); };
+  cbNext.OnClick = [this] { cbNext_Click(); };
+  mnuNarrationStart.OnClick = [this] { cbStart_Click(); };
+  mnuNarrationStop.OnClick = [this] { cbStop_Click(); };
+  mnuNarrationNextSentence.OnClick = [this] { cbNext_Click(); };
+  mnuNarrationContAfter.OnClick = [this] { mnuNarrationContAfter_Click(); };
+}
+
+// The voice goes first: none of its events may reach a half-destroyed state.
+Narration::~Narration() { pVoice.reset(); }
+
+template <class Call>
+void Narration::CallVoice(Call&& call) {
+  try {
+    call();
+  } catch (const platform::Failure& failure) {
+    // Without a voice nothing is spoken; the next Start tries a new one.
+    pVoice = nullptr;
+    if (OnVoiceFailure) OnVoiceFailure(failure.what());
+  }
+}
+
+void Narration::NewVoice() {
+  pVoice = nullptr;  // the old voice stops before the new one exists
+  CallVoice([this] { pVoice = voices_.CreateVoice(*this); });
+}
+
+void Narration::cbStart_Click() {
+  NewVoice();
+  StartSpeaking();
+}
+
+void Narration::StartSpeaking() {
+  if (!pVoice) NewVoice();
+  if (tbSpeach.Text().empty()) return;
+  wordRng = nullptr;
+  wordRngOnWord_ = false;
+  chainEnd_ = ChainEnd::Running;
+  if (!pVoice) return;
+  CallVoice([this] { pVoice->Speak(tbSpeach.Text(), platform::SVSFlagsAsync); });
+}
+
+void Narration::cbStop_Click() {
+  if (chainEnd_ == ChainEnd::Running && pVoice && pVoice->Status().RunningState == 2) chainEnd_ = ChainEnd::Stopped;
+  NewVoice();
+}
+
+void Narration::cbNext_Click() {
+  // Without a voice there is nothing to skip.
+  if (!pVoice) return;
+  CallVoice([this] { pVoice->Skip(u"SENTENCE", 1); });
+}
+
+void Narration::mnuNarrationContAfter_Click() {
+  mnuNarrationContAfter.SetChecked(!mnuNarrationContAfter.Checked());
+  cbContinue.SetValue(mnuNarrationContAfter.Checked() ? forms::vbChecked : forms::vbUnchecked);
+}
+
+void Narration::Form_KeyUp(int16_t KeyCode, int16_t /*Shift*/) {
+  if (KeyCode == forms::vbKeyEscape) cbStop_Click();
+}
+
+}  // namespace lectryn::narration
