@@ -1,0 +1,18 @@
+# The application folders are written against the contracts only: none of them may include a
+# header of an implementation folder.
+set(logic platform forms narration targeting windows settings)
+set(implementations engine speech system sim desktop)
+string(JOIN "|" banned ${implementations})
+set(violations "")
+foreach(dir ${logic})
+  file(GLOB_RECURSE files ${SOURCE_DIR}/src/${dir}/*.h ${SOURCE_DIR}/src/${dir}/*.cpp)
+  foreach(file ${files})
+    file(STRINGS ${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](${banned})/")
+    foreach(line ${lines})
+      string(APPEND violations "${file}: ${line}\n")
+    endforeach()
+  endforeach()
+endforeach()
+if(violations)
+  message(FATAL_ERROR "implementation headers included by application code:\n${violations}")
+endif()
