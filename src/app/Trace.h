@@ -1,0 +1,40 @@
+#pragma once
+// The reader's trace: one JSON object per line, flushed as it goes, so another program can follow a
+// reading while it runs.
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace lectryn::app {
+
+// A JSON string literal for UTF-16 text (lone surrogates become U+FFFD).
+std::string JsonString(std::u16string_view text);
+
+struct WordTrace {
+  int32_t position = 0;
+  int32_t length = 0;
+  std::u16string word;
+  std::u16string selection;
+  std::optional<int32_t> selectionStart;  // UTF-16 offsets into the body's printed text
+  std::optional<int32_t> selectionEnd;
+  int64_t audioMs = 0;
+};
+
+class Trace {
+ public:
+  // file may be null: nothing is written.
+  explicit Trace(std::FILE* file) : file_(file) {}
+  void Speak(std::u16string_view text);
+  void Word(const WordTrace& word);
+  void End();
+  void Stop(std::string_view reason);
+  bool Enabled() const { return file_ != nullptr; }
+
+ private:
+  void Line(const std::string& json);
+  std::FILE* file_;
+};
+
+}  // namespace lectryn::app

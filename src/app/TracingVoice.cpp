@@ -1,0 +1,48 @@
+#include "app/TracingVoice.h"
+
+namespace lectryn::app {
+namespace {
+
+class TracingVoice : public platform::SpVoice,
+                     public platform::VoiceEvents,
+                     public std::enable_shared_from_this<TracingVoice> {
+ public:
+  TracingVoice(platform::VoiceEvents& sink, const VoiceHooks& hooks) : sink_(sink), hooks_(hooks) {}
+  ~TracingVoice() override { inner_.reset(); }  // the inner voice stops before its sink goes
+
+  void Bind(platform::VoiceFactory& factory) { inner_ = factory.CreateVoice(*this); }
+
+  int32_t Speak(const std::u16string& text, int32_t flags) override {
+    if (hooks_.speak) hooks_.speak(text);
+    return inner_->Speak(text, flags);
+  }
+  int32_t Skip(const std::u16string& type, int32_t count) override { return inner_->Skip(type, count); }
+  platform::SpeechVoiceStatus Status() const override { return inner_->Status(); }
+
+  void pVoice_Word(int32_t stream, int64_t position, int32_t character, int32_t length) override {
+    auto keep = shared_from_this();  // the handler may drop this voice
+    sink_.pVoice_Word(stream, position, character, length);
+    if (hooks_.afterWord) hooks_.afterWord(character, length, position);
+  }
+  void pVoice_EndStream(int32_t stream, int64_t position) override {
+    auto keep = shared_from_this();
+    // The end is traced before the handler starts the next piece, so the trace reads in order.
+    if (hooks_.end) hooks_.end();
+    sink_.pVoice_EndStream(stream, position);
+  }
+
+ private:
+  platform::VoiceEvents& sink_;
+  const VoiceHooks& hooks_;
+  std::shared_ptr<platform::SpVoice> inner_;
+};
+
+}  // namespace
+
+std::shared_ptr<platform::SpVoice> TracingVoiceFactory::CreateVoice(platform::VoiceEvents& sink) {
+  auto voice = std::make_shared<TracingVoice>(sink, hooks_);
+  voice->Bind(inner_);
+  return voice;
+}
+
+}  // namespace lectryn::app

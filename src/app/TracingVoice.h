@@ -1,0 +1,28 @@
+#pragma once
+// A voice factory that wraps another: the program's voice is unchanged, and the reader learns of
+// every text handed to the voice and of every event after the narration has handled it.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/Voice.h"
+
+namespace lectryn::app {
+
+struct VoiceHooks {
+  std::function<void(const std::u16string& text)> speak;
+  std::function<void(int32_t position, int32_t length, int64_t audioMs)> afterWord;
+  std::function<void()> end;
+};
+
+class TracingVoiceFactory : public platform::VoiceFactory {
+ public:
+  TracingVoiceFactory(platform::VoiceFactory& inner, VoiceHooks hooks) : inner_(inner), hooks_(std::move(hooks)) {}
+  std::shared_ptr<platform::SpVoice> CreateVoice(platform::VoiceEvents& sink) override;
+
+ private:
+  platform::VoiceFactory& inner_;
+  VoiceHooks hooks_;
+};
+
+}  // namespace lectryn::app

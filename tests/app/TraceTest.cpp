@@ -1,0 +1,57 @@
+#include "app/Trace.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+namespace lectryn::app {
+namespace {
+
+std::string Written(const std::function<void(Trace&)>& write) {
+  char* buffer = nullptr;
+  size_t size = 0;
+  std::FILE* file = open_memstream(&buffer, &size);
+  Trace trace(file);
+  write(trace);
+  std::fclose(file);
+  std::string text(buffer, size);
+  free(buffer);
+  return text;
+}
+
+TEST(TraceJson, EscapesQuotesControlsAndKeepsUnicode) {
+  EXPECT_EQ(R"("a\"b\\c\r\n\t\u0001")", JsonString(u"a\"b\\c\r\n\t\u0001"));
+  EXPECT_EQ("\"caf\xC3\xA9 \xF0\x9F\x98\x80\"", JsonString(u"caf\u00E9 \U0001F600"));
+  EXPECT_EQ("\"\xEF\xBF\xBD\"", JsonString(std::u16string(1, char16_t(0xD800))));
+}
+
+TEST(TraceLines, OneObjectPerLineInTheOrderWritten) {
+  std::string text = Written([](Trace& trace) {
+    trace.Speak(u"Hello world");
+    WordTrace word;
+    word.position = 6;
+    word.length = 5;
+    word.word = u"world";
+    word.selection = u"world";
+    word.selectionStart = 10;
+    word.selectionEnd = 15;
+    word.audioMs = 420;
+    trace.Word(word);
+    trace.Word(WordTrace{});
+    trace.End();
+    trace.Stop("end-of-page");
+  });
+  EXPECT_EQ(
+      "{\"event\":\"speak\",\"text\":\"Hello world\"}\n"
+      "{\"event\":\"word\",\"position\":6,\"length\":5,\"word\":\"world\",\"selection\":\"world\","
+      "\"selectionStart\":10,\"selectionEnd\":15,\"audioMs\":420}\n"
+      "{\"event\":\"word\",\"position\":0,\"length\":0,\"word\":\"\",\"selection\":\"\","
+      "\"selectionStart\":null,\"selectionEnd\":null,\"audioMs\":0}\n"
+      "{\"event\":\"end\"}\n"
+      "{\"event\":\"stop\",\"reason\":\"end-of-page\"}\n",
+      text);
+}
+
+}  // namespace
+}  // namespace lectryn::app
