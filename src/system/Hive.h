@@ -44,6 +44,8 @@ struct HiveKey {
   // Value names are compared ignoring ASCII case, as key names are.
   HiveValue* FindValue(std::string_view name);
   const HiveValue* FindValue(std::string_view name) const;
+
+  bool operator==(const HiveKey&) const = default;
 };
 
 struct HiveParse {

@@ -18,8 +18,6 @@ namespace {
 
 using platform::LONG;
 
-constexpr mode_t kFileMode = 0600;
-constexpr mode_t kFolderMode = 0700;
 
 // Closes a descriptor when it goes out of scope; for the lock file, that also releases the flock.
 class Descriptor {
@@ -42,12 +40,12 @@ class Descriptor {
   int fd_;
 };
 
-// Creates the folder and its missing parents with mode 0700. Returns an errno value or 0.
-int MakeFolder(const std::filesystem::path& folder) {
+// Creates the folder and its missing parents. Returns an errno value or 0.
+int MakeFolder(const std::filesystem::path& folder, mode_t mode) {
   std::filesystem::path partial;
   for (const auto& component : folder) {
     partial /= component;
-    if (mkdir(partial.c_str(), kFolderMode) != 0 && errno != EEXIST) return errno;
+    if (mkdir(partial.c_str(), mode) != 0 && errno != EEXIST) return errno;
   }
   struct stat info {};
   if (stat(folder.c_str(), &info) != 0) return errno;
@@ -90,12 +88,14 @@ bool HiveFile::Identity::operator==(const Identity& other) const {
          modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
 }
 
-HiveFile::HiveFile(std::filesystem::path folder, std::string fileName, HiveAccess access)
+HiveFile::HiveFile(std::filesystem::path folder, std::string fileName, HiveAccess access, HiveSharing sharing)
     : folder_(std::move(folder)),
       hivePath_(folder_ / fileName),
       lockPath_(folder_ / (fileName + ".lock")),
       fileName_(std::move(fileName)),
-      access_(access) {}
+      access_(access),
+      fileMode_(sharing == HiveSharing::Shared ? 0644 : 0600),
+      folderMode_(sharing == HiveSharing::Shared ? 0755 : 0700) {}
 
 HiveFile::Loaded HiveFile::Load() const {
   Loaded loaded;
@@ -168,7 +168,7 @@ const Hive& HiveFile::Current() {
   Loaded loaded = Load();
   if (loaded.outcome == LoadOutcome::Damaged && access_ == HiveAccess::ReadWrite) {
     // Setting the file aside needs the lock, so that no writer is replacing it at the same moment.
-    Descriptor lock(open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kFileMode));
+    Descriptor lock(open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, fileMode_));
     if (lock.Get() >= 0 && flock(lock.Get(), LOCK_EX) == 0) loaded = LoadLocked();
   }
   newerFormat_ = false;
@@ -247,7 +247,7 @@ LONG HiveFile::WriteAndReplace(const Hive& hive, Identity& written) {
     unlink(temporary.c_str());
     return Fail(error, action, temporary);
   };
-  if (fchmod(fd.Get(), kFileMode) != 0) return failAndRemove(errno, "cannot set the mode of");
+  if (fchmod(fd.Get(), fileMode_) != 0) return failAndRemove(errno, "cannot set the mode of");
   if (int error = WriteAll(fd.Get(), hive.Serialize())) return failAndRemove(error, "cannot write");
   if (fsync(fd.Get()) != 0) return failAndRemove(errno, "cannot sync");
   struct stat info {};
@@ -267,8 +267,8 @@ LONG HiveFile::Update(const std::function<LONG(Hive& hive, bool& changed)>& chan
     lastError_ = "cannot write " + hivePath_.string() + ": this hive is read-only to the program";
     return platform::ERROR_ACCESS_DENIED;
   }
-  if (int error = MakeFolder(folder_)) return Fail(error, "cannot create the folder", folder_);
-  Descriptor lock(open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kFileMode));
+  if (int error = MakeFolder(folder_, folderMode_)) return Fail(error, "cannot create the folder", folder_);
+  Descriptor lock(open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, fileMode_));
   if (lock.Get() < 0) return Fail(errno, "cannot open the lock file", lockPath_);
   while (flock(lock.Get(), LOCK_EX) != 0) {
     if (errno != EINTR) return Fail(errno, "cannot lock", lockPath_);

@@ -28,11 +28,15 @@ constexpr platform::LONG kErrorNoMoreItems = 259;
 constexpr size_t kMaxHiveFileBytes = 64 * 1024 * 1024;
 
 enum class HiveAccess { ReadOnly, ReadWrite };
+// Private: files 0600, folder 0700 (the user's settings). Shared: files 0644, folder 0755 (the machine
+// hive, which every user's program must be able to read).
+enum class HiveSharing { Private, Shared };
 
 class HiveFile {
  public:
-  // folder: where the hive lives (created with mode 0700 on the first change); fileName: e.g. "user.hive".
-  HiveFile(std::filesystem::path folder, std::string fileName, HiveAccess access);
+  // folder: where the hive lives (created on the first change); fileName: e.g. "user.hive".
+  HiveFile(std::filesystem::path folder, std::string fileName, HiveAccess access,
+           HiveSharing sharing = HiveSharing::Private);
 
   // The hive as it is now on disk; read again only when the file changed since the last look.
   const Hive& Current();
@@ -83,6 +87,8 @@ class HiveFile {
   std::filesystem::path lockPath_;
   std::string fileName_;
   HiveAccess access_;
+  mode_t fileMode_;
+  mode_t folderMode_;
   Hive current_;
   std::optional<Identity> currentIdentity_;
   bool looked_ = false;

@@ -55,7 +55,8 @@ RegistryStore::RegistryStore(std::filesystem::path userFolder, std::filesystem::
                              MachineHive machine)
     : user_(std::move(userFolder), "user.hive", HiveAccess::ReadWrite),
       machine_(std::move(machineFolder), "machine.hive",
-               machine == MachineHive::Writable ? HiveAccess::ReadWrite : HiveAccess::ReadOnly) {}
+               machine == MachineHive::Writable ? HiveAccess::ReadWrite : HiveAccess::ReadOnly,
+               HiveSharing::Shared) {}
 
 HiveFile* RegistryStore::Resolve(HKEY key, OpenKey& open) {
   if (key == platform::HKEY_CURRENT_USER || key == platform::HKEY_LOCAL_MACHINE) {
