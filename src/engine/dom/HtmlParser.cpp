@@ -1,0 +1,152 @@
+#include "engine/dom/HtmlParser.h"
+
+#include <gumbo.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <string>
+#include <utility>
+
+#include "engine/dom/DepthGuard.h"
+#include "platform/Text.h"
+
+namespace lectryn::engine::dom {
+namespace {
+
+// gumbo allocates many small blocks and frees them one by one, and its tree destruction
+// recurses. An arena makes both cheap: nothing is freed until the whole parse is dropped.
+class Arena {
+ public:
+  ~Arena() {
+    for (void* block : blocks_) std::free(block);
+  }
+  void* Allocate(size_t size) {
+    size = (size + 15) & ~size_t{15};
+    if (size > kChunk / 4) return Own(size);
+    if (used_ + size > kChunk || current_ == nullptr) {
+      current_ = static_cast<char*>(Own(kChunk));
+      used_ = 0;
+    }
+    void* result = current_ + used_;
+    used_ += size;
+    return result;
+  }
+  static void* GumboAllocate(void* arena, size_t size) { return static_cast<Arena*>(arena)->Allocate(size); }
+  static void GumboFree(void*, void*) {}
+
+ private:
+  static constexpr size_t kChunk = 256 * 1024;
+  void* Own(size_t size) {
+    void* block = std::malloc(size);
+    if (block == nullptr) throw std::bad_alloc();
+    blocks_.push_back(block);
+    return block;
+  }
+  std::vector<void*> blocks_;
+  char* current_ = nullptr;
+  size_t used_ = 0;
+};
+
+std::string ElementName(const GumboElement& element) {
+  if (element.tag != GUMBO_TAG_UNKNOWN) return gumbo_normalized_tagname(element.tag);
+  GumboStringPiece original = element.original_tag;
+  gumbo_tag_from_original_text(&original);
+  std::string name(original.data == nullptr ? "" : std::string(original.data, original.length));
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return name;
+}
+
+// Copies gumbo's subtree under `from` into `tree` under `to`, iteratively (trees can be deep).
+void CopyChildren(const GumboNode* from, NodeId to, Tree& tree, std::vector<NodeId>* topLevel) {
+  struct Item {
+    const GumboVector* children;
+    unsigned next;
+    NodeId parent;
+  };
+  auto childrenOf = [](const GumboNode* node) -> const GumboVector* {
+    if (node->type == GUMBO_NODE_DOCUMENT) return &node->v.document.children;
+    if (node->type == GUMBO_NODE_ELEMENT || node->type == GUMBO_NODE_TEMPLATE) return &node->v.element.children;
+    return nullptr;
+  };
+  std::vector<Item> stack;
+  stack.push_back({childrenOf(from), 0, to});
+  while (!stack.empty()) {
+    Item& item = stack.back();
+    if (item.next >= item.children->length) {
+      stack.pop_back();
+      continue;
+    }
+    const auto* child = static_cast<const GumboNode*>(item.children->data[item.next++]);
+    NodeId parent = item.parent;
+    bool top = stack.size() == 1 && topLevel != nullptr;
+    switch (child->type) {
+      case GUMBO_NODE_TEXT:
+      case GUMBO_NODE_WHITESPACE:
+      case GUMBO_NODE_CDATA: {
+        NodeId text = tree.CreateText(platform::FromUtf8(child->v.text.text));
+        if (top) topLevel->push_back(text);
+        else tree.AppendChild(parent, text);
+        break;
+      }
+      case GUMBO_NODE_ELEMENT:
+      case GUMBO_NODE_TEMPLATE: {
+        const GumboElement& source = child->v.element;
+        NodeId element = tree.CreateElement(ElementName(source));
+        auto& attributes = tree[element].attributes;
+        attributes.reserve(source.attributes.length);
+        for (unsigned k = 0; k < source.attributes.length; ++k) {
+          const auto* attribute = static_cast<const GumboAttribute*>(source.attributes.data[k]);
+          std::string name = attribute->name;
+          for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+          attributes.push_back({std::move(name), platform::FromUtf8(attribute->value)});
+        }
+        if (top) topLevel->push_back(element);
+        else tree.AppendChild(parent, element);
+        if (source.children.length > 0) stack.push_back({&source.children, 0, element});
+        break;
+      }
+      default:
+        break;  // comments and the document node
+    }
+  }
+}
+
+struct Parsed {
+  Arena arena;
+  GumboOutput* output = nullptr;
+};
+
+std::unique_ptr<Parsed> Parse(std::string_view utf8Html, GumboTag fragmentContext) {
+  auto parsed = std::make_unique<Parsed>();
+  std::string limited;
+  if (LimitNesting(utf8Html, limited)) utf8Html = limited;
+  GumboOptions options = kGumboDefaultOptions;
+  options.allocator = &Arena::GumboAllocate;
+  options.deallocator = &Arena::GumboFree;
+  options.userdata = &parsed->arena;
+  options.max_errors = 0;
+  options.fragment_context = fragmentContext;
+  options.fragment_namespace = GUMBO_NAMESPACE_HTML;
+  parsed->output = gumbo_parse_with_options(&options, utf8Html.data(), utf8Html.size());
+  return parsed;
+}
+
+}  // namespace
+
+void ParseDocument(std::string_view utf8Html, Tree& tree) {
+  auto parsed = Parse(utf8Html, GUMBO_TAG_LAST);
+  CopyChildren(parsed->output->document, tree.Root(), tree, nullptr);
+}
+
+std::vector<NodeId> ParseBodyFragment(std::string_view utf8Html, Tree& tree) {
+  auto parsed = Parse(utf8Html, GUMBO_TAG_BODY);
+  std::vector<NodeId> topLevel;
+  // A fragment parses into an html element whose children are the fragment's nodes.
+  CopyChildren(parsed->output->root, kNoNode, tree, &topLevel);
+  return topLevel;
+}
+
+}  // namespace lectryn::engine::dom
