@@ -164,7 +164,15 @@ int Query(sys::RegistryStore& store, const KeyName& key, const std::string& keyT
     if (result != platform::ERROR_SUCCESS) {
       exitCode = Failed(store, "read " + *name + " in " + keyText, result, "no such value");
     } else {
-      PrintValue(*name, type, data);
+      // Shown as stored: names match ignoring case.
+      std::string shown = *name;
+      std::string stored;
+      DWORD storedType = 0;
+      std::vector<uint8_t> storedData;
+      for (DWORD index = 0; store.RegEnumValueA(handle, index, stored, storedType, storedData) == 0; ++index) {
+        if (platform::EqualsIgnoringAsciiCase(stored, *name)) shown = stored;
+      }
+      PrintValue(shown, type, data);
     }
   } else {
     std::string valueName;
