@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "forms/CheckBox.h"
 #include "forms/CommandButton.h"
@@ -23,6 +24,8 @@ extern const char16_t kInstructionText[];
 
 // Removes spaces (code 32 only) and line breaks from both ends; inner line breaks stay.
 std::u16string TrimLineBreaks(const std::u16string& text);
+// Every "\r\n" pair, left to right, becomes one space: how a piece's lines are joined for the voice.
+std::u16string JoinLineBreaks(std::u16string_view text);
 
 // Why the last chain of pieces ended; for the terminal reader and tests.
 enum class ChainEnd {

@@ -20,19 +20,19 @@ void TrimSpaces(std::u16string& text) {
   text.erase(0, first);
 }
 
-std::u16string ReplaceAll(std::u16string_view text, std::u16string_view from, std::u16string_view to) {
-  std::u16string result;
-  result.reserve(text.size());
-  size_t done = 0;
-  for (size_t at = text.find(from); at != std::u16string_view::npos; at = text.find(from, done)) {
-    result.append(text.substr(done, at - done)).append(to);
-    done = at + from.size();
-  }
-  result.append(text.substr(done));
-  return result;
-}
-
 }  // namespace
+
+std::u16string JoinLineBreaks(std::u16string_view text) {
+  std::u16string joined;
+  joined.reserve(text.size());
+  size_t done = 0;
+  for (size_t at = text.find(u"\r\n"); at != std::u16string_view::npos; at = text.find(u"\r\n", done)) {
+    joined.append(text.substr(done, at - done)).append(u" ");
+    done = at + 2;
+  }
+  joined.append(text.substr(done));
+  return joined;
+}
 
 std::u16string TrimLineBreaks(const std::u16string& text) {
   if (text.empty()) return text;
@@ -115,7 +115,7 @@ Narration::Piece Narration::TakeNextPiece(platform::IHTMLTxtRange& bodyRng, plat
   if (rng->compareEndPoints(u"EndToEnd", prevRng) <= 0) return Piece::NoProgress;
 
   tbSpeach.SetText(TrimLineBreaks(rng->text()));
-  tbSpeach.SetText(ReplaceAll(tbSpeach.Text(), u"\r\n", u" "));
+  tbSpeach.SetText(JoinLineBreaks(tbSpeach.Text()));
   return tbSpeach.Text().empty() ? Piece::Empty : Piece::Spoken;
 }
 

@@ -27,5 +27,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, TrimLineBreaksTest,
                                            TrimCase{u" \r\n a b \r\n ", u"a b"},
                                            TrimCase{u"\u00A0x\u00A0", u"\u00A0x\u00A0"}));
 
+TEST(JoinLineBreaks, EachCrLfPairBecomesOneSpaceLoneBreaksStay) {
+  EXPECT_EQ(u"one two", JoinLineBreaks(u"one\r\ntwo"));
+  EXPECT_EQ(u"a  b", JoinLineBreaks(u"a\r\n\r\nb"));
+  EXPECT_EQ(u"a\r b\n", JoinLineBreaks(u"a\r\r\nb\n"));
+  EXPECT_EQ(u"", JoinLineBreaks(u""));
+}
+
 }  // namespace
 }  // namespace lectryn::narration

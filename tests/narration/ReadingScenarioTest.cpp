@@ -1,0 +1,210 @@
+// Whole readings on the simulated platform with the real page engine: the pieces handed to the
+// voice and the words selected in the page, in order.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/TracingVoice.h"
+#include "engine/Document.h"
+#include "forms/CheckBox.h"
+#include "narration/Narration.h"
+#include "platform/Text.h"
+#include "sim/ScriptedVoice.h"
+
+namespace lectryn::narration {
+namespace {
+
+using platform::FromUtf8;
+using platform::ToUtf8;
+using Strings = std::vector<std::string>;
+
+struct ReadingTest : ::testing::Test {
+  sim::SimUiLoop loop;
+  sim::ScriptedVoiceFactory scripted{loop, 100};
+  Strings pieces;    // texts handed to the voice
+  Strings selected;  // "word@start" of the page's selection after each word event
+  std::shared_ptr<engine::Document> doc;
+  app::TracingVoiceFactory voices{scripted, Hooks()};
+  Narration main{voices};
+
+  app::VoiceHooks Hooks() {
+    app::VoiceHooks hooks;
+    hooks.speak = [this](const std::u16string& text) { pieces.push_back(ToUtf8(text)); };
+    hooks.afterWord = [this](int32_t, int32_t, int64_t) {
+      if (doc->Discarded()) return;
+      auto span = doc->SelectionInBodyText();
+      selected.push_back(ToUtf8(doc->SelectedText()) + "@" + (span ? std::to_string(span->start) : "none"));
+    };
+    return hooks;
+  }
+
+  void Load(const std::string& html) {
+    doc = engine::Document::Parse(html, u"file:///page.htm");
+    main.workingDoc = doc;
+    main.cbContinue.SetValue(forms::vbChecked);
+  }
+
+  // What the picker does at a release over the element.
+  void Pick(const char* id) {
+    main.rng = doc->body()->createTextRange();
+    main.rng->moveToElementText(*doc->getElementById(FromUtf8(id)));
+    main.tbSpeach.SetText(JoinLineBreaks(TrimLineBreaks(main.rng->text())));
+    main.cbStart_Click();
+  }
+
+  // What the help window does: an empty range at the start of the body.
+  void ReadFromTop() {
+    main.StopSpeaking();
+    main.rng = doc->body()->createTextRange();
+    main.rng->collapse(true);
+    main.SayNextParagraph();
+  }
+
+  // The selected words without their places.
+  Strings SelectedWords() const {
+    Strings words;
+    for (const auto& s : selected) words.push_back(s.substr(0, s.find('@')));
+    return words;
+  }
+};
+
+constexpr const char* kArticle =
+    "<body><h1 id=title>Title here</h1>"
+    "<p id=p1>First <b id=bold>bold words</b> and more.</p>"
+    "<p id=p2>Second para.<br>Next line</p>"
+    "<div id=tail>Tail text</div></body>";
+
+TEST_F(ReadingTest, PickedRunIsReadThenTheRestOfThePageInOrder) {
+  Load(kArticle);
+  Pick("bold");
+  loop.RunUntilIdle();
+  EXPECT_EQ((Strings{"bold words", "and more.", "Second para. Next line", "Tail text"}), pieces);
+  EXPECT_EQ((Strings{"bold", "words", "and", "more", "Second", "para", "Next", "line", "Tail", "text"}),
+            SelectedWords());
+  EXPECT_EQ(ChainEnd::EndOfPage, main.LastChainEnd());
+  EXPECT_EQ(u"text", doc->SelectedText());  // the last word stays selected
+}
+
+TEST_F(ReadingTest, SelectionNeverMovesBackwardsAndLiesOnEachSpokenWord) {
+  Load(kArticle);
+  ReadFromTop();
+  loop.RunUntilIdle();
+  ASSERT_EQ(12u, selected.size());
+  std::u16string body = doc->BodyText();
+  int last = -1;
+  for (const auto& entry : selected) {
+    int start = std::stoi(entry.substr(entry.find('@') + 1));
+    std::string word = entry.substr(0, entry.find('@'));
+    EXPECT_EQ(word, ToUtf8(body.substr(start, FromUtf8(word).size())));
+    EXPECT_GT(start, last) << entry;
+    last = start;
+  }
+}
+
+TEST_F(ReadingTest, FromTheTopTheFirstPieceIsTheFirstParagraphWhole) {
+  Load(kArticle);
+  ReadFromTop();
+  loop.RunUntilIdle();
+  EXPECT_EQ((Strings{"Title here", "First bold words and more.", "Second para. Next line", "Tail text"}), pieces);
+}
+
+TEST_F(ReadingTest, TextDirectlyInTheBodyIsReadAsTheRestOfTheBody) {
+  Load("<body>Loose text one.<p id=p>Para</p>loose two</body>");
+  Pick("p");
+  loop.RunUntilIdle();
+  EXPECT_EQ((Strings{"Para", "loose two"}), pieces);
+}
+
+TEST_F(ReadingTest, EmptyPiecesAreSkippedWithoutAPause) {
+  Load("<p id=a>one</p><p><img src=x.png></p><p><br><br></p><p>two</p>");
+  Pick("a");
+  loop.RunUntilIdle();
+  EXPECT_EQ((Strings{"one", "two"}), pieces);
+  EXPECT_EQ(200, loop.NowMs());  // one word each, no gap between the pieces
+}
+
+TEST_F(ReadingTest, ThousandsOfEmptyElementsDoNotExhaustTheStack) {
+  std::string html = "<p id=a>start</p>";
+  for (int i = 0; i < 20000; ++i) html += "<p><img></p>";
+  html += "<p>finish</p>";
+  Load(html);
+  Pick("a");
+  loop.RunUntilIdle();
+  EXPECT_EQ((Strings{"start", "finish"}), pieces);
+}
+
+TEST_F(ReadingTest, StopDuringAPieceReadsNothingMoreAndKeepsTheWordSelected) {
+  Load(kArticle);
+  Pick("p1");
+  loop.AdvanceBy(150);  // "First", then "bold"
+  main.cbStop_Click();
+  loop.RunUntilIdle();
+  EXPECT_EQ((Strings{"First bold words and more."}), pieces);
+  EXPECT_EQ(u"bold", doc->SelectedText());
+  EXPECT_EQ(u"First bold words and more.", main.tbSpeach.Text());
+
+  main.cbStart_Click();  // Start again reads the same piece from its beginning
+  loop.RunUntilIdle();
+  EXPECT_EQ("First bold words and more.", pieces.at(1));
+  EXPECT_EQ("First", SelectedWords().at(2));
+}
+
+TEST_F(ReadingTest, NextSentenceGoesOnInTheSamePiece) {
+  Load("<p id=p>One two. Three four. Five.</p><p>After</p>");
+  Pick("p");
+  loop.AdvanceBy(50);
+  main.cbNext_Click();
+  loop.RunUntilIdle();
+  EXPECT_EQ((Strings{"One", "Three", "four", "Five", "After"}), SelectedWords());
+}
+
+TEST_F(ReadingTest, TheContinueSwitchIsReadAtTheEndOfEachPiece) {
+  Load(kArticle);
+  Pick("p1");
+  loop.AdvanceBy(50);
+  main.mnuNarrationContAfter_Click();  // off during the piece
+  loop.RunUntilIdle();
+  EXPECT_EQ(1u, pieces.size());
+  EXPECT_EQ(ChainEnd::ContinueOff, main.LastChainEnd());
+}
+
+TEST_F(ReadingTest, DiscardedPageEndsTheChainQuietly) {
+  Load(kArticle);
+  Pick("p1");
+  loop.AdvanceBy(150);
+  doc->Discard();  // the page was replaced: its body gives no range any more
+  loop.RunUntilIdle();
+  EXPECT_EQ(1u, pieces.size());
+  EXPECT_EQ(ChainEnd::NoDocument, main.LastChainEnd());
+}
+
+TEST_F(ReadingTest, AWordSpokenTwiceIsHighlightedWhereItIsSpoken) {
+  Load("<p id=p>the the cat a dog</p>");
+  Pick("p");
+  loop.RunUntilIdle();
+  EXPECT_EQ((Strings{"the@0", "the@4", "cat@8", "a@12", "dog@14"}), selected);
+}
+
+TEST_F(ReadingTest, AWordNotOnThePageLeavesTheHighlightAndTheSearchWhereTheyWere) {
+  Load("<p id=p>alpha beta gamma</p>");
+  Pick("p");
+  main.tbSpeach.SetText(u"alpha zeta gamma");  // the page no longer says what is spoken
+  main.cbStart_Click();
+  loop.RunUntilIdle();
+  Strings tail(selected.end() - 3, selected.end());
+  EXPECT_EQ((Strings{"alpha@0", "alpha@0", "gamma@11"}), tail);
+}
+
+TEST_F(ReadingTest, LastPieceEndsAndTheNextCallFindsTheEndOfTheBody) {
+  Load(kArticle);
+  Pick("tail");
+  loop.RunUntilIdle();
+  EXPECT_EQ((Strings{"Tail text"}), pieces);
+  EXPECT_EQ(ChainEnd::EndOfPage, main.LastChainEnd());
+  EXPECT_TRUE(main.SayNextParagraph());  // again at the end: nothing spoken
+  EXPECT_EQ(1u, pieces.size());
+}
+
+}  // namespace
+}  // namespace lectryn::narration
