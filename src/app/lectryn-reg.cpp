@@ -52,7 +52,8 @@ struct KeyName {
 std::optional<KeyName> ParseKey(std::string_view text) {
   size_t separator = text.find('\\');
   std::string_view rootName = text.substr(0, separator);
-  std::string_view path = separator == std::string_view::npos ? std::string_view() : text.substr(separator + 1);
+  std::string_view path =
+      separator == std::string_view::npos ? std::string_view() : text.substr(separator + 1);
   KeyName key{0, std::string(path)};
   if (platform::EqualsIgnoringAsciiCase(rootName, "HKCU") ||
       platform::EqualsIgnoringAsciiCase(rootName, "HKEY_CURRENT_USER")) {
@@ -86,14 +87,22 @@ std::optional<uint32_t> ParseNumber(std::string_view text) {
 
 std::string TypeName(DWORD type) {
   switch (type) {
-    case platform::REG_NONE: return "REG_NONE";
-    case platform::REG_SZ: return "REG_SZ";
-    case platform::REG_EXPAND_SZ: return "REG_EXPAND_SZ";
-    case platform::REG_BINARY: return "REG_BINARY";
-    case platform::REG_DWORD: return "REG_DWORD";
-    case platform::REG_MULTI_SZ: return "REG_MULTI_SZ";
-    case platform::REG_QWORD: return "REG_QWORD";
-    default: return std::to_string(type);
+    case platform::REG_NONE:
+      return "REG_NONE";
+    case platform::REG_SZ:
+      return "REG_SZ";
+    case platform::REG_EXPAND_SZ:
+      return "REG_EXPAND_SZ";
+    case platform::REG_BINARY:
+      return "REG_BINARY";
+    case platform::REG_DWORD:
+      return "REG_DWORD";
+    case platform::REG_MULTI_SZ:
+      return "REG_MULTI_SZ";
+    case platform::REG_QWORD:
+      return "REG_QWORD";
+    default:
+      return std::to_string(type);
   }
 }
 
@@ -104,7 +113,8 @@ std::string FormatData(DWORD type, const std::vector<uint8_t>& data) {
     return text;
   }
   if (type == platform::REG_DWORD && data.size() == 4) {
-    return std::to_string(data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<uint32_t>(data[3]) << 24));
+    return std::to_string(data[0] | (data[1] << 8) | (data[2] << 16) |
+                          (static_cast<uint32_t>(data[3]) << 24));
   }
   static constexpr char kHex[] = "0123456789abcdef";
   std::string hex;
@@ -122,13 +132,22 @@ void PrintValue(const std::string& name, DWORD type, const std::vector<uint8_t>&
   std::printf("%s\n", line.c_str());
 }
 
-int Failed(sys::RegistryStore& store, const std::string& what, LONG result, const char* missing = "no such key") {
+int Failed(sys::RegistryStore& store, const std::string& what, LONG result,
+           const char* missing = "no such key") {
   std::string reason;
   switch (result) {
-    case platform::ERROR_FILE_NOT_FOUND: reason = missing; break;
-    case platform::ERROR_ACCESS_DENIED: reason = "access denied"; break;
-    case platform::ERROR_INVALID_PARAMETER: reason = "invalid key path or value"; break;
-    default: reason = "error " + std::to_string(result); break;
+    case platform::ERROR_FILE_NOT_FOUND:
+      reason = missing;
+      break;
+    case platform::ERROR_ACCESS_DENIED:
+      reason = "access denied";
+      break;
+    case platform::ERROR_INVALID_PARAMETER:
+      reason = "invalid key path or value";
+      break;
+    default:
+      reason = "error " + std::to_string(result);
+      break;
   }
   std::string detail = store.LastError();
   if (result == platform::ERROR_ACCESS_DENIED && detail.empty()) {
@@ -148,7 +167,8 @@ HKEY Open(sys::RegistryStore& store, const KeyName& key, const std::string& keyT
   return handle;
 }
 
-int Query(sys::RegistryStore& store, const KeyName& key, const std::string& keyText, const std::string* name) {
+int Query(sys::RegistryStore& store, const KeyName& key, const std::string& keyText,
+          const std::string* name) {
   int exitCode = 0;
   HKEY handle = Open(store, key, keyText, platform::KEY_QUERY_VALUE, exitCode);
   if (handle == 0) return exitCode;
@@ -169,7 +189,8 @@ int Query(sys::RegistryStore& store, const KeyName& key, const std::string& keyT
       std::string stored;
       DWORD storedType = 0;
       std::vector<uint8_t> storedData;
-      for (DWORD index = 0; store.RegEnumValueA(handle, index, stored, storedType, storedData) == 0; ++index) {
+      for (DWORD index = 0; store.RegEnumValueA(handle, index, stored, storedType, storedData) == 0;
+           ++index) {
         if (platform::EqualsIgnoringAsciiCase(stored, *name)) shown = stored;
       }
       PrintValue(shown, type, data);
@@ -178,8 +199,8 @@ int Query(sys::RegistryStore& store, const KeyName& key, const std::string& keyT
     std::string valueName;
     DWORD type = 0;
     std::vector<uint8_t> data;
-    for (DWORD index = 0; store.RegEnumValueA(handle, index, valueName, type, data) == platform::ERROR_SUCCESS;
-         ++index) {
+    for (DWORD index = 0;
+         store.RegEnumValueA(handle, index, valueName, type, data) == platform::ERROR_SUCCESS; ++index) {
       PrintValue(valueName, type, data);
     }
   }
@@ -199,8 +220,8 @@ int Set(sys::RegistryStore& store, const KeyName& key, const std::string& keyTex
     std::optional<uint32_t> number = ParseNumber(text);
     if (!number) return Usage("not a 32-bit number: " + text);
     type = platform::REG_DWORD;
-    data = {static_cast<uint8_t>(*number), static_cast<uint8_t>(*number >> 8), static_cast<uint8_t>(*number >> 16),
-            static_cast<uint8_t>(*number >> 24)};
+    data = {static_cast<uint8_t>(*number), static_cast<uint8_t>(*number >> 8),
+            static_cast<uint8_t>(*number >> 16), static_cast<uint8_t>(*number >> 24)};
   } else {
     return Usage("unknown value type " + std::string(kind) + " (sz or dword)");
   }
@@ -214,7 +235,8 @@ int Set(sys::RegistryStore& store, const KeyName& key, const std::string& keyTex
   return 0;
 }
 
-int Delete(sys::RegistryStore& store, const KeyName& key, const std::string& keyText, const std::string& name) {
+int Delete(sys::RegistryStore& store, const KeyName& key, const std::string& keyText,
+           const std::string& name) {
   int exitCode = 0;
   HKEY handle = Open(store, key, keyText, platform::KEY_SET_VALUE, exitCode);
   if (handle == 0) return exitCode;
@@ -248,7 +270,8 @@ int main(int argc, char** argv) {
 
   sys::RegistryFolders folders = sys::DefaultRegistryFolders();
   if (folders.user.empty()) {
-    std::fprintf(stderr, "lectryn-reg: cannot find the user's settings folder: set HOME or XDG_CONFIG_HOME\n");
+    std::fprintf(stderr,
+                 "lectryn-reg: cannot find the user's settings folder: set HOME or XDG_CONFIG_HOME\n");
     return kExitFailure;
   }
   // The tool administers: the machine hive is as writable as its folder lets this user make it.

@@ -62,7 +62,8 @@ LONG RegHelper::WriteRegValue(HKEY key, const std::string& name, DWORD type, con
     std::string text = AsText(value);
     if (text.size() >= std::numeric_limits<DWORD>::max()) return platform::ERROR_INVALID_PARAMETER;
     text.push_back('\0');
-    return registry_.RegSetValueExA(key, name, 0, platform::REG_SZ, reinterpret_cast<const uint8_t*>(text.data()),
+    return registry_.RegSetValueExA(key, name, 0, platform::REG_SZ,
+                                    reinterpret_cast<const uint8_t*>(text.data()),
                                     static_cast<DWORD>(text.size()));
   }
   if (type == platform::REG_DWORD) {
@@ -85,7 +86,8 @@ LONG RegHelper::ReadRegValue(HKEY key, const std::string& name, SettingValue& va
     // Not even a terminator: there is no text to take, and the value stays as it was.
     if (size == 0) return result;
     std::string buffer(size, '\0');
-    result = registry_.RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<uint8_t*>(buffer.data()), &size);
+    result = registry_.RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<uint8_t*>(buffer.data()),
+                                        &size);
     if (result != platform::ERROR_SUCCESS) {
       value = std::monostate();
       return result;

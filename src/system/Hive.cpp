@@ -17,13 +17,15 @@ struct TypeName {
   const char* name;
 };
 constexpr TypeName kTypeNames[] = {
-    {platform::REG_NONE, "REG_NONE"},     {platform::REG_SZ, "REG_SZ"},
+    {platform::REG_NONE, "REG_NONE"},           {platform::REG_SZ, "REG_SZ"},
     {platform::REG_EXPAND_SZ, "REG_EXPAND_SZ"}, {platform::REG_BINARY, "REG_BINARY"},
-    {platform::REG_DWORD, "REG_DWORD"},   {platform::REG_MULTI_SZ, "REG_MULTI_SZ"},
+    {platform::REG_DWORD, "REG_DWORD"},         {platform::REG_MULTI_SZ, "REG_MULTI_SZ"},
     {platform::REG_QWORD, "REG_QWORD"},
 };
 
-bool NeedsEscape(unsigned char c) { return c <= 0x20 || c == 0x7F || c == '%' || c == '@'; }
+bool NeedsEscape(unsigned char c) {
+  return c <= 0x20 || c == 0x7F || c == '%' || c == '@';
+}
 
 std::string EscapeName(std::string_view name) {
   if (name.empty()) return "@";

@@ -37,8 +37,8 @@ struct HiveValue {
 };
 
 struct HiveKey {
-  std::string path;             // components joined by '\' as first created; "" is the root
-  platform::REGSAM denied = 0;  // rights that no open of this key is granted
+  std::string path;               // components joined by '\' as first created; "" is the root
+  platform::REGSAM denied = 0;    // rights that no open of this key is granted
   std::vector<HiveValue> values;  // in the order they were first set
 
   // Value names are compared ignoring ASCII case, as key names are.

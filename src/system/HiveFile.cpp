@@ -18,7 +18,6 @@ namespace {
 
 using platform::LONG;
 
-
 // Closes a descriptor when it goes out of scope; for the lock file, that also releases the flock.
 class Descriptor {
  public:
@@ -40,23 +39,28 @@ class Descriptor {
   int fd_;
 };
 
-// Creates the folder and its missing parents. Returns an errno value or 0.
-int MakeFolder(const std::filesystem::path& folder, mode_t mode) {
-  std::filesystem::path partial;
-  for (const auto& component : folder) {
-    partial /= component;
-    if (mkdir(partial.c_str(), mode) != 0 && errno != EEXIST) return errno;
-  }
-  struct stat info {};
-  if (stat(folder.c_str(), &info) != 0) return errno;
-  return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
-}
-
 int SyncFolder(const std::filesystem::path& folder) {
   Descriptor fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (fd.Get() < 0) return errno;
   if (fsync(fd.Get()) != 0) return errno;
   return 0;
+}
+
+// Creates the folder and its missing parents, each made durable in its parent. Returns an errno value or 0.
+int MakeFolder(const std::filesystem::path& folder, mode_t mode) {
+  std::filesystem::path partial;
+  for (const auto& component : folder) {
+    partial /= component;
+    if (mkdir(partial.c_str(), mode) == 0) {
+      std::filesystem::path parent = partial.has_parent_path() ? partial.parent_path() : ".";
+      if (int error = SyncFolder(parent)) return error;
+    } else if (errno != EEXIST) {
+      return errno;
+    }
+  }
+  struct stat info {};
+  if (stat(folder.c_str(), &info) != 0) return errno;
+  return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
 }
 
 int WriteAll(int fd, const std::string& text) {
@@ -286,7 +290,8 @@ LONG HiveFile::Update(const std::function<LONG(Hive& hive, bool& changed)>& chan
       // Writing now would replace values that could not be read.
       return Fail(loaded.error, loaded.problem.empty() ? "cannot read" : loaded.problem + ":", hivePath_);
     case LoadOutcome::NewerFormat:
-      lastError_ = "cannot write " + hivePath_.string() + ": it was written by a newer version of the program";
+      lastError_ =
+          "cannot write " + hivePath_.string() + ": it was written by a newer version of the program";
       return platform::ERROR_ACCESS_DENIED;
   }
   current_ = loaded.hive;

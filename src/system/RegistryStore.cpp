@@ -143,7 +143,8 @@ LONG RegistryStore::RegQueryValueExA(HKEY key, const std::string& name, DWORD* r
   OpenKey open{};
   HiveFile* hive = Resolve(key, open);
   if (hive == nullptr) return platform::ERROR_INVALID_HANDLE;
-  if (reserved != nullptr || (data != nullptr && dataSize == nullptr)) return platform::ERROR_INVALID_PARAMETER;
+  if (reserved != nullptr || (data != nullptr && dataSize == nullptr))
+    return platform::ERROR_INVALID_PARAMETER;
   if ((open.granted & platform::KEY_QUERY_VALUE) == 0) return platform::ERROR_ACCESS_DENIED;
   const HiveKey* found = hive->Current().FindKey(open.path);
   const HiveValue* value = found == nullptr ? nullptr : found->FindValue(name);
@@ -167,7 +168,8 @@ LONG RegistryStore::RegSetValueExA(HKEY key, const std::string& name, DWORD /*re
   OpenKey open{};
   HiveFile* hive = Resolve(key, open);
   if (hive == nullptr) return platform::ERROR_INVALID_HANDLE;
-  if ((data == nullptr && dataSize > 0) || dataSize > kMaxValueDataBytes || name.size() > kMaxValueNameBytes) {
+  if ((data == nullptr && dataSize > 0) || dataSize > kMaxValueDataBytes ||
+      name.size() > kMaxValueNameBytes) {
     return platform::ERROR_INVALID_PARAMETER;
   }
   if ((open.granted & platform::KEY_SET_VALUE) == 0) return platform::ERROR_ACCESS_DENIED;
@@ -189,7 +191,8 @@ LONG RegistryStore::RegSetValueExA(HKEY key, const std::string& name, DWORD /*re
 
 LONG RegistryStore::RegCloseKey(HKEY key) {
   std::lock_guard guard(mutex_);
-  if (key == platform::HKEY_CURRENT_USER || key == platform::HKEY_LOCAL_MACHINE) return platform::ERROR_SUCCESS;
+  if (key == platform::HKEY_CURRENT_USER || key == platform::HKEY_LOCAL_MACHINE)
+    return platform::ERROR_SUCCESS;
   return handles_.erase(key) == 1 ? platform::ERROR_SUCCESS : platform::ERROR_INVALID_HANDLE;
 }
 

@@ -19,12 +19,15 @@ using lectryn::testing::TempFolder;
 class CountingRegistry : public Registry {
  public:
   explicit CountingRegistry(Registry& inner) : inner_(inner) {}
-  LONG RegOpenKeyExA(HKEY root, const std::string& subKey, DWORD options, REGSAM desired, HKEY& result) override {
+  LONG RegOpenKeyExA(HKEY root, const std::string& subKey, DWORD options, REGSAM desired,
+                     HKEY& result) override {
     return inner_.RegOpenKeyExA(root, subKey, options, desired, result);
   }
-  LONG RegCreateKeyExA(HKEY root, const std::string& subKey, DWORD reserved, const char* keyClass, DWORD options,
-                       REGSAM desired, const void* security, HKEY& result, DWORD* disposition) override {
-    return inner_.RegCreateKeyExA(root, subKey, reserved, keyClass, options, desired, security, result, disposition);
+  LONG RegCreateKeyExA(HKEY root, const std::string& subKey, DWORD reserved, const char* keyClass,
+                       DWORD options, REGSAM desired, const void* security, HKEY& result,
+                       DWORD* disposition) override {
+    return inner_.RegCreateKeyExA(root, subKey, reserved, keyClass, options, desired, security, result,
+                                  disposition);
   }
   LONG RegQueryValueExA(HKEY key, const std::string& name, DWORD* reserved, DWORD* type, uint8_t* data,
                         DWORD* dataSize) override {
@@ -57,7 +60,8 @@ class RegHelperTest : public ::testing::Test {
     result = store_.RegQueryValueExA(key, name, nullptr, &type, nullptr, &size);
     std::string data(size, '\0');
     if (result == ERROR_SUCCESS && size > 0) {
-      result = store_.RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<uint8_t*>(data.data()), &size);
+      result =
+          store_.RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<uint8_t*>(data.data()), &size);
     }
     store_.RegCloseKey(key);
     if (result != ERROR_SUCCESS) return {1000 + static_cast<DWORD>(result), ""};
@@ -66,10 +70,11 @@ class RegHelperTest : public ::testing::Test {
 
   void Store(const std::string& name, DWORD type, const std::string& data) {
     HKEY key = 0;
-    ASSERT_EQ(ERROR_SUCCESS, store_.RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, 0x3F, nullptr,
-                                                    key, nullptr));
-    ASSERT_EQ(ERROR_SUCCESS, store_.RegSetValueExA(key, name, 0, type, reinterpret_cast<const uint8_t*>(data.data()),
-                                                   static_cast<DWORD>(data.size())));
+    ASSERT_EQ(ERROR_SUCCESS, store_.RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, 0x3F,
+                                                    nullptr, key, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              store_.RegSetValueExA(key, name, 0, type, reinterpret_cast<const uint8_t*>(data.data()),
+                                    static_cast<DWORD>(data.size())));
     store_.RegCloseKey(key);
   }
 
@@ -167,7 +172,8 @@ TEST_F(RegHelperTest, WriteRegValueStoresTextAndNumbersInTheirLayouts) {
   EXPECT_EQ(std::make_pair(REG_SZ, std::string("-12\0", 4)), Stored("n"));
   EXPECT_EQ(ERROR_SUCCESS, helper_.WriteRegValue(key, "d", REG_DWORD, SettingValue(std::string(" 258 "))));
   EXPECT_EQ(std::make_pair(REG_DWORD, std::string("\x02\x01\0\0", 4)), Stored("d"));
-  EXPECT_EQ(ERROR_INVALID_PARAMETER, helper_.WriteRegValue(key, "bad", REG_DWORD, SettingValue(std::string("12x"))));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER,
+            helper_.WriteRegValue(key, "bad", REG_DWORD, SettingValue(std::string("12x"))));
   EXPECT_EQ(ERROR_INVALID_PARAMETER,
             helper_.WriteRegValue(key, "bad", REG_DWORD, SettingValue(std::string("4294967296"))));
   registry_.sets = 0;

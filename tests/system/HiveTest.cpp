@@ -81,10 +81,10 @@ TEST_P(KeyPaths, AreCheckedAndJoined) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Hive, KeyPaths,
-                         ::testing::Values(PathCase{"", true, "Software"}, PathCase{"A\\B", true, "Software\\A\\B"},
-                                           PathCase{"A\\", true, "Software\\A"},
-                                           PathCase{"\\A", false, ""}, PathCase{"A\\\\B", false, ""},
-                                           PathCase{"\\", true, "Software"}));
+                         ::testing::Values(PathCase{"", true, "Software"},
+                                           PathCase{"A\\B", true, "Software\\A\\B"},
+                                           PathCase{"A\\", true, "Software\\A"}, PathCase{"\\A", false, ""},
+                                           PathCase{"A\\\\B", false, ""}, PathCase{"\\", true, "Software"}));
 
 TEST(KeyPaths, RejectNulAndOverlongComponents) {
   std::string joined;
@@ -114,7 +114,9 @@ INSTANTIATE_TEST_SUITE_P(
                       "lectryn-hive 1\nkey A\nvalue x REG_SZ 31\nvalue X REG_SZ 32\nend\n",
                       "lectryn-hive 1\nkey A\\\\B\nend\n", "lectryn-hive 1\nkey A%2\nend\n",
                       "lectryn-hive 1\nkey A\nfuture-line 1\nend\n", "lectryn-hive 1\nend\nkey B\n",
-                      "lectryn-hive 0\nend\n", "\x7f" "ELF\x02\x01\n"));
+                      "lectryn-hive 0\nend\n",
+                      "\x7f"
+                      "ELF\x02\x01\n"));
 
 TEST(HiveText, NewerFormatIsToldApartFromDamage) {
   Hive hive;

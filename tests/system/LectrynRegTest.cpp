@@ -51,7 +51,8 @@ class LectrynRegTest : public ::testing::Test {
     }
     ToolRun run;
     int status = 0;
-    if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+    if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status))
+      run.exitCode = WEXITSTATUS(status);
     run.out = ReadFile(out);
     run.err = ReadFile(err);
     return run;
@@ -70,9 +71,12 @@ TEST_F(LectrynRegTest, SettingReadByTheProgramShowsAsTextWithoutItsTerminator) {
 
 TEST_F(LectrynRegTest, SetQueryAndDeleteValues) {
   EXPECT_EQ(0, Reg({"set", kKey, "MainLeft", "sz", "1000"}).exitCode);
-  EXPECT_EQ(0, Reg({"set", "HKEY_CURRENT_USER\\software\\corvath\\lectryn\\1.00B", "MainTop", "dword", "1234"}).exitCode);
+  EXPECT_EQ(0,
+            Reg({"set", "HKEY_CURRENT_USER\\software\\corvath\\lectryn\\1.00B", "MainTop", "dword", "1234"})
+                .exitCode);
   EXPECT_EQ(0, Reg({"set", kKey, "", "dword", "-1"}).exitCode);
-  EXPECT_EQ("MainLeft REG_SZ 1000\nMainTop REG_DWORD 1234\n\"\" REG_DWORD 4294967295\n", Reg({"query", kKey}).out);
+  EXPECT_EQ("MainLeft REG_SZ 1000\nMainTop REG_DWORD 1234\n\"\" REG_DWORD 4294967295\n",
+            Reg({"query", kKey}).out);
   EXPECT_EQ("MainTop REG_DWORD 1234\n", Reg({"query", kKey, "maintop"}).out);
 
   EXPECT_EQ(0, Reg({"delete", kKey, "MainTop"}).exitCode);
@@ -84,7 +88,8 @@ TEST_F(LectrynRegTest, SetQueryAndDeleteValues) {
   // What the tool writes is what the store reads.
   RegistryStore store(ConfigHome() / "lectryn", MachineFolder());
   HKEY key = 0;
-  ASSERT_EQ(ERROR_SUCCESS, store.RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Corvath\\Lectryn\\1.00b", 0, 1, key));
+  ASSERT_EQ(ERROR_SUCCESS,
+            store.RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Corvath\\Lectryn\\1.00b", 0, 1, key));
   uint8_t data[8] = {};
   DWORD size = sizeof data;
   DWORD type = 0;
@@ -95,8 +100,8 @@ TEST_F(LectrynRegTest, SetQueryAndDeleteValues) {
 TEST_F(LectrynRegTest, OtherTypesShowAsHexBytes) {
   RegistryStore store(ConfigHome() / "lectryn", MachineFolder());
   HKEY key = 0;
-  ASSERT_EQ(ERROR_SUCCESS, store.RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\T", 0, nullptr, 0, 0x3F, nullptr, key,
-                                                 nullptr));
+  ASSERT_EQ(ERROR_SUCCESS, store.RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\T", 0, nullptr, 0, 0x3F,
+                                                 nullptr, key, nullptr));
   const uint8_t bytes[] = {0x25, 0x00, 0xff};
   store.RegSetValueExA(key, "b", 0, REG_BINARY, bytes, 3);
   store.RegSetValueExA(key, "e", 0, REG_EXPAND_SZ, bytes, 2);
@@ -122,7 +127,8 @@ TEST_F(LectrynRegTest, DenyRuleIsSetAndRemovedByTheTool) {
 
 TEST_F(LectrynRegTest, MachineHiveIsWrittenByTheToolAndReadableByEveryone) {
   ASSERT_EQ(0, Reg({"set", "HKLM\\SOFTWARE\\Shared Tools Location", "MSINFO", "sz", "/opt/info"}).exitCode);
-  EXPECT_EQ("MSINFO REG_SZ /opt/info\n", Reg({"query", "HKEY_LOCAL_MACHINE\\software\\shared tools location"}).out);
+  EXPECT_EQ("MSINFO REG_SZ /opt/info\n",
+            Reg({"query", "HKEY_LOCAL_MACHINE\\software\\shared tools location"}).out);
   struct stat info {};
   ASSERT_EQ(0, stat((MachineFolder() / "machine.hive").c_str(), &info));
   EXPECT_EQ(0644u, info.st_mode & 07777);
@@ -135,10 +141,15 @@ TEST_F(LectrynRegTest, FailuresExitWithOneAndUsageErrorsWithTwo) {
   EXPECT_NE(std::string::npos, missing.err.find("no such key")) << missing.err;
   EXPECT_EQ(1, Reg({"set", "HKCU\\\\bad", "x", "sz", "y"}).exitCode);
 
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{}, {"query"}, {"query", "HKXX\\Software"}, {"frob", kKey},
-        {"set", kKey, "x", "qword", "1"}, {"set", kKey, "x", "dword", "12abc"}, {"set", kKey, "x", "dword", "4294967296"},
-        {"set", kKey, "x"}, {"deny", kKey, "lots"}}) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{},
+                                               {"query"},
+                                               {"query", "HKXX\\Software"},
+                                               {"frob", kKey},
+                                               {"set", kKey, "x", "qword", "1"},
+                                               {"set", kKey, "x", "dword", "12abc"},
+                                               {"set", kKey, "x", "dword", "4294967296"},
+                                               {"set", kKey, "x"},
+                                               {"deny", kKey, "lots"}}) {
     ToolRun run = Reg(args);
     EXPECT_EQ(2, run.exitCode) << ::testing::PrintToString(args);
     EXPECT_NE(std::string::npos, run.err.find("usage:")) << run.err;

@@ -32,8 +32,8 @@ class RegistryStoreTest : public ::testing::Test {
   static HKEY Create(RegistryStore& store, HKEY root, const std::string& path, REGSAM access = 0x3F,
                      DWORD* disposition = nullptr) {
     HKEY key = 0;
-    EXPECT_EQ(ERROR_SUCCESS,
-              store.RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, key, disposition));
+    EXPECT_EQ(ERROR_SUCCESS, store.RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                                                   nullptr, key, disposition));
     return key;
   }
   static LONG SetText(RegistryStore& store, HKEY key, const std::string& name, std::string text) {
@@ -48,7 +48,8 @@ class RegistryStoreTest : public ::testing::Test {
     LONG result = store.RegQueryValueExA(key, name, nullptr, &type, nullptr, &size);
     if (result != ERROR_SUCCESS) return {1000 + static_cast<DWORD>(result), ""};
     std::string data(size, '?');
-    result = store.RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<uint8_t*>(data.data()), &size);
+    result =
+        store.RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<uint8_t*>(data.data()), &size);
     if (result != ERROR_SUCCESS) return {1000 + static_cast<DWORD>(result), ""};
     return {type, data.substr(0, size)};
   }
@@ -67,7 +68,8 @@ TEST_F(RegistryStoreTest, CreateMakesMissingParentsAndReportsWhatItDid) {
   EXPECT_NE(key, again);
 
   HKEY parent = 0;
-  EXPECT_EQ(ERROR_SUCCESS, store.RegOpenKeyExA(HKEY_CURRENT_USER, "software\\Corvath", 0, KEY_QUERY_VALUE, parent));
+  EXPECT_EQ(ERROR_SUCCESS,
+            store.RegOpenKeyExA(HKEY_CURRENT_USER, "software\\Corvath", 0, KEY_QUERY_VALUE, parent));
   // A key opened relative to another handle.
   HKEY child = 0;
   EXPECT_EQ(ERROR_SUCCESS, store.RegOpenKeyExA(parent, "lectryn\\1.00b", 0, KEY_QUERY_VALUE, child));
@@ -121,16 +123,21 @@ TEST_F(RegistryStoreTest, QueryGivesSizeWithoutBufferAndMoreDataWithTheSizeForAS
 
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, store.RegQueryValueExA(key, "MainTop", nullptr, &type, nullptr, &size));
   DWORD reserved = 0;
-  EXPECT_EQ(ERROR_INVALID_PARAMETER, store.RegQueryValueExA(key, "MainLeft", &reserved, &type, nullptr, &size));
-  EXPECT_EQ(ERROR_INVALID_PARAMETER, store.RegQueryValueExA(key, "MainLeft", nullptr, &type, buffer, nullptr));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER,
+            store.RegQueryValueExA(key, "MainLeft", &reserved, &type, nullptr, &size));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER,
+            store.RegQueryValueExA(key, "MainLeft", nullptr, &type, buffer, nullptr));
 }
 
 TEST_F(RegistryStoreTest, ValuesKeepTheirTypeAndExactBytesAcrossStores) {
-  const std::vector<std::pair<DWORD, std::string>> values = {
-      {REG_SZ, std::string("no terminator")}, {REG_SZ, std::string("in\0side\0", 8)},
-      {REG_EXPAND_SZ, std::string("%HOME%\0", 7)}, {REG_BINARY, std::string("\x00\xff\n\r%@", 6)},
-      {REG_DWORD, std::string("\xd2\x04\0\0", 4)}, {REG_QWORD, std::string(8, '\x7f')},
-      {REG_NONE, std::string()}, {777, std::string("odd type")}};
+  const std::vector<std::pair<DWORD, std::string>> values = {{REG_SZ, std::string("no terminator")},
+                                                             {REG_SZ, std::string("in\0side\0", 8)},
+                                                             {REG_EXPAND_SZ, std::string("%HOME%\0", 7)},
+                                                             {REG_BINARY, std::string("\x00\xff\n\r%@", 6)},
+                                                             {REG_DWORD, std::string("\xd2\x04\0\0", 4)},
+                                                             {REG_QWORD, std::string(8, '\x7f')},
+                                                             {REG_NONE, std::string()},
+                                                             {777, std::string("odd type")}};
   {
     RegistryStore store = NewStore();
     HKEY key = Create(store, HKEY_CURRENT_USER, kKey);
@@ -144,7 +151,8 @@ TEST_F(RegistryStoreTest, ValuesKeepTheirTypeAndExactBytesAcrossStores) {
   RegistryStore reopened = NewStore();
   HKEY key = 0;
   ASSERT_EQ(ERROR_SUCCESS, reopened.RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_QUERY_VALUE, key));
-  for (size_t i = 0; i < values.size(); ++i) EXPECT_EQ(values[i], Get(reopened, key, "v " + std::to_string(i)));
+  for (size_t i = 0; i < values.size(); ++i)
+    EXPECT_EQ(values[i], Get(reopened, key, "v " + std::to_string(i)));
   EXPECT_EQ(std::string("unnamed\0", 8), Get(reopened, key, "").second);
 }
 
@@ -168,7 +176,8 @@ TEST_F(RegistryStoreTest, HandlesGrantOnlyTheRightsTheyWereOpenedWith) {
   ASSERT_EQ(ERROR_SUCCESS, store.RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_SET_VALUE, writeOnly));
   EXPECT_EQ(ERROR_ACCESS_DENIED, SetText(store, readOnly, "MainLeft", "5"));
   DWORD size = 0;
-  EXPECT_EQ(ERROR_ACCESS_DENIED, store.RegQueryValueExA(writeOnly, "MainLeft", nullptr, nullptr, nullptr, &size));
+  EXPECT_EQ(ERROR_ACCESS_DENIED,
+            store.RegQueryValueExA(writeOnly, "MainLeft", nullptr, nullptr, nullptr, &size));
   // Creating a sub-key needs the create right on the parent handle.
   HKEY child = 0;
   EXPECT_EQ(ERROR_ACCESS_DENIED,
@@ -188,8 +197,8 @@ TEST_F(RegistryStoreTest, DenyRuleRefusesEveryOpenThatAsksForADeniedRight) {
   EXPECT_EQ(ERROR_ACCESS_DENIED, store.RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, 0x3F, key));
   EXPECT_EQ(0, key);
   EXPECT_EQ(ERROR_ACCESS_DENIED, store.RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_NOTIFY, key));
-  EXPECT_EQ(ERROR_ACCESS_DENIED, store.RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, 0x3F, nullptr, key,
-                                                       nullptr));
+  EXPECT_EQ(ERROR_ACCESS_DENIED,
+            store.RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, 0x3F, nullptr, key, nullptr));
   // Asking for no denied right still opens, but such a handle can do nothing.
   ASSERT_EQ(ERROR_SUCCESS, store.RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, READ_CONTROL, key));
   EXPECT_EQ(ERROR_ACCESS_DENIED, SetText(store, key, "MainLeft", "5"));
@@ -216,13 +225,13 @@ TEST_F(RegistryStoreTest, MachineHiveIsReadOnlyToTheProgram) {
   RegistryStore store = NewStore();
   HKEY key = 0;
   // Opening with write rights succeeds, so that readers that ask for them still read.
-  ASSERT_EQ(ERROR_SUCCESS,
-            store.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", 0, 0x2003F, key));
+  ASSERT_EQ(ERROR_SUCCESS, store.RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                                               "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", 0, 0x2003F, key));
   EXPECT_EQ(std::make_pair(REG_SZ, std::string("/b\0", 3)), Get(store, key, "PATH"));
   EXPECT_EQ(ERROR_ACCESS_DENIED, SetText(store, key, "PATH", "/evil"));
   HKEY created = 0;
-  EXPECT_EQ(ERROR_ACCESS_DENIED,
-            store.RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\New", 0, nullptr, 0, 0x3F, nullptr, created, nullptr));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, store.RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\New", 0, nullptr, 0,
+                                                       0x3F, nullptr, created, nullptr));
   EXPECT_EQ(ERROR_ACCESS_DENIED, SetText(store, HKEY_LOCAL_MACHINE, "x", "y"));
   EXPECT_EQ(text, ReadFile(MachineFolder() / "machine.hive"));
   // The user's hive is a different one.
@@ -271,7 +280,8 @@ TEST_F(RegistryStoreTest, TwoProcessesWritingAtOnceKeepEveryValue) {
       HKEY key = 0;
       int failures = 0;
       for (int i = 0; i < kValuesEach; ++i) {
-        failures += store.RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, 0x3F, nullptr, key, nullptr) != 0;
+        failures +=
+            store.RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, 0x3F, nullptr, key, nullptr) != 0;
         failures += SetText(store, key, std::string(1, writer) + std::to_string(i), "x") != ERROR_SUCCESS;
         store.RegCloseKey(key);
       }
@@ -289,7 +299,8 @@ TEST_F(RegistryStoreTest, TwoProcessesWritingAtOnceKeepEveryValue) {
   ASSERT_EQ(ERROR_SUCCESS, store.RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_QUERY_VALUE, key));
   int found = 0;
   for (char writer : {'a', 'b'}) {
-    for (int i = 0; i < kValuesEach; ++i) found += Get(store, key, std::string(1, writer) + std::to_string(i)).first == REG_SZ;
+    for (int i = 0; i < kValuesEach; ++i)
+      found += Get(store, key, std::string(1, writer) + std::to_string(i)).first == REG_SZ;
   }
   EXPECT_EQ(2 * kValuesEach, found);
 }
@@ -402,7 +413,8 @@ int RunAsOrdinaryUser(const std::filesystem::path& folder, const std::function<i
       for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
         if (chown(entry.path().c_str(), kNobody, kNobody) != 0) _exit(100);
       }
-      if (chown(folder.c_str(), kNobody, kNobody) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(100);
+      if (chown(folder.c_str(), kNobody, kNobody) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)
+        _exit(100);
     }
     _exit(check());
   }
@@ -428,8 +440,9 @@ TEST_F(RegistryStoreTest, ReadOnlyFolderMakesWritesAccessDeniedAndReadsGoOn) {
     failed |= (Get(store, key, "MainLeft").second != std::string("1000\0", 5)) << 1;
     failed |= (SetText(store, key, "MainLeft", "5") != ERROR_ACCESS_DENIED) << 2;
     HKEY created = 0;
-    failed |= (store.RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\New", 0, nullptr, 0, 0x3F, nullptr, created,
-                                     nullptr) != ERROR_ACCESS_DENIED) << 3;
+    failed |= (store.RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\New", 0, nullptr, 0, 0x3F, nullptr,
+                                     created, nullptr) != ERROR_ACCESS_DENIED)
+              << 3;
     failed |= (store.LastError().find(UserFolder().string()) == std::string::npos) << 4;
     return failed;
   });
