@@ -244,6 +244,13 @@ void HiveFile::RemoveStaleTemporaries() const {
 }
 
 LONG HiveFile::WriteAndReplace(const Hive& hive, Identity& written) {
+  std::string text = hive.Serialize();
+  // A file too large to be read back would be set aside as damaged on the next read.
+  if (text.size() > kMaxHiveFileBytes) {
+    lastError_ = "cannot write " + hivePath_.string() + ": it would grow beyond " +
+                 std::to_string(kMaxHiveFileBytes) + " bytes; delete values that are no longer needed";
+    return kErrorRegistryIoFailed;
+  }
   std::string temporary = (folder_ / (fileName_ + ".tmp-XXXXXX")).string();
   Descriptor fd(mkostemp(temporary.data(), O_CLOEXEC));
   if (fd.Get() < 0) return Fail(errno, "cannot write", folder_ / (fileName_ + ".tmp-*"));
@@ -252,7 +259,7 @@ LONG HiveFile::WriteAndReplace(const Hive& hive, Identity& written) {
     return Fail(error, action, temporary);
   };
   if (fchmod(fd.Get(), fileMode_) != 0) return failAndRemove(errno, "cannot set the mode of");
-  if (int error = WriteAll(fd.Get(), hive.Serialize())) return failAndRemove(error, "cannot write");
+  if (int error = WriteAll(fd.Get(), text)) return failAndRemove(error, "cannot write");
   if (fsync(fd.Get()) != 0) return failAndRemove(errno, "cannot sync");
   struct stat info {};
   if (fstat(fd.Get(), &info) != 0) return failAndRemove(errno, "cannot examine");
