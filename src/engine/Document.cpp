@@ -139,8 +139,9 @@ std::u16string Document::BodyText() {
 std::u16string Document::InnerText(NodeId element) {
   const auto& model = Model();
   text::Span span = model.SpanOf(element);
-  bool inModel = span.start >= 0 && tree_.IsInclusiveAncestor(model.Root(), element);
-  if (inModel && !tree_[element].Has(dom::kTagObject)) return model.Text(span.start, span.end);
+  if (span.start >= 0 && tree_.IsInclusiveAncestor(model.Root(), element) && IsRendered(element)) {
+    return model.Text(span.start, span.end);
+  }
   if (tree_.IsInclusiveAncestor(element, model.Root()) && element != tree_.Root()) {
     // The root element and other ancestors of the body: the body's text.
     if (!tree_[element].Has(dom::kTagFrameset)) return BodyText();
@@ -148,6 +149,17 @@ std::u16string Document::InnerText(NodeId element) {
   // Not rendered (or an object): its own subtree by the same rules.
   auto own = text::TextModel::Build(tree_, Styles(), element);
   return own.Text(0, own.Length());
+}
+
+bool Document::IsRendered(NodeId element) {
+  const auto& styles = Styles();
+  for (NodeId node = element; node != kNoNode; node = tree_[node].parent) {
+    if (!tree_[node].IsElement()) continue;
+    if (styles[static_cast<size_t>(node)].display == css::Display::None) return false;
+    if (tree_[node].Has(dom::kTagNotRendered)) return false;
+    if (tree_[node].Has(dom::kTagObject)) return false;  // its content is not the page's text
+  }
+  return true;
 }
 
 platform::ElementPtr Document::ElementFor(NodeId node) {

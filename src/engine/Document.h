@@ -85,6 +85,7 @@ class Document : public platform::HTMLDocument, public std::enable_shared_from_t
  private:
   Document() = default;
   void Changed();
+  bool IsRendered(dom::NodeId element);  // neither it nor an ancestor is hidden or an object
   void Notify();
 
   dom::Tree tree_;

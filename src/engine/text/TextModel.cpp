@@ -157,7 +157,13 @@ class TextModel::Builder {
       last_ = pending_ == Pending::Break ? Last::Break : Last::Tab;
       pending_ = Pending::None;
     }
-    if (pendingSpace_ && withSpace) Append(u' ', pendingSpaceNode_);
+    if (pendingSpace_ && withSpace) {
+      // The space belongs before elements opened after it was seen.
+      StartOpenElements(std::min(pendingSpaceDepth_, stack_.size()));
+      model_.units_.push_back(u' ');
+      model_.unitNodes_.push_back(pendingSpaceNode_);
+      last_ = Last::Other;
+    }
     pendingSpace_ = false;
   }
 
@@ -192,6 +198,7 @@ class TextModel::Builder {
     if (pending_ != Pending::None || last_ != Last::Other || pendingSpace_) return;
     pendingSpace_ = true;
     pendingSpaceNode_ = node;
+    pendingSpaceDepth_ = stack_.size();
   }
 
   static bool IsCollapsible(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f'; }
@@ -246,6 +253,7 @@ class TextModel::Builder {
   size_t pendingOwnerDepth_ = 0;
   bool pendingSpace_ = false;
   NodeId pendingSpaceNode_ = kNoNode;
+  size_t pendingSpaceDepth_ = 0;
   Last last_ = Last::None;
 };
 
