@@ -21,6 +21,7 @@ class TracingVoice : public platform::SpVoice,
 
   void pVoice_Word(int32_t stream, int64_t position, int32_t character, int32_t length) override {
     auto keep = shared_from_this();  // the handler may drop this voice
+    if (hooks_.beforeWord) hooks_.beforeWord();
     sink_.pVoice_Word(stream, position, character, length);
     if (hooks_.afterWord) hooks_.afterWord(character, length, position);
   }
@@ -29,6 +30,7 @@ class TracingVoice : public platform::SpVoice,
     // The end is traced before the handler starts the next piece, so the trace reads in order.
     if (hooks_.end) hooks_.end();
     sink_.pVoice_EndStream(stream, position);
+    if (hooks_.afterEnd) hooks_.afterEnd();
   }
 
  private:

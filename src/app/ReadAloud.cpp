@@ -1,0 +1,105 @@
+#include "app/ReadAloud.h"
+
+#include <algorithm>
+
+#include "forms/CheckBox.h"
+#include "platform/Failure.h"
+#include "platform/Text.h"
+
+namespace lectryn::app {
+namespace {
+
+std::string ReasonOf(narration::ChainEnd end) {
+  switch (end) {
+    case narration::ChainEnd::EndOfPage: return "end-of-page";
+    case narration::ChainEnd::ContinueOff: return "continue-off";
+    case narration::ChainEnd::NoDocument: return "no-document";
+    case narration::ChainEnd::PageGone: return "page-gone";
+    case narration::ChainEnd::NoProgress: return "no-progress";
+    case narration::ChainEnd::BeyondBody: return "beyond-body";
+    case narration::ChainEnd::Stopped: return "stopped";
+    case narration::ChainEnd::Running: break;
+  }
+  return "nothing-to-read";
+}
+
+}  // namespace
+
+ReadAloud::ReadAloud(platform::VoiceFactory& voices, std::shared_ptr<engine::Document> document, Trace& trace,
+                     TerminalView* view)
+    : document_(std::move(document)), trace_(trace), view_(view), voices_(voices, Hooks()), main_(voices_) {
+  main_.OnVoiceFailure = [this](const std::string& message) { voiceFailure_ = message; };
+}
+
+VoiceHooks ReadAloud::Hooks() {
+  VoiceHooks hooks;
+  hooks.speak = [this](const std::u16string& text) { trace_.Speak(text); };
+  hooks.afterWord = [this](int32_t position, int32_t length, int64_t audioMs) {
+    TraceWord(position, length, audioMs);
+  };
+  hooks.end = [this] { trace_.End(); };
+  return hooks;
+}
+
+void ReadAloud::TraceWord(int32_t position, int32_t length, int64_t audioMs) {
+  const std::u16string& text = main_.tbSpeach.Text();
+  if (view_) view_->Show(text, position, length);
+  if (!trace_.Enabled()) return;
+  WordTrace word;
+  word.position = position;
+  word.length = length;
+  auto size = static_cast<int64_t>(text.size());
+  int64_t start = std::clamp<int64_t>(position, 0, size);
+  word.word = text.substr(start, std::clamp<int64_t>(length, 0, size - start));
+  word.audioMs = audioMs;
+  // The page the words are highlighted in may be the picked frame's or gone: tolerate both.
+  auto page = std::dynamic_pointer_cast<engine::Document>(main_.workingDoc);
+  if (page && !page->Discarded()) {
+    platform::Tolerate([&] {
+      word.selection = page->SelectedText();
+      if (auto span = page->SelectionInBodyText()) {
+        word.selectionStart = span->start;
+        word.selectionEnd = span->end;
+      }
+    });
+  }
+  trace_.Word(word);
+}
+
+std::optional<std::string> ReadAloud::Start(const std::optional<std::u16string>& elementId) {
+  main_.workingDoc = document_;
+  main_.cbContinue.SetValue(forms::vbChecked);
+  if (elementId) {
+    platform::ElementPtr element = document_->getElementById(*elementId);
+    if (!element) return "no element with the id \"" + platform::ToUtf8(*elementId) + "\" in " + platform::ToUtf8(document_->URL());
+    main_.rng = document_->body()->createTextRange();
+    main_.rng->moveToElementText(*element);
+    main_.tbSpeach.SetText(narration::JoinLineBreaks(narration::TrimLineBreaks(main_.rng->text())));
+    main_.cbStart_Click();
+  } else {
+    main_.StopSpeaking();
+    main_.rng = document_->body()->createTextRange();
+    main_.rng->collapse(true);
+    main_.SayNextParagraph();
+  }
+  if (voiceFailure_) return *voiceFailure_;
+  return std::nullopt;
+}
+
+bool ReadAloud::Reading() const {
+  return !interrupted_ && main_.pVoice && main_.pVoice->Status().RunningState == 2;
+}
+
+void ReadAloud::Interrupt() {
+  interrupted_ = true;
+  main_.StopSpeaking();
+}
+
+std::string ReadAloud::Finish() {
+  std::string reason = interrupted_ ? "interrupted" : voiceFailure_ ? "voice-failure" : ReasonOf(main_.LastChainEnd());
+  trace_.Stop(reason);
+  if (view_) view_->Finish();
+  return reason;
+}
+
+}  // namespace lectryn::app

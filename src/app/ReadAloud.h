@@ -1,0 +1,48 @@
+#pragma once
+// A reading of one page in the terminal: the narration of the main window, started the way the
+// picker starts it at a release over an element, or the way the help window starts it from the top
+// of its page, followed by the trace and the terminal view.
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/TerminalView.h"
+#include "app/Trace.h"
+#include "app/TracingVoice.h"
+#include "engine/Document.h"
+#include "narration/Narration.h"
+
+namespace lectryn::app {
+
+class ReadAloud {
+ public:
+  // view may be null (quiet, or not a terminal).
+  ReadAloud(platform::VoiceFactory& voices, std::shared_ptr<engine::Document> document, Trace& trace,
+            TerminalView* view);
+
+  // Starts reading: from the element with that id to the end of the page, or from the top.
+  // Returns an error for people when the element does not exist.
+  std::optional<std::string> Start(const std::optional<std::u16string>& elementId);
+  // True while the voice is speaking a piece.
+  bool Reading() const;
+  // Ctrl+C: the voice stops, nothing more is read.
+  void Interrupt();
+  // Ends the session: the trace's stop line, the view left in place. Returns the reason.
+  std::string Finish();
+
+  narration::Narration& Main() { return main_; }
+
+ private:
+  VoiceHooks Hooks();
+  void TraceWord(int32_t position, int32_t length, int64_t audioMs);
+
+  std::shared_ptr<engine::Document> document_;
+  Trace& trace_;
+  TerminalView* view_;
+  TracingVoiceFactory voices_;
+  narration::Narration main_;
+  bool interrupted_ = false;
+  std::optional<std::string> voiceFailure_;
+};
+
+}  // namespace lectryn::app
