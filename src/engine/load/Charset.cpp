@@ -174,6 +174,10 @@ std::string CharsetOfContentType(std::string_view contentType) {
   return {};
 }
 
+std::string MediaTypeOf(std::string_view contentType) {
+  return LowerTrimmed(contentType.substr(0, contentType.find(';')));
+}
+
 std::string PrescanCharset(std::string_view bytes) {
   std::string_view text = bytes.substr(0, kPrescanBytes);
   size_t at = 0;

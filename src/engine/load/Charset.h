@@ -16,6 +16,8 @@ DecodedPage DecodeToUtf8(std::string_view bytes, std::string_view contentType);
 
 // The charset parameter of a Content-Type value, unquoted; empty when there is none.
 std::string CharsetOfContentType(std::string_view contentType);
+// The media type of a Content-Type value in lower case: "text/html".
+std::string MediaTypeOf(std::string_view contentType);
 
 // The charset a <meta charset> or <meta http-equiv="Content-Type" content="...charset=..."> in
 // the first 1024 bytes declares; empty when none does.

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "engine/load/Address.h"
+#include "engine/load/Charset.h"
 #include "engine/load/JavascriptUrl.h"
 
 namespace lectryn::engine {
@@ -58,6 +59,12 @@ class FileDescriptor {
  private:
   int fd_;
 };
+
+// Pages and text are read; pictures, archives and the like would only give noise.
+bool IsReadable(const std::string& mediaType) {
+  return mediaType.empty() || mediaType.starts_with("text/") || mediaType == "application/xhtml+xml" ||
+         mediaType == "application/xml" || mediaType.ends_with("+xml");
+}
 
 FetchResult FetchFile(const std::string& address, const FetchLimits& limits, const Cancellation& cancel) {
   std::optional<std::string> path = PathFromFileUrl(address);
@@ -178,17 +185,20 @@ FetchResult FetchHttp(const std::string& address, const FetchLimits& limits, Can
   curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
   if (status >= 400) return Failed("cannot load", address, "HTTP " + std::to_string(status));
 
+  char* contentType = nullptr;
+  curl_easy_getinfo(handle, CURLINFO_CONTENT_TYPE, &contentType);
+  std::string mediaType = MediaTypeOf(contentType != nullptr ? contentType : "");
+  if (!IsReadable(mediaType)) return Failed("cannot load", address, "not a web page but " + mediaType);
+
   FetchResult result;
   result.ok = true;
   result.bytes = std::move(body.bytes);
+  if (contentType != nullptr) result.contentType = contentType;
   long redirects = 0;
   curl_easy_getinfo(handle, CURLINFO_REDIRECT_COUNT, &redirects);
   char* effective = nullptr;
   curl_easy_getinfo(handle, CURLINFO_EFFECTIVE_URL, &effective);
   result.address = redirects > 0 && effective != nullptr ? std::string(effective) : address;
-  char* contentType = nullptr;
-  curl_easy_getinfo(handle, CURLINFO_CONTENT_TYPE, &contentType);
-  if (contentType != nullptr) result.contentType = contentType;
   return result;
 }
 

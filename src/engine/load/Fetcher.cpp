@@ -4,6 +4,21 @@
 
 namespace lectryn::engine {
 
+std::string EscapeHtml(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
 Fetcher::Fetcher(platform::UiLoop& loop, FetchLimits limits) : loop_(loop), limits_(limits) {}
 
 Fetcher::~Fetcher() {
@@ -25,7 +40,9 @@ void Fetcher::Start(std::string address, std::function<void(FetchedPage)> done) 
     page.error = std::move(fetched.error);
     if (fetched.ok) {
       DecodedPage decoded = DecodeToUtf8(fetched.bytes, fetched.contentType);
-      page.html = std::move(decoded.utf8);
+      // Plain text shows as it is, line by line, as browsers show it.
+      bool plainText = MediaTypeOf(fetched.contentType) == "text/plain";
+      page.html = plainText ? "<pre>" + EscapeHtml(decoded.utf8) + "</pre>" : std::move(decoded.utf8);
       page.charset = std::move(decoded.charset);
     }
     if (!job->cancel.Cancelled()) {

@@ -4,6 +4,7 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "engine/load/Fetch.h"
@@ -18,6 +19,9 @@ struct FetchedPage {
   std::string charset;  // what the bytes were decoded from
   std::string error;    // for people, when !ok
 };
+
+// Text with &, <, > and " written as markup entities.
+std::string EscapeHtml(std::string_view text);
 
 class Fetcher {
  public:

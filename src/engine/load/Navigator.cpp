@@ -7,20 +7,6 @@
 namespace lectryn::engine {
 namespace {
 
-std::string EscapeHtml(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 std::string Trimmed(std::string text) {
   size_t begin = 0;
   while (begin < text.size() && static_cast<unsigned char>(text[begin]) <= 0x20) ++begin;
@@ -74,6 +60,7 @@ void Navigator::SetOnReadyStateChange(std::function<void(platform::ReadyState)> 
 }
 
 void Navigator::OnPage(FetchedPage page) {
+  uint64_t navigation = navigation_;
   std::shared_ptr<Document> document;
   if (page.ok) {
     location_ = page.address;
@@ -87,6 +74,7 @@ void Navigator::OnPage(FetchedPage page) {
   DiscardPage();
   document_ = document;
   SetState(platform::ReadyState::Interactive);
+  if (navigation != navigation_) return;  // the observer went somewhere else
   if (page.ok) LoadFrames(document, page.address, 1);
   FinishWhenFramesAreIn();
 }

@@ -179,6 +179,30 @@ TEST_F(Browsers, CharsetFromTheHeaderOrFromMeta) {
   EXPECT_EQ("a\xEF\xBF\xBD" "b", BodyText(control.Document()));
 }
 
+TEST_F(Browsers, PlainTextKeepsItsLinesAndItsMarkupCharacters) {
+  server.Serve("/notes.txt", Response{200, {{"Content-Type", "text/plain"}}, "one <b>\ntwo"});
+  BrowserControl control(loop);
+  ASSERT_TRUE(LoadInto(control, server.Url("/notes.txt")));
+  EXPECT_EQ("one <b>\r\ntwo", BodyText(control.Document()));
+}
+
+TEST_F(Browsers, AnObserverThatNavigatesAgainWins) {
+  std::string first = folder.Write("first.htm", "<p>first</p>");
+  std::string second = folder.Write("second.htm", "<p>second</p>");
+  BrowserControl control(loop);
+  std::vector<int> states;
+  control.SetOnReadyStateChange([&](ReadyState state) {
+    states.push_back(static_cast<int>(state));
+    if (states.size() == 2) control.Navigate(FromUtf8(second));
+  });
+  control.Navigate(FromUtf8(first));
+  ASSERT_TRUE(RunUntil(loop, [&] { return control.ReadyState() == 4; }));
+  loop.RunUntilIdle();
+  // The first page never completes: the second navigation took over at its state 3.
+  EXPECT_EQ((std::vector<int>{1, 3, 1, 3, 4}), states);
+  EXPECT_EQ("second", BodyText(control.Document()));
+}
+
 TEST_F(Browsers, JavascriptAddressesAndBlank) {
   BrowserControl control(loop);
   ASSERT_TRUE(LoadInto(control, "javascript:'<p>one<br>two</p>'"));

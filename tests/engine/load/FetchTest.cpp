@@ -103,6 +103,12 @@ TEST_F(FetchHttp, ErrorStatusIsAFailure) {
   EXPECT_EQ("cannot load " + server.Url("/missing.htm") + ": HTTP 404", result.error);
 }
 
+TEST_F(FetchHttp, PicturesAreNotPages) {
+  server.Serve("/banner.jpg", Response{200, {{"Content-Type", "image/jpeg"}}, "\xFF\xD8\xFF"});
+  EXPECT_EQ("cannot load " + server.Url("/banner.jpg") + ": not a web page but image/jpeg",
+            FetchNow(server.Url("/banner.jpg")).error);
+}
+
 TEST_F(FetchHttp, CancelEndsAWaitingFetch) {
   server.Serve("/slow", Response{200, {}, "late", 20'000});
   FetchLimits limits;
