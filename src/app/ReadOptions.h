@@ -15,9 +15,9 @@ struct ReadOptions {
 
 struct ParsedCommandLine {
   bool ok = false;
-  bool help = false;        // -h or --help: print the usage and stop
+  bool help = false;  // -h or --help: print the usage and stop
   ReadOptions options;
-  std::string error;        // for people, when !ok: "unknown option --x"
+  std::string error;  // for people, when !ok: "unknown option --x"
 };
 
 // arguments: without the program name. "--name value" and "--name=value" are both accepted;

@@ -21,7 +21,9 @@ using namespace lectryn;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-void SayError(const std::string& message) { std::fprintf(stderr, "lectryn-read: %s\n", message.c_str()); }
+void SayError(const std::string& message) {
+  std::fprintf(stderr, "lectryn-read: %s\n", message.c_str());
+}
 
 // Loads the page and waits for ready state 4 (complete). Every load ends: the fetch limits bound
 // the time it can take.

@@ -8,7 +8,9 @@
 namespace lectryn::engine {
 namespace {
 
-bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsAlpha(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 std::string Lower(std::string_view text) {
   std::string out(text);
@@ -172,7 +174,8 @@ std::string FileUrlFromPath(std::string_view absolutePath) {
   std::string out = "file://";
   for (char c : absolutePath) {
     auto byte = static_cast<unsigned char>(c);
-    bool keep = byte > 0x20 && byte < 0x7F && std::string_view("%#?\"<>\\^`{|}").find(c) == std::string_view::npos;
+    bool keep =
+        byte > 0x20 && byte < 0x7F && std::string_view("%#?\"<>\\^`{|}").find(c) == std::string_view::npos;
     if (keep) {
       out += c;
     } else {
@@ -202,7 +205,8 @@ std::optional<std::string> PathFromFileUrl(std::string_view url) {
   if (SchemeOf(url).empty()) return std::string(url);
   Parts parts = Split(url);
   if (parts.scheme != "file") return std::nullopt;
-  if (parts.hasAuthority && !parts.authority.empty() && Lower(parts.authority) != "localhost") return std::nullopt;
+  if (parts.hasAuthority && !parts.authority.empty() && Lower(parts.authority) != "localhost")
+    return std::nullopt;
   std::string path = PercentDecode(parts.path);
   if (path.empty()) path = "/";
   return path;

@@ -15,9 +15,13 @@ namespace {
 
 constexpr size_t kPrescanBytes = 1024;
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
 
-char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+char Lower(char c) {
+  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
 
 std::string LowerTrimmed(std::string_view text) {
   while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
@@ -39,7 +43,10 @@ size_t ValidSequenceLength(std::string_view text, size_t at) {
   auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
   unsigned char b0 = byte(at);
   if (b0 < 0x80) return 1;
-  size_t length = (b0 >= 0xC2 && b0 <= 0xDF) ? 2 : (b0 >= 0xE0 && b0 <= 0xEF) ? 3 : (b0 >= 0xF0 && b0 <= 0xF4) ? 4 : 0;
+  size_t length = (b0 >= 0xC2 && b0 <= 0xDF)   ? 2
+                  : (b0 >= 0xE0 && b0 <= 0xEF) ? 3
+                  : (b0 >= 0xF0 && b0 <= 0xF4) ? 4
+                                               : 0;
   if (length == 0 || at + length > text.size()) return 0;
   unsigned char b1 = byte(at + 1);
   // The second byte's range rules out overlong forms, surrogates and values past U+10FFFF.
@@ -168,7 +175,8 @@ std::string CharsetOfContentType(std::string_view contentType) {
     std::string_view value = parameter.substr(equals + 1);
     while (!value.empty() && IsSpace(value.front())) value.remove_prefix(1);
     while (!value.empty() && IsSpace(value.back())) value.remove_suffix(1);
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+      value = value.substr(1, value.size() - 2);
     return std::string(value);
   }
   return {};
@@ -193,9 +201,12 @@ std::string PrescanCharset(std::string_view bytes) {
       at += 5;
       std::string httpEquiv, content, charset;
       while (NextAttribute(text, at, name, value)) {
-        if (name == "http-equiv") httpEquiv = value;
-        else if (name == "content" && content.empty()) content = value;
-        else if (name == "charset" && charset.empty()) charset = value;
+        if (name == "http-equiv")
+          httpEquiv = value;
+        else if (name == "content" && content.empty())
+          content = value;
+        else if (name == "charset" && charset.empty())
+          charset = value;
       }
       if (charset.empty() && httpEquiv == "content-type") charset = CharsetInMetaContent(content);
       if (!charset.empty()) {
@@ -229,9 +240,9 @@ std::string ConverterNameOf(std::string_view label) {
   if (name.empty()) return {};
   if (name == "utf-8" || name == "utf8" || name == "unicode-1-1-utf-8") return "UTF-8";
   // Pages labelled Latin-1 or ASCII are windows-1252 in practice; browsers decode them so.
-  for (std::string_view latin1 : {"iso-8859-1", "iso8859-1", "iso_8859-1", "latin1", "l1", "us-ascii", "ascii",
-                                  "cp1252", "x-cp1252", "cp819", "ibm819", "iso-ir-100", "csisolatin1",
-                                  "ansi_x3.4-1968", "x-user-defined"})
+  for (std::string_view latin1 :
+       {"iso-8859-1", "iso8859-1", "iso_8859-1", "latin1", "l1", "us-ascii", "ascii", "cp1252", "x-cp1252",
+        "cp819", "ibm819", "iso-ir-100", "csisolatin1", "ansi_x3.4-1968", "x-user-defined"})
     if (name == latin1) return "windows-1252";
   if (name == "utf-16" || name == "utf-16le") return "UTF-16LE";
   if (name == "utf-16be") return "UTF-16BE";

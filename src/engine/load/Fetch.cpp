@@ -244,7 +244,8 @@ FetchResult Fetch(const std::string& address, const FetchLimits& limits, Cancell
       result.ok = true;
       result.bytes = PageOfJavascriptUrl(address);
       if (result.bytes.size() > limits.maxBytes)
-        return Failed("cannot load", "the javascript: address", "larger than " + DescribeSize(limits.maxBytes));
+        return Failed("cannot load", "the javascript: address",
+                      "larger than " + DescribeSize(limits.maxBytes));
       break;
     case AddressKind::Unsupported:
       return Failed("cannot load", address, "unsupported address; use a file, http or https address");

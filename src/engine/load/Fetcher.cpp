@@ -9,11 +9,20 @@ std::string EscapeHtml(std::string_view text) {
   out.reserve(text.size());
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -31,27 +40,27 @@ void Fetcher::Start(std::string address, std::function<void(FetchedPage)> done) 
   auto job = std::make_shared<Job>();
   jobs_.push_back(job);
   // The thread holds the job, not the fetcher: the destructor joins it before the loop can go.
-  job->thread = std::thread([&loop = loop_, limits = limits_, job, address = std::move(address),
-                             done = std::move(done)]() mutable {
-    FetchResult fetched = Fetch(address, limits, job->cancel);
-    FetchedPage page;
-    page.ok = fetched.ok;
-    page.address = std::move(fetched.address);
-    page.error = std::move(fetched.error);
-    if (fetched.ok) {
-      DecodedPage decoded = DecodeToUtf8(fetched.bytes, fetched.contentType);
-      // Plain text shows as it is, line by line, as browsers show it.
-      bool plainText = MediaTypeOf(fetched.contentType) == "text/plain";
-      page.html = plainText ? "<pre>" + EscapeHtml(decoded.utf8) + "</pre>" : std::move(decoded.utf8);
-      page.charset = std::move(decoded.charset);
-    }
-    if (!job->cancel.Cancelled()) {
-      loop.Post([job, page = std::move(page), done = std::move(done)]() mutable {
-        if (!job->cancel.Cancelled()) done(std::move(page));
+  job->thread = std::thread(
+      [&loop = loop_, limits = limits_, job, address = std::move(address), done = std::move(done)]() mutable {
+        FetchResult fetched = Fetch(address, limits, job->cancel);
+        FetchedPage page;
+        page.ok = fetched.ok;
+        page.address = std::move(fetched.address);
+        page.error = std::move(fetched.error);
+        if (fetched.ok) {
+          DecodedPage decoded = DecodeToUtf8(fetched.bytes, fetched.contentType);
+          // Plain text shows as it is, line by line, as browsers show it.
+          bool plainText = MediaTypeOf(fetched.contentType) == "text/plain";
+          page.html = plainText ? "<pre>" + EscapeHtml(decoded.utf8) + "</pre>" : std::move(decoded.utf8);
+          page.charset = std::move(decoded.charset);
+        }
+        if (!job->cancel.Cancelled()) {
+          loop.Post([job, page = std::move(page), done = std::move(done)]() mutable {
+            if (!job->cancel.Cancelled()) done(std::move(page));
+          });
+        }
+        job->finished.store(true);
       });
-    }
-    job->finished.store(true);
-  });
 }
 
 void Fetcher::CancelAll() {

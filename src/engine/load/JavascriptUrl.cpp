@@ -6,7 +6,9 @@
 namespace lectryn::engine {
 namespace {
 
-bool IsLineTerminator(char16_t c) { return c == u'\n' || c == u'\r' || c == 0x2028 || c == 0x2029; }
+bool IsLineTerminator(char16_t c) {
+  return c == u'\n' || c == u'\r' || c == 0x2028 || c == 0x2029;
+}
 
 bool IsScriptSpace(char16_t c) {
   return c == u' ' || c == u'\t' || c == 0x0B || c == 0x0C || c == 0xA0 || c == 0xFEFF || c == 0x1680 ||
@@ -48,12 +50,24 @@ size_t ReadEscape(std::u16string_view text, size_t at, std::u16string& out) {
   if (at >= text.size()) return std::u16string_view::npos;
   char16_t c = text[at];
   switch (c) {
-    case u'n': out += u'\n'; return at + 1;
-    case u'r': out += u'\r'; return at + 1;
-    case u't': out += u'\t'; return at + 1;
-    case u'b': out += u'\b'; return at + 1;
-    case u'f': out += u'\f'; return at + 1;
-    case u'v': out += u'\v'; return at + 1;
+    case u'n':
+      out += u'\n';
+      return at + 1;
+    case u'r':
+      out += u'\r';
+      return at + 1;
+    case u't':
+      out += u'\t';
+      return at + 1;
+    case u'b':
+      out += u'\b';
+      return at + 1;
+    case u'f':
+      out += u'\f';
+      return at + 1;
+    case u'v':
+      out += u'\v';
+      return at + 1;
     case u'\r':  // line continuation; CRLF counts as one terminator
       return at + 1 < text.size() && text[at + 1] == u'\n' ? at + 2 : at + 1;
     case u'\n':
@@ -92,7 +106,8 @@ size_t ReadEscape(std::u16string_view text, size_t at, std::u16string& out) {
     // Legacy octal: up to three digits while the value stays below 256.
     int value = c - u'0';
     size_t next = at + 1;
-    for (int digits = 1; digits < 3 && next < text.size() && text[next] >= u'0' && text[next] <= u'7'; ++digits) {
+    for (int digits = 1; digits < 3 && next < text.size() && text[next] >= u'0' && text[next] <= u'7';
+         ++digits) {
       int candidate = value * 8 + (text[next] - u'0');
       if (candidate > 0xFF) break;
       value = candidate;

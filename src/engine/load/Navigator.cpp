@@ -51,9 +51,13 @@ void Navigator::Stop() {
   SetState(platform::ReadyState::Uninitialized);
 }
 
-std::u16string Navigator::LocationURL() const { return platform::FromUtf8(location_); }
+std::u16string Navigator::LocationURL() const {
+  return platform::FromUtf8(location_);
+}
 
-std::u16string Navigator::LastError() const { return platform::FromUtf8(lastError_); }
+std::u16string Navigator::LastError() const {
+  return platform::FromUtf8(lastError_);
+}
 
 void Navigator::SetOnReadyStateChange(std::function<void(platform::ReadyState)> observer) {
   observer_ = std::move(observer);
@@ -79,7 +83,8 @@ void Navigator::OnPage(FetchedPage page) {
   FinishWhenFramesAreIn();
 }
 
-void Navigator::LoadFrames(const std::shared_ptr<Document>& owner, const std::string& ownerAddress, int depth) {
+void Navigator::LoadFrames(const std::shared_ptr<Document>& owner, const std::string& ownerAddress,
+                           int depth) {
   if (depth > options_.maxFrameDepth) return;
   for (const Document::FrameSlot& slot : owner->Frames()) {
     if (framesStarted_ >= options_.maxFrames) return;
@@ -95,8 +100,8 @@ void Navigator::LoadFrames(const std::shared_ptr<Document>& owner, const std::st
   }
 }
 
-void Navigator::OnFrame(const std::weak_ptr<Document>& weakOwner, const platform::ElementPtr& element, int depth,
-                        FetchedPage page) {
+void Navigator::OnFrame(const std::weak_ptr<Document>& weakOwner, const platform::ElementPtr& element,
+                        int depth, FetchedPage page) {
   --framesPending_;
   std::shared_ptr<Document> owner = weakOwner.lock();
   // A frame that cannot be loaded stays empty; the page itself is still good.

@@ -50,7 +50,9 @@ void PageWindow::Close() {
   visible_ = false;
 }
 
-std::u16string PageWindow::LastError() const { return navigator_.LastError(); }
+std::u16string PageWindow::LastError() const {
+  return navigator_.LastError();
+}
 
 void PageWindow::SetOnReadyStateChange(std::function<void(platform::ReadyState)> observer) {
   navigator_.SetOnReadyStateChange(std::move(observer));

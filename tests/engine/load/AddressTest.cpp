@@ -23,23 +23,24 @@ TEST_P(Resolving, FrameSourcesAgainstTheirPage) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Addresses, Resolving,
-    ::testing::Values(ResolveCase{"http://a/b/c/d;p?q", "g", "http://a/b/c/g"},
-                      ResolveCase{"http://a/b/c/d;p?q", "./g/", "http://a/b/c/g/"},
-                      ResolveCase{"http://a/b/c/d;p?q", "/g", "http://a/g"},
-                      ResolveCase{"http://a/b/c/d;p?q", "//g", "http://g"},
-                      ResolveCase{"http://a/b/c/d;p?q", "?y", "http://a/b/c/d;p?y"},
-                      ResolveCase{"http://a/b/c/d;p?q", "#s", "http://a/b/c/d;p?q#s"},
-                      ResolveCase{"http://a/b/c/d;p?q", "../../g", "http://a/g"},
-                      ResolveCase{"http://a/b/c/d;p?q", "../../../../g", "http://a/g"},
-                      ResolveCase{"http://a/b/c/d;p?q", "..", "http://a/b/"},
-                      ResolveCase{"http://a", "f.htm", "http://a/f.htm"},
-                      ResolveCase{"file:///home/u/pages/top.htm", "inner/f.htm", "file:///home/u/pages/inner/f.htm"},
-                      ResolveCase{"file:///home/u/top.htm", "  \tf\n.htm ", "file:///home/u/f.htm"},
-                      ResolveCase{"http://a/b", "HTTPS://x/./y/../z", "https://x/z"},
-                      ResolveCase{"about:blank", "f.htm", nullptr},
-                      ResolveCase{"http://a/b", "   ", nullptr}));
+INSTANTIATE_TEST_SUITE_P(Addresses, Resolving,
+                         ::testing::Values(ResolveCase{"http://a/b/c/d;p?q", "g", "http://a/b/c/g"},
+                                           ResolveCase{"http://a/b/c/d;p?q", "./g/", "http://a/b/c/g/"},
+                                           ResolveCase{"http://a/b/c/d;p?q", "/g", "http://a/g"},
+                                           ResolveCase{"http://a/b/c/d;p?q", "//g", "http://g"},
+                                           ResolveCase{"http://a/b/c/d;p?q", "?y", "http://a/b/c/d;p?y"},
+                                           ResolveCase{"http://a/b/c/d;p?q", "#s", "http://a/b/c/d;p?q#s"},
+                                           ResolveCase{"http://a/b/c/d;p?q", "../../g", "http://a/g"},
+                                           ResolveCase{"http://a/b/c/d;p?q", "../../../../g", "http://a/g"},
+                                           ResolveCase{"http://a/b/c/d;p?q", "..", "http://a/b/"},
+                                           ResolveCase{"http://a", "f.htm", "http://a/f.htm"},
+                                           ResolveCase{"file:///home/u/pages/top.htm", "inner/f.htm",
+                                                       "file:///home/u/pages/inner/f.htm"},
+                                           ResolveCase{"file:///home/u/top.htm", "  \tf\n.htm ",
+                                                       "file:///home/u/f.htm"},
+                                           ResolveCase{"http://a/b", "HTTPS://x/./y/../z", "https://x/z"},
+                                           ResolveCase{"about:blank", "f.htm", nullptr},
+                                           ResolveCase{"http://a/b", "   ", nullptr}));
 
 TEST(Addresses, KindsAndPlainPaths) {
   EXPECT_EQ(AddressKind::File, KindOf("/tmp/a.htm"));

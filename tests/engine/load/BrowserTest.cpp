@@ -40,7 +40,9 @@ std::shared_ptr<Document> EngineDocument(const platform::DocumentPtr& document) 
   return std::dynamic_pointer_cast<Document>(document);
 }
 
-std::string BodyText(const platform::DocumentPtr& document) { return ToUtf8(EngineDocument(document)->BodyText()); }
+std::string BodyText(const platform::DocumentPtr& document) {
+  return ToUtf8(EngineDocument(document)->BodyText());
+}
 
 class Browsers : public ::testing::Test {
  protected:
@@ -163,11 +165,13 @@ TEST_F(Browsers, LimitsComeFromTheOptions) {
   options.limits.timeoutMs = 100;
   BrowserControl control(loop, options);
   ASSERT_TRUE(LoadInto(control, server.Url("/slow.htm")));
-  EXPECT_EQ(FromUtf8("cannot load " + server.Url("/slow.htm") + ": timed out after 0.1 s"), control.LastError());
+  EXPECT_EQ(FromUtf8("cannot load " + server.Url("/slow.htm") + ": timed out after 0.1 s"),
+            control.LastError());
 }
 
 TEST_F(Browsers, CharsetFromTheHeaderOrFromMeta) {
-  server.Serve("/latin.htm", Response{200, {{"Content-Type", "text/html; charset=windows-1252"}}, "<p>caf\xE9</p>"});
+  server.Serve("/latin.htm",
+               Response{200, {{"Content-Type", "text/html; charset=windows-1252"}}, "<p>caf\xE9</p>"});
   BrowserControl control(loop);
   ASSERT_TRUE(LoadInto(control, server.Url("/latin.htm")));
   EXPECT_EQ("caf\xC3\xA9", BodyText(control.Document()));
@@ -175,8 +179,13 @@ TEST_F(Browsers, CharsetFromTheHeaderOrFromMeta) {
   ASSERT_TRUE(LoadInto(control, folder.Write("cyrillic.htm", "<meta charset=koi8-r><p>\xEB\xCF\xD4</p>")));
   EXPECT_EQ("\xD0\x9A\xD0\xBE\xD1\x82", BodyText(control.Document()));
 
-  ASSERT_TRUE(LoadInto(control, folder.Write("broken.htm", "<p>a\xFF" "b</p>")));
-  EXPECT_EQ("a\xEF\xBF\xBD" "b", BodyText(control.Document()));
+  ASSERT_TRUE(LoadInto(control, folder.Write("broken.htm",
+                                             "<p>a\xFF"
+                                             "b</p>")));
+  EXPECT_EQ(
+      "a\xEF\xBF\xBD"
+      "b",
+      BodyText(control.Document()));
 }
 
 TEST_F(Browsers, PlainTextKeepsItsLinesAndItsMarkupCharacters) {
@@ -231,7 +240,8 @@ TEST_F(Browsers, PageWindowKeepsItsFrameSettingsAndFailsOnceClosed) {
   ASSERT_NE(nullptr, window);
   EXPECT_FALSE(window->Visible());
   const char kTemplate[] =
-      "javascript:'<HTML><HEAD><TITLE>Lectryn Text-to-Speech</TITLE></HEAD><style>body { font-family: Verdana; "
+      "javascript:'<HTML><HEAD><TITLE>Lectryn Text-to-Speech</TITLE></HEAD><style>body { font-family: "
+      "Verdana; "
       "color: #800080 }</style></HTML>'";
   application->navigate(FromUtf8(kTemplate));
   application->put_MenuBar(false);
@@ -282,10 +292,12 @@ std::string FrameText(const platform::DocumentPtr& page, const std::u16string& f
 }
 
 TEST_F(Browsers, FramesFromTheSameOriginAreAttachedBeforeStateFour) {
-  server.Serve("/top.htm", Response{200, {},
+  server.Serve("/top.htm", Response{200,
+                                    {},
                                     "<p>top</p><iframe id=same src='frames/one.htm'></iframe>"
                                     "<iframe id=other src='http://localhost:" +
-                                        std::to_string(server.Port()) + "/other.htm'></iframe>"
+                                        std::to_string(server.Port()) +
+                                        "/other.htm'></iframe>"
                                         "<iframe id=file src='file:///etc/hostname'></iframe>"});
   server.Serve("/frames/one.htm", Response{200, {}, "<p>one<iframe id=inner src='two.htm'></iframe></p>"});
   server.Serve("/frames/two.htm", Response{200, {}, "<p>two</p>"});
@@ -313,13 +325,15 @@ TEST_F(Browsers, FrameDepthAndCountAreLimited) {
                  Response{200, {}, "<iframe src='deep" + std::to_string(i + 1) + ".htm'></iframe>"});
   BrowserControl control(loop);
   ASSERT_TRUE(LoadInto(control, server.Url("/deep1.htm")));
-  EXPECT_EQ((std::vector<std::string>{"/deep1.htm", "/deep2.htm", "/deep3.htm", "/deep4.htm"}), server.Requests());
+  EXPECT_EQ((std::vector<std::string>{"/deep1.htm", "/deep2.htm", "/deep3.htm", "/deep4.htm"}),
+            server.Requests());
 
   LoadOptions options;
   options.maxFrames = 2;
   BrowserControl limited(loop, options);
-  std::string many = folder.Write("many.htm", "<iframe src=a.htm></iframe><iframe src=b.htm></iframe>"
-                                              "<iframe src=c.htm></iframe><iframe src=a.htm></iframe>");
+  std::string many = folder.Write("many.htm",
+                                  "<iframe src=a.htm></iframe><iframe src=b.htm></iframe>"
+                                  "<iframe src=c.htm></iframe><iframe src=a.htm></iframe>");
   for (const char* name : {"a.htm", "b.htm", "c.htm"}) folder.Write(name, std::string("<p>") + name + "</p>");
   ASSERT_TRUE(LoadInto(limited, many));
   auto frames = EngineDocument(limited.Document())->Frames();
@@ -333,8 +347,9 @@ TEST_F(Browsers, FrameDepthAndCountAreLimited) {
 }
 
 TEST_F(Browsers, LocalPagesLoadLocalFramesAndSurviveMissingOnes) {
-  std::string top = folder.Write("top.htm", "<p>top</p><iframe id=f src='sub/frame%20one.htm'></iframe>"
-                                            "<iframe id=gone src='nothing.htm'></iframe>");
+  std::string top = folder.Write("top.htm",
+                                 "<p>top</p><iframe id=f src='sub/frame%20one.htm'></iframe>"
+                                 "<iframe id=gone src='nothing.htm'></iframe>");
   folder.Write("sub/frame one.htm", "<p>framed</p>");
   BrowserControl control(loop);
   ASSERT_TRUE(LoadInto(control, top));

@@ -31,7 +31,8 @@ TEST(Charsets, MetaDeclarationsInTheFirstKilobyte) {
   EXPECT_EQ("windows-1252", PrescanCharset("<head><meta charset='windows-1252'>"));
   EXPECT_EQ("shift_jis",
             PrescanCharset("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=Shift_JIS\">"));
-  EXPECT_EQ("koi8-r", PrescanCharset("<meta content='text/html;charset = \"koi8-r\"' http-equiv=content-type>"));
+  EXPECT_EQ("koi8-r",
+            PrescanCharset("<meta content='text/html;charset = \"koi8-r\"' http-equiv=content-type>"));
   // Not declarations: a comment, an attribute value of another tag, content without http-equiv.
   EXPECT_EQ("", PrescanCharset("<!-- <meta charset=koi8-r> --><p>"));
   EXPECT_EQ("", PrescanCharset("<a title='<meta charset=koi8-r>'>"));
@@ -58,10 +59,14 @@ TEST(Charsets, UnknownAndUnsafeNamesFallBackToUtf8) {
 }
 
 TEST(Charsets, InvalidBytesBecomeReplacementCharacters) {
-  EXPECT_EQ("a" + kReplacementUtf8 + "b", DecodeToUtf8("a\xFF" "b", "").utf8);
-  EXPECT_EQ("a" + kReplacementUtf8 + "b", RepairUtf8("a\xC3" "b"));                // truncated
+  EXPECT_EQ("a" + kReplacementUtf8 + "b", DecodeToUtf8("a\xFF"
+                                                       "b",
+                                                       "")
+                                              .utf8);
+  EXPECT_EQ("a" + kReplacementUtf8 + "b", RepairUtf8("a\xC3"
+                                                     "b"));                            // truncated
   EXPECT_EQ(kReplacementUtf8 + kReplacementUtf8, RepairUtf8("\xC0\xAF\xED\xA0\x80"));  // overlong, surrogate
-  EXPECT_EQ(kReplacementUtf8, RepairUtf8("\xF4\x90\x80\x80"));                      // past U+10FFFF
+  EXPECT_EQ(kReplacementUtf8, RepairUtf8("\xF4\x90\x80\x80"));                         // past U+10FFFF
   EXPECT_EQ("\xF0\x9F\x98\x80", RepairUtf8("\xF0\x9F\x98\x80"));
   // Bytes that Shift_JIS does not map: replacement characters too, not ICU's U+001A.
   std::string decoded = DecodeToUtf8("\x82\xFF!", "text/html; charset=Shift_JIS").utf8;

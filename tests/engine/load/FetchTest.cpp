@@ -21,7 +21,9 @@ FetchResult FetchNow(const std::string& address, FetchLimits limits = {}) {
   return Fetch(address, limits, cancel);
 }
 
-Response Redirect(const std::string& to) { return Response{302, {{"Location", to}}, "", 0, true}; }
+Response Redirect(const std::string& to) {
+  return Response{302, {{"Location", to}}, "", 0, true};
+}
 
 class FetchHttp : public ::testing::Test {
  protected:
@@ -125,7 +127,10 @@ TEST_F(FetchHttp, CancelEndsAWaitingFetch) {
 
 TEST(FetchNetwork, NothingListeningIsAFailureNotAHang) {
   int port = 0;
-  { LoopbackServer closed; port = closed.Port(); }
+  {
+    LoopbackServer closed;
+    port = closed.Port();
+  }
   FetchResult result = FetchNow("http://127.0.0.1:" + std::to_string(port) + "/");
   EXPECT_FALSE(result.ok);
   EXPECT_TRUE(result.error.starts_with("cannot load http://127.0.0.1:")) << result.error;
@@ -151,7 +156,8 @@ TEST(FetchFiles, FailuresNameTheFileAndSayWhy) {
   EXPECT_EQ("cannot read " + missing + ": no such file", FetchNow(missing).error);
   EXPECT_EQ("cannot read " + missing + ": no such file", FetchNow(FileUrlFromPath(missing)).error);
   EXPECT_EQ("cannot read " + folder.Path() + ": it is a folder, not a page", FetchNow(folder.Path()).error);
-  EXPECT_EQ("cannot read file://server/x.htm: not a file on this computer", FetchNow("file://server/x.htm").error);
+  EXPECT_EQ("cannot read file://server/x.htm: not a file on this computer",
+            FetchNow("file://server/x.htm").error);
 
   FetchLimits limits;
   limits.maxBytes = 100;
@@ -176,7 +182,8 @@ TEST(FetchOther, BlankJavascriptAndUnsupported) {
   EXPECT_EQ("javascript:'<b>x</b>'", script.address);
   FetchResult ftp = FetchNow("ftp://example.org/x");
   EXPECT_FALSE(ftp.ok);
-  EXPECT_EQ("cannot load ftp://example.org/x: unsupported address; use a file, http or https address", ftp.error);
+  EXPECT_EQ("cannot load ftp://example.org/x: unsupported address; use a file, http or https address",
+            ftp.error);
 }
 
 TEST(FetchOther, LimitsAsMessagesShowThem) {

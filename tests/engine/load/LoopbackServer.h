@@ -16,8 +16,8 @@ struct Response {
   int status = 200;
   std::vector<std::pair<std::string, std::string>> headers;
   std::string body;
-  int delayMs = 0;                  // before anything is sent
-  bool sendContentLength = true;    // without it the body ends when the connection closes
+  int delayMs = 0;                // before anything is sent
+  bool sendContentLength = true;  // without it the body ends when the connection closes
 };
 
 class LoopbackServer {

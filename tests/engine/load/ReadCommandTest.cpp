@@ -1,6 +1,6 @@
 // Runs the built lectryn-read as a person would, and checks what it prints and how it exits.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -5,7 +5,9 @@
 namespace lectryn::app {
 namespace {
 
-ParsedCommandLine Parse(std::vector<std::string> arguments) { return ParseReadOptions(arguments); }
+ParsedCommandLine Parse(std::vector<std::string> arguments) {
+  return ParseReadOptions(arguments);
+}
 
 TEST(ReadCommandLine, PrintTextTakesOnePageInAnyOrder) {
   for (auto arguments : {std::vector<std::string>{"--print-text", "page.htm"},
@@ -41,7 +43,8 @@ INSTANTIATE_TEST_SUITE_P(
     ReadCommandLine, ReadCommandLineErrors,
     ::testing::Values(BadLine{{}, "no page given"}, BadLine{{"--print-text"}, "no page given"},
                       BadLine{{"a.htm"}, "say what to do with the page: --print-text"},
-                      BadLine{{"--print-text", "a.htm", "b.htm"}, "more than one page given: a.htm and b.htm"},
+                      BadLine{{"--print-text", "a.htm", "b.htm"},
+                              "more than one page given: a.htm and b.htm"},
                       BadLine{{"--print-txt", "a.htm"}, "unknown option --print-txt"},
                       BadLine{{"--print-text=yes", "a.htm"}, "--print-text takes no value"}));
 
