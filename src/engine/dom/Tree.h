@@ -65,6 +65,7 @@ class Tree {
   const Node& operator[](NodeId id) const { return nodes_[static_cast<size_t>(id)]; }
   Node& operator[](NodeId id) { return nodes_[static_cast<size_t>(id)]; }
   int32_t Size() const { return static_cast<int32_t>(nodes_.size()); }
+  void Reserve(size_t nodes) { nodes_.reserve(nodes); }
 
   NodeId CreateElement(std::string lowerName);
   NodeId CreateText(std::u16string text);

@@ -202,7 +202,6 @@ class TextModel::Builder {
   }
 
   static bool IsCollapsible(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f'; }
-  static char16_t Clean(char16_t c) { return c == kBreakUnit || c == kObjectUnit ? u'\uFFFD' : c; }
 
   void Text(NodeId id, const std::u16string& text, WhiteSpace whiteSpace) {
     const size_t size = text.size();
@@ -236,7 +235,11 @@ class TextModel::Builder {
       while (end < size && !IsCollapsible(text[end])) ++end;
       Flush(true);
       StartOpenElements(stack_.size());
-      for (size_t k = i; k < end; ++k) model_.units_.push_back(Clean(text[k]));
+      size_t from = model_.units_.size();
+      model_.units_.append(text, i, end - i);
+      for (size_t k = from; k < model_.units_.size(); ++k) {
+        if ((model_.units_[k] & 0xFFFE) == kBreakUnit) model_.units_[k] = u'\uFFFD';
+      }
       model_.unitNodes_.insert(model_.unitNodes_.end(), end - i, id);
       last_ = Last::Other;
       i = end;

@@ -15,8 +15,8 @@ namespace {
 
 enum class Class : uint8_t { Word, Space, Punct, Break, Object };
 
-constexpr int32_t kContext = 64;  // units of context before (or after) the position
-constexpr int32_t kMargin = 32;   // boundaries this close to a cut window edge are not trusted
+constexpr int32_t kContext = 32;  // units of context before (or after) the position
+constexpr int32_t kMargin = 16;   // boundaries this close to a cut window edge are not trusted
 
 struct BreakIteratorCloser {
   void operator()(UBreakIterator* iterator) const { ubrk_close(iterator); }
@@ -114,7 +114,7 @@ std::vector<int32_t> WordBreaker::Boundaries(int32_t lo, int32_t hi) const {
 int32_t WordBreaker::Next(int32_t position) const {
   const int32_t length = Length();
   if (position >= length) return length;
-  for (int32_t reach = 256;; reach *= 4) {
+  for (int32_t reach = 128;; reach *= 4) {
     int32_t lo = std::max(0, position - kContext);
     int32_t hi = std::min(length, position + reach);
     std::vector<int32_t> boundaries = Boundaries(lo, hi);
@@ -132,7 +132,7 @@ int32_t WordBreaker::Previous(int32_t position) const {
   const int32_t length = Length();
   if (position <= 0) return 0;
   position = std::min(position, length);
-  for (int32_t reach = 256;; reach *= 4) {
+  for (int32_t reach = 128;; reach *= 4) {
     int32_t lo = std::max(0, position - reach);
     int32_t hi = std::min(length, position + kContext);
     std::vector<int32_t> boundaries = Boundaries(lo, hi);
