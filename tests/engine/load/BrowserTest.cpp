@@ -269,14 +269,6 @@ TEST_F(Browsers, PageWindowKeepsItsFrameSettingsAndFailsOnceClosed) {
   EXPECT_TRUE(RunUntil(loop, [&] { return fresh->readyState() == 4; }));
 }
 
-TEST_F(Browsers, ControlsComeFromTheObjects) {
-  EngineBrowserObjects objects(loop);
-  std::shared_ptr<platform::WebBrowser> control = objects.CreateControl();
-  control->Navigate(FromUtf8(folder.Write("help.htm", "<h1>Help</h1>")));
-  ASSERT_TRUE(RunUntil(loop, [&] { return control->ReadyState() == 4; }));
-  EXPECT_EQ("Help", BodyText(control->Document()));
-}
-
 // The frames' documents, by the id of their frame element in the page.
 std::string FrameText(const platform::DocumentPtr& page, const std::u16string& frameId) {
   platform::ElementPtr frame = page->getElementById(frameId);

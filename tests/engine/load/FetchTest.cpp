@@ -186,13 +186,5 @@ TEST(FetchOther, BlankJavascriptAndUnsupported) {
             ftp.error);
 }
 
-TEST(FetchOther, LimitsAsMessagesShowThem) {
-  EXPECT_EQ("10 s", DescribeDuration(10'000));
-  EXPECT_EQ("1.25 s", DescribeDuration(1250));
-  EXPECT_EQ("8 MiB", DescribeSize(8 * 1024 * 1024));
-  EXPECT_EQ("1 byte", DescribeSize(1));
-  EXPECT_EQ("1500 bytes", DescribeSize(1500));
-}
-
 }  // namespace
 }  // namespace lectryn::engine

@@ -64,12 +64,6 @@ TEST(ReadCommand, PrintsTheBodyTextOfAPageWithCrLfBreaks) {
   EXPECT_EQ("", outcome.err);
 }
 
-TEST(ReadCommand, TakesFileAddressesToo) {
-  Outcome outcome = RunReader({"file://" + kSample, "--print-text"});
-  EXPECT_EQ(0, outcome.exitCode) << outcome.err;
-  EXPECT_TRUE(outcome.out.starts_with("Caf\xC3\xA9 news\r\n")) << outcome.out;
-}
-
 TEST(ReadCommand, AMissingPageIsOneLineOnStandardErrorAndExitOne) {
   Outcome outcome = RunReader({"--print-text", "/nonexistent/page.htm"});
   EXPECT_EQ(1, outcome.exitCode);
