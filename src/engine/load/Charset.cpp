@@ -147,19 +147,26 @@ std::optional<std::string> ConvertWithIcu(std::string_view bytes, const std::str
 std::string RepairUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
+  size_t validFrom = 0;  // valid bytes are copied in runs, not one sequence at a time
   size_t at = 0;
   while (at < bytes.size()) {
+    if (static_cast<unsigned char>(bytes[at]) < 0x80) {
+      ++at;
+      continue;
+    }
     size_t length = ValidSequenceLength(bytes, at);
     if (length > 0) {
-      out.append(bytes.substr(at, length));
       at += length;
       continue;
     }
+    out.append(bytes.substr(validFrom, at - validFrom));
     out += "\xEF\xBF\xBD";
     // One replacement per maximal invalid stretch that starts here: skip stray continuation bytes.
     ++at;
     while (at < bytes.size() && (static_cast<unsigned char>(bytes[at]) & 0xC0) == 0x80) ++at;
+    validFrom = at;
   }
+  out.append(bytes.substr(validFrom));
   return out;
 }
 
