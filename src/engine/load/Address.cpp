@@ -40,9 +40,28 @@ struct Parts {
   std::optional<std::string> fragment;
 };
 
-Parts Split(std::string_view text) {
+bool IsSpecialScheme(const std::string& scheme) {
+  return scheme == "http" || scheme == "https" || scheme == "file";
+}
+
+// Browsers read a backslash in the path of a web or file address as a slash.
+std::string SlashesForBackslashes(std::string_view text) {
+  std::string out(text);
+  size_t end = out.find_first_of("?#");
+  for (size_t i = 0; i < out.size() && i < end; ++i)
+    if (out[i] == '\\') out[i] = '/';
+  return out;
+}
+
+Parts Split(std::string_view original) {
   Parts parts;
-  parts.scheme = SchemeOf(text);
+  parts.scheme = SchemeOf(original);
+  std::string normalized;
+  std::string_view text = original;
+  if (IsSpecialScheme(parts.scheme)) {
+    normalized = SlashesForBackslashes(original);
+    text = normalized;
+  }
   if (!parts.scheme.empty()) text.remove_prefix(parts.scheme.size() + 1);
   if (size_t hash = text.find('#'); hash != std::string_view::npos) {
     parts.fragment = std::string(text.substr(hash + 1));
@@ -188,7 +207,9 @@ std::string FileUrlFromPath(std::string_view absolutePath) {
 }
 
 std::string NormalizeAddress(std::string_view address) {
-  if (!SchemeOf(address).empty()) return std::string(address);
+  std::string scheme = SchemeOf(address);
+  if (IsSpecialScheme(scheme)) return SlashesForBackslashes(address);
+  if (!scheme.empty()) return std::string(address);
   std::string path(address);
   if (!path.starts_with('/')) {
     std::vector<char> buffer(4096);

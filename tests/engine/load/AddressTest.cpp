@@ -70,6 +70,12 @@ TEST(Addresses, PlainPathsBecomeAbsoluteFileUrls) {
   EXPECT_TRUE(relative.starts_with("file:///")) << relative;
   EXPECT_TRUE(relative.ends_with("/a.htm")) << relative;
   EXPECT_EQ("http://a/b", NormalizeAddress("http://a/b"));
+  // A program folder joined with a backslash and "Help.htm" still names the file.
+  EXPECT_EQ("file:///opt/lectryn/Help.htm", NormalizeAddress("file:///opt/lectryn\\Help.htm"));
+  EXPECT_EQ("/opt/lectryn/Help.htm", PathFromFileUrl("file:///opt/lectryn\\Help.htm").value());
+  EXPECT_EQ("http://a/b/c?x=\\", NormalizeAddress("http://a\\b\\c?x=\\"));
+  EXPECT_EQ("javascript:'\\n'", NormalizeAddress("javascript:'\\n'"));
+  EXPECT_EQ("file:///tmp/a%5Cb.htm", NormalizeAddress("/tmp/a\\b.htm"));  // a plain path keeps its backslash
 }
 
 TEST(Addresses, FramesShareTheirPagesOrigin) {
