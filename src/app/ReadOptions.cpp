@@ -7,22 +7,22 @@
 namespace lectryn::app {
 namespace {
 
-struct OptionSpec {
+struct OptionEntry {
   std::string_view name;
   std::string_view valueName;  // empty for a switch
   std::function<void(ReadOptions&, const std::string&)> apply;
 };
 
-const std::vector<OptionSpec>& Options() {
-  static const std::vector<OptionSpec> options = {
+const std::vector<OptionEntry>& Options() {
+  static const std::vector<OptionEntry> options = {
       {"--print-text", "", [](ReadOptions& o, const std::string&) { o.mode = ReadMode::PrintText; }},
   };
   return options;
 }
 
-const OptionSpec* FindOption(std::string_view name) {
-  for (const OptionSpec& spec : Options())
-    if (spec.name == name) return &spec;
+const OptionEntry* FindOption(std::string_view name) {
+  for (const OptionEntry& entry : Options())
+    if (entry.name == name) return &entry;
   return nullptr;
 }
 
@@ -36,10 +36,10 @@ ParsedCommandLine Fail(std::string error) {
 
 std::string ReadUsage() {
   std::string usage = "usage: lectryn-read";
-  for (const OptionSpec& spec : Options()) {
+  for (const OptionEntry& entry : Options()) {
     usage += " ";
-    usage += spec.name;
-    if (!spec.valueName.empty()) usage += " " + std::string(spec.valueName);
+    usage += entry.name;
+    if (!entry.valueName.empty()) usage += " " + std::string(entry.valueName);
   }
   return usage + " PAGE";
 }
@@ -67,19 +67,19 @@ ParsedCommandLine ParseReadOptions(const std::vector<std::string>& arguments) {
     }
     size_t equals = argument.find('=');
     std::string name = argument.substr(0, equals);
-    const OptionSpec* spec = FindOption(name);
-    if (spec == nullptr) return Fail("unknown option " + name);
+    const OptionEntry* entry = FindOption(name);
+    if (entry == nullptr) return Fail("unknown option " + name);
     std::string value;
-    if (spec->valueName.empty()) {
+    if (entry->valueName.empty()) {
       if (equals != std::string::npos) return Fail(name + " takes no value");
     } else if (equals != std::string::npos) {
       value = argument.substr(equals + 1);
     } else if (i + 1 < arguments.size()) {
       value = arguments[++i];
     } else {
-      return Fail(name + " needs " + std::string(spec->valueName));
+      return Fail(name + " needs " + std::string(entry->valueName));
     }
-    spec->apply(parsed.options, value);
+    entry->apply(parsed.options, value);
   }
   if (!page) return Fail("no page given");
   if (parsed.options.mode == ReadMode::None) return Fail("say what to do with the page: --print-text");

@@ -40,7 +40,7 @@ struct Parts {
   std::optional<std::string> fragment;
 };
 
-bool IsSpecialScheme(const std::string& scheme) {
+bool IsWebOrFileScheme(const std::string& scheme) {
   return scheme == "http" || scheme == "https" || scheme == "file";
 }
 
@@ -58,7 +58,7 @@ Parts Split(std::string_view original) {
   parts.scheme = SchemeOf(original);
   std::string normalized;
   std::string_view text = original;
-  if (IsSpecialScheme(parts.scheme)) {
+  if (IsWebOrFileScheme(parts.scheme)) {
     normalized = SlashesForBackslashes(original);
     text = normalized;
   }
@@ -208,7 +208,7 @@ std::string FileUrlFromPath(std::string_view absolutePath) {
 
 std::string NormalizeAddress(std::string_view address) {
   std::string scheme = SchemeOf(address);
-  if (IsSpecialScheme(scheme)) return SlashesForBackslashes(address);
+  if (IsWebOrFileScheme(scheme)) return SlashesForBackslashes(address);
   if (!scheme.empty()) return std::string(address);
   std::string path(address);
   if (!path.starts_with('/')) {
