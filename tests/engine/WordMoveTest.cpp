@@ -1,6 +1,8 @@
 // Word, character, sentence and textedit moves, written as marked stories.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "PageText.h"
 #include "platform/Failure.h"
 
@@ -41,6 +43,32 @@ TEST(WordMoves, ObjectIsASegmentAlone) {
 TEST(WordMoves, IcuJoinsApostrophesAndUnderscores) {
   EXPECT_EQ((std::vector<std::string>{"[can't ]snake_case", "[can't snake_case]"}),
             EndByWords("<p>can't snake_case</p>"));
+}
+
+TEST(WordMoves, NoBreakSpacesAndTabsAreSpaces) {
+  EXPECT_EQ((std::vector<std::string>{"[a\u00A0\u00A0]b\tc", "[a\u00A0\u00A0b\t]c", "[a\u00A0\u00A0b\tc]"}),
+            EndByWords("<pre>a&nbsp;&nbsp;b\tc</pre>"));
+}
+
+TEST(WordMoves, SpacesAfterABreakAreASegment) {
+  EXPECT_EQ((std::vector<std::string>{"[a]\n  b", "[a\n]  b", "[a\n  ]b", "[a\n  b]"}),
+            EndByWords("<pre>a\n  b</pre>"));
+}
+
+TEST(WordMoves, BackwardMatchesForward) {
+  auto page = Page("<p>It's 3.14, isn't it?</p><p>\u4E2D\u6587 text_x!!</p>");
+  auto range = page->body()->createTextRange();
+  range->collapse(true);
+  std::vector<std::string> forward;
+  while (range->move(u"word", 1) == 1) forward.push_back(Marked(*range));
+  std::vector<std::string> backward;
+  backward.push_back(Marked(*range));
+  while (range->move(u"word", -1) == -1) backward.push_back(Marked(*range));
+  backward.pop_back();  // the story start
+  std::reverse(backward.begin(), backward.end());
+  EXPECT_EQ(forward, backward);
+  EXPECT_EQ("It's |3.14, isn't it?\n\u4E2D\u6587 text_x!!", forward.at(0)) << "ICU keeps it's whole";
+  EXPECT_EQ("It's 3.14|, isn't it?\n\u4E2D\u6587 text_x!!", forward.at(1)) << "and the number";
 }
 
 TEST(WordMoves, PunctuationRunIsOneSegment) {
