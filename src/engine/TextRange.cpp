@@ -81,7 +81,11 @@ std::pair<int32_t, int32_t> MovePoint(const text::TextModel& model, Unit unit, i
 }  // namespace
 
 TextRange::TextRange(std::shared_ptr<Document> document, int32_t start, int32_t end)
-    : document_(std::move(document)), start_(start), end_(end), version_(document_->Version()) {}
+    : document_(std::move(document)), start_(start), end_(end), version_(document_->Version()) {
+  const int32_t length = document_->Model().Length();
+  start_ = std::clamp(start_, 0, length);
+  end_ = std::clamp(end_, start_, length);
+}
 
 const text::TextModel& TextRange::Sync() {
   document_->CheckUsable();

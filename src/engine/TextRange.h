@@ -11,6 +11,7 @@ namespace lectryn::engine {
 
 class TextRange : public platform::IHTMLTxtRange {
  public:
+  // Positions are clamped into the document's current model; fails when the document is discarded.
   TextRange(std::shared_ptr<Document> document, int32_t start, int32_t end);
 
   // Unit positions in the document's current model.
