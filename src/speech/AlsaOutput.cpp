@@ -51,11 +51,16 @@ class AlsaOutput : public AudioOutput {
   int64_t written_ = 0;
 };
 
+// The library prints its own lines for a missing card; the caller reports the failure once, in its words.
+void IgnoreAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
+
 }  // namespace
 
 std::unique_ptr<AudioOutput> OpenAlsaOutput(std::string& whyNot) {
   snd_pcm_t* pcm = nullptr;
+  snd_lib_error_set_handler(IgnoreAlsaMessage);
   int error = snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, 0);
+  snd_lib_error_set_handler(nullptr);
   if (error >= 0) {
     error = snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16_LE, SND_PCM_ACCESS_RW_INTERLEAVED, 1, kSampleRate,
                                1 /* resample if needed */, 100000 /* latency in microseconds */);
