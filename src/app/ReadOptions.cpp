@@ -7,15 +7,64 @@
 namespace lectryn::app {
 namespace {
 
+// apply returns an error for people when the value is not one the option takes.
 struct OptionEntry {
   std::string_view name;
   std::string_view valueName;  // empty for a switch
-  std::function<void(ReadOptions&, const std::string&)> apply;
+  std::function<std::optional<std::string>(ReadOptions&, const std::string&)> apply;
 };
 
+bool EndsWithWav(const std::string& path) {
+  if (path.size() <= 4) return false;
+  std::string end = path.substr(path.size() - 4);
+  for (char& c : end) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return end == ".wav";
+}
+
 const std::vector<OptionEntry>& Options() {
+  using Error = std::optional<std::string>;
   static const std::vector<OptionEntry> options = {
-      {"--print-text", "", [](ReadOptions& o, const std::string&) { o.mode = ReadMode::PrintText; }},
+      {"--print-text", "",
+       [](ReadOptions& o, const std::string&) -> Error {
+         o.mode = ReadMode::PrintText;
+         return {};
+       }},
+      {"--element", "ID",
+       [](ReadOptions& o, const std::string& id) -> Error {
+         if (id.empty()) return "--element needs an element id";
+         o.element = id;
+         return {};
+       }},
+      {"--voice", "espeak|scripted",
+       [](ReadOptions& o, const std::string& voice) -> Error {
+         if (voice == "espeak") o.voice = VoiceKind::Espeak;
+         else if (voice == "scripted") o.voice = VoiceKind::Scripted;
+         else return "--voice takes espeak or scripted, not " + voice;
+         return {};
+       }},
+      {"--audio", "auto|none|FILE.wav",
+       [](ReadOptions& o, const std::string& audio) -> Error {
+         if (audio == "auto") o.audio = AudioKind::Auto;
+         else if (audio == "none") o.audio = AudioKind::None;
+         else if (EndsWithWav(audio)) {
+           o.audio = AudioKind::WavFile;
+           o.wavPath = audio;
+         } else {
+           return "--audio takes auto, none or a file name ending in .wav, not " + audio;
+         }
+         return {};
+       }},
+      {"--trace", "FILE|-",
+       [](ReadOptions& o, const std::string& trace) -> Error {
+         if (trace.empty()) return "--trace needs a file name or -";
+         o.trace = trace;
+         return {};
+       }},
+      {"--quiet", "",
+       [](ReadOptions& o, const std::string&) -> Error {
+         o.quiet = true;
+         return {};
+       }},
   };
   return options;
 }
@@ -37,9 +86,10 @@ ParsedCommandLine Fail(std::string error) {
 std::string ReadUsage() {
   std::string usage = "usage: lectryn-read";
   for (const OptionEntry& entry : Options()) {
-    usage += " ";
+    usage += " [";
     usage += entry.name;
     if (!entry.valueName.empty()) usage += " " + std::string(entry.valueName);
+    usage += "]";
   }
   return usage + " PAGE";
 }
@@ -79,10 +129,11 @@ ParsedCommandLine ParseReadOptions(const std::vector<std::string>& arguments) {
     } else {
       return Fail(name + " needs " + std::string(entry->valueName));
     }
-    entry->apply(parsed.options, value);
+    if (auto error = entry->apply(parsed.options, value)) return Fail(*error);
   }
   if (!page) return Fail("no page given");
-  if (parsed.options.mode == ReadMode::None) return Fail("say what to do with the page: --print-text");
+  if (parsed.options.voice == VoiceKind::Scripted && parsed.options.audio == AudioKind::WavFile)
+    return Fail("--audio " + parsed.options.wavPath + " needs the espeak voice: the scripted voice makes no sound");
   parsed.options.page = *page;
   parsed.ok = true;
   return parsed;

@@ -1,17 +1,30 @@
-// lectryn-read: the terminal reader. With --print-text it loads a page (a path or an address)
-// through the engine's browser control and prints the text of its body, line breaks as "\r\n".
+// lectryn-read: the terminal reader. It loads a page (a path or an address) through the engine's
+// browser control and reads it aloud with the narration of the main window, from an element or
+// from the top, showing each word as it is spoken; or, with --print-text, prints the page's text.
+#include <pthread.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/ReadAloud.h"
 #include "app/ReadOptions.h"
 #include "engine/Document.h"
 #include "engine/load/BrowserControl.h"
 #include "platform/Failure.h"
 #include "platform/Text.h"
+#include "sim/ScriptedVoice.h"
+#include "speech/EspeakVoiceFactory.h"
 #include "system/PlainUiLoop.h"
 
 namespace {
@@ -20,18 +33,55 @@ using namespace lectryn;
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitInterrupted = 130;
+constexpr int32_t kScriptedMsPerWord = 250;
 
-void SayError(const std::string& message) {
-  std::fprintf(stderr, "lectryn-read: %s\n", message.c_str());
-}
+void SayError(const std::string& message) { std::fprintf(stderr, "lectryn-read: %s\n", message.c_str()); }
+
+// Ctrl+C is taken by a thread of its own (the signal is blocked everywhere else, so it never lands
+// inside a library's thread): it marks the run interrupted and tells whatever is running.
+class Interruption {
+ public:
+  Interruption() {
+    sigemptyset(&signals_);
+    sigaddset(&signals_, SIGINT);
+    sigaddset(&signals_, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals_, nullptr);  // before any other thread exists
+    std::thread([this] {
+      int signal = 0;
+      while (sigwait(&signals_, &signal) == 0) {
+        interrupted_ = true;
+        std::lock_guard lock(mutex_);
+        if (onInterrupt_) onInterrupt_();
+      }
+    }).detach();
+  }
+  bool Interrupted() const { return interrupted_; }
+  void OnInterrupt(std::function<void()> action) {
+    std::lock_guard lock(mutex_);
+    onInterrupt_ = std::move(action);
+    if (interrupted_ && onInterrupt_) onInterrupt_();
+  }
+
+ private:
+  sigset_t signals_;
+  std::atomic<bool> interrupted_{false};
+  std::mutex mutex_;
+  std::function<void()> onInterrupt_;
+};
+
+Interruption* gInterruption = nullptr;  // lives for the whole of main
 
 // Loads the page and waits for ready state 4 (complete). Every load ends: the fetch limits bound
-// the time it can take.
+// the time it can take. Returns Nothing with error set, or Nothing when interrupted.
 std::shared_ptr<engine::Document> LoadPage(system::PlainUiLoop& loop, const std::string& page,
                                            std::string& error) {
   engine::BrowserControl control(loop);
+  gInterruption->OnInterrupt([&loop] { loop.Quit(); });
   control.Navigate(platform::FromUtf8(page));
-  loop.Run([&] { return control.ReadyState() == static_cast<int32_t>(platform::ReadyState::Complete); });
+  bool loaded = loop.Run([&] { return control.ReadyState() == static_cast<int32_t>(platform::ReadyState::Complete); });
+  gInterruption->OnInterrupt({});
+  if (!loaded) return nullptr;
   if (!control.LastError().empty()) {
     error = platform::ToUtf8(control.LastError());
     return nullptr;
@@ -46,6 +96,7 @@ int PrintText(const std::string& page) {
   std::string error;
   std::shared_ptr<engine::Document> document = LoadPage(loop, page, error);
   if (!document) {
+    if (gInterruption->Interrupted()) return kExitInterrupted;
     SayError(error);
     return kExitFailure;
   }
@@ -64,9 +115,100 @@ int PrintText(const std::string& page) {
   return 0;
 }
 
+// The terminal view, when standard output is a terminal that nothing else writes to.
+std::unique_ptr<app::TerminalView> MakeView(const app::ReadOptions& options) {
+  if (options.quiet || options.trace == "-" || !isatty(STDOUT_FILENO)) return nullptr;
+  winsize size{};
+  int columns = 80, rows = 24;
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+    columns = size.ws_col;
+    rows = size.ws_row;
+  }
+  return std::make_unique<app::TerminalView>(stdout, columns, std::max(1, std::min(rows - 1, 8)));
+}
+
+// Runs the reading on the loop until the voice has stopped; run(done) runs the loop until done().
+int Read(app::ReadAloud& session, const app::ReadOptions& options, platform::UiLoop& loop,
+         const std::function<void(const std::function<bool()>&)>& run) {
+  std::optional<std::u16string> element;
+  if (options.element) element = platform::FromUtf8(*options.element);
+  std::optional<std::string> error;
+  if (!platform::Tolerate([&] { error = session.Start(element); })) error = "the page went away before reading began";
+  if (error) {
+    SayError(*error);
+    return kExitFailure;
+  }
+  gInterruption->OnInterrupt([&] { loop.Post([&] { session.Interrupt(); }); });
+  if (session.Reading()) run([&] { return !session.Reading(); });
+  gInterruption->OnInterrupt({});
+  std::string reason = session.Finish();
+  if (reason == "interrupted") return kExitInterrupted;
+  if (reason == "voice-failure") return kExitFailure;  // already said on stderr
+  return 0;
+}
+
+int ReadAloud(const app::ReadOptions& options) {
+  system::PlainUiLoop loop;
+  std::string error;
+  std::shared_ptr<engine::Document> document = LoadPage(loop, options.page, error);
+  if (!document) {
+    if (gInterruption->Interrupted()) return kExitInterrupted;
+    SayError(error);
+    return kExitFailure;
+  }
+
+  std::FILE* traceFile = nullptr;
+  if (options.trace == "-") {
+    traceFile = stdout;
+  } else if (options.trace) {
+    traceFile = std::fopen(options.trace->c_str(), "w");
+    if (!traceFile) {
+      SayError("cannot write the trace to " + *options.trace + ": " + std::strerror(errno));
+      return kExitFailure;
+    }
+  }
+  std::unique_ptr<FILE, int (*)(FILE*)> traceCloser(traceFile != stdout ? traceFile : nullptr,
+                                                     [](FILE* f) { return f ? std::fclose(f) : 0; });
+  app::Trace trace(traceFile);
+  std::unique_ptr<app::TerminalView> view = MakeView(options);
+
+  if (options.voice == app::VoiceKind::Scripted) {
+    // The virtual clock: the reading runs as fast as the machine allows.
+    sim::SimUiLoop clock;
+    sim::ScriptedVoiceFactory voices(clock, kScriptedMsPerWord);
+    app::ReadAloud session(voices, document, trace, view.get());
+    session.Main().OnVoiceFailure = [](const std::string& message) { SayError(message); };
+    return Read(session, options, clock, [&](const std::function<bool()>& done) {
+      while (!done() && !clock.RunUntilIdle(1000)) {
+      }
+    });
+  }
+
+  speech::AudioChoice audio = options.audio == app::AudioKind::None      ? speech::AudioChoice::Silent()
+                              : options.audio == app::AudioKind::WavFile ? speech::AudioChoice::WavFile(options.wavPath)
+                                                                         : speech::AudioChoice::Auto();
+  std::unique_ptr<speech::EspeakVoiceFactory> voices;
+  try {
+    voices = std::make_unique<speech::EspeakVoiceFactory>(loop, audio);
+  } catch (const platform::Failure& failure) {
+    SayError(failure.what());
+    return kExitFailure;
+  }
+  int status;
+  {
+    app::ReadAloud session(*voices, document, trace, view.get());
+    session.Main().OnVoiceFailure = [](const std::string& message) { SayError(message); };
+    status = Read(session, options, loop, [&](const std::function<bool()>& done) { loop.Run(done); });
+  }
+  voices->WaitUntilIdle();  // a WAV file is complete before the program ends
+  return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  Interruption interruption;
+  gInterruption = &interruption;
   std::vector<std::string> arguments(argv + 1, argv + argc);
   app::ParsedCommandLine parsed = app::ParseReadOptions(arguments);
   if (parsed.help) {
@@ -81,8 +223,8 @@ int main(int argc, char** argv) {
   switch (parsed.options.mode) {
     case app::ReadMode::PrintText:
       return PrintText(parsed.options.page);
-    case app::ReadMode::None:
-      break;
+    case app::ReadMode::ReadAloud:
+      return ReadAloud(parsed.options);
   }
   return kExitUsage;
 }

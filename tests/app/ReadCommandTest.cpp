@@ -10,11 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "app/ReadOptions.h"
 #include "engine/load/TempFolder.h"
 
 extern char** environ;
 
-namespace lectryn::engine {
+namespace lectryn::app {
 namespace {
 
 struct Outcome {
@@ -31,7 +32,7 @@ std::string ReadWhole(const std::string& path) {
 }
 
 Outcome RunReader(std::vector<std::string> arguments) {
-  testing::TempFolder folder;
+  engine::testing::TempFolder folder;
   std::string outPath = folder.Path("out");
   std::string errPath = folder.Path("err");
   posix_spawn_file_actions_t actions;
@@ -75,12 +76,50 @@ TEST(ReadCommand, UsageErrorsExitTwo) {
   Outcome outcome = RunReader({"--print-text"});
   EXPECT_EQ(2, outcome.exitCode);
   EXPECT_EQ("", outcome.out);
-  EXPECT_EQ("lectryn-read: no page given\nusage: lectryn-read --print-text PAGE\n", outcome.err);
+  EXPECT_EQ("lectryn-read: no page given\n" + ReadUsage() + "\n", outcome.err);
   EXPECT_EQ(2, RunReader({"--frobnicate", kSample}).exitCode);
   Outcome help = RunReader({"--help"});
   EXPECT_EQ(0, help.exitCode);
-  EXPECT_EQ("usage: lectryn-read --print-text PAGE\n", help.out);
+  EXPECT_EQ(ReadUsage() + "\n", help.out);
+}
+
+// The trace as lines; the reading of the sample page with the scripted voice.
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+TEST(ReadCommand, ReadsFromAnElementToTheEndWithEachWordSelected) {
+  std::string page = std::string(LECTRYN_TEST_PAGES_DIR) + "/reading.htm";
+  Outcome outcome = RunReader({"--voice", "scripted", "--audio", "none", "--quiet", "--trace", "-",
+                               "--element", "second", page});
+  ASSERT_EQ(0, outcome.exitCode) << outcome.err;
+  std::vector<std::string> lines = Lines(outcome.out);
+  ASSERT_EQ(10u, lines.size()) << outcome.out;
+  EXPECT_EQ(R"({"event":"speak","text":"Second piece here."})", lines[0]);
+  EXPECT_EQ(R"({"event":"word","position":0,"length":6,"word":"Second","selection":"Second",)"
+            R"("selectionStart":26,"selectionEnd":32,"audioMs":0})",
+            lines[1]);
+  EXPECT_EQ(R"({"event":"word","position":13,"length":4,"word":"here","selection":"here",)"
+            R"("selectionStart":39,"selectionEnd":43,"audioMs":500})",
+            lines[3]);
+  EXPECT_EQ(R"({"event":"end"})", lines[4]);
+  EXPECT_EQ(R"({"event":"speak","text":"Last one"})", lines[5]);
+  EXPECT_EQ(R"({"event":"end"})", lines[8]);
+  EXPECT_EQ(R"({"event":"stop","reason":"end-of-page"})", lines[9]);
+}
+
+TEST(ReadCommand, UnknownElementsAndMissingPagesAreOneLineErrors) {
+  std::string page = std::string(LECTRYN_TEST_PAGES_DIR) + "/reading.htm";
+  Outcome unknown = RunReader({"--voice", "scripted", "--quiet", "--element", "nope", page});
+  EXPECT_EQ(1, unknown.exitCode);
+  EXPECT_EQ("lectryn-read: no element with the id \"nope\" in file://" + page + "\n", unknown.err);
+  Outcome missing = RunReader({"--voice", "scripted", "--quiet", "/nonexistent/page.htm"});
+  EXPECT_EQ(1, missing.exitCode);
+  EXPECT_EQ("lectryn-read: cannot read /nonexistent/page.htm: no such file\n", missing.err);
 }
 
 }  // namespace
-}  // namespace lectryn::engine
+}  // namespace lectryn::app

@@ -42,7 +42,12 @@ TEST_P(ReadCommandLineErrors, SayWhatIsWrong) {
 INSTANTIATE_TEST_SUITE_P(
     ReadCommandLine, ReadCommandLineErrors,
     ::testing::Values(BadLine{{}, "no page given"}, BadLine{{"--print-text"}, "no page given"},
-                      BadLine{{"a.htm"}, "say what to do with the page: --print-text"},
+                      BadLine{{"--voice", "robot", "a.htm"}, "--voice takes espeak or scripted, not robot"},
+                      BadLine{{"--audio", "nnone", "a.htm"},
+                              "--audio takes auto, none or a file name ending in .wav, not nnone"},
+                      BadLine{{"--voice=scripted", "--audio=out.wav", "a.htm"},
+                              "--audio out.wav needs the espeak voice: the scripted voice makes no sound"},
+                      BadLine{{"a.htm", "--element"}, "--element needs ID"},
                       BadLine{{"--print-text", "a.htm", "b.htm"},
                               "more than one page given: a.htm and b.htm"},
                       BadLine{{"--print-txt", "a.htm"}, "unknown option --print-txt"},
@@ -51,7 +56,30 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ReadCommandLine, HelpAndUsage) {
   EXPECT_TRUE(Parse({"--help"}).help);
   EXPECT_TRUE(Parse({"a.htm", "-h", "--bogus"}).help);
-  EXPECT_EQ("usage: lectryn-read --print-text PAGE", ReadUsage());
+  for (const char* option : {"--print-text", "--element ID", "--voice", "--audio", "--trace", "--quiet"})
+    EXPECT_NE(std::string::npos, ReadUsage().find(option)) << option;
+}
+
+TEST(ReadCommandLine, ReadingAloudIsTheDefaultWithTheRealVoiceAndSound) {
+  ParsedCommandLine parsed = Parse({"page.htm"});
+  ASSERT_TRUE(parsed.ok) << parsed.error;
+  EXPECT_EQ(ReadMode::ReadAloud, parsed.options.mode);
+  EXPECT_EQ(VoiceKind::Espeak, parsed.options.voice);
+  EXPECT_EQ(AudioKind::Auto, parsed.options.audio);
+  EXPECT_FALSE(parsed.options.trace);
+  EXPECT_FALSE(parsed.options.element);
+
+  parsed = Parse({"--element=intro", "--voice", "scripted", "--audio", "none", "--trace", "-", "--quiet", "p.htm"});
+  ASSERT_TRUE(parsed.ok) << parsed.error;
+  EXPECT_EQ("intro", parsed.options.element);
+  EXPECT_EQ(VoiceKind::Scripted, parsed.options.voice);
+  EXPECT_EQ(AudioKind::None, parsed.options.audio);
+  EXPECT_EQ("-", parsed.options.trace);
+  EXPECT_TRUE(parsed.options.quiet);
+
+  parsed = Parse({"--audio", "Out.WAV", "p.htm"});
+  EXPECT_EQ(AudioKind::WavFile, parsed.options.audio);
+  EXPECT_EQ("Out.WAV", parsed.options.wavPath);
 }
 
 }  // namespace
