@@ -32,11 +32,12 @@ using Clock = std::chrono::steady_clock;
 // A plain English text of the given number of words, sentences of varied length and some numbers.
 std::string EnglishText(int words) {
   static const char* const kWords[] = {
-      "the",    "reader", "follows", "each",  "word",     "of",      "a",       "page",    "while",  "it",
-      "is",     "spoken", "aloud",   "and",   "highlights", "what",  "you",     "hear",    "in",     "order",
-      "from",   "one",    "piece",   "to",    "next",     "such",    "as",      "paragraph", "heading", "list",
-      "item",   "for",    "people",  "who",   "prefer",   "listening", "reading", "long",  "articles", "1999",
-      "twenty", "cats",   "walked",  "slowly", "through", "garden",  "under",   "bright",  "moon",   "light"};
+      "the",       "reader",  "follows",  "each",  "word",   "of",         "a",      "page",   "while",
+      "it",        "is",      "spoken",   "aloud", "and",    "highlights", "what",   "you",    "hear",
+      "in",        "order",   "from",     "one",   "piece",  "to",         "next",   "such",   "as",
+      "paragraph", "heading", "list",     "item",  "for",    "people",     "who",    "prefer", "listening",
+      "reading",   "long",    "articles", "1999",  "twenty", "cats",       "walked", "slowly", "through",
+      "garden",    "under",   "bright",   "moon",  "light"};
   std::string text;
   int inSentence = 0;
   unsigned state = 12345;
@@ -66,7 +67,9 @@ class CountingSink : public platform::VoiceEvents {
   int ends = 0;
 };
 
-std::filesystem::path Scratch(const char* name) { return std::filesystem::temp_directory_path() / name; }
+std::filesystem::path Scratch(const char* name) {
+  return std::filesystem::temp_directory_path() / name;
+}
 
 void BM_WavFile2000Words(benchmark::State& state) {
   std::u16string text = platform::FromUtf8(EnglishText(2000));
@@ -96,7 +99,8 @@ void BM_EspeakCommandLineWav2000Words(benchmark::State& state) {
     if (std::system(command.c_str()) != 0) state.SkipWithError("espeak-ng failed");
   }
   state.counters["audio_s"] =
-      static_cast<double>(std::filesystem::file_size(Scratch("lectryn-bench-cli.wav")) - 44) / 2 / kSampleRate;
+      static_cast<double>(std::filesystem::file_size(Scratch("lectryn-bench-cli.wav")) - 44) / 2 /
+      kSampleRate;
 }
 BENCHMARK(BM_EspeakCommandLineWav2000Words)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
@@ -147,7 +151,12 @@ void BM_SpeakToFirstSample(benchmark::State& state) {
     loop.DoEvents();
   }
 }
-BENCHMARK(BM_SpeakToFirstSample)->Arg(10)->Arg(150)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(50);
+BENCHMARK(BM_SpeakToFirstSample)
+    ->Arg(10)
+    ->Arg(150)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(50);
 
 // Words every 20 to 80 ms of audio for ten seconds, played in real time: how late each event runs.
 void BM_WordEventDelay(benchmark::State& state) {
@@ -166,9 +175,9 @@ void BM_WordEventDelay(benchmark::State& state) {
       for (int64_t at = 0; at < total; at += 1080) {
         while (nextWord < at + 1080) {
           player->PushEvent(run, nextWord, [&](const PlayedEvent& played) {
-            delaysMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() -
-                                                                         silent.TimeOfSample(played.sample))
-                                   .count());
+            delaysMs.push_back(
+                std::chrono::duration<double, std::milli>(Clock::now() - silent.TimeOfSample(played.sample))
+                    .count());
           });
           seed = seed * 1103515245u + 12345u;
           nextWord += kSampleRate * (20 + (seed >> 16) % 60) / 1000;

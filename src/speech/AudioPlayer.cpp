@@ -8,7 +8,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int64_t kMaxQueuedSamples = 2 * kSampleRate;  // synthesis stays about two seconds ahead
+constexpr int64_t kMaxQueuedSamples = 2 * kSampleRate;         // synthesis stays about two seconds ahead
 constexpr auto kLongestSleep = std::chrono::milliseconds(50);  // device clocks are asked again this often
 constexpr auto kStalledAfter = std::chrono::seconds(1);
 
@@ -84,12 +84,13 @@ void AudioPlayer::EnterRun(const std::shared_ptr<RunTicket>& run) {
 
 bool AudioPlayer::HoldsCancelledAudio(int64_t played) {
   while (!written_.empty() && written_.front().end <= played) written_.pop_front();
-  return std::any_of(written_.begin(), written_.end(), [](const Written& w) { return w.run->cancelled.load(); });
+  return std::any_of(written_.begin(), written_.end(),
+                     [](const Written& w) { return w.run->cancelled.load(); });
 }
 
 void AudioPlayer::Run() {
   uint64_t cancelsSeen = 0;
-  bool runOpen = false;       // audio of a run was written and its end not yet reached
+  bool runOpen = false;  // audio of a run was written and its end not yet reached
   bool outputToldIdle = true;
   int64_t lastPlayed = -1;
   Clock::time_point lastProgress = Clock::now();

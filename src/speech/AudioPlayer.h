@@ -86,8 +86,8 @@ class AudioPlayer {
   platform::UiLoop& loop_;
 
   std::mutex mutex_;
-  std::condition_variable wake_;   // the player: new items, cancellation, stop
-  std::condition_variable room_;   // the synthesiser and WaitUntilIdle: queue shrank, cancellation
+  std::condition_variable wake_;  // the player: new items, cancellation, stop
+  std::condition_variable room_;  // the synthesiser and WaitUntilIdle: queue shrank, cancellation
   std::deque<Item> queue_;
   int64_t queuedSamples_ = 0;
   uint64_t cancels_ = 0;

@@ -23,7 +23,8 @@ std::string StatusText(espeak_ng_STATUS status) {
 // The run being synthesised: the library's callback has no other way to reach it.
 struct ActiveRun {
   explicit ActiveRun(const SynthesisJob& job)
-      : job(job), repair(*job.words, job.startSentence <= 1 ? RunStart::TextStart : RunStart::FirstSentence) {}
+      : job(job),
+        repair(*job.words, job.startSentence <= 1 ? RunStart::TextStart : RunStart::FirstSentence) {}
 
   const SynthesisJob& job;
   WordRepair repair;
@@ -33,8 +34,9 @@ struct ActiveRun {
   bool finished = false;
 
   int32_t SentenceOf(int32_t offsetUtf16) const {
-    auto after = std::upper_bound(sentences.begin(), sentences.end(), offsetUtf16,
-                                  [](int32_t offset, const auto& sentence) { return offset < sentence.first; });
+    auto after =
+        std::upper_bound(sentences.begin(), sentences.end(), offsetUtf16,
+                         [](int32_t offset, const auto& sentence) { return offset < sentence.first; });
     return after == sentences.begin() ? job.startSentence : (after - 1)->second;
   }
 
@@ -116,20 +118,21 @@ std::string EspeakEngine::Start(const std::string& dataPath) {
   if (status != ENS_OK) {
     const char* where = nullptr;
     espeak_Info(&where);
-    return "cannot start the speech engine: its voice data in " + std::string(where ? where : "(unknown folder)") +
-           " cannot be read (" + StatusText(status) +
-           "); install the espeak-ng-data package or point ESPEAK_DATA_PATH at the folder that holds espeak-ng-data";
+    return "cannot start the speech engine: its voice data in " +
+           std::string(where ? where : "(unknown folder)") + " cannot be read (" + StatusText(status) +
+           "); install the espeak-ng-data package or point ESPEAK_DATA_PATH at the folder that holds "
+           "espeak-ng-data";
   }
   status = espeak_ng_InitializeOutput(ENOUTPUT_MODE_SYNCHRONOUS, 0, nullptr);
   if (status != ENS_OK) return "cannot start the speech engine's output: " + StatusText(status);
   if (espeak_ng_GetSampleRate() != kSampleRate) {
-    return "the speech engine produces " + std::to_string(espeak_ng_GetSampleRate()) + " samples a second, not " +
-           std::to_string(kSampleRate) + "; reinstall espeak-ng-data";
+    return "the speech engine produces " + std::to_string(espeak_ng_GetSampleRate()) +
+           " samples a second, not " + std::to_string(kSampleRate) + "; reinstall espeak-ng-data";
   }
   status = espeak_ng_SetVoiceByName(kVoiceName);
   if (status != ENS_OK) {
-    return std::string("cannot load the speech engine's English voice \"") + kVoiceName + "\": " + StatusText(status) +
-           "; install the espeak-ng-data package";
+    return std::string("cannot load the speech engine's English voice \"") + kVoiceName +
+           "\": " + StatusText(status) + "; install the espeak-ng-data package";
   }
   espeak_SetSynthCallback(OnSynthesized);
   return {};
@@ -162,9 +165,9 @@ void EspeakEngine::Synthesize(const SynthesisJob& job) {
   const std::string& utf8 = job.text->Utf8();
   // Sentence k of POS_SENTENCE keeps positions and sentence numbers counted from the start of the text.
   bool whole = job.startSentence <= 1;
-  espeak_ng_STATUS status =
-      espeak_ng_Synthesize(utf8.c_str(), utf8.size() + 1, whole ? 0 : static_cast<unsigned>(job.startSentence),
-                           whole ? POS_CHARACTER : POS_SENTENCE, 0, espeakCHARS_UTF8, nullptr, nullptr);
+  espeak_ng_STATUS status = espeak_ng_Synthesize(
+      utf8.c_str(), utf8.size() + 1, whole ? 0 : static_cast<unsigned>(job.startSentence),
+      whole ? POS_CHARACTER : POS_SENTENCE, 0, espeakCHARS_UTF8, nullptr, nullptr);
   activeRun = nullptr;
   if (job.ticket->cancelled || run.finished) return;
   if (status != ENS_OK && status != ENS_SPEECH_STOPPED) {

@@ -5,10 +5,13 @@
 
 namespace lectryn::speech {
 
-EspeakVoice::EspeakVoice(platform::VoiceEvents& sink, EspeakEngine& engine, std::shared_ptr<AudioPlayer> player)
+EspeakVoice::EspeakVoice(platform::VoiceEvents& sink, EspeakEngine& engine,
+                         std::shared_ptr<AudioPlayer> player)
     : sink_(sink), engine_(engine), player_(std::move(player)) {}
 
-EspeakVoice::~EspeakVoice() { CancelRun(); }
+EspeakVoice::~EspeakVoice() {
+  CancelRun();
+}
 
 int32_t EspeakVoice::Speak(const std::u16string& text, int32_t /*flags: always asynchronous*/) {
   text_ = std::make_shared<const SpeechText>(text);
@@ -21,7 +24,8 @@ int32_t EspeakVoice::Speak(const std::u16string& text, int32_t /*flags: always a
 
 int32_t EspeakVoice::Skip(const std::u16string& type, int32_t count) {
   if (!platform::EqualsIgnoringAsciiCase(type, u"SENTENCE")) {
-    throw platform::Failure("cannot skip by \"" + platform::ToUtf8(type) + "\": the voice skips only by SENTENCE");
+    throw platform::Failure("cannot skip by \"" + platform::ToUtf8(type) +
+                            "\": the voice skips only by SENTENCE");
   }
   if (!speaking_ || count <= 0) return 0;
   // Past the last sentence the run reads nothing and ends at once, which ends the stream as usual.

@@ -36,10 +36,10 @@ class EspeakVoice : public platform::SpVoice, public std::enable_shared_from_thi
   std::shared_ptr<const SpeechText> text_;
   std::shared_ptr<const std::vector<TextWord>> words_;
   std::shared_ptr<RunTicket> run_;
-  uint64_t generation_ = 0;     // events of older runs are ignored
+  uint64_t generation_ = 0;  // events of older runs are ignored
   int32_t stream_ = 0;
   bool speaking_ = false;
-  int32_t heardSentence_ = 1;   // sentence of the word heard last, or where the run starts
+  int32_t heardSentence_ = 1;  // sentence of the word heard last, or where the run starts
 };
 
 }  // namespace lectryn::speech

@@ -19,10 +19,12 @@ std::unique_ptr<AudioOutput> OpenAudio(const AudioChoice& choice) {
       return std::make_unique<WavFileOutput>(choice.path);
     case AudioChoice::Kind::SoundServer:
       if (auto output = OpenSoundServerOutput(whyNot)) return output;
-      throw platform::Failure("cannot play speech through the " + whyNot + "; start the sound server or choose ALSA");
+      throw platform::Failure("cannot play speech through the " + whyNot +
+                              "; start the sound server or choose ALSA");
     case AudioChoice::Kind::Alsa:
       if (auto output = OpenAlsaOutput(whyNot)) return output;
-      throw platform::Failure("cannot play speech on the " + whyNot + "; check the sound card and its permissions");
+      throw platform::Failure("cannot play speech on the " + whyNot +
+                              "; check the sound card and its permissions");
     case AudioChoice::Kind::Auto:
       break;
   }
@@ -37,7 +39,8 @@ std::unique_ptr<AudioOutput> OpenAudio(const AudioChoice& choice) {
   return std::make_unique<SilentOutput>(1.0);
 }
 
-EspeakVoiceFactory::EspeakVoiceFactory(platform::UiLoop& loop, const AudioChoice& audio, const std::string& dataPath)
+EspeakVoiceFactory::EspeakVoiceFactory(platform::UiLoop& loop, const AudioChoice& audio,
+                                       const std::string& dataPath)
     : EspeakVoiceFactory(loop, OpenAudio(audio), dataPath) {}
 
 EspeakVoiceFactory::EspeakVoiceFactory(platform::UiLoop& loop, std::unique_ptr<AudioOutput> output,
@@ -50,6 +53,8 @@ std::shared_ptr<platform::SpVoice> EspeakVoiceFactory::CreateVoice(platform::Voi
   return std::make_shared<EspeakVoice>(sink, engine_, player_);
 }
 
-void EspeakVoiceFactory::WaitUntilIdle() { player_->WaitUntilIdle(); }
+void EspeakVoiceFactory::WaitUntilIdle() {
+  player_->WaitUntilIdle();
+}
 
 }  // namespace lectryn::speech

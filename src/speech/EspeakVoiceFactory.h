@@ -45,7 +45,8 @@ class EspeakVoiceFactory : public platform::VoiceFactory {
   // Throws platform::Failure when the speech engine cannot start (voice data missing) or the chosen
   // output cannot be opened. dataPath: where espeak-ng-data lives, for the first factory of the process.
   EspeakVoiceFactory(platform::UiLoop& loop, const AudioChoice& audio, const std::string& dataPath = {});
-  EspeakVoiceFactory(platform::UiLoop& loop, std::unique_ptr<AudioOutput> output, const std::string& dataPath = {});
+  EspeakVoiceFactory(platform::UiLoop& loop, std::unique_ptr<AudioOutput> output,
+                     const std::string& dataPath = {});
 
   std::shared_ptr<platform::SpVoice> CreateVoice(platform::VoiceEvents& sink) override;
 

@@ -16,7 +16,8 @@ class SoundServerOutput : public AudioOutput {
 
   void Write(std::span<const int16_t> samples) override {
     int error = 0;
-    if (pa_simple_write(stream_, samples.data(), samples.size_bytes(), &error) < 0) return;  // counted as heard
+    if (pa_simple_write(stream_, samples.data(), samples.size_bytes(), &error) < 0)
+      return;  // counted as heard
     written_ += static_cast<int64_t>(samples.size());
   }
 
@@ -57,8 +58,8 @@ std::unique_ptr<AudioOutput> OpenSoundServerOutput(std::string& whyNot) {
   attributes.minreq = static_cast<uint32_t>(-1);
   attributes.fragsize = static_cast<uint32_t>(-1);
   int error = 0;
-  pa_simple* stream =
-      pa_simple_new(nullptr, "Lectryn", PA_STREAM_PLAYBACK, nullptr, "reading", &spec, nullptr, &attributes, &error);
+  pa_simple* stream = pa_simple_new(nullptr, "Lectryn", PA_STREAM_PLAYBACK, nullptr, "reading", &spec,
+                                    nullptr, &attributes, &error);
   if (!stream) {
     whyNot = std::string("sound server: ") + pa_strerror(error);
     return nullptr;

@@ -32,7 +32,8 @@ SpeechText::SpeechText(std::u16string_view text) {
   while (i < text.size()) {
     utf16At_.push_back(static_cast<int32_t>(i));
     char32_t c = text[i];
-    bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+    bool pair =
+        c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
     if (pair) {
       c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       i += 2;

@@ -23,16 +23,25 @@ bool IsWordChar(char32_t c) {
   if (c < 0x80) return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
   if (c >= 0xD800 && c <= 0xDFFF) return false;  // lone surrogate: read as nothing
   auto category = u_charType(static_cast<UChar32>(c));
-  return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_ALPHABETIC) || category == U_DECIMAL_DIGIT_NUMBER ||
-         category == U_OTHER_NUMBER || category == U_NON_SPACING_MARK || category == U_COMBINING_SPACING_MARK ||
-         category == U_ENCLOSING_MARK;
+  return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_ALPHABETIC) ||
+         category == U_DECIMAL_DIGIT_NUMBER || category == U_OTHER_NUMBER || category == U_NON_SPACING_MARK ||
+         category == U_COMBINING_SPACING_MARK || category == U_ENCLOSING_MARK;
 }
 
-bool IsDigit(char32_t c) { return c < 0x80 ? (c >= u'0' && c <= u'9') : u_isdigit(static_cast<UChar32>(c)); }
+bool IsDigit(char32_t c) {
+  return c < 0x80 ? (c >= u'0' && c <= u'9') : u_isdigit(static_cast<UChar32>(c));
+}
 
 bool IsSpokenSymbol(char32_t c) {
   switch (c) {
-    case u'$': case u'&': case u'/': case u'%': case u'+': case u'=': case u'@': case u'#':
+    case u'$':
+    case u'&':
+    case u'/':
+    case u'%':
+    case u'+':
+    case u'=':
+    case u'@':
+    case u'#':
     case 0x00D7:  // multiplication sign
       return true;
     default:
@@ -40,7 +49,9 @@ bool IsSpokenSymbol(char32_t c) {
   }
 }
 
-bool IsApostrophe(char32_t c) { return c == u'\'' || c == 0x2019; }
+bool IsApostrophe(char32_t c) {
+  return c == u'\'' || c == 0x2019;
+}
 
 }  // namespace
 
@@ -84,8 +95,9 @@ std::vector<TextWord> SplitSpokenWords(std::u16string_view text) {
 }
 
 int32_t WordHolding(const std::vector<TextWord>& words, int32_t offsetUtf16) {
-  auto after = std::upper_bound(words.begin(), words.end(), offsetUtf16,
-                                [](int32_t offset, const TextWord& word) { return offset < word.startUtf16; });
+  auto after =
+      std::upper_bound(words.begin(), words.end(), offsetUtf16,
+                       [](int32_t offset, const TextWord& word) { return offset < word.startUtf16; });
   if (after == words.begin()) return -1;
   const TextWord& word = *(after - 1);
   if (offsetUtf16 >= word.startUtf16 + word.lengthUtf16) return -1;
@@ -93,8 +105,9 @@ int32_t WordHolding(const std::vector<TextWord>& words, int32_t offsetUtf16) {
 }
 
 int32_t FirstWordFrom(const std::vector<TextWord>& words, int32_t offsetUtf16) {
-  auto found = std::lower_bound(words.begin(), words.end(), offsetUtf16,
-                                [](const TextWord& word, int32_t offset) { return word.startUtf16 < offset; });
+  auto found =
+      std::lower_bound(words.begin(), words.end(), offsetUtf16,
+                       [](const TextWord& word, int32_t offset) { return word.startUtf16 < offset; });
   return static_cast<int32_t>(found - words.begin());
 }
 

@@ -21,7 +21,9 @@ void Put32(std::vector<unsigned char>& out, uint32_t value) {
   Put16(out, value >> 16);
 }
 
-void PutTag(std::vector<unsigned char>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
+void PutTag(std::vector<unsigned char>& out, const char* tag) {
+  out.insert(out.end(), tag, tag + 4);
+}
 
 }  // namespace
 
@@ -73,7 +75,8 @@ void WavFileOutput::WriteHeader() {
   PutTag(header, "data");
   Put32(header, dataBytes);
   long end = std::ftell(file_);
-  if (std::fseek(file_, 0, SEEK_SET) != 0 || std::fwrite(header.data(), 1, header.size(), file_) != header.size() ||
+  if (std::fseek(file_, 0, SEEK_SET) != 0 ||
+      std::fwrite(header.data(), 1, header.size(), file_) != header.size() ||
       (end > 0 && std::fseek(file_, end, SEEK_SET) != 0) || std::fflush(file_) != 0) {
     ReportError("write");
     return;
@@ -85,8 +88,8 @@ void WavFileOutput::ReportError(const char* action) {
   if (failed_) return;
   failed_ = true;
   // The player thread has nobody to throw to; say once what went wrong instead of losing audio quietly.
-  std::fprintf(stderr, "lectryn: cannot %s the audio file %s: %s; the file is incomplete\n", action, path_.c_str(),
-               std::strerror(errno));
+  std::fprintf(stderr, "lectryn: cannot %s the audio file %s: %s; the file is incomplete\n", action,
+               path_.c_str(), std::strerror(errno));
 }
 
 }  // namespace lectryn::speech

@@ -28,7 +28,7 @@ class WavFileOutput : public AudioOutput {
 
   std::string path_;
   std::FILE* file_ = nullptr;
-  int64_t written_ = 0;        // samples
+  int64_t written_ = 0;         // samples
   int64_t headerWritten_ = -1;  // samples the header last announced
   bool failed_ = false;
 };

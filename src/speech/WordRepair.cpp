@@ -48,8 +48,9 @@ void WordRepair::FillUpTo(int32_t end, int64_t untilSample, std::vector<TimedWor
   next_ = end;
 }
 
-std::vector<TimedWord> RepairWordEvents(const std::vector<TextWord>& words, const std::vector<RawWordEvent>& events,
-                                        int64_t endSample, RunStart start) {
+std::vector<TimedWord> RepairWordEvents(const std::vector<TextWord>& words,
+                                        const std::vector<RawWordEvent>& events, int64_t endSample,
+                                        RunStart start) {
   WordRepair repair(words, start);
   std::vector<TimedWord> out;
   for (const RawWordEvent& event : events) {

@@ -40,8 +40,8 @@ class WordRepair {
   void FillUpTo(int32_t end, int64_t untilSample, std::vector<TimedWord>& out);
 
   const std::vector<TextWord>& words_;
-  int32_t next_;          // first word not yet reported; -1 until a skipping run knows its start
-  int32_t anchor_ = -1;   // last word reported from a real event (or fill), -1 before any
+  int32_t next_;         // first word not yet reported; -1 until a skipping run knows its start
+  int32_t anchor_ = -1;  // last word reported from a real event (or fill), -1 before any
   int64_t anchorSample_ = 0;
 };
 
@@ -53,7 +53,8 @@ struct RawWordEvent {
 };
 
 // The whole repair of one run at once.
-std::vector<TimedWord> RepairWordEvents(const std::vector<TextWord>& words, const std::vector<RawWordEvent>& events,
-                                        int64_t endSample, RunStart start = RunStart::TextStart);
+std::vector<TimedWord> RepairWordEvents(const std::vector<TextWord>& words,
+                                        const std::vector<RawWordEvent>& events, int64_t endSample,
+                                        RunStart start = RunStart::TextStart);
 
 }  // namespace lectryn::speech

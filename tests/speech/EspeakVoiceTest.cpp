@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -84,7 +84,9 @@ struct PositionCase {
   std::vector<int32_t> positions;
 };
 
-void PrintTo(const PositionCase& c, std::ostream* out) { *out << c.text; }
+void PrintTo(const PositionCase& c, std::ostream* out) {
+  *out << c.text;
+}
 
 class VoicePositions : public SpeakingVoice, public ::testing::WithParamInterface<PositionCase> {};
 
@@ -102,7 +104,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PositionCase{"déjà vu, naïve café", {"déjà", "vu", "naïve", "café"}, {0, 5, 9, 15}},
                       PositionCase{"a 𝄞 clef 𝄞 note", {"a", "clef", "note"}, {0, 5, 13}},
                       PositionCase{"one\r\ntwo\r\n\r\nthree", {"one", "two", "three"}, {0, 5, 12}},
-                      PositionCase{"In 1999 the cost of the car", {"In", "1999", "the", "cost", "of", "the", "car"},
+                      PositionCase{"In 1999 the cost of the car",
+                                   {"In", "1999", "the", "cost", "of", "the", "car"},
                                    {0, 3, 8, 12, 17, 20, 24}},
                       PositionCase{"<b>bold</b> text", {"b", "bold", "/", "b", "text"}, {1, 3, 8, 9, 12}},
                       PositionCase{"such as déjà vu", {"such", "as", "déjà", "vu"}, {0, 5, 8, 13}}));
@@ -122,8 +125,9 @@ TEST_F(SpeakingVoice, NulAndLoneSurrogateDoNotCutTheTextShort) {
 TEST_F(SpeakingVoice, ReportsEveryWordOfALongTextOnceInOrderWithRisingTimes) {
   std::string utf8;
   for (int i = 0; i < 12; ++i) {
-    utf8 += "In 1999 the cost of the car was $5, such as a/b and déjà vu. Of the people, for the people! "
-            "It's 3.14 or 1,000 times 10% of what they'd say about the 2nd of May.\n";
+    utf8 +=
+        "In 1999 the cost of the car was $5, such as a/b and déjà vu. Of the people, for the people! "
+        "It's 3.14 or 1,000 times 10% of what they'd say about the 2nd of May.\n";
   }
   std::u16string text = FromUtf8(utf8);
   Speak(text);
@@ -169,7 +173,9 @@ struct SkipCase {
   Log expected;
 };
 
-void PrintTo(const SkipCase& c, std::ostream* out) { *out << "skip during " << c.during; }
+void PrintTo(const SkipCase& c, std::ostream* out) {
+  *out << "skip during " << c.during;
+}
 
 class VoiceSkip : public SpeakingVoice, public ::testing::WithParamInterface<SkipCase> {};
 
@@ -187,7 +193,8 @@ TEST_P(VoiceSkip, GoesOnAtTheNextSentenceAndEndsOnce) {
 
 INSTANTIATE_TEST_SUITE_P(Sentences, VoiceSkip,
                          ::testing::Values(SkipCase{"One", {"One", "Three", "four", "Five", "six", "END"}},
-                                           SkipCase{"four", {"One", "two", "Three", "four", "Five", "six", "END"}},
+                                           SkipCase{"four",
+                                                    {"One", "two", "Three", "four", "Five", "six", "END"}},
                                            SkipCase{"Three", {"One", "two", "Three", "Five", "six", "END"}},
                                            SkipCase{"Five", {"One", "two", "Three", "four", "Five", "END"}}));
 
@@ -263,7 +270,8 @@ TEST_F(SpeakingVoice, ReplacingVoicesQuicklyLeavesOnlyTheLastOneSpeaking) {
   for (int i = 0; i < 20; ++i) {
     sinks.push_back(std::make_unique<Recorder>());
     current = factory->CreateVoice(*sinks.back());
-    sinks.back()->text = u"Voice number " + FromUtf8(std::to_string(i)) + u" reads a rather long sentence here.";
+    sinks.back()->text =
+        u"Voice number " + FromUtf8(std::to_string(i)) + u" reads a rather long sentence here.";
     current->Speak(sinks.back()->text, platform::SVSFlagsAsync);
     loop.DoEvents();
   }
@@ -279,9 +287,10 @@ TEST_F(SpeakingVoice, ReplacingVoicesQuicklyLeavesOnlyTheLastOneSpeaking) {
 }
 
 TEST(SpeechToWavFile, FileIsCompleteWhenTheEndIsHeard) {
-  std::string path = (std::filesystem::temp_directory_path() /
-                      ("lectryn-voice-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".wav"))
-                         .string();
+  std::string path =
+      (std::filesystem::temp_directory_path() /
+       ("lectryn-voice-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".wav"))
+          .string();
   system::PlainUiLoop loop;
   Recorder sink;
   std::uintmax_t sizeAtEnd = 0;
@@ -291,7 +300,8 @@ TEST(SpeechToWavFile, FileIsCompleteWhenTheEndIsHeard) {
     std::ifstream in(path, std::ios::binary);
     unsigned char header[44] = {};
     in.read(reinterpret_cast<char*>(header), sizeof header);
-    dataBytesAtEnd = header[40] | (header[41] << 8) | (header[42] << 16) | (static_cast<uint32_t>(header[43]) << 24);
+    dataBytesAtEnd =
+        header[40] | (header[41] << 8) | (header[42] << 16) | (static_cast<uint32_t>(header[43]) << 24);
   };
   {
     EspeakVoiceFactory factory(loop, AudioChoice::WavFile(path));
@@ -317,7 +327,8 @@ TEST(SpeechEngineStart, DataFolderThatDoesNotExistIsAFailureNamingIt) {
     EspeakVoiceFactory factory(loop, AudioChoice::Silent(), "/nonexistent-voice-data");
     FAIL() << "started without voice data";
   } catch (const platform::Failure& failure) {
-    EXPECT_NE(std::string(failure.what()).find("/nonexistent-voice-data"), std::string::npos) << failure.what();
+    EXPECT_NE(std::string(failure.what()).find("/nonexistent-voice-data"), std::string::npos)
+        << failure.what();
   }
 }
 

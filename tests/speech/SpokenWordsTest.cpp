@@ -16,7 +16,8 @@ std::string Bracketed(const std::u16string& text) {
   std::u16string out;
   size_t at = 0;
   for (const TextWord& word : SplitSpokenWords(text)) {
-    out += text.substr(at, word.startUtf16 - at) + u"[" + text.substr(word.startUtf16, word.lengthUtf16) + u"]";
+    out +=
+        text.substr(at, word.startUtf16 - at) + u"[" + text.substr(word.startUtf16, word.lengthUtf16) + u"]";
     at = word.startUtf16 + word.lengthUtf16;
   }
   return platform::ToUtf8(out + text.substr(at));
@@ -42,8 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{"déjà vu 𝄞 note", "[déjà] [vu] 𝄞 [note]"},
                       SplitCase{"<b>bold</b> text", "<[b]>[bold]<[/][b]> [text]"},
                       SplitCase{"a\r\nb\r\n\r\nc -- ...", "[a]\r\n[b]\r\n\r\n[c] -- ..."},
-                      SplitCase{"naïve 東京 Ελλάδα", "[naïve] [東京] [Ελλάδα]"},
-                      SplitCase{"", ""}));
+                      SplitCase{"naïve 東京 Ελλάδα", "[naïve] [東京] [Ελλάδα]"}, SplitCase{"", ""}));
 
 TEST(SpokenWordsLookup, FindsTheWordHoldingAnOffsetAndNoneBetweenWords) {
   auto words = SplitSpokenWords(u"one, two");

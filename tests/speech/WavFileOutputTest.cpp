@@ -23,13 +23,17 @@ std::vector<unsigned char> ReadAll(const std::string& path) {
 uint32_t Le32(const std::vector<unsigned char>& b, size_t at) {
   return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
 }
-uint16_t Le16(const std::vector<unsigned char>& b, size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); }
-std::string Tag(const std::vector<unsigned char>& b, size_t at) { return std::string(b.begin() + at, b.begin() + at + 4); }
+uint16_t Le16(const std::vector<unsigned char>& b, size_t at) {
+  return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
+}
+std::string Tag(const std::vector<unsigned char>& b, size_t at) {
+  return std::string(b.begin() + at, b.begin() + at + 4);
+}
 
 std::string TempPath(const char* name) {
-  return (std::filesystem::temp_directory_path() / (std::string("lectryn-") + name + "-" +
-                                                    std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                                    ".wav"))
+  return (std::filesystem::temp_directory_path() /
+          (std::string("lectryn-") + name + "-" +
+           std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".wav"))
       .string();
 }
 
@@ -88,7 +92,8 @@ TEST(WavFile, UnwritableFolderIsAFailureNamingTheFile) {
     WavFileOutput output("/nonexistent-folder/out.wav");
     FAIL() << "opened a file in a folder that does not exist";
   } catch (const platform::Failure& failure) {
-    EXPECT_NE(std::string(failure.what()).find("/nonexistent-folder/out.wav"), std::string::npos) << failure.what();
+    EXPECT_NE(std::string(failure.what()).find("/nonexistent-folder/out.wav"), std::string::npos)
+        << failure.what();
   }
 }
 

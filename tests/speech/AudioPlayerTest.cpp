@@ -1,0 +1,161 @@
+#include "speech/AudioPlayer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "system/PlainUiLoop.h"
+
+namespace lectryn::speech {
+namespace {
+
+// A device whose playback position the test sets by hand.
+class HandClockOutput : public AudioOutput {
+ public:
+  void Write(std::span<const int16_t> samples) override {
+    std::lock_guard lock(mutex_);
+    written_ += static_cast<int64_t>(samples.size());
+    changed_.notify_all();
+  }
+  int64_t PlayedSamples() override {
+    std::lock_guard lock(mutex_);
+    return std::min(played_, written_);
+  }
+  void Flush() override {
+    std::lock_guard lock(mutex_);
+    ++flushes_;
+    played_ = written_;
+  }
+  double PlaybackRate() const override { return kSampleRate; }
+  int64_t LeadSamples() const override { return lead; }
+
+  void Play(int64_t upTo) {
+    std::lock_guard lock(mutex_);
+    played_ = upTo;
+  }
+  void WaitForWritten(int64_t samples) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return written_ >= samples; });
+  }
+  int Flushes() {
+    std::lock_guard lock(mutex_);
+    return flushes_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int64_t written_ = 0;
+  int64_t played_ = 0;
+  int flushes_ = 0;
+
+ public:
+  int64_t lead = 100 * kSampleRate;  // set before the player starts writing
+};
+
+struct PlayerFixture : ::testing::Test {
+  system::PlainUiLoop loop;
+  HandClockOutput* device = nullptr;
+  std::shared_ptr<AudioPlayer> player = [this] {
+    auto output = std::make_unique<HandClockOutput>();
+    device = output.get();
+    return std::make_shared<AudioPlayer>(std::move(output), loop);
+  }();
+  std::shared_ptr<RunTicket> run = std::make_shared<RunTicket>(std::make_shared<SpeechStream>());
+  std::vector<std::string> log;
+
+  PlayerTask Note(std::string name) {
+    return [this, name](const PlayedEvent& at) { log.push_back(name + "@" + std::to_string(at.streamMs)); };
+  }
+  void RunUntilLogHas(size_t entries) {
+    auto guard = loop.StartTimer(30000, [&] { loop.Quit(); });
+    bool done = log.size() >= entries || loop.Run([&] { return log.size() >= entries; });
+    loop.StopTimer(guard);
+    ASSERT_TRUE(done) << "only " << log.size() << " events";
+  }
+};
+
+TEST_F(PlayerFixture, EventsWaitUntilTheDeviceHasPlayedTheirSample) {
+  player->PushEvent(run, 0, Note("first"));
+  player->PushEvent(run, 2205, Note("second"));
+  player->PushEvent(run, 4409, Note("last"));
+  player->PushAudio(run, std::vector<int16_t>(4410));
+  player->PushEnd(run, Note("end"));
+  device->WaitForWritten(4410);
+  RunUntilLogHas(1);
+  loop.DoEvents();
+  EXPECT_EQ((std::vector<std::string>{"first@0"}), log);  // only sample 0 has been played
+  device->Play(2205);
+  RunUntilLogHas(2);
+  EXPECT_EQ("second@100", log.back());
+  device->Play(4409);
+  RunUntilLogHas(3);
+  loop.DoEvents();
+  EXPECT_EQ((std::vector<std::string>{"first@0", "second@100", "last@199"}),
+            log);  // the end waits for the last sample
+  device->Play(4410);
+  RunUntilLogHas(4);
+  EXPECT_EQ("end@200", log.back());
+}
+
+TEST_F(PlayerFixture, CancelSilencesWhatTheDeviceHoldsAndDropsItsEvents) {
+  player->PushEvent(run, 0, Note("first"));
+  player->PushEvent(run, 1000, Note("second"));
+  player->PushAudio(run, std::vector<int16_t>(4410));
+  device->WaitForWritten(4410);
+  RunUntilLogHas(1);
+  player->Cancel(*run);
+  player->WaitUntilIdle();
+  EXPECT_EQ(1, device->Flushes());
+  loop.DoEvents();
+  EXPECT_EQ((std::vector<std::string>{"first@0"}), log);
+
+  // The next run's times count from its own start, after what was flushed.
+  auto next = std::make_shared<RunTicket>(std::make_shared<SpeechStream>());
+  player->PushEvent(next, 0, Note("again"));
+  player->PushAudio(next, std::vector<int16_t>(100));
+  player->PushEnd(next, Note("end"));
+  device->Play(4510);
+  RunUntilLogHas(3);
+  EXPECT_EQ((std::vector<std::string>{"first@0", "again@0", "end@4"}), log);
+}
+
+TEST_F(PlayerFixture, RunOfTheSameStreamGoesOnCountingTheStreamsTime) {
+  player->PushAudio(run, std::vector<int16_t>(2205));
+  player->PushEnd(run, Note("first-run-end"));
+  auto skipped = std::make_shared<RunTicket>(run->stream);
+  player->PushEvent(skipped, 0, Note("after-skip"));
+  player->PushAudio(skipped, std::vector<int16_t>(2205));
+  player->PushEnd(skipped, Note("end"));
+  device->Play(4410);
+  RunUntilLogHas(3);
+  EXPECT_EQ((std::vector<std::string>{"first-run-end@100", "after-skip@100", "end@200"}), log);
+}
+
+TEST(AudioPlayerRoom, SynthesisWaitsWhileTwoSecondsAreQueuedAndCancelReleasesIt) {
+  system::PlainUiLoop loop;
+  auto output = std::make_unique<HandClockOutput>();
+  HandClockOutput& device = *output;
+  device.lead = 1;  // the device takes one block and plays nothing
+  AudioPlayer player(std::move(output), loop);
+  auto run = std::make_shared<RunTicket>(std::make_shared<SpeechStream>());
+  std::atomic<int> pushed = 0;
+  std::thread synthesiser([&] {
+    while (pushed < 200 && player.WaitForRoom(*run)) {
+      player.PushAudio(run, std::vector<int16_t>(kSampleRate / 2));
+      ++pushed;
+    }
+  });
+  device.WaitForWritten(kSampleRate / 2);
+  player.Cancel(*run);
+  synthesiser.join();
+  EXPECT_LE(pushed, 7);  // one written, two seconds queued, one more before the wait
+}
+
+}  // namespace
+}  // namespace lectryn::speech
