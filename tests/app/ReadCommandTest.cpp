@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -31,7 +33,10 @@ std::string ReadWhole(const std::string& path) {
   return content.str();
 }
 
-Outcome RunReader(std::vector<std::string> arguments) {
+// Runs the reader; interruptWhen, if given, is asked with what it printed so far (every 20 ms, at
+// most 20 s) and the reader gets Ctrl+C once it says yes.
+Outcome RunReader(std::vector<std::string> arguments,
+                  const std::function<bool(const std::string&)>& interruptWhen = {}) {
   engine::testing::TempFolder folder;
   std::string outPath = folder.Path("out");
   std::string errPath = folder.Path("err");
@@ -47,6 +52,15 @@ Outcome RunReader(std::vector<std::string> arguments) {
   pid_t child = 0;
   if (posix_spawn(&child, LECTRYN_READ_BINARY, &actions, nullptr, argv.data(), environ) == 0) {
     int status = 0;
+    if (interruptWhen) {
+      for (int tries = 0; tries < 1000; ++tries) {
+        if (interruptWhen(ReadWhole(outPath))) {
+          kill(child, SIGINT);
+          break;
+        }
+        usleep(20'000);
+      }
+    }
     waitpid(child, &status, 0);
     outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
@@ -109,6 +123,16 @@ TEST(ReadCommand, ReadsFromAnElementToTheEndWithEachWordSelected) {
   EXPECT_EQ(R"({"event":"speak","text":"Last one"})", lines[5]);
   EXPECT_EQ(R"({"event":"end"})", lines[8]);
   EXPECT_EQ(R"({"event":"stop","reason":"end-of-page"})", lines[9]);
+}
+
+TEST(ReadCommand, CtrlCStopsTheRealVoiceAndExits130) {
+  Outcome outcome = RunReader({"--audio", "none", "--quiet", "--trace", "-", std::string(LECTRYN_TEST_PAGES_DIR) + "/reading.htm"},
+                              [](const std::string& out) { return out.find("\"word\"") != std::string::npos; });
+  EXPECT_EQ(130, outcome.exitCode) << outcome.err;
+  std::vector<std::string> lines = Lines(outcome.out);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(R"({"event":"stop","reason":"interrupted"})", lines.back());
+  EXPECT_EQ(std::string::npos, outcome.out.find("Last one")) << "reading went on after Ctrl+C";
 }
 
 TEST(ReadCommand, UnknownElementsAndMissingPagesAreOneLineErrors) {
