@@ -162,12 +162,6 @@ TEST_F(SpeakingVoice, EmptyTextEndsOnceWithoutWords) {
   EXPECT_EQ(1, State());
 }
 
-TEST_F(SpeakingVoice, PunctuationOnlyTextEndsOnceWithoutWords) {
-  Speak("... -- !");
-  RunUntilEnds(1);
-  EXPECT_EQ((Log{"END"}), sink.log);
-}
-
 struct SkipCase {
   const char* during;
   Log expected;

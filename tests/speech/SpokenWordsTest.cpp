@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "platform/Text.h"
-#include "speech/SpeechText.h"
 
 namespace lectryn::speech {
 namespace {
@@ -44,42 +43,6 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{"<b>bold</b> text", "<[b]>[bold]<[/][b]> [text]"},
                       SplitCase{"a\r\nb\r\n\r\nc -- ...", "[a]\r\n[b]\r\n\r\n[c] -- ..."},
                       SplitCase{"naïve 東京 Ελλάδα", "[naïve] [東京] [Ελλάδα]"}, SplitCase{"", ""}));
-
-TEST(SpokenWordsLookup, FindsTheWordHoldingAnOffsetAndNoneBetweenWords) {
-  auto words = SplitSpokenWords(u"one, two");
-  EXPECT_EQ(0, WordHolding(words, 0));
-  EXPECT_EQ(0, WordHolding(words, 2));
-  EXPECT_EQ(-1, WordHolding(words, 3));
-  EXPECT_EQ(-1, WordHolding(words, 4));
-  EXPECT_EQ(1, WordHolding(words, 5));
-  EXPECT_EQ(-1, WordHolding(words, 8));
-  EXPECT_EQ(1, FirstWordFrom(words, 3));
-  EXPECT_EQ(2, FirstWordFrom(words, 6));
-}
-
-TEST(SpeechTextPositions, MapsCodePointsToUtf16AcrossSurrogatePairs) {
-  SpeechText text(u"a𝄞b\r\nc");
-  EXPECT_EQ(6, text.CodePoints());
-  EXPECT_EQ(0, text.Utf16AtPosition(1));
-  EXPECT_EQ(1, text.Utf16AtPosition(2));  // the pair
-  EXPECT_EQ(3, text.Utf16AtPosition(3));  // "b" after two units
-  EXPECT_EQ(6, text.Utf16AtPosition(6));  // CR and LF count one each
-  EXPECT_EQ(7, text.Utf16AtPosition(7));  // the end
-  EXPECT_EQ(7, text.Utf16AtPosition(500));
-  EXPECT_EQ(0, text.Utf16AtPosition(0));
-}
-
-TEST(SpeechTextPositions, FeedsLoneSurrogatesAsReplacementAndNulAsSpace) {
-  std::u16string input = u"one";
-  input += char16_t{0};
-  input += u"two ";
-  input += char16_t{0xD800};
-  input += u" three";
-  SpeechText text(input);
-  EXPECT_EQ("one two \xEF\xBF\xBD three", text.Utf8());
-  EXPECT_EQ(input.size(), text.Utf8().size() - 2);  // only U+FFFD grew, by two bytes
-  EXPECT_EQ(10, text.Utf16AtPosition(11));          // "three" after the lone surrogate
-}
 
 }  // namespace
 }  // namespace lectryn::speech

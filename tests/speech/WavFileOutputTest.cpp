@@ -74,19 +74,6 @@ TEST(WavFile, HeaderHoldsTheFinalLengthAndSamplesAreLittleEndian) {
   std::filesystem::remove(path);
 }
 
-TEST(WavFile, IsCompleteWhileIdleBeforeItIsClosed) {
-  std::string path = TempPath("idle");
-  WavFileOutput output(path);
-  ExpectHeader(ReadAll(path), 0);
-  output.Write(std::vector<int16_t>(1000, 7));
-  output.Idle();
-  ExpectHeader(ReadAll(path), 2000);
-  output.Write(std::vector<int16_t>(10, 7));
-  output.Idle();
-  ExpectHeader(ReadAll(path), 2020);
-  std::filesystem::remove(path);
-}
-
 TEST(WavFile, UnwritableFolderIsAFailureNamingTheFile) {
   try {
     WavFileOutput output("/nonexistent-folder/out.wav");
