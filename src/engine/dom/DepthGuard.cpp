@@ -26,7 +26,7 @@ bool IsCounted(const std::string& name) {
   if (name == "html" || name == "head" || name == "body" || name == "p" || name == "li" ||
       name == "dt" || name == "dd" || name == "option" || name == "optgroup" || name == "tr" ||
       name == "td" || name == "th" || name == "tbody" || name == "thead" || name == "tfoot" ||
-      name == "colgroup" || name == "rb" || name == "rt" || name == "rtc" || name == "rp") {
+      name == "colgroup") {
     return false;
   }
   return (TagFlags(name) & kTagVoid) == 0;

@@ -4,9 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <memory>
-#include <new>
 #include <string>
 #include <utility>
 
@@ -15,40 +13,6 @@
 
 namespace lectryn::engine::dom {
 namespace {
-
-// gumbo allocates many small blocks and frees them one by one, and its tree destruction
-// recurses. An arena makes both cheap: nothing is freed until the whole parse is dropped.
-class Arena {
- public:
-  ~Arena() {
-    for (void* block : blocks_) std::free(block);
-  }
-  void* Allocate(size_t size) {
-    size = (size + 15) & ~size_t{15};
-    if (size > kChunk / 4) return Own(size);
-    if (used_ + size > kChunk || current_ == nullptr) {
-      current_ = static_cast<char*>(Own(kChunk));
-      used_ = 0;
-    }
-    void* result = current_ + used_;
-    used_ += size;
-    return result;
-  }
-  static void* GumboAllocate(void* arena, size_t size) { return static_cast<Arena*>(arena)->Allocate(size); }
-  static void GumboFree(void*, void*) {}
-
- private:
-  static constexpr size_t kChunk = 256 * 1024;
-  void* Own(size_t size) {
-    void* block = std::malloc(size);
-    if (block == nullptr) throw std::bad_alloc();
-    blocks_.push_back(block);
-    return block;
-  }
-  std::vector<void*> blocks_;
-  char* current_ = nullptr;
-  size_t used_ = 0;
-};
 
 std::string ElementName(const GumboElement& element) {
   if (element.tag != GUMBO_TAG_UNKNOWN) return gumbo_normalized_tagname(element.tag);
@@ -114,23 +78,27 @@ void CopyChildren(const GumboNode* from, NodeId to, Tree& tree, std::vector<Node
   }
 }
 
+// gumbo's output, destroyed with it. gumbo frees its tree recursively; the nesting limit keeps
+// that recursion shallow.
 struct Parsed {
-  Arena arena;
+  GumboOptions options = kGumboDefaultOptions;
   GumboOutput* output = nullptr;
+  Parsed() = default;
+  Parsed(const Parsed&) = delete;
+  Parsed& operator=(const Parsed&) = delete;
+  ~Parsed() {
+    if (output != nullptr) gumbo_destroy_output(&options, output);
+  }
 };
 
 std::unique_ptr<Parsed> Parse(std::string_view utf8Html, GumboTag fragmentContext) {
   auto parsed = std::make_unique<Parsed>();
   std::string limited;
   if (LimitNesting(utf8Html, limited)) utf8Html = limited;
-  GumboOptions options = kGumboDefaultOptions;
-  options.allocator = &Arena::GumboAllocate;
-  options.deallocator = &Arena::GumboFree;
-  options.userdata = &parsed->arena;
-  options.max_errors = 0;
-  options.fragment_context = fragmentContext;
-  options.fragment_namespace = GUMBO_NAMESPACE_HTML;
-  parsed->output = gumbo_parse_with_options(&options, utf8Html.data(), utf8Html.size());
+  parsed->options.max_errors = 0;
+  parsed->options.fragment_context = fragmentContext;
+  parsed->options.fragment_namespace = GUMBO_NAMESPACE_HTML;
+  parsed->output = gumbo_parse_with_options(&parsed->options, utf8Html.data(), utf8Html.size());
   return parsed;
 }
 
@@ -138,7 +106,7 @@ std::unique_ptr<Parsed> Parse(std::string_view utf8Html, GumboTag fragmentContex
 
 void ParseDocument(std::string_view utf8Html, Tree& tree) {
   auto parsed = Parse(utf8Html, GUMBO_TAG_LAST);
-  tree.Reserve(utf8Html.size() / 40 + 16);  // about one node per 40 bytes of markup
+  tree.Reserve(utf8Html.size() / 16 + 16);  // pages have about one node per 20 bytes of markup
   CopyChildren(parsed->output->document, tree.Root(), tree, nullptr);
 }
 
