@@ -105,7 +105,8 @@ INSTANTIATE_TEST_SUITE_P(Elements, DeepNesting,
                                            DeepCase{"Tables", "<table><tr><td>", "</td></tr></table>"},
                                            DeepCase{"Unclosed", "<div><span>", ""},
                                            DeepCase{"SelfClosingSyntax", "<div/>", ""},
-                                           DeepCase{"Lists", "<ul><li>", "</li></ul>"}),
+                                           DeepCase{"Lists", "<ul><li>", "</li></ul>"},
+                                           DeepCase{"Ruby", "<rb>", ""}, DeepCase{"Fonts", "<font size=1>", ""}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DepthGuard, OrdinaryMarkupPassesUnchanged) {
@@ -122,6 +123,16 @@ TEST(DepthGuard, DeeperStartTagsAndTheirEndTagsAreLeftOut) {
   EXPECT_EQ("<div><div>ab</div>c</div>d", out);
   ASSERT_TRUE(dom::LimitNesting("<div><div><script>'<div><div><div>'</script><div>x", out, 2));
   EXPECT_EQ("<div><div><script>'<div><div><div>'</script>x", out) << "script text is not markup";
+}
+
+TEST(DepthGuard, FormattingElementsReopenedInEveryParagraphAreCapped) {
+  // Each paragraph would get a copy of every open formatting element: 200 x 20 000 nodes.
+  std::string markup = "<p>";
+  for (int i = 0; i < 200; ++i) markup += "<b id=" + std::to_string(i) + ">";
+  for (int i = 0; i < 20000; ++i) markup += "x</p><p>";
+  auto page = Page(markup);
+  EXPECT_LT(page->Tree().Size(), 20000 * (static_cast<int>(dom::kMaxOpenFormatting) + 4));
+  EXPECT_EQ(20000u * 3 - 2, page->BodyText().size());
 }
 
 TEST(HugeWord, TenMegabytesWithoutSpaces) {

@@ -32,6 +32,14 @@ bool IsCounted(const std::string& name) {
   return (TagFlags(name) & kTagVoid) == 0;
 }
 
+// The tree builder re-opens these after every paragraph that closed them (the list of active
+// formatting elements), so many of them open at once multiply the nodes of the page.
+bool IsFormatting(const std::string& name) {
+  return name == "a" || name == "b" || name == "big" || name == "code" || name == "em" || name == "font" ||
+         name == "i" || name == "nobr" || name == "s" || name == "small" || name == "strike" || name == "strong" ||
+         name == "tt" || name == "u";
+}
+
 // Content of these is text up to the matching end tag.
 bool IsRawText(const std::string& name) {
   return name == "script" || name == "style" || name == "xmp" || name == "textarea" || name == "title";
@@ -52,8 +60,10 @@ bool LimitNesting(std::string_view markup, std::string& out, size_t maxDepth) {
   struct Open {
     std::string name;
     bool foreign;  // svg or math content: "/>" closes
+    bool formatting;
   };
   std::vector<Open> open;
+  size_t formattingOpen = 0;
   std::unordered_map<std::string, size_t> dropped;  // start tags left out, by name
   std::vector<std::pair<size_t, size_t>> cuts;      // byte ranges to leave out
   const size_t size = markup.size();
@@ -110,7 +120,10 @@ bool LimitNesting(std::string_view markup, std::string& out, size_t maxDepth) {
       size_t limit = std::min<size_t>(open.size(), 16);
       for (size_t k = 0; k < limit; ++k) {
         if (open[open.size() - 1 - k].name == name) {
-          open.resize(open.size() - 1 - k);
+          for (size_t drop = 0; drop <= k; ++drop) {
+            if (open.back().formatting) --formattingOpen;
+            open.pop_back();
+          }
           break;
         }
       }
@@ -125,12 +138,14 @@ bool LimitNesting(std::string_view markup, std::string& out, size_t maxDepth) {
     }
     bool foreign = (!open.empty() && open.back().foreign) || name == "svg" || name == "math";
     if (!IsCounted(name) || (selfClosing && foreign)) continue;
-    if (open.size() >= maxDepth) {
+    bool formatting = IsFormatting(name);
+    if (open.size() >= maxDepth || (formatting && formattingOpen >= kMaxOpenFormatting)) {
       ++dropped[name];
       cuts.emplace_back(lt, gt + 1);
       continue;
     }
-    open.push_back({std::move(name), foreign});
+    if (formatting) ++formattingOpen;
+    open.push_back({std::move(name), foreign, formatting});
   }
   if (cuts.empty()) return false;
   out.clear();
