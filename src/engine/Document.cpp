@@ -205,18 +205,23 @@ void Document::RequestScroll(int32_t start, int32_t end, bool alignToTop) {
   Notify();
 }
 
-std::optional<Document::TextSpan> Document::SelectionInBodyText() {
+// The selection and the scroll request keep the positions they were made with; after the
+// document changed they are clamped into the current model.
+std::optional<text::Span> Document::SelectionUnits() {
   const auto& model = Model();
   if (!selection_) return std::nullopt;
-  int32_t start = std::min(selection_->first, model.Length());
-  int32_t end = std::min(selection_->second, model.Length());
-  return TextSpan{model.TextOffset(start), model.TextOffset(end)};
+  return text::Span{std::min(selection_->first, model.Length()), std::min(selection_->second, model.Length())};
+}
+
+std::optional<Document::TextSpan> Document::SelectionInBodyText() {
+  auto units = SelectionUnits();
+  if (!units) return std::nullopt;
+  return TextSpan{Model().TextOffset(units->start), Model().TextOffset(units->end)};
 }
 
 std::u16string Document::SelectedText() {
-  const auto& model = Model();
-  if (!selection_) return {};
-  return model.Text(std::min(selection_->first, model.Length()), std::min(selection_->second, model.Length()));
+  auto units = SelectionUnits();
+  return units ? Model().Text(units->start, units->end) : std::u16string();
 }
 
 std::optional<Document::ScrollRequest> Document::LastScrollRequest() {
@@ -224,7 +229,8 @@ std::optional<Document::ScrollRequest> Document::LastScrollRequest() {
   if (!scroll_) return std::nullopt;
   int32_t start = std::min(scroll_->start, model.Length());
   int32_t end = std::min(scroll_->end, model.Length());
-  return ScrollRequest{{model.TextOffset(start), model.TextOffset(end)}, scroll_->alignToTop, scroll_->serial};
+  return ScrollRequest{
+      {model.TextOffset(start), model.TextOffset(end)}, scroll_->alignToTop, scroll_->serial, {start, end}};
 }
 
 int Document::Observe(std::function<void()> onSelectionOrScroll) {

@@ -60,8 +60,10 @@ class Document : public platform::HTMLDocument, public std::enable_shared_from_t
     TextSpan span;
     bool alignToTop;
     uint64_t serial;
+    text::Span units;  // the same range in positions of Model()
   };
   std::optional<ScrollRequest> LastScrollRequest();
+  std::optional<text::Span> SelectionUnits();  // the selection in positions of Model()
   int32_t TopMarginPixels() const { return topMargin_; }
   int32_t LeftMarginPixels() const { return leftMargin_; }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 
 #include "engine/Element.h"
 #include "engine/text/HtmlText.h"

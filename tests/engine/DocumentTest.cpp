@@ -176,6 +176,8 @@ TEST(Selection, SelectAndSelectAllMakeTheDocumentsSelection) {
   EXPECT_EQ(9, selection->start) << "the BREAK is two UTF-16 units of the body text";
   EXPECT_EQ(14, selection->end);
   EXPECT_EQ(u"three", page->SelectedText());
+  ASSERT_TRUE(page->SelectionUnits());
+  EXPECT_EQ(8, page->SelectionUnits()->start) << "in units the BREAK is one position";
   RangeAt(page, "[one]\ntwo three")->select();
   EXPECT_EQ(u"one", page->SelectedText());
   EXPECT_EQ(2, told);

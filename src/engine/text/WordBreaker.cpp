@@ -82,9 +82,8 @@ std::vector<int32_t> WordBreaker::Boundaries(int32_t lo, int32_t hi) const {
       int32_t at = i;
       UChar32 c;
       U16_NEXT(window.data(), i, segmentEnd, c);
-      Class cls = ClassOf(story_[static_cast<size_t>(lo + at)] == kBreakUnit    ? kBreakUnit
-                          : story_[static_cast<size_t>(lo + at)] == kObjectUnit ? kObjectUnit
-                                                                                 : c);
+      char16_t original = story_[static_cast<size_t>(lo + at)];
+      Class cls = ClassOf(original == kBreakUnit || original == kObjectUnit ? original : c);
       if (word && cls != Class::Break && cls != Class::Object) cls = Class::Word;
       for (int32_t k = at; k < i; ++k) classes[static_cast<size_t>(k)] = cls;
     }
