@@ -94,6 +94,16 @@ TEST(BodyText, TextToSpeechPageAfterInsert) {
   EXPECT_EQ(u"Hello\r\nWorld", page->BodyText());
 }
 
+TEST(BodyText, TypedTextWithEmptyLinesAndMarkup) {
+  auto page = Page("<html><head><title>t</title></head></html>");
+  // Carriage returns became "</span><br><span>"; line feeds stay as white space.
+  page->body()->insertAdjacentHTML(
+      u"afterbegin",
+      u"<table border='0' width='100%'><tr><td width='100%'>You can enter text.</span><br><span>\n</span><br><span>\n"
+      u"Paste <b>bold</b> & more. </span><br><span>\n</td></tr></table>");
+  EXPECT_EQ(u"You can enter text.\r\n\r\nPaste bold & more.\r\n", page->BodyText());
+}
+
 TEST(BodyText, InvalidUtf8BecomesReplacementCharacter) {
   auto page = Page("<p>a\xff\xfe b\xc3</p>");
   EXPECT_EQ("a\xEF\xBF\xBD\xEF\xBF\xBD b\xEF\xBF\xBD", BodyText(*page));
