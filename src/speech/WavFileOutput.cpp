@@ -22,7 +22,7 @@ void Put32(std::vector<unsigned char>& out, uint32_t value) {
 }
 
 void PutTag(std::vector<unsigned char>& out, const char* tag) {
-  out.insert(out.end(), tag, tag + 4);
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(tag[i]));
 }
 
 }  // namespace
@@ -61,6 +61,7 @@ void WavFileOutput::WriteHeader() {
   if (failed_) return;
   auto dataBytes = static_cast<uint32_t>(std::min(written_ * 2, kMaxDataBytes));
   std::vector<unsigned char> header;
+  header.reserve(44);
   PutTag(header, "RIFF");
   Put32(header, 36 + dataBytes);
   PutTag(header, "WAVE");
