@@ -44,7 +44,8 @@ class AlsaOutput : public AudioOutput {
   }
 
   double PlaybackRate() const override { return kSampleRate; }
-  int64_t LeadSamples() const override { return kSampleRate * 15 / 100; }
+  // Well under the device's buffer, so a write never blocks the player past a word that is due.
+  int64_t LeadSamples() const override { return kSampleRate * 8 / 100; }
 
  private:
   snd_pcm_t* pcm_;
@@ -63,7 +64,7 @@ std::unique_ptr<AudioOutput> OpenAlsaOutput(std::string& whyNot) {
   snd_lib_error_set_handler(nullptr);
   if (error >= 0) {
     error = snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16_LE, SND_PCM_ACCESS_RW_INTERLEAVED, 1, kSampleRate,
-                               1 /* resample if needed */, 100000 /* latency in microseconds */);
+                               1 /* resample if needed */, 200000 /* buffer in microseconds */);
     if (error < 0) snd_pcm_close(pcm);
   }
   if (error >= 0) {

@@ -35,7 +35,8 @@ class SoundServerOutput : public AudioOutput {
   }
 
   double PlaybackRate() const override { return kSampleRate; }
-  int64_t LeadSamples() const override { return kSampleRate * 15 / 100; }
+  // Well under the server's buffer, so a write never blocks the player past a word that is due.
+  int64_t LeadSamples() const override { return kSampleRate * 8 / 100; }
 
  private:
   pa_simple* stream_;
@@ -49,10 +50,10 @@ std::unique_ptr<AudioOutput> OpenSoundServerOutput(std::string& whyNot) {
   spec.format = PA_SAMPLE_S16LE;
   spec.rate = kSampleRate;
   spec.channels = 1;
-  // A short target buffer keeps what the server holds, and so the delay of a stop, small.
+  // Room for the lead the player keeps plus one block of synthesis; a stop flushes it.
   pa_buffer_attr attributes{};
   attributes.maxlength = static_cast<uint32_t>(-1);
-  attributes.tlength = kSampleRate * 2 / 10;  // 100 ms of 16-bit samples
+  attributes.tlength = kSampleRate * 2 / 5;  // 200 ms of 16-bit samples
   // Playback starts after 10 ms rather than a full buffer, so a short text is heard, and ends, too.
   attributes.prebuf = kSampleRate * 2 / 100;
   attributes.minreq = static_cast<uint32_t>(-1);
