@@ -10,7 +10,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int64_t kMaxQueuedSamples = 2 * kSampleRate;         // synthesis stays about two seconds ahead
 constexpr auto kLongestSleep = std::chrono::milliseconds(50);  // device clocks are asked again this often
-constexpr auto kStalledAfter = std::chrono::seconds(1);
 
 Clock::duration SamplesToWait(int64_t samples, double rate) {
   return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(samples / rate));
@@ -18,8 +17,9 @@ Clock::duration SamplesToWait(int64_t samples, double rate) {
 
 }  // namespace
 
-AudioPlayer::AudioPlayer(std::unique_ptr<AudioOutput> output, platform::UiLoop& loop)
-    : output_(std::move(output)), loop_(loop), thread_([this] { Run(); }) {}
+AudioPlayer::AudioPlayer(std::unique_ptr<AudioOutput> output, platform::UiLoop& loop,
+                         std::chrono::milliseconds stalledAfter)
+    : output_(std::move(output)), loop_(loop), stalledAfter_(stalledAfter), thread_([this] { Run(); }) {}
 
 AudioPlayer::~AudioPlayer() {
   {
@@ -179,11 +179,14 @@ void AudioPlayer::Run() {
         room_.notify_all();
       }
     }
-    // A device that stops taking audio must not hold the last words and the end of a run forever.
-    if (!pending_.empty() && !audioNext && rate > 0 && now - lastProgress > kStalledAfter) {
+    // A device that holds audio and stops playing it must not hold back the last words and the end of
+    // a run forever.
+    if (!pending_.empty() && !audioNext && rate > 0 && writtenSamples_ > played &&
+        now - lastProgress > stalledAfter_) {
       lock.unlock();
       output_->Flush();
       written_.clear();
+      lastProgress = Clock::now();
       lock.lock();
       continue;
     }

@@ -2,6 +2,7 @@
 // Plays the synthesised audio of voice runs through an output on a thread of its own, and posts each
 // event of a run to the UI loop when the output reports that the event's sample has been heard.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -36,7 +37,10 @@ using PlayerTask = std::function<void(const PlayedEvent&)>;
 
 class AudioPlayer {
  public:
-  AudioPlayer(std::unique_ptr<AudioOutput> output, platform::UiLoop& loop);
+  // A device that holds audio without playing any of it for stalledAfter is flushed, so that the
+  // remaining events of its runs still come.
+  AudioPlayer(std::unique_ptr<AudioOutput> output, platform::UiLoop& loop,
+              std::chrono::milliseconds stalledAfter = std::chrono::seconds(1));
   ~AudioPlayer();
   AudioPlayer(const AudioPlayer&) = delete;
   AudioPlayer& operator=(const AudioPlayer&) = delete;
@@ -84,6 +88,7 @@ class AudioPlayer {
 
   std::unique_ptr<AudioOutput> output_;
   platform::UiLoop& loop_;
+  const std::chrono::milliseconds stalledAfter_;
 
   std::mutex mutex_;
   std::condition_variable wake_;  // the player: new items, cancellation, stop

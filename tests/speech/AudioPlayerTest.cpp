@@ -64,7 +64,8 @@ struct PlayerFixture : ::testing::Test {
   std::shared_ptr<AudioPlayer> player = [this] {
     auto output = std::make_unique<HandClockOutput>();
     device = output.get();
-    return std::make_shared<AudioPlayer>(std::move(output), loop);
+    // The device here plays only when the test says so.
+    return std::make_shared<AudioPlayer>(std::move(output), loop, std::chrono::hours(1));
   }();
   std::shared_ptr<RunTicket> run = std::make_shared<RunTicket>(std::make_shared<SpeechStream>());
   std::vector<std::string> log;
@@ -135,6 +136,23 @@ TEST_F(PlayerFixture, RunOfTheSameStreamGoesOnCountingTheStreamsTime) {
   device->Play(4410);
   RunUntilLogHas(3);
   EXPECT_EQ((std::vector<std::string>{"first-run-end@100", "after-skip@100", "end@200"}), log);
+}
+
+TEST(AudioPlayerStall, DeviceThatStopsPlayingIsFlushedSoTheEndStillComes) {
+  system::PlainUiLoop loop;
+  auto output = std::make_unique<HandClockOutput>();
+  HandClockOutput& device = *output;
+  AudioPlayer player(std::move(output), loop, std::chrono::milliseconds(20));
+  auto run = std::make_shared<RunTicket>(std::make_shared<SpeechStream>());
+  std::vector<std::string> log;
+  player.PushEvent(run, 10, [&](const PlayedEvent&) { log.push_back("word"); });
+  player.PushAudio(run, std::vector<int16_t>(100));
+  player.PushEnd(run, [&](const PlayedEvent&) { log.push_back("end"); });
+  auto guard = loop.StartTimer(30000, [&] { loop.Quit(); });
+  ASSERT_TRUE(loop.Run([&] { return log.size() == 2; }));  // the device never plays a sample
+  loop.StopTimer(guard);
+  EXPECT_EQ(1, device.Flushes());
+  EXPECT_EQ((std::vector<std::string>{"word", "end"}), log);
 }
 
 TEST(AudioPlayerRoom, SynthesisWaitsWhileTwoSecondsAreQueuedAndCancelReleasesIt) {
