@@ -43,15 +43,17 @@ std::vector<PageFile> FindPages() {
     std::ifstream in(found[i].second, std::ios::binary);
     std::stringstream bytes;
     bytes << in.rdbuf();
-    pages.push_back({found[i].second.parent_path().filename().string() + "/" + found[i].second.filename().string(),
-                     bytes.str()});
+    pages.push_back(
+        {found[i].second.parent_path().filename().string() + "/" + found[i].second.filename().string(),
+         bytes.str()});
   }
   return pages;
 }
 
 void GumboBareParse(benchmark::State& state, const PageFile* page) {
   for (auto _ : state) {
-    GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, page->bytes.data(), page->bytes.size());
+    GumboOutput* output =
+        gumbo_parse_with_options(&kGumboDefaultOptions, page->bytes.data(), page->bytes.size());
     benchmark::DoNotOptimize(output);
     gumbo_destroy_output(&kGumboDefaultOptions, output);
   }
@@ -167,8 +169,8 @@ int main(int argc, char** argv) {
     for (auto [where, label] : {std::pair{Where::Start, "/start"}, std::pair{Where::End, "/end"}}) {
       benchmark::RegisterBenchmark(("FindText/" + page.name + label).c_str(), FindNextWord, p, where);
       benchmark::RegisterBenchmark(("MoveEndWord/" + page.name + label).c_str(), MoveEndWord, p, where);
-      benchmark::RegisterBenchmark(("MoveToElementText/" + page.name + label).c_str(), MoveToParentElementText, p,
-                                   where);
+      benchmark::RegisterBenchmark(("MoveToElementText/" + page.name + label).c_str(),
+                                   MoveToParentElementText, p, where);
       benchmark::RegisterBenchmark(("NextParagraphProbe/" + page.name + label).c_str(), NextParagraphProbe, p,
                                    where);
     }

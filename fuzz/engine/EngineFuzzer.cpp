@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto document = Document::Parse(page, u"fuzz:page");
   try {
     if ((steer[0] & 1) != 0) {
-      document->body()->insertAdjacentHTML(u"afterbegin", lectryn::platform::FromUtf8(page.substr(0, page.size() / 2)));
+      document->body()->insertAdjacentHTML(u"afterbegin",
+                                           lectryn::platform::FromUtf8(page.substr(0, page.size() / 2)));
     }
     auto body = document->body();
     auto range = body->createTextRange();
@@ -29,17 +30,43 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       int32_t count = static_cast<int8_t>(steer[i]);
       const char16_t* unit = units[steer[i] & 3];
       switch (steer[i] % 11) {
-        case 0: range->moveStart(unit, count); break;
-        case 1: range->moveEnd(unit, count); break;
-        case 2: range->move(unit, count); break;
-        case 3: range->moveToElementText(*range->parentElement()); break;
-        case 4: range->findText(std::u16string(1, static_cast<char16_t>('a' + steer[i] % 26)), count % 2, steer[i] & 6); break;
-        case 5: range->setEndPoint(u"EndToStart", *other); break;
-        case 6: range->compareEndPoints(u"StartToEnd", *other); break;
-        case 7: range->htmlText(); break;
-        case 8: range->text(); range->parentElement()->innerText(); break;
-        case 9: range->execCommand(u"SELECTALL", false); document->SelectionInBodyText(); break;
-        default: other = range->duplicate(); range->collapse((count & 1) != 0); break;
+        case 0:
+          range->moveStart(unit, count);
+          break;
+        case 1:
+          range->moveEnd(unit, count);
+          break;
+        case 2:
+          range->move(unit, count);
+          break;
+        case 3:
+          range->moveToElementText(*range->parentElement());
+          break;
+        case 4:
+          range->findText(std::u16string(1, static_cast<char16_t>('a' + steer[i] % 26)), count % 2,
+                          steer[i] & 6);
+          break;
+        case 5:
+          range->setEndPoint(u"EndToStart", *other);
+          break;
+        case 6:
+          range->compareEndPoints(u"StartToEnd", *other);
+          break;
+        case 7:
+          range->htmlText();
+          break;
+        case 8:
+          range->text();
+          range->parentElement()->innerText();
+          break;
+        case 9:
+          range->execCommand(u"SELECTALL", false);
+          document->SelectionInBodyText();
+          break;
+        default:
+          other = range->duplicate();
+          range->collapse((count & 1) != 0);
+          break;
       }
     }
   } catch (const lectryn::platform::Failure&) {

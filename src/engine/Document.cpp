@@ -95,7 +95,8 @@ std::vector<Document::FrameSlot> Document::Frames() const {
   return slots;
 }
 
-void Document::AttachFrameDocument(const platform::ElementPtr& frameElement, std::shared_ptr<Document> frameDocument) {
+void Document::AttachFrameDocument(const platform::ElementPtr& frameElement,
+                                   std::shared_ptr<Document> frameDocument) {
   CheckUsable();
   auto* element = dynamic_cast<Element*>(frameElement.get());
   if (element == nullptr || element->OwnerDocument().get() != this) {
@@ -210,7 +211,8 @@ void Document::RequestScroll(int32_t start, int32_t end, bool alignToTop) {
 std::optional<text::Span> Document::SelectionUnits() {
   const auto& model = Model();
   if (!selection_) return std::nullopt;
-  return text::Span{std::min(selection_->first, model.Length()), std::min(selection_->second, model.Length())};
+  return text::Span{std::min(selection_->first, model.Length()),
+                    std::min(selection_->second, model.Length())};
 }
 
 std::optional<Document::TextSpan> Document::SelectionInBodyText() {
@@ -240,7 +242,9 @@ int Document::Observe(std::function<void()> onSelectionOrScroll) {
   return token;
 }
 
-void Document::Unobserve(int token) { observers_.erase(token); }
+void Document::Unobserve(int token) {
+  observers_.erase(token);
+}
 
 void Document::Notify() {
   // A listener may unsubscribe (or subscribe) while being told.

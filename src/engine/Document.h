@@ -71,9 +71,9 @@ class Document : public platform::HTMLDocument, public std::enable_shared_from_t
   void CheckUsable() const;  // throws platform::Failure once discarded
   const dom::Tree& Tree() const { return tree_; }
   uint64_t Version() const { return version_; }
-  const text::TextModel& Model();                       // of the body, current version
-  const std::vector<css::ComputedStyle>& Styles();      // by node, current version
-  platform::ElementPtr ElementFor(dom::NodeId node);    // Nothing for kNoNode
+  const text::TextModel& Model();                     // of the body, current version
+  const std::vector<css::ComputedStyle>& Styles();    // by node, current version
+  platform::ElementPtr ElementFor(dom::NodeId node);  // Nothing for kNoNode
   std::shared_ptr<Document> FrameDocument(dom::NodeId frame) const;
   void InsertAdjacentHtml(dom::NodeId element, std::u16string_view where, std::u16string_view html);
   void SetMargins(std::optional<int32_t> topPixels, std::optional<int32_t> leftPixels);

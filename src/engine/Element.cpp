@@ -17,7 +17,8 @@ class FrameWindow : public platform::IHTMLWindow2 {
     owner_->CheckUsable();
     auto document = owner_->FrameDocument(frame_);
     if (!document) {
-      throw platform::Failure("cannot read the document of the frame: it is not loaded or comes from another site");
+      throw platform::Failure(
+          "cannot read the document of the frame: it is not loaded or comes from another site");
     }
     document->CheckUsable();
     return document;
@@ -31,7 +32,9 @@ class FrameWindow : public platform::IHTMLWindow2 {
 std::u16string Upper(const std::string& lower) {
   std::u16string result;
   result.reserve(lower.size());
-  for (char c : lower) result.push_back(static_cast<char16_t>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : static_cast<unsigned char>(c)));
+  for (char c : lower)
+    result.push_back(
+        static_cast<char16_t>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : static_cast<unsigned char>(c)));
   return result;
 }
 
@@ -55,7 +58,9 @@ void Element::NeedsLayout(const char* operation) const {
                           ": this page engine has no layout yet, so elements have no geometry");
 }
 
-std::u16string Element::nodeName() { return Upper(Checked().name); }
+std::u16string Element::nodeName() {
+  return Upper(Checked().name);
+}
 
 std::u16string Element::id() {
   Checked();
@@ -68,15 +73,33 @@ std::u16string Element::innerText() {
   return document_->InnerText(node_);
 }
 
-int32_t Element::offsetLeft() { NeedsLayout("offsetLeft"); }
-int32_t Element::offsetTop() { NeedsLayout("offsetTop"); }
-int32_t Element::offsetWidth() { NeedsLayout("offsetWidth"); }
-int32_t Element::offsetHeight() { NeedsLayout("offsetHeight"); }
-platform::ElementPtr Element::offsetParent() { NeedsLayout("offsetParent"); }
-int32_t Element::clientLeft() { NeedsLayout("clientLeft"); }
-int32_t Element::clientTop() { NeedsLayout("clientTop"); }
-int32_t Element::scrollTop() { NeedsLayout("scrollTop"); }
-int32_t Element::scrollLeft() { NeedsLayout("scrollLeft"); }
+int32_t Element::offsetLeft() {
+  NeedsLayout("offsetLeft");
+}
+int32_t Element::offsetTop() {
+  NeedsLayout("offsetTop");
+}
+int32_t Element::offsetWidth() {
+  NeedsLayout("offsetWidth");
+}
+int32_t Element::offsetHeight() {
+  NeedsLayout("offsetHeight");
+}
+platform::ElementPtr Element::offsetParent() {
+  NeedsLayout("offsetParent");
+}
+int32_t Element::clientLeft() {
+  NeedsLayout("clientLeft");
+}
+int32_t Element::clientTop() {
+  NeedsLayout("clientTop");
+}
+int32_t Element::scrollTop() {
+  NeedsLayout("scrollTop");
+}
+int32_t Element::scrollLeft() {
+  NeedsLayout("scrollLeft");
+}
 
 std::shared_ptr<platform::IHTMLWindow2> Element::contentWindow() {
   if (!Checked().Has(dom::kTagFrame)) {

@@ -10,7 +10,8 @@ namespace lectryn::engine {
 
 class Element : public platform::IHTMLElement {
  public:
-  Element(std::shared_ptr<Document> document, dom::NodeId node) : document_(std::move(document)), node_(node) {}
+  Element(std::shared_ptr<Document> document, dom::NodeId node)
+      : document_(std::move(document)), node_(node) {}
 
   dom::NodeId Node() const { return node_; }
   const std::shared_ptr<Document>& OwnerDocument() const { return document_; }

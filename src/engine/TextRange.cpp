@@ -62,7 +62,8 @@ std::pair<int32_t, int32_t> MovePoint(const text::TextModel& model, Unit unit, i
     int32_t next = unit == Unit::Character ? point + 1
                    : unit == Unit::Word    ? breaker.Next(point)
                                            : breaker.NextSentence(point);
-    if (unit == Unit::Character && SplitsPair(model.Units(), next)) ++next;  // a surrogate pair is one character
+    if (unit == Unit::Character && SplitsPair(model.Units(), next))
+      ++next;  // a surrogate pair is one character
     point = next;
     --count;
     ++moved;
@@ -126,8 +127,10 @@ platform::TxtRangePtr TextRange::duplicate() {
 
 void TextRange::collapse(bool toStart) {
   Sync();
-  if (toStart) end_ = start_;
-  else start_ = end_;
+  if (toStart)
+    end_ = start_;
+  else
+    start_ = end_;
 }
 
 int32_t TextRange::move(const std::u16string& unit, int32_t count) {
@@ -185,10 +188,14 @@ NodeId TextRange::ParentNode(const text::TextModel& model) const {
   if (start_ == end_) {
     // An empty range belongs to the unit before it on the same line, else to the unit after it.
     auto separator = [&](int32_t p) { return model.Unit(p) == text::kBreakUnit || model.Unit(p) == u'\t'; };
-    if (start_ > 0 && !separator(start_ - 1)) element = model.ElementOfUnit(tree, start_ - 1);
-    else if (start_ < length) element = model.ElementOfUnit(tree, start_);
-    else if (start_ > 0) element = model.ElementOfUnit(tree, start_ - 1);
-    else return model.Root();
+    if (start_ > 0 && !separator(start_ - 1))
+      element = model.ElementOfUnit(tree, start_ - 1);
+    else if (start_ < length)
+      element = model.ElementOfUnit(tree, start_);
+    else if (start_ > 0)
+      element = model.ElementOfUnit(tree, start_ - 1);
+    else
+      return model.Root();
   } else {
     element = model.ElementOfUnit(tree, start_);
   }
@@ -210,8 +217,9 @@ void TextRange::moveToElementText(platform::IHTMLElement& element) {
   const auto& model = Sync();
   auto* ours = dynamic_cast<Element*>(&element);
   if (ours == nullptr || ours->OwnerDocument() != document_) {
-    throw platform::Failure("moveToElementText was given an element of another page; "
-                            "take the element from the range's own document");
+    throw platform::Failure(
+        "moveToElementText was given an element of another page; "
+        "take the element from the range's own document");
   }
   const dom::Tree& tree = document_->Tree();
   NodeId node = ours->Node();
@@ -250,11 +258,14 @@ bool TextRange::findText(const std::u16string& needle, int32_t count, int32_t fl
   auto wholeWord = (flags & 2) != 0 ? text::WholeWord::Yes : text::WholeWord::No;
   std::optional<text::Match> match;
   if (count > 0) {
-    match = text::FindInStory(model.Units(), needle, start_, model.Length(), text::Direction::Forward, matchCase, wholeWord);
+    match = text::FindInStory(model.Units(), needle, start_, model.Length(), text::Direction::Forward,
+                              matchCase, wholeWord);
   } else if (count == 0) {
-    match = text::FindInStory(model.Units(), needle, start_, end_, text::Direction::Forward, matchCase, wholeWord);
+    match = text::FindInStory(model.Units(), needle, start_, end_, text::Direction::Forward, matchCase,
+                              wholeWord);
   } else {
-    match = text::FindInStory(model.Units(), needle, 0, end_, text::Direction::Backward, matchCase, wholeWord);
+    match =
+        text::FindInStory(model.Units(), needle, 0, end_, text::Direction::Backward, matchCase, wholeWord);
   }
   if (!match) return false;
   start_ = match->start;

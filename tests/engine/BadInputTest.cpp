@@ -46,10 +46,37 @@ TEST(BadInput, RandomBytes) {
 }
 
 TEST(BadInput, RandomMarkup) {
-  const char* pieces[] = {"<p>", "</p>", "<div>", "</div>", "<b>", "</i>", "<br>", "<img>", "<table>", "<tr>",
-                          "<td>", "</table>", "<pre>", "\n", "  ", "word", "x.", " y! ", "&nbsp;", "<!--",
-                          "-->", "<script>", "</script>", "<style>p{display:none}</style>", "<span hidden>",
-                          "\xff", "\xc3", "<select><option>o", "<iframe>", "<svg><path/>", "\xF0\x9F\x98\x80"};
+  const char* pieces[] = {"<p>",
+                          "</p>",
+                          "<div>",
+                          "</div>",
+                          "<b>",
+                          "</i>",
+                          "<br>",
+                          "<img>",
+                          "<table>",
+                          "<tr>",
+                          "<td>",
+                          "</table>",
+                          "<pre>",
+                          "\n",
+                          "  ",
+                          "word",
+                          "x.",
+                          " y! ",
+                          "&nbsp;",
+                          "<!--",
+                          "-->",
+                          "<script>",
+                          "</script>",
+                          "<style>p{display:none}</style>",
+                          "<span hidden>",
+                          "\xff",
+                          "\xc3",
+                          "<select><option>o",
+                          "<iframe>",
+                          "<svg><path/>",
+                          "\xF0\x9F\x98\x80"};
   std::mt19937 random(7);
   for (int round = 0; round < 60; ++round) {
     std::string markup;
@@ -99,19 +126,20 @@ TEST_P(DeepNesting, HundredThousandLevels) {
   ExerciseRanges(*page);
 }
 
-INSTANTIATE_TEST_SUITE_P(Elements, DeepNesting,
-                         ::testing::Values(DeepCase{"Divs", "<div>", "</div>"}, DeepCase{"Spans", "<span>", "</span>"},
-                                           DeepCase{"Bold", "<b>", "</b>"},
-                                           DeepCase{"Tables", "<table><tr><td>", "</td></tr></table>"},
-                                           DeepCase{"Unclosed", "<div><span>", ""},
-                                           DeepCase{"SelfClosingSyntax", "<div/>", ""},
-                                           DeepCase{"Lists", "<ul><li>", "</li></ul>"},
-                                           DeepCase{"Ruby", "<rb>", ""}, DeepCase{"Fonts", "<font size=1>", ""}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Elements, DeepNesting,
+    ::testing::Values(DeepCase{"Divs", "<div>", "</div>"}, DeepCase{"Spans", "<span>", "</span>"},
+                      DeepCase{"Bold", "<b>", "</b>"},
+                      DeepCase{"Tables", "<table><tr><td>", "</td></tr></table>"},
+                      DeepCase{"Unclosed", "<div><span>", ""}, DeepCase{"SelfClosingSyntax", "<div/>", ""},
+                      DeepCase{"Lists", "<ul><li>", "</li></ul>"}, DeepCase{"Ruby", "<rb>", ""},
+                      DeepCase{"Fonts", "<font size=1>", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DepthGuard, OrdinaryMarkupPassesUnchanged) {
   std::string out;
-  EXPECT_FALSE(dom::LimitNesting("<html><body><div><p>a<p>b<ul><li>c<li>d</ul><table><tr><td>e</table></div>", out));
+  EXPECT_FALSE(
+      dom::LimitNesting("<html><body><div><p>a<p>b<ul><li>c<li>d</ul><table><tr><td>e</table></div>", out));
   std::string many;
   for (int i = 0; i < 5000; ++i) many += "<p>x<li>y<td>z<br><img>";
   EXPECT_FALSE(dom::LimitNesting(many, out)) << "elements that close themselves do not count";

@@ -22,7 +22,8 @@ TEST(Declarations, ReadsTheThreePropertiesAndImportance) {
 }
 
 TEST(Declarations, SkipsWhatItCannotRead) {
-  Declarations d = ParseDeclarations("background: url('a;b.png'); /* display: none */ display: flex; nonsense");
+  Declarations d =
+      ParseDeclarations("background: url('a;b.png'); /* display: none */ display: flex; nonsense");
   EXPECT_EQ(Display::Block, d.display) << "flex boxes break lines like blocks";
   EXPECT_EQ(Visibility::Unset, ParseDeclarations("visibility: sideways").visibility);
   EXPECT_TRUE(ParseDeclarations("").Empty());
@@ -50,8 +51,9 @@ TEST(StyleSheets, SelectorsOfCommaGroups) {
 }
 
 TEST(StyleSheets, AtRulesAndCommentsAreSkipped) {
-  auto rules = Sheet("@import url(x.css); @media print { p { display: none } } /* b { display:none } */ "
-                     "i { display: none } @font-face { src: x }");
+  auto rules = Sheet(
+      "@import url(x.css); @media print { p { display: none } } /* b { display:none } */ "
+      "i { display: none } @font-face { src: x }");
   ASSERT_EQ(1u, rules.size());
   EXPECT_EQ("i", rules[0].selector.compounds[0].type);
 }

@@ -29,9 +29,10 @@ TEST(Elements, NamesIdsAndTree) {
 }
 
 TEST(Elements, InnerTextFollowsTheTextModel) {
-  auto page = Page("<head><title id=t>Ti  tle</title></head><div id=d><p>one</p><p>two  <b>three</b></p></div>"
-                   "<div id=h style='display:none'>x <b>y</b><span style='display:none'>no</span></div>"
-                   "<p id=v><span id=ver>1.0.0</span></p>");
+  auto page = Page(
+      "<head><title id=t>Ti  tle</title></head><div id=d><p>one</p><p>two  <b>three</b></p></div>"
+      "<div id=h style='display:none'>x <b>y</b><span style='display:none'>no</span></div>"
+      "<p id=v><span id=ver>1.0.0</span></p>");
   EXPECT_EQ(u"one\r\ntwo three", page->getElementById(u"d")->innerText());
   EXPECT_EQ(u"x y", page->getElementById(u"h")->innerText()) << "not rendered: its own subtree";
   EXPECT_EQ(u"1.0.0", page->getElementById(u"ver")->innerText());

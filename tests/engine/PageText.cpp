@@ -6,7 +6,9 @@
 
 namespace lectryn::engine::testing {
 
-std::shared_ptr<Document> Page(std::string_view html) { return Document::Parse(html, u"test:page"); }
+std::shared_ptr<Document> Page(std::string_view html) {
+  return Document::Parse(html, u"test:page");
+}
 
 std::string BodyText(Document& document) {
   std::string text = platform::ToUtf8(document.BodyText());
@@ -36,9 +38,12 @@ std::shared_ptr<TextRange> RangeAt(const std::shared_ptr<Document>& document, st
   int32_t units = 0;
   std::u16string plain;
   for (char16_t c : marked) {
-    if (c == u'[') start = units;
-    else if (c == u']') end = units;
-    else if (c == u'|') start = end = units;
+    if (c == u'[')
+      start = units;
+    else if (c == u']')
+      end = units;
+    else if (c == u'|')
+      start = end = units;
     else {
       ++units;
       plain.push_back(c);
@@ -61,6 +66,8 @@ std::string Marked(TextRange& range) {
   return platform::ToUtf8(story);
 }
 
-std::string Marked(platform::IHTMLTxtRange& range) { return Marked(dynamic_cast<TextRange&>(range)); }
+std::string Marked(platform::IHTMLTxtRange& range) {
+  return Marked(dynamic_cast<TextRange&>(range));
+}
 
 }  // namespace lectryn::engine::testing

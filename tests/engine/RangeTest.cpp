@@ -14,7 +14,9 @@ using testing::Marked;
 using testing::Page;
 using testing::RangeAt;
 
-std::u16string U16(const char* text) { return platform::FromUtf8(text); }
+std::u16string U16(const char* text) {
+  return platform::FromUtf8(text);
+}
 
 struct EndPointCase {
   const char* how;
@@ -36,15 +38,15 @@ TEST_P(EndPoints, CompareAndSet) {
   EXPECT_EQ(c.afterSet, Marked(*mine));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    AllFour, EndPoints,
-    ::testing::Values(EndPointCase{"StartToStart", "a[bc]def", "abc[de]f", -1, "abc|def"},
-                      EndPointCase{"StartToEnd", "a[bc]def", "abc[de]f", -1, "abcde|f"},
-                      EndPointCase{"StartToEnd", "abc[de]f", "a[bc]def", 0, "abc[de]f"},
-                      EndPointCase{"EndToStart", "abc[de]f", "a[bc]def", 1, "a|bcdef"},
-                      EndPointCase{"EndToEnd", "a[bcde]f", "a[bc]def", 1, "a[bc]def"},
-                      EndPointCase{"endtoend", "a[b]cdef", "abc[de]f", -1, "a[bcde]f"},
-                      EndPointCase{"StartToStart", "abc|def", "abc|def", 0, "abc|def"}));
+INSTANTIATE_TEST_SUITE_P(AllFour, EndPoints,
+                         ::testing::Values(EndPointCase{"StartToStart", "a[bc]def", "abc[de]f", -1,
+                                                        "abc|def"},
+                                           EndPointCase{"StartToEnd", "a[bc]def", "abc[de]f", -1, "abcde|f"},
+                                           EndPointCase{"StartToEnd", "abc[de]f", "a[bc]def", 0, "abc[de]f"},
+                                           EndPointCase{"EndToStart", "abc[de]f", "a[bc]def", 1, "a|bcdef"},
+                                           EndPointCase{"EndToEnd", "a[bcde]f", "a[bc]def", 1, "a[bc]def"},
+                                           EndPointCase{"endtoend", "a[b]cdef", "abc[de]f", -1, "a[bcde]f"},
+                                           EndPointCase{"StartToStart", "abc|def", "abc|def", 0, "abc|def"}));
 
 TEST(EndPoints, PointsSeparatedOnlyByTagsAreEqual) {
   auto bold = Page("<p><b id=b>ab</b><i id=i>cd</i></p>");
@@ -83,23 +85,22 @@ TEST_P(ParentElement, SmallestElementHoldingTheRange) {
 
 INSTANTIATE_TEST_SUITE_P(
     Ranges, ParentElement,
-    ::testing::Values(
-        ParentCase{"<p id=p>one <b id=b>two</b> three</p>", "one [two] three", "b"},
-        ParentCase{"<p id=p>one <b id=b>two</b> three</p>", "one [two ]three", "p"},
-        ParentCase{"<div id=d><p id=p1>one</p><p id=p2>two</p></div>", "on[e\nt]wo", "d"},
-        ParentCase{"<div id=d><p id=p1>one</p><p id=p2>two</p></div>", "one[\n]two", "d"},
-        ParentCase{"<p id=p>one <b id=b>two</b> three</p>", "one t|wo three", "b"},
-        ParentCase{"<p id=p>one <b id=b>two</b> three</p>", "one two| three", "b"},
-        ParentCase{"<p id=p>one <b id=b>two</b> three</p>", "one |two three", "p"},
-        ParentCase{"<p id=p1>one</p><p id=p2>two</p>", "one|\ntwo", "p1"},
-        ParentCase{"<p id=p1>one</p><p id=p2>two</p>", "one\n|two", "p2"},
-        ParentCase{"<p id=p1>a <img id=i> b</p>", "a [*] b", "i"},
-        ParentCase{"<p id=p1>a<br id=br>b</p>", "a[\nb]", "p1"},
-        ParentCase{"", "|", "BODY"}));
+    ::testing::Values(ParentCase{"<p id=p>one <b id=b>two</b> three</p>", "one [two] three", "b"},
+                      ParentCase{"<p id=p>one <b id=b>two</b> three</p>", "one [two ]three", "p"},
+                      ParentCase{"<div id=d><p id=p1>one</p><p id=p2>two</p></div>", "on[e\nt]wo", "d"},
+                      ParentCase{"<div id=d><p id=p1>one</p><p id=p2>two</p></div>", "one[\n]two", "d"},
+                      ParentCase{"<p id=p>one <b id=b>two</b> three</p>", "one t|wo three", "b"},
+                      ParentCase{"<p id=p>one <b id=b>two</b> three</p>", "one two| three", "b"},
+                      ParentCase{"<p id=p>one <b id=b>two</b> three</p>", "one |two three", "p"},
+                      ParentCase{"<p id=p1>one</p><p id=p2>two</p>", "one|\ntwo", "p1"},
+                      ParentCase{"<p id=p1>one</p><p id=p2>two</p>", "one\n|two", "p2"},
+                      ParentCase{"<p id=p1>a <img id=i> b</p>", "a [*] b", "i"},
+                      ParentCase{"<p id=p1>a<br id=br>b</p>", "a[\nb]", "p1"}, ParentCase{"", "|", "BODY"}));
 
 TEST(MoveToElementText, CoversTheElementsUnits) {
-  auto page = Page("<p id=p>one <b id=b>two</b> three</p><p id=e></p><div style='display:none'><i id=h>x</i></div>"
-                   "<p>four</p>");
+  auto page = Page(
+      "<p id=p>one <b id=b>two</b> three</p><p id=e></p><div style='display:none'><i id=h>x</i></div>"
+      "<p>four</p>");
   auto range = page->body()->createTextRange();
   range->moveToElementText(*page->getElementById(u"b"));
   EXPECT_EQ("one [two] three\nfour", Marked(*range));
@@ -116,7 +117,8 @@ TEST(MoveToElementText, CoversTheElementsUnits) {
 TEST(MoveToElementText, ElementOfAnotherDocumentFails) {
   auto page = Page("<p>a</p>");
   auto other = Page("<p id=x>a</p>");
-  EXPECT_THROW(page->body()->createTextRange()->moveToElementText(*other->getElementById(u"x")), platform::Failure);
+  EXPECT_THROW(page->body()->createTextRange()->moveToElementText(*other->getElementById(u"x")),
+               platform::Failure);
 }
 
 TEST(Text, BreaksAsCrLfObjectsAsNothingTabsKept) {
@@ -164,26 +166,43 @@ TEST_P(FindText, FindsOrLeavesTheRange) {
 
 INSTANTIATE_TEST_SUITE_P(
     Search, FindText,
-    ::testing::Values(
-        FindCase{"<p>The cat and the hat</p>", "|The cat and the hat", "the", 1, 0, true, "[The] cat and the hat"},
-        FindCase{"<p>The cat and the hat</p>", "[The] cat and the hat", "the", 1, 0, true, "[The] cat and the hat"},
-        FindCase{"<p>The cat and the hat</p>", "The| cat and the hat", "the", 1, 0, true, "The cat and [the] hat"},
-        FindCase{"<p>The cat and the hat</p>", "|The cat and the hat", "the", 1, 4, true, "The cat and [the] hat"},
-        FindCase{"<p>The cat and the hat</p>", "|The cat and the hat", "at", 1, 0, true, "The c[at] and the hat"},
-        FindCase{"<p>The cat and the hat</p>", "|The cat and the hat", "at", 1, 2, false, "|The cat and the hat"},
-        FindCase{"<p>The cat and the hat</p>", "|The cat and the hat", "hat", 1, 2, true, "The cat and the [hat]"},
-        FindCase{"<p>The cat and the hat</p>", "[The cat] and the hat", "hat", 0, 0, false, "[The cat] and the hat"},
-        FindCase{"<p>The cat and the hat</p>", "[The cat and the hat]", "the", 0, 4, true, "The cat and [the] hat"},
-        FindCase{"<p>The cat and the hat</p>", "The cat and the| hat", "the", -1, 0, true, "The cat and [the] hat"},
-        FindCase{"<p>The cat and the hat</p>", "The cat and th|e hat", "the", -1, 0, true, "[The] cat and the hat"},
-        FindCase{"<p>The cat</p>", "|The cat", "", 1, 0, false, "|The cat"},
-        FindCase{"<p>The cat</p>", "|The cat", "dog", 1, 0, false, "|The cat"},
-        FindCase{"<p>one</p><p>two</p>", "|one\ntwo", "one two", 1, 0, false, "|one\ntwo"},
-        FindCase{"<p>one<img>two</p>", "|one*two", "onetwo", 1, 0, false, "|one*two"},
-        FindCase{"<p>STRASSE Stra\xC3\x9F" "e</p>", "|STRASSE Stra\xC3\x9F" "e", "stra\xC3\x9F" "e", 1, 0, true,
-                 "STRASSE [Stra\xC3\x9F" "e]"},
-        FindCase{"<p>\xCE\xA3\xCE\x99\xCE\xA3</p>", "|\xCE\xA3\xCE\x99\xCE\xA3", "\xCF\x83\xCE\xB9\xCF\x82", 1, 0,
-                 true, "[\xCE\xA3\xCE\x99\xCE\xA3]"}));
+    ::testing::Values(FindCase{"<p>The cat and the hat</p>", "|The cat and the hat", "the", 1, 0, true,
+                               "[The] cat and the hat"},
+                      FindCase{"<p>The cat and the hat</p>", "[The] cat and the hat", "the", 1, 0, true,
+                               "[The] cat and the hat"},
+                      FindCase{"<p>The cat and the hat</p>", "The| cat and the hat", "the", 1, 0, true,
+                               "The cat and [the] hat"},
+                      FindCase{"<p>The cat and the hat</p>", "|The cat and the hat", "the", 1, 4, true,
+                               "The cat and [the] hat"},
+                      FindCase{"<p>The cat and the hat</p>", "|The cat and the hat", "at", 1, 0, true,
+                               "The c[at] and the hat"},
+                      FindCase{"<p>The cat and the hat</p>", "|The cat and the hat", "at", 1, 2, false,
+                               "|The cat and the hat"},
+                      FindCase{"<p>The cat and the hat</p>", "|The cat and the hat", "hat", 1, 2, true,
+                               "The cat and the [hat]"},
+                      FindCase{"<p>The cat and the hat</p>", "[The cat] and the hat", "hat", 0, 0, false,
+                               "[The cat] and the hat"},
+                      FindCase{"<p>The cat and the hat</p>", "[The cat and the hat]", "the", 0, 4, true,
+                               "The cat and [the] hat"},
+                      FindCase{"<p>The cat and the hat</p>", "The cat and the| hat", "the", -1, 0, true,
+                               "The cat and [the] hat"},
+                      FindCase{"<p>The cat and the hat</p>", "The cat and th|e hat", "the", -1, 0, true,
+                               "[The] cat and the hat"},
+                      FindCase{"<p>The cat</p>", "|The cat", "", 1, 0, false, "|The cat"},
+                      FindCase{"<p>The cat</p>", "|The cat", "dog", 1, 0, false, "|The cat"},
+                      FindCase{"<p>one</p><p>two</p>", "|one\ntwo", "one two", 1, 0, false, "|one\ntwo"},
+                      FindCase{"<p>one<img>two</p>", "|one*two", "onetwo", 1, 0, false, "|one*two"},
+                      FindCase{"<p>STRASSE Stra\xC3\x9F"
+                               "e</p>",
+                               "|STRASSE Stra\xC3\x9F"
+                               "e",
+                               "stra\xC3\x9F"
+                               "e",
+                               1, 0, true,
+                               "STRASSE [Stra\xC3\x9F"
+                               "e]"},
+                      FindCase{"<p>\xCE\xA3\xCE\x99\xCE\xA3</p>", "|\xCE\xA3\xCE\x99\xCE\xA3",
+                               "\xCF\x83\xCE\xB9\xCF\x82", 1, 0, true, "[\xCE\xA3\xCE\x99\xCE\xA3]"}));
 
 TEST(Duplicate, IsIndependent) {
   auto page = Page("<p>one two</p>");

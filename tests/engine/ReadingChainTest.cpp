@@ -30,7 +30,8 @@ std::vector<std::u16string> ReadPieces(const std::shared_ptr<Document>& page) {
     rng->moveToElementText(*rng->parentElement());
     if (rng->compareEndPoints(u"StartToEnd", *prevRng) < 0) rng->setEndPoint(u"StartToEnd", *prevRng);
     if (rng->compareEndPoints(u"StartToEnd", *bodyRng) >= 0) return pieces;
-    EXPECT_GE(rng->compareEndPoints(u"EndToEnd", *prevRng), 0) << "a piece never ends before the previous one";
+    EXPECT_GE(rng->compareEndPoints(u"EndToEnd", *prevRng), 0)
+        << "a piece never ends before the previous one";
     pieces.push_back(rng->text());
   }
   ADD_FAILURE() << "the chain did not reach the end of the body";
@@ -38,7 +39,8 @@ std::vector<std::u16string> ReadPieces(const std::shared_ptr<Document>& page) {
 }
 
 TEST(ReadingChain, ParagraphsInOrderToTheEnd) {
-  auto page = Page("<h1>Title</h1><p>First <b>bold</b> para.</p><p>Second.</p><ul><li>one</li><li>two</li></ul>");
+  auto page =
+      Page("<h1>Title</h1><p>First <b>bold</b> para.</p><p>Second.</p><ul><li>one</li><li>two</li></ul>");
   auto pieces = ReadPieces(page);
   ASSERT_FALSE(pieces.empty());
   EXPECT_EQ(u"Title", pieces.front());
@@ -65,7 +67,9 @@ TEST(ReadingChain, TextDirectlyInTheBody) {
   EXPECT_EQ(u"loose text bold more", pieces[0]);
 }
 
-TEST(ReadingChain, EmptyBodyEndsAtOnce) { EXPECT_TRUE(ReadPieces(Page("")).empty()); }
+TEST(ReadingChain, EmptyBodyEndsAtOnce) {
+  EXPECT_TRUE(ReadPieces(Page("")).empty());
+}
 
 }  // namespace
 }  // namespace lectryn::engine

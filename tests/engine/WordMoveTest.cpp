@@ -37,7 +37,8 @@ TEST(WordMoves, BreakIsASegmentAlone) {
 }
 
 TEST(WordMoves, ObjectIsASegmentAlone) {
-  EXPECT_EQ((std::vector<std::string>{"[a ]* b", "[a *] b", "[a * ]b", "[a * b]"}), EndByWords("<p>a <img> b</p>"));
+  EXPECT_EQ((std::vector<std::string>{"[a ]* b", "[a *] b", "[a * ]b", "[a * b]"}),
+            EndByWords("<p>a <img> b</p>"));
 }
 
 TEST(WordMoves, IcuJoinsApostrophesAndUnderscores) {
@@ -100,22 +101,21 @@ TEST_P(Moves, MovesTheEndPoint) {
   EXPECT_EQ(c.moved, moved);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Word, Moves,
-    ::testing::Values(MoveCase{"<p>Hello, world.  Next</p>", "[Hello, world. ]Next", "start", "word", 1, 1,
-                               "Hello[, world. ]Next"},
-                      MoveCase{"<p>Hello, world.  Next</p>", "Hello, w[or]ld. Next", "start", "word", -1, -1,
-                               "Hello, [wor]ld. Next"},
-                      MoveCase{"<p>Hello, world.  Next</p>", "Hello, wo|rld. Next", "end", "Word", -1, -1,
-                               "Hello, |world. Next"},
-                      MoveCase{"<p>Hello, world.  Next</p>", "Hello, |world. Next", "start", "WORD", 4, 3,
-                               "Hello, world. Next|"},
-                      MoveCase{"<p>Hello, world.  Next</p>", "[Hello], world. Next", "start", "word", 2, 2,
-                               "Hello, |world. Next"},
-                      MoveCase{"<p>Hello, world.  Next</p>", "Hello, [world]. Next", "end", "word", -4, -3,
-                               "|Hello, world. Next"},
-                      MoveCase{"<p>Hello, world.  Next</p>", "Hello, [world]. Next", "move", "word", 1, 1,
-                               "Hello, world|. Next"}));
+INSTANTIATE_TEST_SUITE_P(Word, Moves,
+                         ::testing::Values(MoveCase{"<p>Hello, world.  Next</p>", "[Hello, world. ]Next",
+                                                    "start", "word", 1, 1, "Hello[, world. ]Next"},
+                                           MoveCase{"<p>Hello, world.  Next</p>", "Hello, w[or]ld. Next",
+                                                    "start", "word", -1, -1, "Hello, [wor]ld. Next"},
+                                           MoveCase{"<p>Hello, world.  Next</p>", "Hello, wo|rld. Next",
+                                                    "end", "Word", -1, -1, "Hello, |world. Next"},
+                                           MoveCase{"<p>Hello, world.  Next</p>", "Hello, |world. Next",
+                                                    "start", "WORD", 4, 3, "Hello, world. Next|"},
+                                           MoveCase{"<p>Hello, world.  Next</p>", "[Hello], world. Next",
+                                                    "start", "word", 2, 2, "Hello, |world. Next"},
+                                           MoveCase{"<p>Hello, world.  Next</p>", "Hello, [world]. Next",
+                                                    "end", "word", -4, -3, "|Hello, world. Next"},
+                                           MoveCase{"<p>Hello, world.  Next</p>", "Hello, [world]. Next",
+                                                    "move", "word", 1, 1, "Hello, world|. Next"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Character, Moves,
@@ -130,17 +130,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     SentenceAndTextEdit, Moves,
-    ::testing::Values(MoveCase{"<p>One two. Three! Four</p>", "|One two. Three! Four", "end", "sentence", 1, 1,
-                               "[One two. ]Three! Four"},
-                      MoveCase{"<p>One two. Three! Four</p>", "|One two. Three! Four", "end", "sentence", 2, 2,
-                               "[One two. Three! ]Four"},
-                      MoveCase{"<p>One (\"two.\") Three</p>", "|One (\"two.\") Three", "end", "sentence", 1, 1,
-                               "[One (\"two.\") ]Three"},
-                      MoveCase{"<p>v1.2 is out</p>", "|v1.2 is out", "end", "sentence", 1, 1, "[v1.2 is out]"},
-                      MoveCase{"<p>One</p><p>Two</p>", "One\nTw|o", "start", "sentence", -1, -1, "One\n[Tw]o"},
-                      MoveCase{"<p>One</p><p>Two</p>", "O|ne\nTwo", "end", "textedit", 1, 1, "O[ne\nTwo]"},
-                      MoveCase{"<p>One</p><p>Two</p>", "O[ne\nTwo]", "end", "textedit", 1, 0, "O[ne\nTwo]"},
-                      MoveCase{"<p>One</p><p>Two</p>", "O[ne\nTw]o", "start", "textedit", -1, -1, "[One\nTw]o"}));
+    ::testing::Values(
+        MoveCase{"<p>One two. Three! Four</p>", "|One two. Three! Four", "end", "sentence", 1, 1,
+                 "[One two. ]Three! Four"},
+        MoveCase{"<p>One two. Three! Four</p>", "|One two. Three! Four", "end", "sentence", 2, 2,
+                 "[One two. Three! ]Four"},
+        MoveCase{"<p>One (\"two.\") Three</p>", "|One (\"two.\") Three", "end", "sentence", 1, 1,
+                 "[One (\"two.\") ]Three"},
+        MoveCase{"<p>v1.2 is out</p>", "|v1.2 is out", "end", "sentence", 1, 1, "[v1.2 is out]"},
+        MoveCase{"<p>One</p><p>Two</p>", "One\nTw|o", "start", "sentence", -1, -1, "One\n[Tw]o"},
+        MoveCase{"<p>One</p><p>Two</p>", "O|ne\nTwo", "end", "textedit", 1, 1, "O[ne\nTwo]"},
+        MoveCase{"<p>One</p><p>Two</p>", "O[ne\nTwo]", "end", "textedit", 1, 0, "O[ne\nTwo]"},
+        MoveCase{"<p>One</p><p>Two</p>", "O[ne\nTw]o", "start", "textedit", -1, -1, "[One\nTw]o"}));
 
 TEST(Moves, StartPassingTheEndTakesTheEndAlong) {
   auto page = Page("<p>one two three</p>");

@@ -1,8 +1,8 @@
 #include "engine/css/StyleResolver.h"
 
 #include <algorithm>
-#include <memory>
 #include <cctype>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <unordered_map>
@@ -47,13 +47,18 @@ bool MatchesCompound(const Compound& compound, const dom::Node& node, const Keys
 
 class Matcher {
  public:
-  Matcher(const Tree& tree, std::vector<Rule> rules) : tree_(tree), rules_(std::move(rules)), keys_(tree.Size()) {
+  Matcher(const Tree& tree, std::vector<Rule> rules)
+      : tree_(tree), rules_(std::move(rules)), keys_(tree.Size()) {
     for (size_t i = 0; i < rules_.size(); ++i) {
       const Compound& last = rules_[i].selector.compounds.back();
-      if (!last.id.empty()) byId_[last.id].push_back(i);
-      else if (!last.classes.empty()) byClass_[last.classes.front()].push_back(i);
-      else if (!last.type.empty()) byType_[last.type].push_back(i);
-      else universal_.push_back(i);
+      if (!last.id.empty())
+        byId_[last.id].push_back(i);
+      else if (!last.classes.empty())
+        byClass_[last.classes.front()].push_back(i);
+      else if (!last.type.empty())
+        byType_[last.type].push_back(i);
+      else
+        universal_.push_back(i);
     }
     for (NodeId id = 0; id < tree.Size(); ++id) {
       if (!tree[id].IsElement()) continue;
@@ -96,7 +101,8 @@ class Matcher {
     if (!MatchesCompound(compounds.back(), tree_[element], keys_[element])) return false;
     NodeId node = tree_[element].parent;
     for (size_t k = compounds.size() - 1; k-- > 0;) {
-      while (node != kNoNode && !(tree_[node].IsElement() && MatchesCompound(compounds[k], tree_[node], keys_[node]))) {
+      while (node != kNoNode &&
+             !(tree_[node].IsElement() && MatchesCompound(compounds[k], tree_[node], keys_[node]))) {
         node = tree_[node].parent;
       }
       if (node == kNoNode) return false;
@@ -120,7 +126,9 @@ std::vector<Rule> CollectRules(const Tree& tree) {
     if (!node.IsElement() || !node.Has(dom::kTagStyle)) continue;
     if (const auto* media = tree.AttributeValue(id, "media")) {
       std::string value = LowerUtf8(*media);
-      if (!value.empty() && value.find("screen") == std::string::npos && value.find("all") == std::string::npos) continue;
+      if (!value.empty() && value.find("screen") == std::string::npos &&
+          value.find("all") == std::string::npos)
+        continue;
     }
     std::u16string text;
     for (NodeId child = node.firstChild; child != kNoNode; child = tree[child].nextSibling) {
@@ -149,7 +157,8 @@ void Cascade(Enum value, bool important, const Priority& priority, Enum& target,
 std::vector<ComputedStyle> ResolveStyles(const Tree& tree) {
   std::vector<ComputedStyle> styles(static_cast<size_t>(tree.Size()));
   std::vector<Rule> rules = CollectRules(tree);
-  std::unique_ptr<Matcher> matcher = rules.empty() ? nullptr : std::make_unique<Matcher>(tree, std::move(rules));
+  std::unique_ptr<Matcher> matcher =
+      rules.empty() ? nullptr : std::make_unique<Matcher>(tree, std::move(rules));
   std::vector<const Rule*> matched;
   for (NodeId id = tree.Root(); id != kNoNode; id = tree.Next(id, tree.Root())) {
     const dom::Node& node = tree[id];
@@ -172,7 +181,8 @@ std::vector<ComputedStyle> ResolveStyles(const Tree& tree) {
     if (matcher) {
       matched.clear();
       matcher->Match(id, matched);
-      for (const Rule* rule : matched) apply(rule->declarations, Priority{false, false, rule->selector.specificity, rule->order});
+      for (const Rule* rule : matched)
+        apply(rule->declarations, Priority{false, false, rule->selector.specificity, rule->order});
     }
     if (const auto* inlineStyle = tree.AttributeValue(id, "style")) {
       apply(ParseDeclarations(platform::ToUtf8(*inlineStyle)), Priority{false, true, 0, 0});
@@ -181,11 +191,14 @@ std::vector<ComputedStyle> ResolveStyles(const Tree& tree) {
     if (tree.AttributeValue(id, "hidden") != nullptr) style.display = Display::None;
     if (node.Has(dom::kTagInput)) {
       const auto* type = tree.AttributeValue(id, "type");
-      if (type != nullptr && platform::EqualsIgnoringAsciiCase(*type, u"hidden")) style.display = Display::None;
+      if (type != nullptr && platform::EqualsIgnoringAsciiCase(*type, u"hidden"))
+        style.display = Display::None;
     }
     if (declared.visibility != Visibility::Unset) style.visibility = declared.visibility;
-    if (declared.whiteSpace != WhiteSpace::Unset) style.whiteSpace = declared.whiteSpace;
-    else if (node.Has(dom::kTagPre)) style.whiteSpace = WhiteSpace::Pre;
+    if (declared.whiteSpace != WhiteSpace::Unset)
+      style.whiteSpace = declared.whiteSpace;
+    else if (node.Has(dom::kTagPre))
+      style.whiteSpace = WhiteSpace::Pre;
   }
   return styles;
 }

@@ -5,7 +5,9 @@
 namespace lectryn::engine::css {
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
@@ -43,8 +45,10 @@ size_t SkipBlock(std::string_view text, size_t open) {
   for (size_t i = open; i < text.size(); ++i) {
     char c = text[i];
     if (quote != 0) {
-      if (c == '\\') ++i;
-      else if (c == quote) quote = 0;
+      if (c == '\\')
+        ++i;
+      else if (c == quote)
+        quote = 0;
     } else if (c == '"' || c == '\'') {
       quote = c;
     } else if (c == '{') {
@@ -168,7 +172,7 @@ Declarations ParseDeclarations(std::string_view text) {
     if (property == "display") {
       Assign(result.display, result.displayImportant, DisplayValue(value), important);
     } else if (property == "visibility") {
-      Visibility v = value == "visible"                        ? Visibility::Visible
+      Visibility v = value == "visible"                         ? Visibility::Visible
                      : value == "hidden" || value == "collapse" ? Visibility::Hidden
                                                                 : Visibility::Unset;
       Assign(result.visibility, result.visibilityImportant, v, important);

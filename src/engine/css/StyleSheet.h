@@ -10,7 +10,18 @@
 
 namespace lectryn::engine::css {
 
-enum class Display : int8_t { Unset = -1, None, Inline, Block, ListItem, InlineBlock, Table, TableRow, TableCell, Other };
+enum class Display : int8_t {
+  Unset = -1,
+  None,
+  Inline,
+  Block,
+  ListItem,
+  InlineBlock,
+  Table,
+  TableRow,
+  TableCell,
+  Other
+};
 enum class Visibility : int8_t { Unset = -1, Visible, Hidden };
 enum class WhiteSpace : int8_t { Unset = -1, Normal, Nowrap, Pre, PreWrap, PreLine };
 

@@ -23,10 +23,9 @@ std::string LowerName(std::string_view markup, size_t begin, size_t end) {
 // Elements whose end is implied by their siblings or that never nest by themselves: counting
 // them would overestimate the depth of ordinary pages.
 bool IsCounted(const std::string& name) {
-  if (name == "html" || name == "head" || name == "body" || name == "p" || name == "li" ||
-      name == "dt" || name == "dd" || name == "option" || name == "optgroup" || name == "tr" ||
-      name == "td" || name == "th" || name == "tbody" || name == "thead" || name == "tfoot" ||
-      name == "colgroup") {
+  if (name == "html" || name == "head" || name == "body" || name == "p" || name == "li" || name == "dt" ||
+      name == "dd" || name == "option" || name == "optgroup" || name == "tr" || name == "td" ||
+      name == "th" || name == "tbody" || name == "thead" || name == "tfoot" || name == "colgroup") {
     return false;
   }
   return (TagFlags(name) & kTagVoid) == 0;
@@ -36,8 +35,8 @@ bool IsCounted(const std::string& name) {
 // formatting elements), so many of them open at once multiply the nodes of the page.
 bool IsFormatting(const std::string& name) {
   return name == "a" || name == "b" || name == "big" || name == "code" || name == "em" || name == "font" ||
-         name == "i" || name == "nobr" || name == "s" || name == "small" || name == "strike" || name == "strong" ||
-         name == "tt" || name == "u";
+         name == "i" || name == "nobr" || name == "s" || name == "small" || name == "strike" ||
+         name == "strong" || name == "tt" || name == "u";
 }
 
 // Content of these is text up to the matching end tag.

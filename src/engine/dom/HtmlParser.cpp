@@ -32,7 +32,8 @@ void CopyChildren(const GumboNode* from, NodeId to, Tree& tree, std::vector<Node
   };
   auto childrenOf = [](const GumboNode* node) -> const GumboVector* {
     if (node->type == GUMBO_NODE_DOCUMENT) return &node->v.document.children;
-    if (node->type == GUMBO_NODE_ELEMENT || node->type == GUMBO_NODE_TEMPLATE) return &node->v.element.children;
+    if (node->type == GUMBO_NODE_ELEMENT || node->type == GUMBO_NODE_TEMPLATE)
+      return &node->v.element.children;
     return nullptr;
   };
   std::vector<Item> stack;
@@ -51,8 +52,10 @@ void CopyChildren(const GumboNode* from, NodeId to, Tree& tree, std::vector<Node
       case GUMBO_NODE_WHITESPACE:
       case GUMBO_NODE_CDATA: {
         NodeId text = tree.CreateText(platform::FromUtf8(child->v.text.text));
-        if (top) topLevel->push_back(text);
-        else tree.AppendChild(parent, text);
+        if (top)
+          topLevel->push_back(text);
+        else
+          tree.AppendChild(parent, text);
         break;
       }
       case GUMBO_NODE_ELEMENT:
@@ -67,8 +70,10 @@ void CopyChildren(const GumboNode* from, NodeId to, Tree& tree, std::vector<Node
           for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
           attributes.push_back({std::move(name), platform::FromUtf8(attribute->value)});
         }
-        if (top) topLevel->push_back(element);
-        else tree.AppendChild(parent, element);
+        if (top)
+          topLevel->push_back(element);
+        else
+          tree.AppendChild(parent, element);
         if (source.children.length > 0) stack.push_back({&source.children, 0, element});
         break;
       }

@@ -10,25 +10,25 @@ const std::unordered_map<std::string_view, uint16_t>& FlagTable() {
   static const auto* table = [] {
     auto* t = new std::unordered_map<std::string_view, uint16_t>;
     for (std::string_view name :
-         {"address", "article", "aside", "blockquote", "body", "caption", "center", "dd", "details",
-          "dialog", "dir", "div", "dl", "dt", "fieldset", "figcaption", "figure", "footer", "form",
-          "h1", "h2", "h3", "h4", "h5", "h6", "header", "hgroup", "hr", "html", "legend", "listing",
-          "main", "menu", "nav", "ol", "p", "plaintext", "pre", "search", "section", "summary",
-          "table", "ul", "xmp", "li", "tr", "frameset"}) {
+         {"address", "article", "aside",  "blockquote", "body",      "caption", "center",   "dd",
+          "details", "dialog",  "dir",    "div",        "dl",        "dt",      "fieldset", "figcaption",
+          "figure",  "footer",  "form",   "h1",         "h2",        "h3",      "h4",       "h5",
+          "h6",      "header",  "hgroup", "hr",         "html",      "legend",  "listing",  "main",
+          "menu",    "nav",     "ol",     "p",          "plaintext", "pre",     "search",   "section",
+          "summary", "table",   "ul",     "xmp",        "li",        "tr",      "frameset"}) {
       (*t)[name] |= kTagBlock;
     }
     for (std::string_view name :
          {"img", "input", "textarea", "select", "button", "object", "iframe", "frame"}) {
       (*t)[name] |= kTagObject;
     }
-    for (std::string_view name :
-         {"head", "title", "script", "style", "template", "noscript", "datalist", "rp", "noembed",
-          "noframes", "area", "base", "link", "meta", "param"}) {
+    for (std::string_view name : {"head", "title", "script", "style", "template", "noscript", "datalist",
+                                  "rp", "noembed", "noframes", "area", "base", "link", "meta", "param"}) {
       (*t)[name] |= kTagNotRendered;
     }
     for (std::string_view name :
-         {"area", "base", "br", "col", "embed", "hr", "img", "input", "link", "meta", "param",
-          "source", "track", "wbr", "keygen", "frame", "basefont", "bgsound"}) {
+         {"area", "base", "br", "col", "embed", "hr", "img", "input", "link", "meta", "param", "source",
+          "track", "wbr", "keygen", "frame", "basefont", "bgsound"}) {
       (*t)[name] |= kTagVoid;
     }
     (*t)["br"] |= kTagBreak;
@@ -81,7 +81,9 @@ NodeId Tree::CreateText(std::u16string text) {
   return Size() - 1;
 }
 
-void Tree::AppendChild(NodeId parent, NodeId child) { InsertBefore(parent, child, kNoNode); }
+void Tree::AppendChild(NodeId parent, NodeId child) {
+  InsertBefore(parent, child, kNoNode);
+}
 
 void Tree::InsertBefore(NodeId parent, NodeId child, NodeId before) {
   Node& p = (*this)[parent];
@@ -90,16 +92,20 @@ void Tree::InsertBefore(NodeId parent, NodeId child, NodeId before) {
   if (before == kNoNode) {
     c.prevSibling = p.lastChild;
     c.nextSibling = kNoNode;
-    if (p.lastChild != kNoNode) (*this)[p.lastChild].nextSibling = child;
-    else p.firstChild = child;
+    if (p.lastChild != kNoNode)
+      (*this)[p.lastChild].nextSibling = child;
+    else
+      p.firstChild = child;
     p.lastChild = child;
     return;
   }
   Node& b = (*this)[before];
   c.prevSibling = b.prevSibling;
   c.nextSibling = before;
-  if (b.prevSibling != kNoNode) (*this)[b.prevSibling].nextSibling = child;
-  else p.firstChild = child;
+  if (b.prevSibling != kNoNode)
+    (*this)[b.prevSibling].nextSibling = child;
+  else
+    p.firstChild = child;
   b.prevSibling = child;
 }
 
@@ -130,7 +136,9 @@ NodeId Tree::ChildWith(NodeId parent, TagFlag flag) const {
   return kNoNode;
 }
 
-NodeId Tree::HtmlElement() const { return ChildWith(Root(), kTagHtml); }
+NodeId Tree::HtmlElement() const {
+  return ChildWith(Root(), kTagHtml);
+}
 
 NodeId Tree::Body() const {
   NodeId html = HtmlElement();

@@ -26,8 +26,8 @@ enum TagFlag : uint16_t {
   kTagFrame = 1 << 7,        // frame, iframe
   kTagBody = 1 << 8,
   kTagFrameset = 1 << 9,
-  kTagVoid = 1 << 10,        // no end tag in markup
-  kTagStyle = 1 << 11,       // <style>
+  kTagVoid = 1 << 10,   // no end tag in markup
+  kTagStyle = 1 << 11,  // <style>
   kTagInput = 1 << 12,
   kTagListItem = 1 << 13,
   kTagHtml = 1 << 14,
@@ -37,7 +37,7 @@ enum TagFlag : uint16_t {
 uint16_t TagFlags(std::string_view lowerName);
 
 struct Attribute {
-  std::string name;      // lower case
+  std::string name;  // lower case
   std::u16string value;
 };
 
@@ -49,8 +49,8 @@ struct Node {
   NodeId lastChild = kNoNode;
   NodeId prevSibling = kNoNode;
   NodeId nextSibling = kNoNode;
-  std::string name;          // elements: lower-case tag name
-  std::u16string text;       // text nodes
+  std::string name;     // elements: lower-case tag name
+  std::u16string text;  // text nodes
   std::vector<Attribute> attributes;
 
   bool IsElement() const { return kind == NodeKind::Element; }

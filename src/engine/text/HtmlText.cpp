@@ -10,20 +10,33 @@ using dom::NodeId;
 
 void AppendEscaped(std::u16string& out, char16_t c, bool attribute) {
   switch (c) {
-    case u'&': out += u"&amp;"; break;
-    case u'<': out += u"&lt;"; break;
-    case u'>': out += u"&gt;"; break;
-    case 0xA0: out += u"&nbsp;"; break;
-    case u'"':
-      if (attribute) out += u"&quot;";
-      else out.push_back(c);
+    case u'&':
+      out += u"&amp;";
       break;
-    default: out.push_back(c);
+    case u'<':
+      out += u"&lt;";
+      break;
+    case u'>':
+      out += u"&gt;";
+      break;
+    case 0xA0:
+      out += u"&nbsp;";
+      break;
+    case u'"':
+      if (attribute)
+        out += u"&quot;";
+      else
+        out.push_back(c);
+      break;
+    default:
+      out.push_back(c);
   }
 }
 
 void AppendName(std::u16string& out, const std::string& name) {
-  for (char c : name) out.push_back(static_cast<char16_t>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : static_cast<unsigned char>(c)));
+  for (char c : name)
+    out.push_back(
+        static_cast<char16_t>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : static_cast<unsigned char>(c)));
 }
 
 void StartTag(std::u16string& out, const dom::Node& node) {
@@ -77,8 +90,8 @@ std::u16string OuterHtml(const dom::Tree& tree, NodeId node) {
   return out;
 }
 
-std::u16string HtmlText(const dom::Tree& tree, const std::vector<css::ComputedStyle>& styles, const TextModel& model,
-                        int32_t start, int32_t end, NodeId container) {
+std::u16string HtmlText(const dom::Tree& tree, const std::vector<css::ComputedStyle>& styles,
+                        const TextModel& model, int32_t start, int32_t end, NodeId container) {
   std::u16string out;
   if (start >= end) return out;
   if (end - start == 1 && model.Unit(start) == kObjectUnit) return OuterHtml(tree, model.NodeOfUnit(start));
@@ -91,7 +104,8 @@ std::u16string HtmlText(const dom::Tree& tree, const std::vector<css::ComputedSt
     const dom::Node& n = tree[node];
     bool own = n.kind == dom::NodeKind::Text || n.Has(dom::kTagBreak) || n.Has(dom::kTagObject);
     chain.clear();
-    for (NodeId e = own ? n.parent : node; e != kNoNode && e != container; e = tree[e].parent) chain.push_back(e);
+    for (NodeId e = own ? n.parent : node; e != kNoNode && e != container; e = tree[e].parent)
+      chain.push_back(e);
     std::reverse(chain.begin(), chain.end());
     size_t common = 0;
     while (common < open.size() && common < chain.size() && open[common] == chain[common]) ++common;
@@ -106,8 +120,10 @@ std::u16string HtmlText(const dom::Tree& tree, const std::vector<css::ComputedSt
     if (n.kind == dom::NodeKind::Text) {
       for (int32_t k = p; k < runEnd; ++k) {
         char16_t unit = model.Unit(k);
-        if (unit == kBreakUnit) out.push_back(u'\n');
-        else AppendEscaped(out, unit, false);
+        if (unit == kBreakUnit)
+          out.push_back(u'\n');
+        else
+          AppendEscaped(out, unit, false);
       }
     } else if (n.Has(dom::kTagBreak) || n.Has(dom::kTagObject)) {
       for (int32_t k = p; k < runEnd; ++k) out += OuterHtml(tree, node);
@@ -119,8 +135,8 @@ std::u16string HtmlText(const dom::Tree& tree, const std::vector<css::ComputedSt
     EndTag(out, tree[open.back()]);
     open.pop_back();
   }
-  for (NodeId e = container; e != kNoNode && tree[e].IsElement() && IsInline(styles[static_cast<size_t>(e)]) &&
-                             !tree[e].Has(dom::kTagBody);
+  for (NodeId e = container; e != kNoNode && tree[e].IsElement() &&
+                             IsInline(styles[static_cast<size_t>(e)]) && !tree[e].Has(dom::kTagBody);
        e = tree[e].parent) {
     std::u16string wrapped;
     StartTag(wrapped, tree[e]);

@@ -201,7 +201,9 @@ class TextModel::Builder {
     pendingSpaceDepth_ = stack_.size();
   }
 
-  static bool IsCollapsible(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f'; }
+  static bool IsCollapsible(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
+  }
 
   void Text(NodeId id, const std::u16string& text, WhiteSpace whiteSpace) {
     const size_t size = text.size();
@@ -282,8 +284,10 @@ std::u16string TextModel::Text(int32_t start, int32_t end) const {
   text.reserve(static_cast<size_t>(end - start) + 16);
   for (int32_t p = start; p < end; ++p) {
     char16_t unit = units_[static_cast<size_t>(p)];
-    if (unit == kBreakUnit) text += u"\r\n";
-    else if (unit != kObjectUnit) text.push_back(unit);
+    if (unit == kBreakUnit)
+      text += u"\r\n";
+    else if (unit != kObjectUnit)
+      text.push_back(unit);
   }
   return text;
 }
@@ -300,8 +304,10 @@ int32_t TextModel::PositionOfTextOffset(int32_t offset) const {
   int32_t high = Length();
   while (low < high) {  // the last position whose offset is not beyond `offset`
     int32_t mid = low + (high - low + 1) / 2;
-    if (TextOffset(mid) <= offset) low = mid;
-    else high = mid - 1;
+    if (TextOffset(mid) <= offset)
+      low = mid;
+    else
+      high = mid - 1;
   }
   return low;
 }

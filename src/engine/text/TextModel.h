@@ -26,7 +26,8 @@ struct Span {
 class TextModel {
  public:
   // The model of `root`'s content; the root itself counts as rendered.
-  static TextModel Build(const dom::Tree& tree, const std::vector<css::ComputedStyle>& styles, dom::NodeId root);
+  static TextModel Build(const dom::Tree& tree, const std::vector<css::ComputedStyle>& styles,
+                         dom::NodeId root);
 
   dom::NodeId Root() const { return root_; }
   int32_t Length() const { return static_cast<int32_t>(units_.size()); }
@@ -54,9 +55,9 @@ class TextModel {
   dom::NodeId root_ = dom::kNoNode;
   std::u16string units_;
   std::vector<dom::NodeId> unitNodes_;
-  std::vector<Span> spans_;             // by NodeId
-  std::vector<int32_t> breaks_;         // positions of BREAK units, ascending
-  std::vector<int32_t> objects_;        // positions of OBJECT units, ascending
+  std::vector<Span> spans_;       // by NodeId
+  std::vector<int32_t> breaks_;   // positions of BREAK units, ascending
+  std::vector<int32_t> objects_;  // positions of OBJECT units, ascending
 };
 
 }  // namespace lectryn::engine::text

@@ -68,8 +68,8 @@ class Matcher {
 
 }  // namespace
 
-std::optional<Match> FindInStory(std::u16string_view story, std::u16string_view needle, int32_t from, int32_t to,
-                                 Direction direction, MatchCase matchCase, WholeWord wholeWord) {
+std::optional<Match> FindInStory(std::u16string_view story, std::u16string_view needle, int32_t from,
+                                 int32_t to, Direction direction, MatchCase matchCase, WholeWord wholeWord) {
   from = std::max(from, 0);
   to = std::min(to, static_cast<int32_t>(story.size()));
   if (needle.empty() || from >= to) return std::nullopt;

@@ -18,7 +18,7 @@ struct Match {
 
 // The first match inside [from, to) in the given direction (backward: the one starting last).
 // An empty needle matches nothing.
-std::optional<Match> FindInStory(std::u16string_view story, std::u16string_view needle, int32_t from, int32_t to,
-                                 Direction direction, MatchCase matchCase, WholeWord wholeWord);
+std::optional<Match> FindInStory(std::u16string_view story, std::u16string_view needle, int32_t from,
+                                 int32_t to, Direction direction, MatchCase matchCase, WholeWord wholeWord);
 
 }  // namespace lectryn::engine::text

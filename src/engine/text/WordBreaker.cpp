@@ -40,7 +40,9 @@ Class ClassOf(UChar32 c) {
   return Class::Punct;
 }
 
-bool IsSpaceUnit(char16_t c) { return c == u' ' || c == u'\t' || c == 0xA0; }
+bool IsSpaceUnit(char16_t c) {
+  return c == u' ' || c == u'\t' || c == 0xA0;
+}
 
 }  // namespace
 
@@ -64,7 +66,8 @@ std::vector<int32_t> WordBreaker::Boundaries(int32_t lo, int32_t hi) const {
   std::vector<bool> icuBoundary(static_cast<size_t>(size) + 1, false);
   UBreakIterator* iterator = WordIterator();
   UErrorCode status = U_ZERO_ERROR;
-  if (iterator != nullptr) ubrk_setText(iterator, reinterpret_cast<const UChar*>(window.data()), size, &status);
+  if (iterator != nullptr)
+    ubrk_setText(iterator, reinterpret_cast<const UChar*>(window.data()), size, &status);
   bool useIcu = iterator != nullptr && U_SUCCESS(status);
   if (useIcu) ubrk_first(iterator);
   int32_t segmentStart = 0;
@@ -93,7 +96,8 @@ std::vector<int32_t> WordBreaker::Boundaries(int32_t lo, int32_t hi) const {
   for (int32_t k = 1; k < size; ++k) {
     Class before = classes[static_cast<size_t>(k - 1)];
     Class here = classes[static_cast<size_t>(k)];
-    if (U16_IS_TRAIL(window[static_cast<size_t>(k)]) && U16_IS_LEAD(window[static_cast<size_t>(k - 1)])) continue;
+    if (U16_IS_TRAIL(window[static_cast<size_t>(k)]) && U16_IS_LEAD(window[static_cast<size_t>(k - 1)]))
+      continue;
     bool boundary;
     if (before == Class::Break || before == Class::Object || here == Class::Break || here == Class::Object) {
       boundary = true;
