@@ -184,25 +184,34 @@ void TextRange::setEndPoint(const std::u16string& how, platform::IHTMLTxtRange& 
 NodeId TextRange::ParentNode(const text::TextModel& model) const {
   const dom::Tree& tree = document_->Tree();
   const int32_t length = model.Length();
+  // Line breaks at the ends of a range mark where blocks meet rather than belong to one: they are
+  // left out, so a range that only crosses from one block into the next belongs to the next block
+  // (not to the parent of both), and a piece taken from it stays one paragraph.
+  int32_t start = start_;
+  int32_t end = end_;
+  while (start < end && model.Unit(start) == text::kBreakUnit) ++start;
+  while (end > start && model.Unit(end - 1) == text::kBreakUnit) --end;
   NodeId element;
-  if (start_ == end_) {
+  if (start == end) {
     // An empty range belongs to the unit before it on the same line, else to the unit after it.
+    int32_t point = end_;
     auto separator = [&](int32_t p) { return model.Unit(p) == text::kBreakUnit || model.Unit(p) == u'\t'; };
-    if (start_ > 0 && !separator(start_ - 1))
-      element = model.ElementOfUnit(tree, start_ - 1);
-    else if (start_ < length)
-      element = model.ElementOfUnit(tree, start_);
-    else if (start_ > 0)
-      element = model.ElementOfUnit(tree, start_ - 1);
+    if (point > 0 && !separator(point - 1))
+      element = model.ElementOfUnit(tree, point - 1);
+    else if (point < length)
+      element = model.ElementOfUnit(tree, point);
+    else if (point > 0)
+      element = model.ElementOfUnit(tree, point - 1);
     else
       return model.Root();
+    start = end = point;
   } else {
-    element = model.ElementOfUnit(tree, start_);
+    element = model.ElementOfUnit(tree, start);
   }
   // Up to the first element whose units hold the whole range (depth steps, not page-size ones).
   while (element != model.Root() && element != kNoNode) {
     text::Span span = model.SpanOf(element);
-    if (span.start >= 0 && span.start <= start_ && span.end >= end_) break;
+    if (span.start >= 0 && span.start <= start && span.end >= end) break;
     element = tree[element].parent;
   }
   return element == kNoNode ? model.Root() : element;

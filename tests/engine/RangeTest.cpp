@@ -88,7 +88,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ParentCase{"<p id=p>one <b id=b>two</b> three</p>", "one [two] three", "b"},
                       ParentCase{"<p id=p>one <b id=b>two</b> three</p>", "one [two ]three", "p"},
                       ParentCase{"<div id=d><p id=p1>one</p><p id=p2>two</p></div>", "on[e\nt]wo", "d"},
-                      ParentCase{"<div id=d><p id=p1>one</p><p id=p2>two</p></div>", "one[\n]two", "d"},
+                      // A range that only crosses into the next block belongs to that block.
+                      ParentCase{"<div id=d><p id=p1>one</p><p id=p2>two</p></div>", "one[\n]two", "p2"},
+                      ParentCase{"<div id=d><p id=p1>one</p><p id=p2>two</p></div>", "one[\nt]wo", "p2"},
+                      ParentCase{"<div id=d><p id=p1>one</p><p id=p2>two</p></div>", "on[e\n]two", "p1"},
                       ParentCase{"<p id=p>one <b id=b>two</b> three</p>", "one t|wo three", "b"},
                       ParentCase{"<p id=p>one <b id=b>two</b> three</p>", "one two| three", "b"},
                       ParentCase{"<p id=p>one <b id=b>two</b> three</p>", "one |two three", "p"},

@@ -90,7 +90,7 @@ TEST_F(ReadingTest, SelectionNeverMovesBackwardsAndLiesOnEachSpokenWord) {
   Load(kArticle);
   ReadFromTop();
   loop.RunUntilIdle();
-  ASSERT_EQ(12u, selected.size());
+  ASSERT_EQ(13u, selected.size());
   std::u16string body = doc->BodyText();
   int last = -1;
   for (const auto& entry : selected) {
