@@ -8,7 +8,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int64_t kMaxQueuedSamples = 2 * kSampleRate;         // synthesis stays about two seconds ahead
+constexpr int64_t kMaxQueuedSamples = 2 * kSampleRate;  // synthesis stays about two seconds ahead
+// A file takes audio in batches of this size; less than kMaxQueuedSamples, or synthesis would wait forever.
+constexpr int64_t kFileBatchSamples = kSampleRate / 2;
 constexpr auto kLongestSleep = std::chrono::milliseconds(50);  // device clocks are asked again this often
 
 Clock::duration SamplesToWait(int64_t samples, double rate) {
@@ -19,7 +21,11 @@ Clock::duration SamplesToWait(int64_t samples, double rate) {
 
 AudioPlayer::AudioPlayer(std::unique_ptr<AudioOutput> output, platform::UiLoop& loop,
                          std::chrono::milliseconds stalledAfter)
-    : output_(std::move(output)), loop_(loop), stalledAfter_(stalledAfter), thread_([this] { Run(); }) {}
+    : output_(std::move(output)),
+      loop_(loop),
+      stalledAfter_(stalledAfter),
+      paced_(output_->PlaybackRate() > 0),
+      thread_([this] { Run(); }) {}
 
 AudioPlayer::~AudioPlayer() {
   {
@@ -45,13 +51,18 @@ void AudioPlayer::PushEnd(const std::shared_ptr<RunTicket>& run, PlayerTask task
 }
 
 void AudioPlayer::Push(Item item) {
+  bool wake = false;
   {
     std::lock_guard lock(mutex_);
     queuedSamples_ += static_cast<int64_t>(item.samples.size());
+    // Events wait for their audio anyway; waking the player for every block of a file would cost more
+    // than writing it.
+    wake = item.kind == Kind::End ||
+           (item.kind == Kind::Audio && starving_ && (paced_ || queuedSamples_ >= kFileBatchSamples));
     queue_.push_back(std::move(item));
     idle_ = false;
   }
-  wake_.notify_one();
+  if (wake) wake_.notify_one();
 }
 
 bool AudioPlayer::WaitForRoom(const RunTicket& run) {
@@ -196,8 +207,10 @@ void AudioPlayer::Run() {
     if (stop_ || cancels_ != cancelsSeen || unhandled) continue;
     size_t queued = queue_.size();
     auto woken = [&] { return stop_ || cancels_ != cancelsSeen || queue_.size() != queued; };
+    starving_ = !audioNext;
     if (pending_.empty() && !audioNext) {
       wake_.wait(lock, woken);
+      starving_ = false;
       continue;
     }
     Clock::duration wait = kLongestSleep;
@@ -208,6 +221,7 @@ void AudioPlayer::Run() {
       }
     }
     if (wait > Clock::duration::zero()) wake_.wait_for(lock, wait, woken);
+    starving_ = false;
   }
 }
 

@@ -89,6 +89,7 @@ class AudioPlayer {
   std::unique_ptr<AudioOutput> output_;
   platform::UiLoop& loop_;
   const std::chrono::milliseconds stalledAfter_;
+  const bool paced_;  // the output plays in real time (not a file)
 
   std::mutex mutex_;
   std::condition_variable wake_;  // the player: new items, cancellation, stop
@@ -98,6 +99,7 @@ class AudioPlayer {
   uint64_t cancels_ = 0;
   bool idle_ = true;
   bool stop_ = false;
+  bool starving_ = false;  // the player sleeps without audio to write
 
   // Player thread only.
   std::deque<Pending> pending_;

@@ -1,5 +1,6 @@
 #include "speech/WavFileOutput.h"
 
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -43,10 +44,16 @@ WavFileOutput::~WavFileOutput() {
 
 void WavFileOutput::Write(std::span<const int16_t> samples) {
   if (failed_) return;
-  std::vector<unsigned char> bytes;
-  bytes.reserve(samples.size() * 2);
-  for (int16_t sample : samples) Put16(bytes, static_cast<uint16_t>(sample));
-  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
+  size_t wrote = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    wrote = std::fwrite(samples.data(), 2, samples.size(), file_);
+  } else {
+    std::vector<unsigned char> bytes;
+    bytes.reserve(samples.size() * 2);
+    for (int16_t sample : samples) Put16(bytes, static_cast<uint16_t>(sample));
+    wrote = std::fwrite(bytes.data(), 2, samples.size(), file_);
+  }
+  if (wrote != samples.size()) {
     ReportError("write");
     return;
   }
