@@ -171,7 +171,7 @@ void BM_WordEventDelay(benchmark::State& state) {
     std::thread feeder([&] {
       const int64_t total = 10 * kSampleRate;
       int64_t nextWord = 0;
-      unsigned seed = 7;
+      unsigned lcg = 7;
       for (int64_t at = 0; at < total; at += 1080) {
         while (nextWord < at + 1080) {
           player->PushEvent(run, nextWord, [&](const PlayedEvent& played) {
@@ -179,8 +179,8 @@ void BM_WordEventDelay(benchmark::State& state) {
                 std::chrono::duration<double, std::milli>(Clock::now() - silent.TimeOfSample(played.sample))
                     .count());
           });
-          seed = seed * 1103515245u + 12345u;
-          nextWord += kSampleRate * (20 + (seed >> 16) % 60) / 1000;
+          lcg = lcg * 1103515245u + 12345u;
+          nextWord += kSampleRate * (20 + (lcg >> 16) % 60) / 1000;
         }
         player->PushAudio(run, std::vector<int16_t>(1080));
         player->WaitForRoom(*run);

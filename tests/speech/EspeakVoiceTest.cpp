@@ -1,6 +1,7 @@
 #include "speech/EspeakVoiceFactory.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -282,8 +283,7 @@ TEST_F(SpeakingVoice, ReplacingVoicesQuicklyLeavesOnlyTheLastOneSpeaking) {
 
 TEST(SpeechToWavFile, FileIsCompleteWhenTheEndIsHeard) {
   std::string path =
-      (std::filesystem::temp_directory_path() /
-       ("lectryn-voice-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".wav"))
+      (std::filesystem::temp_directory_path() / ("lectryn-voice-" + std::to_string(::getpid()) + ".wav"))
           .string();
   system::PlainUiLoop loop;
   Recorder sink;

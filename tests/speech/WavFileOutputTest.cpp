@@ -1,6 +1,7 @@
 #include "speech/WavFileOutput.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -32,8 +33,7 @@ std::string Tag(const std::vector<unsigned char>& b, size_t at) {
 
 std::string TempPath(const char* name) {
   return (std::filesystem::temp_directory_path() /
-          (std::string("lectryn-") + name + "-" +
-           std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".wav"))
+          (std::string("lectryn-") + name + "-" + std::to_string(::getpid()) + ".wav"))
       .string();
 }
 
