@@ -26,8 +26,8 @@ std::vector<std::string> RenderPiece(const std::u16string& piece, int32_t start,
   std::vector<Cell> cells;
   for (size_t i = 0; i < piece.size(); ++i) {
     size_t units = (piece[i] >= 0xD800 && piece[i] <= 0xDBFF && i + 1 < piece.size()) ? 2 : 1;
-    std::u16string unit = piece.substr(i, units);
-    if (unit == u"\r" || unit == u"\n" || unit == u"\t") unit = u" ";
+    bool blank = piece[i] == u'\r' || piece[i] == u'\n' || piece[i] == u'\t';
+    std::u16string unit = blank ? std::u16string(1, u' ') : piece.substr(i, units);
     auto at = static_cast<int32_t>(i);
     cells.push_back({unit, at >= start && at < end});
     i += units - 1;
@@ -80,10 +80,15 @@ std::vector<std::string> RenderPiece(const std::u16string& piece, int32_t start,
 
 void TerminalView::Show(const std::u16string& piece, int32_t start, int32_t length) {
   std::string frame;
-  if (drawnLines_ > 1) frame += "\x1b[" + std::to_string(drawnLines_ - 1) + "A";
-  frame += "\r\x1b[J";
+  if (drawnLines_ > 1) {
+    frame.append("\x1b[").append(std::to_string(drawnLines_ - 1)).append("A");
+  }
+  frame.append("\r\x1b[J");
   auto lines = RenderPiece(piece, start, length, width_, maxLines_);
-  for (size_t i = 0; i < lines.size(); ++i) frame += (i ? "\n" : "") + lines[i];
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i > 0) frame.push_back('\n');
+    frame.append(lines[i]);
+  }
   drawnLines_ = static_cast<int>(lines.size());
   std::fputs(frame.c_str(), out_);
   std::fflush(out_);
