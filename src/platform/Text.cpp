@@ -7,6 +7,17 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
+template <class Char>
+bool EqualsIgnoringCase(std::basic_string_view<Char> a, std::basic_string_view<Char> b) {
+  if (a.size() != b.size()) return false;
+  auto lower = [](Char c) { return (c >= 'A' && c <= 'Z') ? static_cast<Char>(c + 32) : c; };
+  for (size_t i = 0; i < a.size(); ++i)
+    if (lower(a[i]) != lower(b[i])) return false;
+  return true;
+}
+
+}  // namespace
+
 void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
     out += static_cast<char>(cp);
@@ -34,17 +45,6 @@ void AppendUtf16(std::u16string& out, char32_t cp) {
     out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
   }
 }
-
-template <class Char>
-bool EqualsIgnoringCase(std::basic_string_view<Char> a, std::basic_string_view<Char> b) {
-  if (a.size() != b.size()) return false;
-  auto lower = [](Char c) { return (c >= 'A' && c <= 'Z') ? static_cast<Char>(c + 32) : c; };
-  for (size_t i = 0; i < a.size(); ++i)
-    if (lower(a[i]) != lower(b[i])) return false;
-  return true;
-}
-
-}  // namespace
 
 std::string ToUtf8(std::u16string_view text) {
   std::string out;

@@ -9,6 +9,10 @@ namespace lectryn::platform {
 std::string ToUtf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view text);
 
+// One code point (at most U+10FFFF, no surrogate) appended in each encoding.
+void AppendUtf8(std::string& out, char32_t codePoint);
+void AppendUtf16(std::u16string& out, char32_t codePoint);
+
 // ASCII-only case-insensitive comparison, for unit names, node names and class names.
 bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b);
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);

@@ -2,28 +2,9 @@
 
 #include <algorithm>
 
+#include "platform/Text.h"
+
 namespace lectryn::speech {
-namespace {
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-}  // namespace
 
 SpeechText::SpeechText(std::u16string_view text) {
   utf8_.reserve(text.size() + text.size() / 4);
@@ -42,7 +23,7 @@ SpeechText::SpeechText(std::u16string_view text) {
       if (c == 0) c = u' ';
       ++i;
     }
-    AppendUtf8(utf8_, c);
+    platform::AppendUtf8(utf8_, c);
   }
   utf16At_.push_back(static_cast<int32_t>(text.size()));
 }

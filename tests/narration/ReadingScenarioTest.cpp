@@ -109,6 +109,20 @@ TEST_F(ReadingTest, FromTheTopTheFirstPieceIsTheFirstParagraphWhole) {
   EXPECT_EQ((Strings{"Title here", "First bold words and more.", "Second para. Next line", "Tail text"}), pieces);
 }
 
+TEST_F(ReadingTest, ListItemsAreEachAPieceAndAnEmptyBodyEndsAtOnce) {
+  Load("<h1>Title</h1><ul><li>one</li><li>two <i>more</i></li></ul>");
+  ReadFromTop();
+  loop.RunUntilIdle();
+  EXPECT_EQ((Strings{"Title", "one", "two more"}), pieces);
+
+  pieces.clear();
+  Load("");
+  ReadFromTop();
+  loop.RunUntilIdle();
+  EXPECT_TRUE(pieces.empty());
+  EXPECT_EQ(ChainEnd::EndOfPage, main.LastChainEnd());
+}
+
 TEST_F(ReadingTest, TextDirectlyInTheBodyIsReadAsTheRestOfTheBody) {
   Load("<body>Loose text one.<p id=p>Para</p>loose two</body>");
   Pick("p");

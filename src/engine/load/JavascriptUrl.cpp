@@ -34,16 +34,6 @@ long ReadHex(std::u16string_view text, size_t at, size_t count) {
   return value;
 }
 
-void AppendCodePoint(std::u16string& out, char32_t cp) {
-  if (cp < 0x10000) {
-    out += static_cast<char16_t>(cp);
-  } else {
-    cp -= 0x10000;
-    out += static_cast<char16_t>(0xD800 + (cp >> 10));
-    out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-  }
-}
-
 // A string literal's escape sequences (ECMAScript, including the legacy octal escapes that
 // non-strict scripts accept). Returns the position after the escape, or npos on a syntax error.
 size_t ReadEscape(std::u16string_view text, size_t at, std::u16string& out) {
@@ -91,7 +81,7 @@ size_t ReadEscape(std::u16string_view text, size_t at, std::u16string& out) {
           value = value * 16 + digit;
           if (value > 0x10FFFF) return std::u16string_view::npos;
         }
-        AppendCodePoint(out, static_cast<char32_t>(value));
+        platform::AppendUtf16(out, static_cast<char32_t>(value));
         return close + 1;
       }
       long value = ReadHex(text, at + 1, 4);
