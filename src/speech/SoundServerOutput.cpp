@@ -46,10 +46,10 @@ class SoundServerOutput : public AudioOutput {
 }  // namespace
 
 std::unique_ptr<AudioOutput> OpenSoundServerOutput(std::string& whyNot) {
-  pa_sample_spec spec{};
-  spec.format = PA_SAMPLE_S16LE;
-  spec.rate = kSampleRate;
-  spec.channels = 1;
+  pa_sample_spec format{};
+  format.format = PA_SAMPLE_S16LE;
+  format.rate = kSampleRate;
+  format.channels = 1;
   // Room for the lead the player keeps plus one block of synthesis; a stop flushes it.
   pa_buffer_attr attributes{};
   attributes.maxlength = static_cast<uint32_t>(-1);
@@ -59,7 +59,7 @@ std::unique_ptr<AudioOutput> OpenSoundServerOutput(std::string& whyNot) {
   attributes.minreq = static_cast<uint32_t>(-1);
   attributes.fragsize = static_cast<uint32_t>(-1);
   int error = 0;
-  pa_simple* stream = pa_simple_new(nullptr, "Lectryn", PA_STREAM_PLAYBACK, nullptr, "reading", &spec,
+  pa_simple* stream = pa_simple_new(nullptr, "Lectryn", PA_STREAM_PLAYBACK, nullptr, "reading", &format,
                                     nullptr, &attributes, &error);
   if (!stream) {
     whyNot = std::string("sound server: ") + pa_strerror(error);
