@@ -69,6 +69,14 @@ HiveFile* RegistryStore::Resolve(HKEY key, OpenKey& open) {
   return open.root == platform::HKEY_CURRENT_USER ? &user_ : &machine_;
 }
 
+LONG RegistryStore::ResolveSubKey(HKEY root, const std::string& subKey, OpenKey& base, HiveFile*& hive,
+                                  std::string& path) {
+  hive = Resolve(root, base);
+  if (hive == nullptr) return platform::ERROR_INVALID_HANDLE;
+  if (!JoinKeyPath(base.path, subKey, path)) return platform::ERROR_INVALID_PARAMETER;
+  return platform::ERROR_SUCCESS;
+}
+
 HKEY RegistryStore::AddHandle(const OpenKey& open) {
   // Handles are never reused, so a stale handle cannot reach another key.
   HKEY handle = nextHandle_;
@@ -88,10 +96,9 @@ LONG RegistryStore::RegOpenKeyExA(HKEY root, const std::string& subKey, DWORD /*
   std::lock_guard guard(mutex_);
   result = 0;
   OpenKey base{};
-  HiveFile* hive = Resolve(root, base);
-  if (hive == nullptr) return platform::ERROR_INVALID_HANDLE;
+  HiveFile* hive = nullptr;
   std::string path;
-  if (!JoinKeyPath(base.path, subKey, path)) return platform::ERROR_INVALID_PARAMETER;
+  if (LONG failed = ResolveSubKey(root, subKey, base, hive, path)) return failed;
   const HiveKey* key = hive->Current().FindKey(path);
   if (key == nullptr) return platform::ERROR_FILE_NOT_FOUND;
   if ((key->denied & desired) != 0) return platform::ERROR_ACCESS_DENIED;
@@ -105,10 +112,9 @@ LONG RegistryStore::RegCreateKeyExA(HKEY root, const std::string& subKey, DWORD 
   std::lock_guard guard(mutex_);
   result = 0;
   OpenKey base{};
-  HiveFile* hive = Resolve(root, base);
-  if (hive == nullptr) return platform::ERROR_INVALID_HANDLE;
+  HiveFile* hive = nullptr;
   std::string path;
-  if (!JoinKeyPath(base.path, subKey, path)) return platform::ERROR_INVALID_PARAMETER;
+  if (LONG failed = ResolveSubKey(root, subKey, base, hive, path)) return failed;
   auto finish = [&](const HiveKey& key, DWORD how) {
     if ((key.denied & desired) != 0) return platform::ERROR_ACCESS_DENIED;
     result = AddHandle(OpenKey{base.root, key.path, desired});
@@ -235,10 +241,9 @@ LONG RegistryStore::RegEnumValueA(HKEY key, DWORD index, std::string& name, DWOR
 LONG RegistryStore::SetDeniedAccess(HKEY root, const std::string& subKey, REGSAM denied) {
   std::lock_guard guard(mutex_);
   OpenKey base{};
-  HiveFile* hive = Resolve(root, base);
-  if (hive == nullptr) return platform::ERROR_INVALID_HANDLE;
+  HiveFile* hive = nullptr;
   std::string path;
-  if (!JoinKeyPath(base.path, subKey, path)) return platform::ERROR_INVALID_PARAMETER;
+  if (LONG failed = ResolveSubKey(root, subKey, base, hive, path)) return failed;
   return Write(*hive, [&](Hive& newest, bool& changed) {
     HiveKey& key = newest.CreateKey(path, changed);
     changed = changed || key.denied != denied;

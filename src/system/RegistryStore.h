@@ -73,6 +73,9 @@ class RegistryStore : public platform::Registry {
   };
   // The hive and key path a handle stands for; null hive for an unknown handle.
   HiveFile* Resolve(platform::HKEY key, OpenKey& open);
+  // The hive and full path of subKey below root (a root or an open handle); a result code on failure.
+  platform::LONG ResolveSubKey(platform::HKEY root, const std::string& subKey, OpenKey& base, HiveFile*& hive,
+                               std::string& path);
   platform::HKEY AddHandle(const OpenKey& open);
   platform::LONG Write(HiveFile& hive, const std::function<platform::LONG(Hive&, bool&)>& change);
 
