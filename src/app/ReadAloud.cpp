@@ -11,14 +11,22 @@ namespace {
 
 std::string ReasonOf(narration::ChainEnd end) {
   switch (end) {
-    case narration::ChainEnd::EndOfPage: return "end-of-page";
-    case narration::ChainEnd::ContinueOff: return "continue-off";
-    case narration::ChainEnd::NoDocument: return "no-document";
-    case narration::ChainEnd::PageGone: return "page-gone";
-    case narration::ChainEnd::NoProgress: return "no-progress";
-    case narration::ChainEnd::BeyondBody: return "beyond-body";
-    case narration::ChainEnd::Stopped: return "stopped";
-    case narration::ChainEnd::Running: break;
+    case narration::ChainEnd::EndOfPage:
+      return "end-of-page";
+    case narration::ChainEnd::ContinueOff:
+      return "continue-off";
+    case narration::ChainEnd::NoDocument:
+      return "no-document";
+    case narration::ChainEnd::PageGone:
+      return "page-gone";
+    case narration::ChainEnd::NoProgress:
+      return "no-progress";
+    case narration::ChainEnd::BeyondBody:
+      return "beyond-body";
+    case narration::ChainEnd::Stopped:
+      return "stopped";
+    case narration::ChainEnd::Running:
+      break;
   }
   return "nothing-to-read";
 }
@@ -71,7 +79,9 @@ std::optional<std::string> ReadAloud::Start(const std::optional<std::u16string>&
   main_.cbContinue.SetValue(forms::vbChecked);
   if (elementId) {
     platform::ElementPtr element = document_->getElementById(*elementId);
-    if (!element) return "no element with the id \"" + platform::ToUtf8(*elementId) + "\" in " + platform::ToUtf8(document_->URL());
+    if (!element)
+      return "no element with the id \"" + platform::ToUtf8(*elementId) + "\" in " +
+             platform::ToUtf8(document_->URL());
     main_.rng = document_->body()->createTextRange();
     main_.rng->moveToElementText(*element);
     main_.tbSpeach.SetText(narration::JoinLineBreaks(narration::TrimLineBreaks(main_.rng->text())));
@@ -87,7 +97,7 @@ std::optional<std::string> ReadAloud::Start(const std::optional<std::u16string>&
 }
 
 bool ReadAloud::Reading() const {
-  return !interrupted_ && main_.pVoice && main_.pVoice->Status().RunningState == 2;
+  return !interrupted_ && main_.pVoice && platform::IsSpeaking(*main_.pVoice);
 }
 
 void ReadAloud::Interrupt() {
@@ -96,7 +106,9 @@ void ReadAloud::Interrupt() {
 }
 
 std::string ReadAloud::Finish() {
-  std::string reason = interrupted_ ? "interrupted" : voiceFailure_ ? "voice-failure" : ReasonOf(main_.LastChainEnd());
+  std::string reason = interrupted_    ? "interrupted"
+                       : voiceFailure_ ? "voice-failure"
+                                       : ReasonOf(main_.LastChainEnd());
   trace_.Stop(reason);
   if (view_) view_->Finish();
   return reason;

@@ -37,15 +37,20 @@ const std::vector<OptionEntry>& Options() {
        }},
       {"--voice", "espeak|scripted",
        [](ReadOptions& o, const std::string& voice) -> Error {
-         if (voice == "espeak") o.voice = VoiceKind::Espeak;
-         else if (voice == "scripted") o.voice = VoiceKind::Scripted;
-         else return "--voice takes espeak or scripted, not " + voice;
+         if (voice == "espeak")
+           o.voice = VoiceKind::Espeak;
+         else if (voice == "scripted")
+           o.voice = VoiceKind::Scripted;
+         else
+           return "--voice takes espeak or scripted, not " + voice;
          return {};
        }},
       {"--audio", "auto|none|FILE.wav",
        [](ReadOptions& o, const std::string& audio) -> Error {
-         if (audio == "auto") o.audio = AudioKind::Auto;
-         else if (audio == "none") o.audio = AudioKind::None;
+         if (audio == "auto")
+           o.audio = AudioKind::Auto;
+         else if (audio == "none")
+           o.audio = AudioKind::None;
          else if (EndsWithWav(audio)) {
            o.audio = AudioKind::WavFile;
            o.wavPath = audio;
@@ -133,7 +138,8 @@ ParsedCommandLine ParseReadOptions(const std::vector<std::string>& arguments) {
   }
   if (!page) return Fail("no page given");
   if (parsed.options.voice == VoiceKind::Scripted && parsed.options.audio == AudioKind::WavFile)
-    return Fail("--audio " + parsed.options.wavPath + " needs the espeak voice: the scripted voice makes no sound");
+    return Fail("--audio " + parsed.options.wavPath +
+                " needs the espeak voice: the scripted voice makes no sound");
   parsed.options.page = *page;
   parsed.ok = true;
   return parsed;

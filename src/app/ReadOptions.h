@@ -13,20 +13,20 @@ enum class AudioKind { Auto, None, WavFile };
 
 struct ReadOptions {
   ReadMode mode = ReadMode::ReadAloud;
-  std::string page;                   // a path or an address, as given
+  std::string page;                    // a path or an address, as given
   std::optional<std::string> element;  // read from this element on, as a drag onto it would
   VoiceKind voice = VoiceKind::Espeak;
   AudioKind audio = AudioKind::Auto;
-  std::string wavPath;                // with AudioKind::WavFile
-  std::optional<std::string> trace;   // a file, or "-" for standard output
+  std::string wavPath;               // with AudioKind::WavFile
+  std::optional<std::string> trace;  // a file, or "-" for standard output
   bool quiet = false;
 };
 
 struct ParsedCommandLine {
   bool ok = false;
-  bool help = false;        // -h or --help: print the usage and stop
+  bool help = false;  // -h or --help: print the usage and stop
   ReadOptions options;
-  std::string error;        // for people, when !ok: "unknown option --x"
+  std::string error;  // for people, when !ok: "unknown option --x"
 };
 
 // arguments: without the program name. "--name value" and "--name=value" are both accepted;

@@ -9,11 +9,21 @@ std::string JsonString(std::u16string_view text) {
   std::string out = "\"";
   for (unsigned char c : utf8) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (c < 0x20) {
           char escaped[8];
@@ -34,17 +44,21 @@ void Trace::Line(const std::string& json) {
   std::fflush(file_);
 }
 
-void Trace::Speak(std::u16string_view text) { Line("{\"event\":\"speak\",\"text\":" + JsonString(text) + "}"); }
+void Trace::Speak(std::u16string_view text) {
+  Line("{\"event\":\"speak\",\"text\":" + JsonString(text) + "}");
+}
 
 void Trace::Word(const WordTrace& w) {
   auto number = [](const std::optional<int32_t>& value) { return value ? std::to_string(*value) : "null"; };
-  Line("{\"event\":\"word\",\"position\":" + std::to_string(w.position) + ",\"length\":" + std::to_string(w.length) +
-       ",\"word\":" + JsonString(w.word) + ",\"selection\":" + JsonString(w.selection) +
-       ",\"selectionStart\":" + number(w.selectionStart) + ",\"selectionEnd\":" + number(w.selectionEnd) +
-       ",\"audioMs\":" + std::to_string(w.audioMs) + "}");
+  Line("{\"event\":\"word\",\"position\":" + std::to_string(w.position) +
+       ",\"length\":" + std::to_string(w.length) + ",\"word\":" + JsonString(w.word) +
+       ",\"selection\":" + JsonString(w.selection) + ",\"selectionStart\":" + number(w.selectionStart) +
+       ",\"selectionEnd\":" + number(w.selectionEnd) + ",\"audioMs\":" + std::to_string(w.audioMs) + "}");
 }
 
-void Trace::End() { Line("{\"event\":\"end\"}"); }
+void Trace::End() {
+  Line("{\"event\":\"end\"}");
+}
 
 void Trace::Stop(std::string_view reason) {
   Line("{\"event\":\"stop\",\"reason\":\"" + std::string(reason) + "\"}");

@@ -21,7 +21,8 @@ struct VoiceHooks {
 
 class TracingVoiceFactory : public platform::VoiceFactory {
  public:
-  TracingVoiceFactory(platform::VoiceFactory& inner, VoiceHooks hooks) : inner_(inner), hooks_(std::move(hooks)) {}
+  TracingVoiceFactory(platform::VoiceFactory& inner, VoiceHooks hooks)
+      : inner_(inner), hooks_(std::move(hooks)) {}
   std::shared_ptr<platform::SpVoice> CreateVoice(platform::VoiceEvents& sink) override;
 
  private:

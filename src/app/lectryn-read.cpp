@@ -6,6 +6,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -36,7 +37,9 @@ constexpr int kExitUsage = 2;
 constexpr int kExitInterrupted = 130;
 constexpr int32_t kScriptedMsPerWord = 250;
 
-void SayError(const std::string& message) { std::fprintf(stderr, "lectryn-read: %s\n", message.c_str()); }
+void SayError(const std::string& message) {
+  std::fprintf(stderr, "lectryn-read: %s\n", message.c_str());
+}
 
 // Ctrl+C is taken by a thread of its own (the signal is blocked everywhere else, so it never lands
 // inside a library's thread): it marks the run interrupted and tells whatever is running.
@@ -79,7 +82,8 @@ std::shared_ptr<engine::Document> LoadPage(system::PlainUiLoop& loop, const std:
   engine::BrowserControl control(loop);
   gInterruption->OnInterrupt([&loop] { loop.Quit(); });
   control.Navigate(platform::FromUtf8(page));
-  bool loaded = loop.Run([&] { return control.ReadyState() == static_cast<int32_t>(platform::ReadyState::Complete); });
+  bool loaded =
+      loop.Run([&] { return control.ReadyState() == static_cast<int32_t>(platform::ReadyState::Complete); });
   gInterruption->OnInterrupt({});
   if (!loaded) return nullptr;
   if (!control.LastError().empty()) {
@@ -133,7 +137,8 @@ int Read(app::ReadAloud& session, const app::ReadOptions& options, platform::UiL
   std::optional<std::u16string> element;
   if (options.element) element = platform::FromUtf8(*options.element);
   std::optional<std::string> error;
-  if (!platform::Tolerate([&] { error = session.Start(element); })) error = "the page went away before reading began";
+  if (!platform::Tolerate([&] { error = session.Start(element); }))
+    error = "the page went away before reading began";
   if (error) {
     SayError(*error);
     return kExitFailure;
@@ -168,7 +173,7 @@ int ReadAloud(const app::ReadOptions& options) {
     }
   }
   std::unique_ptr<FILE, int (*)(FILE*)> traceCloser(traceFile != stdout ? traceFile : nullptr,
-                                                     [](FILE* f) { return f ? std::fclose(f) : 0; });
+                                                    [](FILE* f) { return f ? std::fclose(f) : 0; });
   app::Trace trace(traceFile);
   std::unique_ptr<app::TerminalView> view = MakeView(options);
 
@@ -184,9 +189,10 @@ int ReadAloud(const app::ReadOptions& options) {
     });
   }
 
-  speech::AudioChoice audio = options.audio == app::AudioKind::None      ? speech::AudioChoice::Silent()
-                              : options.audio == app::AudioKind::WavFile ? speech::AudioChoice::WavFile(options.wavPath)
-                                                                         : speech::AudioChoice::Auto();
+  speech::AudioChoice audio = options.audio == app::AudioKind::None ? speech::AudioChoice::Silent()
+                              : options.audio == app::AudioKind::WavFile
+                                  ? speech::AudioChoice::WavFile(options.wavPath)
+                                  : speech::AudioChoice::Auto();
   std::unique_ptr<speech::EspeakVoiceFactory> voices;
   try {
     voices = std::make_unique<speech::EspeakVoiceFactory>(loop, audio);

@@ -10,7 +10,8 @@ constexpr int32_t vbChecked = 1;
 
 class CheckBox : public Control {
  public:
-  CheckBox(std::string name, std::u16string caption) : Control(std::move(name)), caption_(std::move(caption)) {}
+  CheckBox(std::string name, std::u16string caption)
+      : Control(std::move(name)), caption_(std::move(caption)) {}
 
   const std::u16string& Caption() const { return caption_; }
   void SetCaption(std::u16string caption) { Set(caption_, std::move(caption), Property::Caption); }

@@ -7,7 +7,8 @@ namespace lectryn::forms {
 
 class CommandButton : public Control {
  public:
-  CommandButton(std::string name, std::u16string caption) : Control(std::move(name)), caption_(std::move(caption)) {}
+  CommandButton(std::string name, std::u16string caption)
+      : Control(std::move(name)), caption_(std::move(caption)) {}
 
   const std::u16string& Caption() const { return caption_; }
   void SetCaption(std::u16string caption) { Set(caption_, std::move(caption), Property::Caption); }

@@ -31,7 +31,9 @@ void Form::Show(Modality modality, Form* owner) {
   }
 }
 
-void Form::Hide() { Set(visible_, false, Property::Visible); }
+void Form::Hide() {
+  Set(visible_, false, Property::Visible);
+}
 
 bool Form::Unload() {
   if (!loaded_) return true;
@@ -70,7 +72,8 @@ bool Form::PressKey(Shortcut key) {
   for (Control* control : controls_) {
     auto* button = dynamic_cast<CommandButton*>(control);
     if (!button || !button->Visible()) continue;
-    if ((key.keyCode == vbKeyReturn && button->Default()) || (key.keyCode == vbKeyEscape && button->Cancel())) {
+    if ((key.keyCode == vbKeyReturn && button->Default()) ||
+        (key.keyCode == vbKeyEscape && button->Cancel())) {
       button->Click();
       return true;
     }

@@ -40,7 +40,7 @@ class Form : public Control {
   // Properties.
   const std::u16string& Caption() const { return caption_; }
   void SetCaption(std::u16string caption) { Set(caption_, std::move(caption), Property::Caption); }
-  int32_t ClientWidth() const { return clientWidth_; }   // twips
+  int32_t ClientWidth() const { return clientWidth_; }    // twips
   int32_t ClientHeight() const { return clientHeight_; }  // twips
   void SetClientSize(int32_t widthTwips, int32_t heightTwips);
   // Outer edges and size in twips.
@@ -52,7 +52,9 @@ class Form : public Control {
   void Resize(int32_t width, int32_t height) { SetPosition({Left(), Top(), width, height}); }
 
   const std::shared_ptr<platform::StdPicture>& Picture() const { return picture_; }
-  void SetPicture(std::shared_ptr<platform::StdPicture> picture) { Set(picture_, std::move(picture), Property::Picture); }
+  void SetPicture(std::shared_ptr<platform::StdPicture> picture) {
+    Set(picture_, std::move(picture), Property::Picture);
+  }
   bool TopMost() const { return topMost_; }
   void SetTopMost(bool topMost) { Set(topMost_, topMost, Property::TopMost); }
   bool KeyPreview() const { return keyPreview_; }

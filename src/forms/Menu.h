@@ -16,7 +16,9 @@ constexpr int32_t vbKeyEscape = 27;
 constexpr int32_t vbKeyReturn = 13;
 constexpr int32_t vbKeyA = 65;
 constexpr int32_t vbKeyF1 = 112;
-inline constexpr int32_t KeyOfLetter(char letter) { return vbKeyA + (letter - 'A'); }
+inline constexpr int32_t KeyOfLetter(char letter) {
+  return vbKeyA + (letter - 'A');
+}
 
 struct Shortcut {
   int32_t keyCode = 0;  // 0: none
@@ -26,7 +28,9 @@ struct Shortcut {
   std::u16string ToString() const;  // "Ctrl+N", "F1", "" for none
 };
 
-inline constexpr Shortcut CtrlKey(char letter) { return {KeyOfLetter(letter), true}; }
+inline constexpr Shortcut CtrlKey(char letter) {
+  return {KeyOfLetter(letter), true};
+}
 
 class MenuItem : public Control {
  public:

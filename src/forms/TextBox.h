@@ -11,7 +11,8 @@ enum class ScrollBars { None, Horizontal, Vertical, Both };
 
 class TextBox : public Control {
  public:
-  TextBox(std::string name, std::u16string text, bool multiLine = false, ScrollBars scrollBars = ScrollBars::None)
+  TextBox(std::string name, std::u16string text, bool multiLine = false,
+          ScrollBars scrollBars = ScrollBars::None)
       : Control(std::move(name)), text_(std::move(text)), multiLine_(multiLine), scrollBars_(scrollBars) {}
 
   const std::u16string& Text() const { return text_; }

@@ -12,6 +12,16 @@ const char16_t kInstructionText[] =
     u"reed your selection. You can then press Control and N to start the \r\n"
     u"narration.\r\n";
 
+namespace {
+
+forms::MenuItem& AddAfterSeparator(forms::MenuItem& menu, std::string separator, std::string name,
+                                   std::u16string caption, forms::Shortcut shortcut) {
+  menu.Add(std::move(separator), u"-");
+  return menu.Add(std::move(name), std::move(caption), shortcut);
+}
+
+}  // namespace
+
 Narration::Narration(platform::VoiceFactory& voices)
     : tbSpeach("tbSpeach", kInstructionText, true),
       cbContinue("cbContinue", u"Coninue After Selection"),
@@ -21,13 +31,12 @@ Narration::Narration(platform::VoiceFactory& voices)
       mnuNarration("mnuNarration", u"&Narration"),
       mnuNarrationStart(mnuNarration.Add("mnuNarrationStart", u"&Start", forms::CtrlKey('N'))),
       mnuNarrationStop(mnuNarration.Add("mnuNarrationStop", u"S&top")),
-      mnuNarrationNextSentence(mnuNarration.Add("mnuNarrationNextSentence", u"&Next Sentence", forms::CtrlKey('T'))),
-      mnuNarrationContAfter((mnuNarration.Add("mnuSep1", u"-"),
-                             mnuNarration.Add("mnuNarrationContAfter", u"Continue After Selection",
-                                              forms::CtrlKey('F')))),
-      mnuNarrationTxtToSpeech((mnuNarration.Add("mnuSep5", u"-"),
-                               mnuNarration.Add("mnuNarrationTxtToSpeech", u"Text to &speech...",
-                                                forms::CtrlKey('S')))),
+      mnuNarrationNextSentence(
+          mnuNarration.Add("mnuNarrationNextSentence", u"&Next Sentence", forms::CtrlKey('T'))),
+      mnuNarrationContAfter(AddAfterSeparator(mnuNarration, "mnuSep1", "mnuNarrationContAfter",
+                                              u"Continue After Selection", forms::CtrlKey('F'))),
+      mnuNarrationTxtToSpeech(AddAfterSeparator(mnuNarration, "mnuSep5", "mnuNarrationTxtToSpeech",
+                                                u"Text to &speech...", forms::CtrlKey('S'))),
       voices_(voices) {
   mnuNarrationContAfter.SetChecked(true);
   cbStart.OnClick = [this] { cbStart_Click(); };
@@ -40,7 +49,9 @@ Narration::Narration(platform::VoiceFactory& voices)
 }
 
 // The voice goes first: none of its events may reach a half-destroyed state.
-Narration::~Narration() { pVoice.reset(); }
+Narration::~Narration() {
+  pVoice.reset();
+}
 
 template <class Call>
 void Narration::CallVoice(Call&& call) {
@@ -74,7 +85,8 @@ void Narration::StartSpeaking() {
 }
 
 void Narration::cbStop_Click() {
-  if (chainEnd_ == ChainEnd::Running && pVoice && pVoice->Status().RunningState == 2) chainEnd_ = ChainEnd::Stopped;
+  if (chainEnd_ == ChainEnd::Running && pVoice && platform::IsSpeaking(*pVoice))
+    chainEnd_ = ChainEnd::Stopped;
   NewVoice();
 }
 

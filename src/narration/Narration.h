@@ -29,14 +29,14 @@ std::u16string JoinLineBreaks(std::u16string_view text);
 
 // Why the last chain of pieces ended; for the terminal reader and tests.
 enum class ChainEnd {
-  Running,       // a piece is being read, or no chain has run yet
-  EndOfPage,     // the probe after the last piece reached the end of the body
-  ContinueOff,   // a piece ended with the continue switch off
-  NoDocument,    // no page document or no body range
-  PageGone,      // a range operation failed: the page changed or went away
-  NoProgress,    // the next piece would not end after the previous one
-  BeyondBody,    // the piece found lies past the end of the body
-  Stopped,       // the voice was replaced
+  Running,      // a piece is being read, or no chain has run yet
+  EndOfPage,    // the probe after the last piece reached the end of the body
+  ContinueOff,  // a piece ended with the continue switch off
+  NoDocument,   // no page document or no body range
+  PageGone,     // a range operation failed: the page changed or went away
+  NoProgress,   // the next piece would not end after the previous one
+  BeyondBody,   // the piece found lies past the end of the body
+  Stopped,      // the voice was replaced
 };
 
 class Narration : public platform::VoiceEvents {

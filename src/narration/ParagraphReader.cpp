@@ -8,7 +8,9 @@
 namespace lectryn::narration {
 namespace {
 
-bool IsLineBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
+bool IsLineBreak(char16_t c) {
+  return c == u'\r' || c == u'\n';
+}
 
 void TrimSpaces(std::u16string& text) {
   size_t first = text.find_first_not_of(u' ');
@@ -95,7 +97,8 @@ bool Narration::SayNextParagraph() {
   }
 }
 
-Narration::Piece Narration::TakeNextPiece(platform::IHTMLTxtRange& bodyRng, platform::IHTMLTxtRange& prevRng) {
+Narration::Piece Narration::TakeNextPiece(platform::IHTMLTxtRange& bodyRng,
+                                          platform::IHTMLTxtRange& prevRng) {
   // The probe: an empty range where the previous piece ended, widened to the next word.
   rng->collapse(false);
   rng->moveEnd(u"Word", 1);

@@ -82,7 +82,7 @@ class HTMLDocument {
   // "uninitialized", "loading", "interactive" or "complete".
   virtual std::u16string readyState() = 0;
   virtual std::u16string URL() = 0;
-  virtual ElementPtr elementFromPoint(int32_t x, int32_t y) = 0;  // Nothing when none
+  virtual ElementPtr elementFromPoint(int32_t x, int32_t y) = 0;    // Nothing when none
   virtual ElementPtr getElementById(const std::u16string& id) = 0;  // Nothing when none
 };
 

@@ -51,10 +51,10 @@ class Registry {
                                DWORD options, REGSAM desired, const void* security, HKEY& result,
                                DWORD* disposition) = 0;
   // data null: only type and size are reported. A short buffer gives ERROR_MORE_DATA and the size.
-  virtual LONG RegQueryValueExA(HKEY key, const std::string& name, DWORD* reserved, DWORD* type, uint8_t* data,
-                                DWORD* dataSize) = 0;
-  virtual LONG RegSetValueExA(HKEY key, const std::string& name, DWORD reserved, DWORD type, const uint8_t* data,
-                              DWORD dataSize) = 0;
+  virtual LONG RegQueryValueExA(HKEY key, const std::string& name, DWORD* reserved, DWORD* type,
+                                uint8_t* data, DWORD* dataSize) = 0;
+  virtual LONG RegSetValueExA(HKEY key, const std::string& name, DWORD reserved, DWORD type,
+                              const uint8_t* data, DWORD dataSize) = 0;
   virtual LONG RegCloseKey(HKEY key) = 0;
 };
 

@@ -91,7 +91,11 @@ std::u16string FromUtf8(std::string_view text) {
   return out;
 }
 
-bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) { return EqualsIgnoringCase(a, b); }
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) { return EqualsIgnoringCase(a, b); }
+bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
+  return EqualsIgnoringCase(a, b);
+}
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  return EqualsIgnoringCase(a, b);
+}
 
 }  // namespace lectryn::platform

@@ -39,6 +39,10 @@ class SpVoice {
   virtual SpeechVoiceStatus Status() const = 0;
 };
 
+inline bool IsSpeaking(const SpVoice& voice) {
+  return voice.Status().RunningState == static_cast<int32_t>(SpeechRunState::IsSpeaking);
+}
+
 // Creates voices bound to an event sink that outlives them (the window holding the voice).
 class VoiceFactory {
  public:

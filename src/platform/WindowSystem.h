@@ -29,7 +29,9 @@ constexpr int32_t R2_NOT = 6;
 constexpr int32_t PS_INSIDEFRAME = 6;
 constexpr int32_t NULL_BRUSH = 5;
 
-constexpr uint32_t RGB(uint8_t r, uint8_t g, uint8_t b) { return r | (g << 8) | (b << 16); }
+constexpr uint32_t RGB(uint8_t r, uint8_t g, uint8_t b) {
+  return r | (g << 8) | (b << 16);
+}
 
 enum class Pointer { Default, UpArrow };
 

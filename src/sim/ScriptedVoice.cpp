@@ -84,7 +84,8 @@ int32_t ScriptedVoice::Skip(const std::u16string& type, int32_t count) {
 }
 
 platform::SpeechVoiceStatus ScriptedVoice::Status() const {
-  return {static_cast<int32_t>(speaking_ ? platform::SpeechRunState::IsSpeaking : platform::SpeechRunState::Done)};
+  return {static_cast<int32_t>(speaking_ ? platform::SpeechRunState::IsSpeaking
+                                         : platform::SpeechRunState::Done)};
 }
 
 void ScriptedVoice::ScheduleNext(int64_t delayMs) {

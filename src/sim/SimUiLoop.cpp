@@ -4,7 +4,9 @@
 
 namespace lectryn::sim {
 
-void SimUiLoop::Post(std::function<void()> task) { PostDelayed(0, std::move(task)); }
+void SimUiLoop::Post(std::function<void()> task) {
+  PostDelayed(0, std::move(task));
+}
 
 void SimUiLoop::PostDelayed(int64_t delayMs, std::function<void()> task) {
   std::lock_guard lock(mutex_);
@@ -17,7 +19,9 @@ platform::TimerId SimUiLoop::StartTimer(int32_t intervalMs, std::function<void()
   return lastTimer_;
 }
 
-void SimUiLoop::StopTimer(platform::TimerId timer) { timers_.erase(timer); }
+void SimUiLoop::StopTimer(platform::TimerId timer) {
+  timers_.erase(timer);
+}
 
 int64_t SimUiLoop::NowMs() const {
   std::lock_guard lock(mutex_);

@@ -20,10 +20,13 @@ platform::TimerId PlainUiLoop::StartTimer(int32_t intervalMs, std::function<void
   return lastTimer_;
 }
 
-void PlainUiLoop::StopTimer(platform::TimerId timer) { timers_.erase(timer); }
+void PlainUiLoop::StopTimer(platform::TimerId timer) {
+  timers_.erase(timer);
+}
 
 int64_t PlainUiLoop::NowMs() const {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_).count();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_)
+      .count();
 }
 
 int64_t PlainUiLoop::RunDueTimers() {

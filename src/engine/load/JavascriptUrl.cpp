@@ -39,25 +39,14 @@ long ReadHex(std::u16string_view text, size_t at, size_t count) {
 size_t ReadEscape(std::u16string_view text, size_t at, std::u16string& out) {
   if (at >= text.size()) return std::u16string_view::npos;
   char16_t c = text[at];
+  static constexpr std::u16string_view kSimpleEscapes = u"n\nr\rt\tb\bf\fv\v";  // letter, character
+  for (size_t i = 0; i < kSimpleEscapes.size(); i += 2) {
+    if (c == kSimpleEscapes[i]) {
+      out += kSimpleEscapes[i + 1];
+      return at + 1;
+    }
+  }
   switch (c) {
-    case u'n':
-      out += u'\n';
-      return at + 1;
-    case u'r':
-      out += u'\r';
-      return at + 1;
-    case u't':
-      out += u'\t';
-      return at + 1;
-    case u'b':
-      out += u'\b';
-      return at + 1;
-    case u'f':
-      out += u'\f';
-      return at + 1;
-    case u'v':
-      out += u'\v';
-      return at + 1;
     case u'\r':  // line continuation; CRLF counts as one terminator
       return at + 1 < text.size() && text[at + 1] == u'\n' ? at + 2 : at + 1;
     case u'\n':
