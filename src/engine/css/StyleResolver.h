@@ -9,11 +9,6 @@
 
 namespace lectryn::engine::css {
 
-struct ComputedStyle {
-  Display display = Display::Inline;  // never Unset
-  Visibility visibility = Visibility::Visible;
-  WhiteSpace whiteSpace = WhiteSpace::Normal;
-};
 
 // One entry per node, indexed by NodeId (text nodes carry their parent's inherited values).
 std::vector<ComputedStyle> ResolveStyles(const dom::Tree& tree);

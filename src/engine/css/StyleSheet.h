@@ -8,22 +8,9 @@
 #include <string_view>
 #include <vector>
 
-namespace lectryn::engine::css {
+#include "engine/css/ComputedStyle.h"
 
-enum class Display : int8_t {
-  Unset = -1,
-  None,
-  Inline,
-  Block,
-  ListItem,
-  InlineBlock,
-  Table,
-  TableRow,
-  TableCell,
-  Other
-};
-enum class Visibility : int8_t { Unset = -1, Visible, Hidden };
-enum class WhiteSpace : int8_t { Unset = -1, Normal, Nowrap, Pre, PreWrap, PreLine };
+namespace lectryn::engine::css {
 
 // The declared values of one block; Unset where the block says nothing (or nothing we read).
 struct Declarations {

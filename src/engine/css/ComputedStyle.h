@@ -1,0 +1,125 @@
+#pragma once
+// The computed style of a node: every value the text model, layout and painting read, resolved to
+// CSS pixels where that does not need the containing block (em, rem, pt, keywords); percentages
+// and auto stay as such for layout to resolve.
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace lectryn::engine::css {
+
+enum class Display : int8_t {
+  Unset = -1,
+  None,
+  Inline,
+  Block,
+  ListItem,
+  InlineBlock,
+  Table,
+  TableRow,
+  TableCell,
+  Other,
+  // Table parts and captions; flex and grid are laid out as Block.
+  InlineTable,
+  TableRowGroup,
+  TableHeaderGroup,
+  TableFooterGroup,
+  TableColumn,
+  TableColumnGroup,
+  TableCaption,
+};
+enum class Visibility : int8_t { Unset = -1, Visible, Hidden };
+enum class WhiteSpace : int8_t { Unset = -1, Normal, Nowrap, Pre, PreWrap, PreLine };
+
+enum class LengthUnit : uint8_t { Auto, Px, Percent, None };  // None: "none" of max-width/max-height
+struct Length {
+  LengthUnit unit = LengthUnit::Auto;
+  float value = 0;  // pixels or percent
+
+  static Length Px(float pixels) { return {LengthUnit::Px, pixels}; }
+  static Length Percent(float percent) { return {LengthUnit::Percent, percent}; }
+  bool IsAuto() const { return unit == LengthUnit::Auto; }
+  bool IsNone() const { return unit == LengthUnit::None; }
+  // Pixels against a base (the containing block's width for widths, margins and paddings);
+  // `otherwise` for auto and none.
+  float Resolve(float base, float otherwise = 0) const {
+    switch (unit) {
+      case LengthUnit::Px: return value;
+      case LengthUnit::Percent: return base * value / 100.0F;
+      default: return otherwise;
+    }
+  }
+  bool operator==(const Length&) const = default;
+};
+
+struct Color {
+  uint8_t r = 0, g = 0, b = 0, a = 255;
+  static Color Transparent() { return {0, 0, 0, 0}; }
+  bool IsTransparent() const { return a == 0; }
+  bool operator==(const Color&) const = default;
+};
+
+enum class BorderStyle : uint8_t { None, Hidden, Solid, Dashed, Dotted, Double, Groove, Ridge, Inset, Outset };
+enum class Float : uint8_t { None, Left, Right };
+enum class Clear : uint8_t { None, Left, Right, Both };
+enum class Position : uint8_t { Static, Relative, Absolute, Fixed };
+enum class Overflow : uint8_t { Visible, Hidden, Auto, Scroll };
+enum class BoxSizing : uint8_t { ContentBox, BorderBox };
+enum class TextAlign : uint8_t { Left, Right, Center, Justify };
+enum class TextTransform : uint8_t { None, Uppercase, Lowercase, Capitalize };
+enum class VerticalAlign : uint8_t { Baseline, Sub, Super, Top, Middle, Bottom, TextTop, TextBottom };
+enum class ListStyleType : uint8_t { Disc, Circle, Square, Decimal, LowerAlpha, UpperAlpha, LowerRoman, UpperRoman, None };
+enum class ListStylePosition : uint8_t { Outside, Inside };
+enum class LineHeightKind : uint8_t { Normal, Number, Px };
+enum TextDecoration : uint8_t { kDecorationNone = 0, kUnderline = 1, kOverline = 2, kLineThrough = 4 };
+
+// Sides in the order top, right, bottom, left.
+enum Side : uint8_t { kTop = 0, kRight = 1, kBottom = 2, kLeft = 3 };
+
+struct ComputedStyle {
+  // Read by the text model.
+  Display display = Display::Inline;  // never Unset
+  Visibility visibility = Visibility::Visible;
+  WhiteSpace whiteSpace = WhiteSpace::Normal;
+
+  // Box.
+  std::array<Length, 4> margin{Length::Px(0), Length::Px(0), Length::Px(0), Length::Px(0)};
+  std::array<Length, 4> padding{Length::Px(0), Length::Px(0), Length::Px(0), Length::Px(0)};
+  std::array<float, 4> borderWidth{};  // pixels; 0 where the side's style is none or hidden
+  std::array<BorderStyle, 4> borderStyle{};
+  std::array<Color, 4> borderColor{};  // currentColor already resolved
+  Length width, height;                // auto by default
+  Length minWidth = Length::Px(0), minHeight = Length::Px(0);
+  Length maxWidth{LengthUnit::None, 0}, maxHeight{LengthUnit::None, 0};
+  BoxSizing boxSizing = BoxSizing::ContentBox;
+  Float floating = Float::None;
+  Clear clear = Clear::None;
+  Position position = Position::Static;
+  std::array<Length, 4> inset{};  // top, right, bottom, left of positioned boxes
+  Overflow overflowX = Overflow::Visible, overflowY = Overflow::Visible;
+
+  // Colours and text.
+  Color color{0, 0, 0, 255};
+  Color backgroundColor = Color::Transparent();
+  std::string fontFamily;  // the declared list, lower case, as written: "verdana, arial, sans-serif"; empty: the default (serif)
+  float fontSizePx = 16;
+  uint16_t fontWeight = 400;
+  bool italic = false;
+  LineHeightKind lineHeightKind = LineHeightKind::Normal;
+  float lineHeight = 0;  // a number (times the font size) or pixels, by lineHeightKind
+  TextAlign textAlign = TextAlign::Left;
+  Length textIndent = Length::Px(0);
+  uint8_t textDecoration = kDecorationNone;  // this box's own lines (TextDecoration bits)
+  uint8_t decorationsInEffect = kDecorationNone;  // with those its ancestors propagate to its text
+  Color decorationColor{0, 0, 0, 255};  // the colour of the box that set the nearest decoration
+  TextTransform textTransform = TextTransform::None;
+  VerticalAlign verticalAlign = VerticalAlign::Baseline;
+  ListStyleType listStyleType = ListStyleType::Disc;
+  ListStylePosition listStylePosition = ListStylePosition::Outside;
+
+  // Tables: the spacing between cells (border-spacing or the table's cellspacing attribute).
+  float borderSpacingX = 0, borderSpacingY = 0;
+  bool borderCollapse = false;
+};
+
+}  // namespace lectryn::engine::css
