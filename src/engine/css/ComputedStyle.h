@@ -71,6 +71,7 @@ enum class VerticalAlign : uint8_t { Baseline, Sub, Super, Top, Middle, Bottom, 
 enum class ListStyleType : uint8_t { Disc, Circle, Square, Decimal, LowerAlpha, UpperAlpha, LowerRoman, UpperRoman, None };
 enum class ListStylePosition : uint8_t { Outside, Inside };
 enum class LineHeightKind : uint8_t { Normal, Number, Px };
+enum class OverflowWrap : uint8_t { Normal, BreakWord, Anywhere };  // where a word wider than the line may break
 enum TextDecoration : uint8_t { kDecorationNone = 0, kUnderline = 1, kOverline = 2, kLineThrough = 4 };
 
 // Sides in the order top, right, bottom, left.
@@ -113,6 +114,7 @@ struct ComputedStyle {
   uint8_t decorationsInEffect = kDecorationNone;  // with those its ancestors propagate to its text
   Color decorationColor{0, 0, 0, 255};  // the colour of the box that set the nearest decoration
   TextTransform textTransform = TextTransform::None;
+  OverflowWrap overflowWrap = OverflowWrap::Normal;  // inherited
   VerticalAlign verticalAlign = VerticalAlign::Baseline;
   ListStyleType listStyleType = ListStyleType::Disc;
   ListStylePosition listStylePosition = ListStylePosition::Outside;

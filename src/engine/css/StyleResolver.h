@@ -1,16 +1,15 @@
 #pragma once
-// Computes, for every node of a tree, the few style values the text model reads: the page's
-// <style> sheets and style attributes over the defaults of each tag (the hidden attribute is
-// display:none). visibility and white-space inherit; display does not.
+// The cascade: the computed style of every node of a tree, from the browser's default sheet,
+// the old presentational attributes, the page's <style> sheets and style attributes, by
+// origin, importance, specificity and order. Text nodes carry their parent's inherited values.
 #include <vector>
 
-#include "engine/css/StyleSheet.h"
+#include "engine/css/ComputedStyle.h"
 #include "engine/dom/Tree.h"
 
 namespace lectryn::engine::css {
 
-
-// One entry per node, indexed by NodeId (text nodes carry their parent's inherited values).
+// One entry per node, indexed by NodeId.
 std::vector<ComputedStyle> ResolveStyles(const dom::Tree& tree);
 
 }  // namespace lectryn::engine::css

@@ -1,54 +1,29 @@
 #pragma once
-// A small CSS reader: the declarations of style attributes and the rules of <style> sheets that
-// the text model needs. Selectors: type, class, id, universal, comma groups and the descendant
-// combinator; a selector with anything else is skipped (the rest of its group still applies).
-// Properties: display, visibility, white-space. Everything else is read past and dropped.
+// Style sheets as the cascade reads them: rules of a selector and a declaration block. @media
+// blocks that hold for the screen are read; @import, @font-face, @keyframes and other at-rules
+// are skipped whole. A rule whose selector list has any selector we cannot read is dropped, as
+// browsers drop it; so is a declaration we cannot read (the rest of its block stays).
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "engine/css/ComputedStyle.h"
+#include "engine/css/Declaration.h"
+#include "engine/css/Selector.h"
 
 namespace lectryn::engine::css {
 
-// The declared values of one block; Unset where the block says nothing (or nothing we read).
-struct Declarations {
-  Display display = Display::Unset;
-  Visibility visibility = Visibility::Unset;
-  WhiteSpace whiteSpace = WhiteSpace::Unset;
-  bool displayImportant = false;
-  bool visibilityImportant = false;
-  bool whiteSpaceImportant = false;
-
-  bool Empty() const {
-    return display == Display::Unset && visibility == Visibility::Unset && whiteSpace == WhiteSpace::Unset;
-  }
-};
-
-// One compound selector: optional type, id and classes (all lower case: matching ignores case,
-// as pages written for quirks mode expect).
-struct Compound {
-  std::string type;  // empty: any
-  std::string id;
-  std::vector<std::string> classes;
-};
-
-struct Selector {
-  std::vector<Compound> compounds;  // left to right, joined by the descendant combinator
-  uint32_t specificity = 0;         // ids, classes, types in bytes 2, 1, 0
-};
-
 struct Rule {
   Selector selector;
-  Declarations declarations;
-  uint32_t order = 0;  // position among all rules of the page
+  uint32_t block = 0;  // index into the sheet's blocks; also the rule's order among them
 };
 
-// Parses the declarations of a style attribute or rule block: "display: none; color: red".
-Declarations ParseDeclarations(std::string_view text);
+struct StyleSheet {
+  std::vector<Rule> rules;  // one per selector of each rule's list
+  std::vector<DeclarationBlock> blocks;
+};
 
-// Appends the rules of a style sheet; `order` numbers them on from its value.
-void ParseStyleSheet(std::string_view text, std::vector<Rule>& rules, uint32_t& order);
+// Appends the rules of a style sheet's text to `sheet`, after those already there.
+void ParseStyleSheet(std::string_view text, StyleSheet& sheet);
 
 }  // namespace lectryn::engine::css

@@ -1,0 +1,174 @@
+#pragma once
+// Declarations as the cascade sees them: one longhand property and its specified value, parsed
+// once when a sheet or style attribute is read. Shorthands are expanded into their longhands;
+// a declaration we cannot read (unknown property, invalid value) is dropped whole.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/css/ComputedStyle.h"
+
+namespace lectryn::engine::css {
+
+// The longhands we compute. Per-side properties are consecutive in the order top, right,
+// bottom, left, so `SideOf(Property::MarginTop, kLeft)` is margin-left.
+enum class Property : uint8_t {
+  Display,
+  Visibility,
+  WhiteSpace,
+  MarginTop,
+  MarginRight,
+  MarginBottom,
+  MarginLeft,
+  PaddingTop,
+  PaddingRight,
+  PaddingBottom,
+  PaddingLeft,
+  BorderTopWidth,
+  BorderRightWidth,
+  BorderBottomWidth,
+  BorderLeftWidth,
+  BorderTopStyle,
+  BorderRightStyle,
+  BorderBottomStyle,
+  BorderLeftStyle,
+  BorderTopColor,
+  BorderRightColor,
+  BorderBottomColor,
+  BorderLeftColor,
+  Top,
+  Right,
+  Bottom,
+  Left,
+  Width,
+  Height,
+  MinWidth,
+  MinHeight,
+  MaxWidth,
+  MaxHeight,
+  BoxSizing,
+  Float,
+  Clear,
+  Position,
+  OverflowX,
+  OverflowY,
+  Color,
+  BackgroundColor,
+  FontFamily,
+  FontSize,
+  FontWeight,
+  FontStyle,
+  LineHeight,
+  TextAlign,
+  TextIndent,
+  TextDecorationLine,
+  TextDecorationColor,
+  TextTransform,
+  VerticalAlign,
+  ListStyleType,
+  ListStylePosition,
+  BorderSpacing,
+  BorderCollapse,
+  OverflowWrap,
+  Count
+};
+inline constexpr size_t kPropertyCount = static_cast<size_t>(Property::Count);
+
+inline Property SideOf(Property top, int side) {
+  return static_cast<Property>(static_cast<int>(top) + side);
+}
+
+enum class ValueType : uint8_t {
+  Keyword,
+  Number,
+  Length,
+  Color,
+  CurrentColor,
+  Text,
+  Inherit,
+  Initial,
+  Unset
+};
+
+// Units kept until the element's font size is known; absolute units are pixels by then.
+enum class Unit : uint8_t { Px, Em, Rem, Ex, Ch, Percent };
+
+struct Dimension {
+  float value = 0;
+  Unit unit = Unit::Px;
+  bool operator==(const Dimension&) const = default;
+};
+
+// Keywords of length properties (the properties' own enums serve the others).
+enum class LengthKeyword : uint8_t { Auto, None };
+enum class FontSizeKeyword : uint8_t {
+  XxSmall,
+  XSmall,
+  Small,
+  Medium,
+  Large,
+  XLarge,
+  XxLarge,
+  XxxLarge,
+  Smaller,
+  Larger
+};
+enum class FontWeightKeyword : uint8_t { Bolder, Lighter };
+enum class LineHeightKeyword : uint8_t { Normal };
+
+struct Value {
+  ValueType type = ValueType::Initial;
+  uint8_t keyword = 0;  // Keyword: the property's enum value
+  float number = 0;     // Number: font weight, line-height factor
+  Dimension length;     // Length
+  Dimension length2;    // Length: the vertical spacing of border-spacing
+  css::Color color;     // Color
+  std::string text;     // Text: a font-family list, lower case
+
+  Value() = default;
+  explicit Value(ValueType valueType) : type(valueType) {}
+  static Value Keyword(uint8_t keyword) {
+    Value v(ValueType::Keyword);
+    v.keyword = keyword;
+    return v;
+  }
+  template <class Enum>
+  static Value Keyword(Enum keyword) {
+    return Keyword(static_cast<uint8_t>(keyword));
+  }
+  static Value Number(float number) {
+    Value v(ValueType::Number);
+    v.number = number;
+    return v;
+  }
+  static Value Length(Dimension length) {
+    Value v(ValueType::Length);
+    v.length = v.length2 = length;
+    return v;
+  }
+  static Value Px(float pixels) { return Length({pixels, Unit::Px}); }
+  static Value Rgba(css::Color color) {
+    Value v(ValueType::Color);
+    v.color = color;
+    return v;
+  }
+};
+
+struct Declaration {
+  Property property = Property::Display;
+  bool important = false;
+  Value value;
+};
+using DeclarationBlock = std::vector<Declaration>;
+
+// Parses the declarations of a style attribute or a rule's block ("display: none; color: red")
+// and appends them in order.
+void ParseDeclarations(std::string_view text, DeclarationBlock& out);
+DeclarationBlock ParseDeclarations(std::string_view text);
+
+// Parses one declaration given as property and value (no "!important"); false when it is dropped.
+bool ParseDeclaration(std::string_view property, std::string_view value, bool important,
+                      DeclarationBlock& out);
+
+}  // namespace lectryn::engine::css
