@@ -5,6 +5,12 @@
 
 #include "engine/Element.h"
 #include "engine/dom/HtmlParser.h"
+#include "engine/layout/DisplayListBuilder.h"
+#include "engine/layout/DisplayListDump.h"
+#include "engine/layout/GeometryIndex.h"
+#include "engine/layout/HitTest.h"
+#include "engine/layout/Layout.h"
+#include "engine/layout/RangeGeometry.h"
 #include "platform/Failure.h"
 #include "platform/Text.h"
 
@@ -47,9 +53,17 @@ std::u16string Document::URL() {
   return url_;
 }
 
-platform::ElementPtr Document::elementFromPoint(int32_t, int32_t) {
+platform::ElementPtr Document::elementFromPoint(int32_t x, int32_t y) {
   CheckUsable();
-  throw platform::Failure("cannot find the element at a point: this page engine has no layout yet");
+  if (x < 0 || y < 0 || static_cast<float>(x) >= viewWidth_ || static_cast<float>(y) >= viewHeight_) {
+    return nullptr;
+  }
+  const auto& layout = Layout();
+  layout::HitTestInput input{layout, Index(), tree_, Styles(), elementScrolls_};
+  NodeId node =
+      layout::HitTest(input, {static_cast<float>(x) + viewScroll_.x, static_cast<float>(y) + viewScroll_.y});
+  // The canvas outside every box belongs to the root element.
+  return ElementFor(node == kNoNode ? tree_.HtmlElement() : node);
 }
 
 platform::ElementPtr Document::getElementById(const std::u16string& id) {
@@ -77,6 +91,7 @@ void Document::Discard() {
   model_.reset();
   styles_.reset();
   bodyText_.reset();
+  InvalidateLayout();
   tree_ = dom::Tree();
   for (auto& [node, frame] : frames) {
     if (frame) frame->Discard();
@@ -186,12 +201,14 @@ void Document::Changed() {
   styles_.reset();
   model_.reset();
   bodyText_.reset();
+  InvalidateLayout();
 }
 
 void Document::SetMargins(std::optional<int32_t> topPixels, std::optional<int32_t> leftPixels) {
   CheckUsable();
   if (topPixels) topMargin_ = *topPixels;
   if (leftPixels) leftMargin_ = *leftPixels;
+  InvalidateLayout();
 }
 
 void Document::SetSelection(int32_t start, int32_t end) {
@@ -203,7 +220,21 @@ void Document::SetSelection(int32_t start, int32_t end) {
 void Document::RequestScroll(int32_t start, int32_t end, bool alignToTop) {
   CheckUsable();
   scroll_ = Scroll{start, end, alignToTop, ++scrollSerial_};
+  ScrollToRange(start, end, alignToTop);
   Notify();
+}
+
+void Document::ScrollToRange(int32_t start, int32_t end, bool alignToTop) {
+  const auto& layout = Layout();
+  int32_t length = Model().Length();
+  start = std::clamp(start, 0, length);
+  end = std::clamp(end, start, length);
+  layout::RangeGeometry geometry(layout, Index(), *metrics_);
+  auto [first, last] = geometry.Lines(start, end);
+  int32_t target = alignToTop ? first : last;
+  if (target < 0) return;
+  viewScroll_ = layout::ScrollIntoView(layout, elementScrolls_, target, alignToTop, viewScroll_,
+                                       {viewWidth_, viewHeight_});
 }
 
 // The selection and the scroll request keep the positions they were made with; after the
@@ -252,6 +283,138 @@ void Document::Notify() {
   listeners.reserve(observers_.size());
   for (auto& [token, listener] : observers_) listeners.push_back(listener);
   for (auto& listener : listeners) listener();
+}
+
+void Document::InvalidateLayout() {
+  layout_.reset();
+  index_.reset();
+}
+
+void Document::SetFontMetrics(std::shared_ptr<layout::FontMetrics> metrics) {
+  CheckUsable();
+  metrics_ = std::move(metrics);
+  InvalidateLayout();
+}
+
+void Document::SetViewSize(float widthPx, float heightPx) {
+  CheckUsable();
+  widthPx = std::max(widthPx, 0.0F);
+  heightPx = std::max(heightPx, 0.0F);
+  if (widthPx == viewWidth_ && heightPx == viewHeight_) return;
+  viewWidth_ = widthPx;
+  viewHeight_ = heightPx;
+  InvalidateLayout();
+}
+
+const layout::LayoutTree& Document::Layout() {
+  CheckUsable();
+  if (layout_) return *layout_;
+  if (!metrics_) metrics_ = std::make_shared<layout::FixedFontMetrics>();
+  const auto& styles = Styles();
+  layout::LayoutInput input{
+      tree_,
+      styles,
+      Model(),
+      *metrics_,
+      viewWidth_,
+      viewHeight_,
+      topMargin_ ? std::optional<float>(static_cast<float>(*topMargin_)) : std::nullopt,
+      leftMargin_ ? std::optional<float>(static_cast<float>(*leftMargin_)) : std::nullopt};
+  layout_ = layout::LayOut(input);
+  ++layoutCount_;
+  elementScrolls_.ClampAll(*layout_);
+  layout::Rect extent = ScrollExtent();
+  viewScroll_.x = std::clamp(viewScroll_.x, 0.0F, std::max(0.0F, extent.w - viewWidth_));
+  viewScroll_.y = std::clamp(viewScroll_.y, 0.0F, std::max(0.0F, extent.h - viewHeight_));
+  SizeFrames(*layout_);
+  return *layout_;
+}
+
+const layout::GeometryIndex& Document::Index() {
+  const auto& layout = Layout();
+  if (!index_) index_ = std::make_shared<layout::GeometryIndex>(layout);
+  return *index_;
+}
+
+// Every frame's page is laid out in a view of the frame's content box.
+void Document::SizeFrames(const layout::LayoutTree& layout) {
+  for (auto& [node, frame] : frames_) {
+    int32_t box = layout.FirstBoxOf(node);
+    if (box < 0 || !frame || frame.get() == this || frame->Discarded()) continue;
+    layout::Rect content = layout.boxes[static_cast<size_t>(box)].ContentBox();
+    frame->SetViewSize(content.w, content.h);
+  }
+}
+
+layout::Rect Document::ScrollExtent() {
+  layout::Rect canvas = layout_ ? layout_->Canvas() : Layout().Canvas();
+  return {0, 0, std::max(canvas.Right(), viewWidth_), std::max(canvas.Bottom(), viewHeight_)};
+}
+
+layout::Point Document::ViewScroll() {
+  CheckUsable();
+  return viewScroll_;
+}
+
+void Document::SetViewScroll(float x, float y) {
+  layout::Rect extent = ScrollExtent();
+  viewScroll_ = {std::clamp(x, 0.0F, std::max(0.0F, extent.w - viewWidth_)),
+                 std::clamp(y, 0.0F, std::max(0.0F, extent.h - viewHeight_))};
+  Notify();
+}
+
+layout::Point Document::ElementScroll(NodeId element) {
+  Layout();
+  return elementScrolls_.Of(element);
+}
+
+void Document::SetElementScroll(NodeId element, float x, float y) {
+  const auto& layout = Layout();
+  int32_t box = layout.FirstBoxOf(element);
+  if (box < 0 || !layout.boxes[static_cast<size_t>(box)].scrollContainer) return;
+  elementScrolls_.Set(element,
+                      layout::ScrollOffsets::Clamped(layout.boxes[static_cast<size_t>(box)], {x, y}));
+}
+
+std::vector<layout::Rect> Document::RangeRects(int32_t startUnit, int32_t endUnit) {
+  const auto& layout = Layout();
+  layout::RangeGeometry geometry(layout, Index(), *metrics_);
+  return geometry.Rects(startUnit, endUnit, elementScrolls_);
+}
+
+layout::DisplayList Document::Paint(const layout::Rect& area, const layout::SelectionColors& colors) {
+  const auto& layout = Layout();
+  auto paintFrame = [&](NodeId frame, const layout::Rect& contentBox, const layout::Rect& frameArea,
+                        layout::DisplayList& out) { PaintFrame(frame, contentBox, frameArea, colors, out); };
+  layout::PaintInput input{layout,          Index(),          tree_,  Styles(),  *metrics_,
+                           elementScrolls_, SelectionUnits(), colors, paintFrame};
+  struct Painting {
+    bool& flag;
+    explicit Painting(bool& f) : flag(f) { flag = true; }
+    ~Painting() { flag = false; }
+  } painting(painting_);
+  return layout::DisplayListBuilder(input).Build(area);
+}
+
+// A frame's page painted into the frame's content box: its items moved from its own page
+// coordinates (less its own scroll offsets) to ours, clipped to the box.
+void Document::PaintFrame(NodeId frame, const layout::Rect& contentBox, const layout::Rect& area,
+                          const layout::SelectionColors& colors, layout::DisplayList& out) {
+  auto inner = FrameDocument(frame);
+  if (!inner || inner->Discarded() || inner->painting_ || inner.get() == this) return;
+  layout::Point scroll = inner->ViewScroll();
+  float dx = contentBox.x - scroll.x;
+  float dy = contentBox.y - scroll.y;
+  layout::Rect innerArea = area.Translated(-dx, -dy);
+  layout::DisplayList list = inner->Paint(innerArea, colors);
+  out.items.emplace_back(layout::PushClipItem{contentBox});
+  out.items.emplace_back(layout::FillRectItem{contentBox, list.canvas});
+  for (auto& item : list.items) out.items.push_back(layout::Translated(std::move(item), dx, dy));
+  out.items.emplace_back(layout::PopClipItem{});
+}
+
+std::string Document::DumpDisplayList(const layout::DisplayList& list) {
+  return layout::DumpDisplayList(list);
 }
 
 }  // namespace lectryn::engine

@@ -13,10 +13,18 @@
 
 #include "engine/css/StyleResolver.h"
 #include "engine/dom/Tree.h"
+#include "engine/layout/DisplayList.h"
+#include "engine/layout/FontMetrics.h"
+#include "engine/layout/Geometry.h"
+#include "engine/layout/LayoutTree.h"
+#include "engine/layout/ScrollOffsets.h"
 #include "engine/text/TextModel.h"
 #include "platform/Page.h"
 
 namespace lectryn::engine {
+namespace layout {
+class GeometryIndex;
+}
 
 class Document : public platform::HTMLDocument, public std::enable_shared_from_this<Document> {
  public:
@@ -64,8 +72,29 @@ class Document : public platform::HTMLDocument, public std::enable_shared_from_t
   };
   std::optional<ScrollRequest> LastScrollRequest();
   std::optional<text::Span> SelectionUnits();  // the selection in positions of Model()
-  int32_t TopMarginPixels() const { return topMargin_; }
-  int32_t LeftMarginPixels() const { return leftMargin_; }
+  // The body margins the page wrote (put_topMargin/put_leftMargin); unset, the style sheets decide.
+  std::optional<int32_t> TopMarginPixels() const { return topMargin_; }
+  std::optional<int32_t> LeftMarginPixels() const { return leftMargin_; }
+
+  // The view: its size and scroll offsets, in CSS pixels. Layout runs lazily on the first geometry
+  // call or paint and is cached per document version, metrics and view size; selecting and
+  // scrolling never lay out again.
+  void SetFontMetrics(std::shared_ptr<layout::FontMetrics> metrics);  // default: FixedFontMetrics
+  void SetViewSize(float widthPx, float heightPx);                    // default 1000 x 800
+  layout::Point ViewSize() const { return {viewWidth_, viewHeight_}; }
+  layout::Point ViewScroll();            // the view's scroll offsets
+  void SetViewScroll(float x, float y);  // clamped to the canvas; tells the observers
+  const layout::LayoutTree& Layout();
+  layout::Rect ScrollExtent();  // the canvas the view can scroll over, from 0,0
+  // The display list of an area of the page (page coordinates) with the selection highlighted.
+  layout::DisplayList Paint(const layout::Rect& area, const layout::SelectionColors& colors = {});
+  // One rectangle per line fragment of units [startUnit, endUnit) of Model(), page coordinates.
+  std::vector<layout::Rect> RangeRects(int32_t startUnit, int32_t endUnit);
+  std::string DumpDisplayList(const layout::DisplayList& list);
+  // The scroll offsets of a scroll container inside the page (0,0 for other elements).
+  layout::Point ElementScroll(dom::NodeId element);
+  void SetElementScroll(dom::NodeId element, float x, float y);  // clamped to its content
+  uint64_t LayoutCount() const { return layoutCount_; }          // layouts made so far, for tests
 
   // For the engine's elements, ranges and (later) layout.
   void CheckUsable() const;  // throws platform::Failure once discarded
@@ -87,6 +116,12 @@ class Document : public platform::HTMLDocument, public std::enable_shared_from_t
  private:
   Document() = default;
   void Changed();
+  void InvalidateLayout();
+  const layout::GeometryIndex& Index();
+  void SizeFrames(const layout::LayoutTree& layout);
+  void PaintFrame(dom::NodeId frame, const layout::Rect& contentBox, const layout::Rect& area,
+                  const layout::SelectionColors& colors, layout::DisplayList& out);
+  void ScrollToRange(int32_t start, int32_t end, bool alignToTop);
   bool IsRendered(dom::NodeId element);  // neither it nor an ancestor is hidden or an object
   void Notify();
 
@@ -107,11 +142,21 @@ class Document : public platform::HTMLDocument, public std::enable_shared_from_t
   };
   std::optional<Scroll> scroll_;
   uint64_t scrollSerial_ = 0;
-  int32_t topMargin_ = 15;  // pixels, until the page sets them
-  int32_t leftMargin_ = 10;
+  std::optional<int32_t> topMargin_;  // pixels, once the page sets them
+  std::optional<int32_t> leftMargin_;
   std::map<dom::NodeId, std::shared_ptr<Document>> frames_;
   std::map<int, std::function<void()>> observers_;
   int nextObserver_ = 1;
+
+  std::shared_ptr<layout::FontMetrics> metrics_;
+  float viewWidth_ = 1000;  // CSS pixels
+  float viewHeight_ = 800;
+  layout::Point viewScroll_;
+  layout::ScrollOffsets elementScrolls_;
+  std::shared_ptr<const layout::LayoutTree> layout_;  // null until laid out again
+  std::shared_ptr<const layout::GeometryIndex> index_;
+  uint64_t layoutCount_ = 0;
+  bool painting_ = false;  // a frame that holds its own page again is not painted twice
 };
 
 }  // namespace lectryn::engine

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/TextRange.h"
+#include "engine/layout/ElementGeometry.h"
 #include "platform/Failure.h"
 #include "platform/Text.h"
 
@@ -52,10 +53,9 @@ void Element::RequireBody(const char* operation) const {
   }
 }
 
-void Element::NeedsLayout(const char* operation) const {
+layout::ElementGeometry Element::Geometry() const {
   Checked();
-  throw platform::Failure(std::string("cannot read ") + operation +
-                          ": this page engine has no layout yet, so elements have no geometry");
+  return layout::ElementGeometry(document_->Layout(), document_->Tree(), document_->Styles());
 }
 
 std::u16string Element::nodeName() {
@@ -74,31 +74,38 @@ std::u16string Element::innerText() {
 }
 
 int32_t Element::offsetLeft() {
-  NeedsLayout("offsetLeft");
+  return Geometry().Offsets(node_).left;
 }
 int32_t Element::offsetTop() {
-  NeedsLayout("offsetTop");
+  return Geometry().Offsets(node_).top;
 }
 int32_t Element::offsetWidth() {
-  NeedsLayout("offsetWidth");
+  return Geometry().Offsets(node_).width;
 }
 int32_t Element::offsetHeight() {
-  NeedsLayout("offsetHeight");
+  return Geometry().Offsets(node_).height;
 }
 platform::ElementPtr Element::offsetParent() {
-  NeedsLayout("offsetParent");
+  return document_->ElementFor(Geometry().OffsetParent(node_));
 }
 int32_t Element::clientLeft() {
-  NeedsLayout("clientLeft");
+  return Geometry().ClientLeft(node_);
 }
 int32_t Element::clientTop() {
-  NeedsLayout("clientTop");
+  return Geometry().ClientTop(node_);
+}
+
+// BODY and HTML both answer the view's offsets: older pages read them from one, newer from the other.
+layout::Point Element::ScrollOffsets() {
+  const auto& node = Checked();
+  if (node.Has(dom::kTagBody) || node_ == document_->Tree().HtmlElement()) return document_->ViewScroll();
+  return Geometry().IsScrollContainer(node_) ? document_->ElementScroll(node_) : layout::Point{};
 }
 int32_t Element::scrollTop() {
-  NeedsLayout("scrollTop");
+  return layout::RoundPixels(ScrollOffsets().y);
 }
 int32_t Element::scrollLeft() {
-  NeedsLayout("scrollLeft");
+  return layout::RoundPixels(ScrollOffsets().x);
 }
 
 std::shared_ptr<platform::IHTMLWindow2> Element::contentWindow() {

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "engine/Document.h"
+#include "engine/layout/ElementGeometry.h"
 #include "platform/Page.h"
 
 namespace lectryn::engine {
@@ -40,7 +41,8 @@ class Element : public platform::IHTMLElement {
  private:
   const dom::Node& Checked() const;
   void RequireBody(const char* operation) const;
-  [[noreturn]] void NeedsLayout(const char* operation) const;
+  layout::ElementGeometry Geometry() const;  // over the document's current layout
+  layout::Point ScrollOffsets();
 
   std::shared_ptr<Document> document_;
   dom::NodeId node_;

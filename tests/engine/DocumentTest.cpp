@@ -56,20 +56,6 @@ TEST(Elements, BodyOnlyOperationsFailElsewhere) {
   EXPECT_EQ(3, page->LeftMarginPixels());
 }
 
-TEST(Elements, GeometryNeedsALayout) {
-  auto page = Page("<p id=p>x</p>");
-  auto p = page->getElementById(u"p");
-  try {
-    p->offsetWidth();
-    FAIL() << "offsetWidth gave a value without a layout";
-  } catch (const platform::Failure& failure) {
-    EXPECT_NE(std::string::npos, std::string(failure.what()).find("offsetWidth"));
-  }
-  EXPECT_THROW(p->scrollTop(), platform::Failure);
-  EXPECT_THROW(p->offsetParent(), platform::Failure);
-  EXPECT_THROW(page->elementFromPoint(1, 1), platform::Failure);
-}
-
 TEST(InsertAdjacentHtml, InsertsAtTheStartOfTheBody) {
   auto page = Page("<p>old</p>");
   page->body()->insertAdjacentHTML(u"afterbegin", u"<p>new</p>");

@@ -56,7 +56,10 @@ struct Box {
   }
 };
 
-// A piece of text set on one line in one font: a word, a space or a run of them.
+// A piece of text set on one line in one font: a word, a space or a run of them. A list item's
+// marker is a run too: unitStart -1, node and element the item, text "\u2022 ", "\u25E6 ", "\u25AA " or
+// "3. ", standing left of the item's first line. Text under visibility:hidden has no runs (its
+// line keeps the room).
 struct TextRun {
   int32_t unitStart = -1;  // the text-model units it shows, [unitStart, unitEnd); -1 for text the
   int32_t unitEnd = -1;    // model does not hold (hidden text, list numbers, alt text)

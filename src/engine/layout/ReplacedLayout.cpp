@@ -1,0 +1,114 @@
+// Sizes of replaced elements. Images are never fetched, so they take the size their attributes
+// or styles give, or a small 16x16 placeholder; controls take roughly a browser's default size.
+#include <algorithm>
+#include <cmath>
+
+#include "engine/layout/Layouter.h"
+
+namespace lectryn::engine::layout {
+
+using dom::NodeId;
+
+namespace {
+
+constexpr float kImagePlaceholder = 16;
+constexpr float kFrameWidth = 300;
+constexpr float kFrameHeight = 150;
+constexpr float kControlFontPx = 13.333F;
+
+std::optional<float> NumberAttribute(const dom::Tree& tree, NodeId node, const char* name) {
+  const std::u16string* value = tree.AttributeValue(node, name);
+  if (value == nullptr) return std::nullopt;
+  float number = 0;
+  bool digits = false;
+  for (char16_t c : *value) {
+    if (c >= u'0' && c <= u'9') {
+      number = number * 10 + static_cast<float>(c - u'0');
+      digits = true;
+      if (number > Layouter::kMaxSize) return Layouter::kMaxSize;
+    } else if (c != u' ' || digits) {
+      break;
+    }
+  }
+  if (!digits) return std::nullopt;
+  return number;
+}
+
+std::u16string Lower(const std::u16string* value) {
+  std::u16string text = value != nullptr ? *value : std::u16string();
+  for (char16_t& c : text) {
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+  }
+  return text;
+}
+
+}  // namespace
+
+ReplacedKind Layouter::ReplacedKindOf(NodeId node) const {
+  const dom::Node& n = tree_[node];
+  if (!n.IsElement()) return ReplacedKind::None;
+  if (n.Has(dom::kTagFrame)) return ReplacedKind::Frame;
+  if (!n.Has(dom::kTagObject)) return ReplacedKind::None;
+  if (n.name == "img" || n.name == "object") return ReplacedKind::Image;
+  return ReplacedKind::Control;
+}
+
+void Layouter::ReplacedSize(NodeId node, const Containing& cb, float* width, float* height) {
+  const css::ComputedStyle& style = Style(node);
+  const dom::Node& n = tree_[node];
+  float w = 0;
+  float h = 0;
+  if (n.Has(dom::kTagFrame) || n.name == "object") {
+    w = kFrameWidth;
+    h = kFrameHeight;
+  } else if (n.name == "img") {
+    w = h = kImagePlaceholder;
+  } else {
+    FontDescription font{"sans-serif", kControlFontPx, 400, false};
+    std::u16string type = Lower(tree_.AttributeValue(node, "type"));
+    if (n.name == "textarea") {
+      w = NumberAttribute(tree_, node, "cols").value_or(20) * 7.3F + 21;
+      h = NumberAttribute(tree_, node, "rows").value_or(2) * 15 + 6;
+    } else if (n.name == "select") {
+      float widest = 0;
+      for (NodeId c = tree_.Next(node, node); c != dom::kNoNode; c = tree_.Next(c, node))
+        if (tree_[c].kind == dom::NodeKind::Text)
+          widest = std::max(widest, input_.metrics.Advance(font, tree_[c].text));
+      w = std::min(widest, 2000.0F) + 24;
+      h = 20;
+    } else if (n.name == "button" || type == u"submit" || type == u"button" || type == u"reset") {
+      std::u16string label;
+      if (n.name == "button") {
+        for (NodeId c = tree_.Next(node, node); c != dom::kNoNode && label.size() < 1000;
+             c = tree_.Next(c, node))
+          if (tree_[c].kind == dom::NodeKind::Text) label += tree_[c].text;
+      } else if (const std::u16string* value = tree_.AttributeValue(node, "value")) {
+        label = *value;
+      } else {
+        label = type == u"reset" ? u"Reset" : type == u"submit" ? u"Submit" : u"";
+      }
+      w = input_.metrics.Advance(font, label.substr(0, 1000)) + 16;
+      h = 21;
+    } else if (type == u"checkbox" || type == u"radio") {
+      w = h = 13;
+    } else if (type == u"image") {
+      w = h = kImagePlaceholder;
+    } else {
+      w = NumberAttribute(tree_, node, "size").has_value() ? *NumberAttribute(tree_, node, "size") * 7 + 10
+                                                           : 150;
+      h = 21;
+    }
+  }
+  // Attributes first, then the style's lengths, which win.
+  std::optional<float> attrW = NumberAttribute(tree_, node, "width");
+  std::optional<float> attrH = NumberAttribute(tree_, node, "height");
+  if (attrW) w = *attrW;
+  if (attrH) h = *attrH;
+  if (!style.width.IsAuto()) w = style.width.Resolve(cb.width, w);
+  if (style.height.unit == css::LengthUnit::Px) h = style.height.value;
+  if (style.height.unit == css::LengthUnit::Percent && cb.height) h = *cb.height * style.height.value / 100;
+  *width = std::clamp(Clamp(w), 0.0F, kMaxSize);
+  *height = std::clamp(Clamp(h), 0.0F, kMaxSize);
+}
+
+}  // namespace lectryn::engine::layout
