@@ -106,6 +106,11 @@ void SimUiLoop::DoEvents() {
   }
 }
 
+void SimUiLoop::PassTime(int64_t ms) {
+  std::lock_guard lock(mutex_);
+  if (ms > 0) nowMs_ += ms;
+}
+
 void SimUiLoop::AdvanceBy(int64_t ms) {
   int64_t target = NowMs() + ms;
   while (RunOneDue(target, true)) {

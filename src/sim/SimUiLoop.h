@@ -23,6 +23,10 @@ class SimUiLoop : public platform::UiLoop {
   // Queues a task to run delayMs from now on the virtual clock.
   void PostDelayed(int64_t delayMs, std::function<void()> task);
 
+  // Moves the clock forward by ms without running anything, as a call that blocks the UI thread
+  // does; what fell due runs at the next DoEvents, AdvanceBy or RunUntilIdle.
+  void PassTime(int64_t ms);
+
   // Moves the clock forward by ms, running every task and timer tick as its time comes.
   void AdvanceBy(int64_t ms);
   // Runs tasks, moving the clock to each next delayed task, until no task is left; timers tick on
