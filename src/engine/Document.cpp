@@ -146,17 +146,25 @@ const text::TextModel& Document::Model() {
   return *model_;
 }
 
-std::u16string Document::BodyText() {
+const std::u16string& Document::CachedBodyText() {
   const auto& model = Model();
   if (!bodyText_) bodyText_ = model.Text(0, model.Length());
   return *bodyText_;
+}
+
+std::u16string Document::BodyText() {
+  return CachedBodyText();
 }
 
 std::u16string Document::InnerText(NodeId element) {
   const auto& model = Model();
   text::Span span = model.SpanOf(element);
   if (span.start >= 0 && tree_.IsInclusiveAncestor(model.Root(), element) && IsRendered(element)) {
-    return model.Text(span.start, span.end);
+    // A slice of the body's text, which is built once per version: the picker asks for the text
+    // of the element under the pointer at every move, and that may be most of a large page.
+    const std::u16string& all = CachedBodyText();
+    int32_t from = model.TextOffset(span.start);
+    return all.substr(static_cast<size_t>(from), static_cast<size_t>(model.TextOffset(span.end) - from));
   }
   if (tree_.IsInclusiveAncestor(element, model.Root()) && element != tree_.Root()) {
     // The root element and other ancestors of the body: the body's text.

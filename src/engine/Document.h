@@ -123,6 +123,7 @@ class Document : public platform::HTMLDocument, public std::enable_shared_from_t
                   const layout::SelectionColors& colors, layout::DisplayList& out);
   void ScrollToRange(int32_t start, int32_t end, bool alignToTop);
   bool IsRendered(dom::NodeId element);  // neither it nor an ancestor is hidden or an object
+  const std::u16string& CachedBodyText();
   void Notify();
 
   dom::Tree tree_;
