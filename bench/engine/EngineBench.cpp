@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "RealPages.h"
 #include "engine/Document.h"
 #include "engine/TextRange.h"
 #include "engine/load/BrowserControl.h"
@@ -23,36 +24,7 @@ namespace {
 using lectryn::engine::Document;
 using lectryn::engine::TextRange;
 
-struct PageFile {
-  std::string name;
-  std::string path;
-  std::string bytes;
-};
-
-std::vector<PageFile> FindPages() {
-  std::vector<std::pair<uintmax_t, std::filesystem::path>> found;
-  for (const char* root : {"/usr/share/doc/python3.11/html", "/usr/share/doc/bash"}) {
-    std::error_code error;
-    for (auto it = std::filesystem::recursive_directory_iterator(root, error);
-         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
-      const auto& path = it->path();
-      if (!it->is_regular_file() || (path.extension() != ".html" && path.extension() != ".htm")) continue;
-      uintmax_t size = it->file_size();
-      if (size >= 400 * 1024 && size <= 900 * 1024) found.emplace_back(size, path);
-    }
-  }
-  std::sort(found.rbegin(), found.rend());
-  std::vector<PageFile> pages;
-  for (size_t i = 0; i < found.size() && i < 3; ++i) {
-    std::ifstream in(found[i].second, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    pages.push_back(
-        {found[i].second.parent_path().filename().string() + "/" + found[i].second.filename().string(),
-         found[i].second.string(), bytes.str()});
-  }
-  return pages;
-}
+using lectryn::bench::PageFile;
 
 void GumboBareParse(benchmark::State& state, const PageFile* page) {
   for (auto _ : state) {
@@ -78,7 +50,9 @@ void LoadToComplete(benchmark::State& state, const PageFile* page) {
     lectryn::system::PlainUiLoop loop;
     lectryn::engine::BrowserControl control(loop);
     control.Navigate(lectryn::platform::FromUtf8(page->path));
-    loop.Run([&] { return control.ReadyState() == static_cast<int32_t>(lectryn::platform::ReadyState::Complete); });
+    loop.Run([&] {
+      return control.ReadyState() == static_cast<int32_t>(lectryn::platform::ReadyState::Complete);
+    });
     auto document = std::dynamic_pointer_cast<Document>(control.Document());
     benchmark::DoNotOptimize(document->Model().Length());
   }
@@ -169,7 +143,7 @@ void NextParagraphProbe(benchmark::State& state, const PageFile* page, Where whe
 }  // namespace
 
 int main(int argc, char** argv) {
-  static std::vector<PageFile> pages = FindPages();
+  static std::vector<PageFile> pages = lectryn::bench::FindRealPages();
   benchmark::Initialize(&argc, argv);
   if (pages.empty()) {
     std::cerr << "engine_bench: no HTML page of 0.4 to 0.9 MB under /usr/share/doc/python3.11/html or "

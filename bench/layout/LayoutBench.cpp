@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "RealPages.h"
 #include "desktop/QtFontMetrics.h"
 #include "engine/Document.h"
 #include "engine/TextRange.h"
@@ -37,37 +38,7 @@ namespace layout = lectryn::engine::layout;
 constexpr float kViewWidth = 1000;
 constexpr float kViewHeight = 800;
 
-struct PageFile {
-  std::string name;
-  std::string path;
-  std::string bytes;
-};
-
-// The three largest pages of 0.4 to 0.9 MB, as the engine's benchmark picks them.
-std::vector<PageFile> FindPages() {
-  std::vector<std::pair<uintmax_t, std::filesystem::path>> found;
-  for (const char* root : {"/usr/share/doc/python3.11/html", "/usr/share/doc/bash"}) {
-    std::error_code error;
-    for (auto it = std::filesystem::recursive_directory_iterator(root, error);
-         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
-      const auto& path = it->path();
-      if (!it->is_regular_file() || (path.extension() != ".html" && path.extension() != ".htm")) continue;
-      uintmax_t size = it->file_size();
-      if (size >= 400 * 1024 && size <= 900 * 1024) found.emplace_back(size, path);
-    }
-  }
-  std::sort(found.rbegin(), found.rend());
-  std::vector<PageFile> pages;
-  for (size_t i = 0; i < found.size() && i < 3; ++i) {
-    std::ifstream in(found[i].second, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    pages.push_back(
-        {found[i].second.parent_path().filename().string() + "/" + found[i].second.filename().string(),
-         found[i].second.string(), bytes.str()});
-  }
-  return pages;
-}
+using lectryn::bench::PageFile;
 
 std::shared_ptr<QtFontMetrics> SharedFonts() {
   static auto fonts = std::make_shared<QtFontMetrics>();
@@ -223,7 +194,7 @@ bool HasChromium() {
 int main(int argc, char** argv) {
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QGuiApplication application(argc, argv);
-  static std::vector<PageFile> pages = FindPages();
+  static std::vector<PageFile> pages = lectryn::bench::FindRealPages();
   benchmark::Initialize(&argc, argv);
   if (pages.empty()) {
     std::cerr << "layout_bench: no HTML page of 0.4 to 0.9 MB under /usr/share/doc/python3.11/html or "

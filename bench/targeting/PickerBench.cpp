@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "RealPages.h"
 #include "engine/Document.h"
 #include "narration/Narration.h"
 #include "sim/ScriptedVoice.h"
@@ -19,24 +20,7 @@ namespace {
 
 using lectryn::platform::HWND;
 
-struct PageFile {
-  std::string name;
-  std::string bytes;
-};
-
-std::vector<PageFile> FindPages() {
-  std::vector<PageFile> pages;
-  for (const char* path :
-       {"/usr/share/doc/python3.11/html/library/stdtypes.html", "/usr/share/doc/bash/bashref.html"}) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) continue;
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    std::string name(path);
-    pages.push_back({name.substr(name.rfind('/') + 1), bytes.str()});
-  }
-  return pages;
-}
+using lectryn::bench::PageFile;
 
 enum class Where { Top, Bottom };
 
@@ -72,7 +56,7 @@ void MoveOverPage(benchmark::State& state, const PageFile* file, Where where) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<PageFile> pages = FindPages();
+  std::vector<PageFile> pages = lectryn::bench::FindRealPages();
   if (pages.empty()) std::cerr << "no large documentation pages found\n";
   for (const PageFile& page : pages) {
     benchmark::RegisterBenchmark(("PickerMove/top/" + page.name).c_str(), MoveOverPage, &page, Where::Top)
