@@ -18,10 +18,10 @@
 #include <thread>
 #include <vector>
 
+#include "app/PageLoading.h"
 #include "app/ReadAloud.h"
 #include "app/ReadOptions.h"
 #include "engine/Document.h"
-#include "engine/load/BrowserControl.h"
 #include "platform/Failure.h"
 #include "platform/Text.h"
 #include "sim/ScriptedVoice.h"
@@ -77,28 +77,19 @@ Interruption* gInterruption = nullptr;  // lives for the whole of main
 
 // Loads the page and waits for ready state 4 (complete). Every load ends: the fetch limits bound
 // the time it can take. Returns Nothing with error set, or Nothing when interrupted.
-std::shared_ptr<engine::Document> LoadPage(system::PlainUiLoop& loop, const std::string& page,
-                                           std::string& error) {
-  engine::BrowserControl control(loop);
+// Ctrl+C while the page loads ends the wait.
+std::shared_ptr<engine::Document> LoadPageInterruptibly(system::PlainUiLoop& loop, const std::string& page,
+                                                        std::string& error) {
   gInterruption->OnInterrupt([&loop] { loop.Quit(); });
-  control.Navigate(platform::FromUtf8(page));
-  bool loaded =
-      loop.Run([&] { return control.ReadyState() == static_cast<int32_t>(platform::ReadyState::Complete); });
+  auto document = app::LoadPage(loop, page, error);
   gInterruption->OnInterrupt({});
-  if (!loaded) return nullptr;
-  if (!control.LastError().empty()) {
-    error = platform::ToUtf8(control.LastError());
-    return nullptr;
-  }
-  auto document = std::dynamic_pointer_cast<engine::Document>(control.Document());
-  if (!document) error = "cannot load " + page + ": no document";
   return document;
 }
 
 int PrintText(const std::string& page) {
   system::PlainUiLoop loop;
   std::string error;
-  std::shared_ptr<engine::Document> document = LoadPage(loop, page, error);
+  std::shared_ptr<engine::Document> document = LoadPageInterruptibly(loop, page, error);
   if (!document) {
     if (gInterruption->Interrupted()) return kExitInterrupted;
     SayError(error);
@@ -155,7 +146,7 @@ int Read(app::ReadAloud& session, const app::ReadOptions& options, platform::UiL
 int ReadAloud(const app::ReadOptions& options) {
   system::PlainUiLoop loop;
   std::string error;
-  std::shared_ptr<engine::Document> document = LoadPage(loop, options.page, error);
+  std::shared_ptr<engine::Document> document = LoadPageInterruptibly(loop, options.page, error);
   if (!document) {
     if (gInterruption->Interrupted()) return kExitInterrupted;
     SayError(error);

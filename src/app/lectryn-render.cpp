@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "app/PageLoading.h"
 #include "desktop/DisplayListPainter.h"
 #include "desktop/QtFontMetrics.h"
 #include "engine/Document.h"
-#include "engine/load/BrowserControl.h"
 #include "platform/Failure.h"
 #include "platform/Text.h"
 #include "system/PlainUiLoop.h"
@@ -109,20 +109,6 @@ std::optional<std::string> ParseOptions(const std::vector<std::string>& argument
   return std::nullopt;
 }
 
-std::shared_ptr<engine::Document> LoadPage(system::PlainUiLoop& loop, const std::string& page,
-                                           std::string& error) {
-  engine::BrowserControl control(loop);
-  control.Navigate(platform::FromUtf8(page));
-  loop.Run([&] { return control.ReadyState() == static_cast<int32_t>(platform::ReadyState::Complete); });
-  if (!control.LastError().empty()) {
-    error = platform::ToUtf8(control.LastError());
-    return nullptr;
-  }
-  auto document = std::dynamic_pointer_cast<engine::Document>(control.Document());
-  if (!document) error = "cannot load " + page + ": no document";
-  return document;
-}
-
 // A range over the element's text, or nothing (error set) when the page has no such element.
 platform::TxtRangePtr ElementTextRange(engine::Document& document, const std::string& id,
                                        std::string& error) {
@@ -209,7 +195,7 @@ std::optional<std::string> WritePng(engine::Document& document, desktop::QtFontM
 int Render(const Options& options) {
   system::PlainUiLoop loop;
   std::string error;
-  std::shared_ptr<engine::Document> document = LoadPage(loop, options.page, error);
+  std::shared_ptr<engine::Document> document = app::LoadPage(loop, options.page, error);
   if (!document) return Fail(error);
   auto fonts = std::make_shared<desktop::QtFontMetrics>();
   document->SetFontMetrics(fonts);
