@@ -74,8 +74,10 @@ INSTANTIATE_TEST_SUITE_P(
                  "<style>b {display:none}</style><p>a<b style='display:inline'>b</b></p>", "ab"},
         TextCase{"ImportantSheetBeatsAttribute",
                  "<style>b {display:none !important}</style><p>a<b style='display:inline'>b</b></p>", "a"},
-        TextCase{"UnsupportedSelectorIgnored",
-                 "<style>p > b, i {display:none}</style><p>a<b>b</b><i>c</i></p>", "ab"}),
+        TextCase{"RuleWithAnUnknownSelectorDroppedWhole",
+                 "<style>p:bogus, i {display:none}</style><p>a<b>b</b><i>c</i></p>", "abc"},
+        TextCase{"ChildCombinator", "<style>p > b {display:none}</style><p>a<b>b</b><i><b>c</b></i></p>",
+                 "ac"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BodyText, BreaksAreCrLf) {

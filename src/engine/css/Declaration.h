@@ -1,5 +1,5 @@
 #pragma once
-// Declarations as the cascade sees them: one longhand property and its specified value, parsed
+// Declarations as the cascade sees them: one longhand property and its declared value, parsed
 // once when a sheet or style attribute is read. Shorthands are expanded into their longhands;
 // a declaration we cannot read (unknown property, invalid value) is dropped whole.
 #include <cstdint>

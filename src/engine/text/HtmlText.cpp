@@ -60,7 +60,8 @@ void EndTag(std::u16string& out, const dom::Node& node) {
 }
 
 bool IsInline(const css::ComputedStyle& style) {
-  return style.display == css::Display::Inline || style.display == css::Display::InlineBlock;
+  return style.display == css::Display::Inline || style.display == css::Display::InlineBlock ||
+         style.display == css::Display::InlineTable;
 }
 
 }  // namespace
