@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
+#include <strings.h>
 #include <memory>
 #include <string>
 #include <utility>
@@ -107,12 +109,38 @@ std::unique_ptr<Parsed> Parse(std::string_view utf8Html, GumboTag fragmentContex
   return parsed;
 }
 
+// The doctypes of the HTML parsing algorithm that ask for limited quirks; the parser reports
+// some of them (HTML 4.01 with a system identifier) as no quirks.
+bool LimitedQuirksDoctype(const GumboDocument& document) {
+  if (!document.has_doctype || document.public_identifier == nullptr) return false;
+  auto startsWith = [&](const char* prefix) {
+    return strncasecmp(document.public_identifier, prefix, strlen(prefix)) == 0;
+  };
+  if (startsWith("-//W3C//DTD XHTML 1.0 Frameset//") || startsWith("-//W3C//DTD XHTML 1.0 Transitional//"))
+    return true;
+  const bool systemId = document.system_identifier != nullptr && document.system_identifier[0] != '\0';
+  return systemId &&
+         (startsWith("-//W3C//DTD HTML 4.01 Frameset//") || startsWith("-//W3C//DTD HTML 4.01 Transitional//"));
+}
+
 }  // namespace
 
 void ParseDocument(std::string_view utf8Html, Tree& tree) {
   auto parsed = Parse(utf8Html, GUMBO_TAG_LAST);
   tree.Reserve(utf8Html.size() / 16 + 16);  // pages have about one node per 20 bytes of markup
   CopyChildren(parsed->output->document, tree.Root(), tree, nullptr);
+  switch (parsed->output->document->v.document.doc_type_quirks_mode) {
+    case GUMBO_DOCTYPE_QUIRKS:
+      tree.SetQuirks(QuirksMode::Full);
+      break;
+    case GUMBO_DOCTYPE_LIMITED_QUIRKS:
+      tree.SetQuirks(QuirksMode::Limited);
+      break;
+    default:
+      tree.SetQuirks(LimitedQuirksDoctype(parsed->output->document->v.document) ? QuirksMode::Limited
+                                                                                : QuirksMode::None);
+      break;
+  }
 }
 
 std::vector<NodeId> ParseBodyFragment(std::string_view utf8Html, Tree& tree) {

@@ -57,6 +57,10 @@ struct Node {
   bool Has(TagFlag flag) const { return (flags & flag) != 0; }
 };
 
+// How old a page's doctype says its markup is: full quirks (no or a very old doctype), limited
+// quirks (HTML 4.01 transitional with a system id and the like) or none.
+enum class QuirksMode : uint8_t { None, Limited, Full };
+
 class Tree {
  public:
   Tree();  // holds the document node, index 0
@@ -87,8 +91,12 @@ class Tree {
   NodeId Body() const;
   bool IsInclusiveAncestor(NodeId ancestor, NodeId node) const;
 
+  QuirksMode Quirks() const { return quirks_; }
+  void SetQuirks(QuirksMode quirks) { quirks_ = quirks; }
+
  private:
   std::vector<Node> nodes_;
+  QuirksMode quirks_ = QuirksMode::None;
 };
 
 }  // namespace lectryn::engine::dom

@@ -191,6 +191,7 @@ int32_t Layouter::LayOutBlock(NodeId node, int32_t parentBox, const Containing& 
     else
       LayOutChildren(node, box, content, inner);
   }
+  if (marker_ && marker_->item == node) LayOutMarkerLine(node, box, content, inner);
   --depth_;
   insideModel_ = outerInsideModel;
   if (style.display == Display::ListItem) marker_ = outerMarker;
@@ -397,6 +398,40 @@ void Layouter::StartListItem(NodeId node, float contentX) {
   int64_t ordinal = found->second;
   found->second += reversed ? -1 : 1;
   marker_ = Marker{node, MarkerText(style.listStyleType, ordinal), contentX};
+}
+
+TextRun Layouter::MarkerRun(int32_t line) {
+  TextRun run;
+  run.node = run.element = marker_->item;
+  run.line = line;
+  run.font = FontOf(marker_->item);
+  run.text = marker_->text;
+  run.width = Measure(run.font, run.text);
+  run.x = marker_->contentX - run.width;
+  VerticalMetrics metrics = Vertical(run.font);
+  run.top = -metrics.ascent;
+  run.height = metrics.ascent + metrics.descent;
+  return run;
+}
+
+void Layouter::LayOutMarkerLine(NodeId item, int32_t box, const Containing& cb, BlockFlow& flow) {
+  VerticalMetrics metrics = Vertical(FontOf(item));
+  float height = LineHeightOf(item);
+  float leading = height - (metrics.ascent + metrics.descent);
+  float top = flow.Resolve();
+  int32_t line = OpenBox(BoxKind::Line, kNoNode, box);
+  Box& lineBox = Out(line);
+  lineBox.border = {cb.x, top, cb.width, height};
+  lineBox.baseline = top + metrics.ascent + HalfLeadingAbove(leading);
+  TextRun run = MarkerRun(line);
+  run.baseline += lineBox.baseline;
+  run.top += lineBox.baseline;
+  lineBox.firstRun = static_cast<int32_t>(out_->runs.size());
+  lineBox.runCount = 1;
+  out_->runs.push_back(std::move(run));
+  CloseBox(line);
+  marker_.reset();
+  flow.cursorY = top + height;
 }
 
 }  // namespace lectryn::engine::layout

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <memory>
 
+#include "engine/layout/AsciiLineBreaks.h"
 #include "engine/layout/Layouter.h"
 
 namespace lectryn::engine::layout {
@@ -104,6 +105,7 @@ class InlineFormatter {
                 BlockFlow& flow);
   float Shift(NodeId element, NodeId parent, float parentShift);
   void Extent(NodeId element, float shift, float& above, float& below);
+  bool HasEdges(NodeId element) const;
   FloatContext::Band Band(float top, const Containing& cb) const;
   int32_t ParentBox() const { return frames_.empty() ? line_ : frames_.back().box; }
   void PlaceFloat(NodeId node, float top);
@@ -123,6 +125,7 @@ class InlineFormatter {
   std::vector<Frame> frames_;
   std::vector<TextRun> lineRuns_;
   std::vector<NodeId> deferredFloats_;
+  std::vector<float> carets_;  // scratch: caret x positions of one text item
 };
 
 void InlineFormatter::Collect(NodeId first, NodeId last) {
@@ -324,6 +327,14 @@ void InlineFormatter::Cut(const Containing* cb) {
         opportunity[static_cast<size_t>(p)] = 1;
     }
   }
+  // Between ASCII characters browsers use their own table, and they break after any space.
+  for (size_t p = 1; p < text_.size(); ++p) {
+    if (!IsPrintableAscii(text_[p])) continue;
+    if (text_[p - 1] == u' ')
+      opportunity[p] = 1;
+    else if (IsPrintableAscii(text_[p - 1]))
+      opportunity[p] = AsciiBreakBetween(p >= 2 ? text_[p - 2] : 0, text_[p - 1], text_[p]) ? 1 : 0;
+  }
   bool previousWraps = true;
   pieces_.reserve(items_.size() * 2);
   for (uint32_t index = 0; index < items_.size(); ++index) {
@@ -353,6 +364,12 @@ void InlineFormatter::Cut(const Containing* cb) {
     const bool wraps = Wraps(item.ws);
     const bool tabs = !CollapsesSpaces(item.ws);
     const bool hangs = item.ws != WhiteSpace::Pre;
+    // Widths come from the caret positions of the item's whole text: shaping it in one piece
+    // keeps the kerning between a space and the word after it, as a browser's shaping does.
+    std::u16string_view all(text_);
+    l_.input_.metrics.CaretPositions(l_.Font(item.font), all.substr(item.begin, item.end - item.begin),
+                                     carets_);
+    auto at = [&](uint32_t p) { return carets_[p - item.begin]; };
     uint32_t start = item.begin;
     for (uint32_t p = item.begin + 1; p <= item.end; ++p) {
       bool cut =
@@ -368,10 +385,8 @@ void InlineFormatter::Cut(const Containing* cb) {
       if (hangs) {
         while (wordEnd > start && text_[wordEnd - 1] == u' ') --wordEnd;
       }
-      std::u16string_view all(text_);
-      float word = l_.Measure(item.font, all.substr(start, wordEnd - start));
-      part.hang = wordEnd < p ? l_.Measure(item.font, all.substr(wordEnd, p - wordEnd)) : 0;
-      part.width = word + part.hang;
+      part.width = std::max(0.0F, at(p) - at(start));
+      part.hang = std::max(0.0F, at(p) - at(wordEnd));
       pieces_.push_back(part);
       start = p;
     }
@@ -586,12 +601,22 @@ float InlineFormatter::Shift(NodeId element, NodeId parent, float parentShift) {
   }
 }
 
+bool InlineFormatter::HasEdges(NodeId element) const {
+  const ComputedStyle& style = l_.Style(element);
+  Edges border = Layouter::BorderOf(style);
+  Edges padding = Layouter::PaddingOf(style, cb_ != nullptr ? cb_->width : 0);
+  return border.top + border.right + border.bottom + border.left + padding.top + padding.right +
+             padding.bottom + padding.left >
+         0;
+}
+
 // The part of the line an inline box of `element` needs above and below the line's baseline.
 void InlineFormatter::Extent(NodeId element, float shift, float& above, float& below) {
   VerticalMetrics metrics = l_.Vertical(l_.FontOf(element));
+  // Browsers give the half-leading above the text rounded down to a whole pixel, the rest below.
   float leading = l_.LineHeightOf(element) - (metrics.ascent + metrics.descent);
-  float a = metrics.ascent + leading / 2;
-  float d = metrics.descent + leading / 2;
+  float a = metrics.ascent + HalfLeadingAbove(leading);
+  float d = metrics.descent + leading - HalfLeadingAbove(leading);
   above = std::max(above, a - shift);
   below = std::max(below, d + shift);
 }
@@ -624,7 +649,18 @@ void InlineFormatter::EmitLine(size_t start, size_t end, float top, FloatContext
   float above = 0;
   float below = 0;
   bool visible = false;  // not a phantom line: text, an atomic, a break or an inline box with edges
-  Extent(container_, 0, above, below);
+  // The line height quirk of old pages: the block's strut and the line height of an inline box
+  // without borders or padding count only on lines where text stands directly in them.
+  const bool quirky = l_.tree_.Quirks() != dom::QuirksMode::None;
+  auto boxExtent = [&](NodeId element, float shift) {
+    if (!quirky || HasEdges(element)) Extent(element, shift, above, below);
+  };
+  auto textExtent = [&] {
+    if (quirky)
+      Extent(frames_.empty() ? container_ : frames_.back().element,
+             frames_.empty() ? 0 : frames_.back().shift, above, below);
+  };
+  if (!quirky) Extent(container_, 0, above, below);
   // Inline elements that continue from the line before start a new fragment here.
   for (NodeId element : open_) {
     NodeId parent = frames_.empty() ? container_ : frames_.back().element;
@@ -632,7 +668,7 @@ void InlineFormatter::EmitLine(size_t start, size_t end, float top, FloatContext
     int32_t box = l_.OpenBox(BoxKind::Inline, element, ParentBox());
     l_.Out(box).border.x = x;
     frames_.push_back({box, element, shift});
-    Extent(element, shift, above, below);
+    boxExtent(element, shift);
   }
   auto closeFrame = [&](float rightEdges) {
     Frame frame = frames_.back();
@@ -665,7 +701,7 @@ void InlineFormatter::EmitLine(size_t start, size_t end, float top, FloatContext
         l_.Out(box).border.x = x + margin.left;
         frames_.push_back({box, item.element, shift});
         open_.push_back(item.element);
-        Extent(item.element, shift, above, below);
+        boxExtent(item.element, shift);
         if (piece.width != 0) visible = true;
         x += piece.width;
         break;
@@ -682,6 +718,7 @@ void InlineFormatter::EmitLine(size_t start, size_t end, float top, FloatContext
       }
       case Type::Text: {
         visible = true;
+        textExtent();
         float width = piece.tab ? TabWidth(piece, x - lineStart) : piece.width;
         if (!item.hidden) {
           TextRun run;
@@ -739,6 +776,7 @@ void InlineFormatter::EmitLine(size_t start, size_t end, float top, FloatContext
       }
       case Type::Break:
         visible = true;
+        textExtent();
         break;
       default:
         break;
@@ -749,17 +787,7 @@ void InlineFormatter::EmitLine(size_t start, size_t end, float top, FloatContext
 
   // A list item's marker hangs left of its first line.
   if (l_.marker_ && visible) {
-    TextRun run;
-    run.node = run.element = l_.marker_->item;
-    run.line = line_;
-    run.font = l_.FontOf(l_.marker_->item);
-    run.text = l_.marker_->text;
-    run.width = l_.Measure(run.font, run.text);
-    run.x = l_.marker_->contentX - run.width;
-    VerticalMetrics metrics = l_.Vertical(run.font);
-    run.top = -metrics.ascent;
-    run.height = metrics.ascent + metrics.descent;
-    lineRuns_.insert(lineRuns_.begin(), std::move(run));
+    lineRuns_.insert(lineRuns_.begin(), l_.MarkerRun(line_));
     l_.marker_.reset();
   }
 

@@ -3,6 +3,7 @@
 // LayoutTree in pre-order with page coordinates as it goes. Block flow, inline formatting, tables
 // and intrinsic widths call each other, so they are one class whose members live in
 // BlockLayout.cpp, InlineLayout.cpp, TableLayout.cpp and IntrinsicWidths.cpp.
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -53,6 +54,12 @@ struct Containing {
   float width = 0;
   std::optional<float> height;  // definite content height, for percentages
 };
+
+// The part of a line's leading that goes above the text: half of it, rounded down to a whole
+// pixel as browsers do (on their 1/64 px grid, so that float noise does not cost a pixel).
+inline float HalfLeadingAbove(float leading) {
+  return std::floor(std::round(leading * 64) / 128);
+}
 
 struct IntrinsicWidths {
   float min = 0;  // min-content width of the border box
@@ -107,6 +114,10 @@ class Layouter {
   void LayOutAbsolute(dom::NodeId node, int32_t parentBox, const Containing& cb, float staticY);
   void ApplyRelative(dom::NodeId node, int32_t box, const Containing& cb);
   void StartListItem(dom::NodeId node, float contentX);
+  // The waiting marker's run on `line`, baseline at 0.
+  TextRun MarkerRun(int32_t line);
+  // A list item whose content made no line still shows its marker on a line of its own.
+  void LayOutMarkerLine(dom::NodeId item, int32_t box, const Containing& cb, BlockFlow& flow);
 
   // InlineLayout.cpp: inline formatting of the inline-level children [first, last] of `container`.
   // In an anonymous block box when `anonymous` (inline content beside blocks), made only when the

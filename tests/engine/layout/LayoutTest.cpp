@@ -303,6 +303,16 @@ TEST(LineBreaking, PreservedAndForcedBreaks) {
   EXPECT_NEAR(48, br->Border("d").h, 0.01) << "the empty line between the breaks keeps its height";
 }
 
+TEST(LineBreaking, AsciiPunctuationAsBrowsersBreakIt) {
+  EXPECT_EQ("[aa ]|[/proc/self/fd]", Lay("<div id=d>aa /proc/self/fd</div>", {}, 100)->Lines("d"))
+      << "no break after a slash";
+  EXPECT_EQ("[aa ]|[${p[off]}]", Lay("<div id=d>aa ${p[off]}</div>", {}, 80)->Lines("d"));
+  EXPECT_EQ("[aaaaaaaa ][-]|[D]", Lay("<div id=d>aaaaaaaa -D</div>", {}, 100)->Lines("d"))
+      << "a break after a hyphen before a letter";
+  EXPECT_EQ("[aaaaaaaa ]|[-1]", Lay("<div id=d>aaaaaaaa -1</div>", {}, 100)->Lines("d"))
+      << "a minus sign stays with its number";
+}
+
 TEST(LineBreaking, AlignmentAndIndent) {
   auto align = [](css::TextAlign a) { return Set([a](ComputedStyle& s) { s.textAlign = a; }); };
   auto x = [](const Laid& laid) { return laid.layout->runs.at(0).x; };
@@ -340,6 +350,12 @@ TEST(InlineBoxes, LineHeightFromTheBoxesOnTheLine) {
                                            })}});
   EXPECT_NEAR(30, spaced->Border("d").h, 0.01);
   EXPECT_NEAR(15, spaced->layout->runs.at(0).top, 0.01) << "half the leading above the text";
+  auto odd = Lay("<div id=d>a</div>", {{"d", Set([](ComputedStyle& s) {
+                                          s.lineHeightKind = css::LineHeightKind::Px;
+                                          s.lineHeight = 31;
+                                        })}});
+  EXPECT_NEAR(15, odd->layout->runs.at(0).top, 0.01) << "the half-leading above is rounded down";
+  EXPECT_NEAR(31, odd->Border("d").h, 0.01);
   auto image = Lay("<div id=d>a<img id=i width=50 height=30>b</div>");
   EXPECT_TRUE(Near({16, 8, 50, 30}, image->Border("i")));
   EXPECT_NEAR(33.2F, image->Border("d").h, 0.01) << "an image stands on the baseline";
@@ -423,6 +439,46 @@ TEST(Lists, MarkersCountAndHangLeft) {
   EXPECT_EQ(u"AB. ", MarkerText(css::ListStyleType::UpperAlpha, 28));
   EXPECT_EQ(u"0. ", MarkerText(css::ListStyleType::LowerAlpha, 0));
 }
+
+TEST(Lists, AnEmptyItemKeepsItsMarkerLine) {
+  auto laid = Lay("<!DOCTYPE html><ul><li id=e> </li><li id=n></li><li id=x>x</li></ul>",
+                  {{"n", Set([](ComputedStyle& s) { s.listStyleType = css::ListStyleType::None; })}});
+  EXPECT_TRUE(Near({48, 8, 744, 16}, laid->Border("e")));
+  EXPECT_NEAR(0, laid->Border("n").h, 0.01) << "no marker, no line";
+  EXPECT_NEAR(24, laid->Border("x").y, 0.01);
+  int markers = 0;
+  for (const TextRun& run : laid->layout->runs) markers += run.unitStart < 0 ? 1 : 0;
+  EXPECT_EQ(2, markers);
+}
+
+struct QuirksCase {
+  const char* doctype;
+  dom::QuirksMode mode;
+  float height;  // of a line holding only a 10px <code> inside a <span>
+};
+
+class Quirks : public ::testing::TestWithParam<QuirksCase> {};
+
+TEST_P(Quirks, LineHeightQuirkFollowsTheDoctype) {
+  auto small = Set([](ComputedStyle& s) { s.fontSizePx = 10; });
+  auto laid = Lay(std::string(GetParam().doctype) + "<div id=d><span><code id=c>x</code></span></div>" +
+                      "<div id=t>a<code id=c2>x</code></div>",
+                  {{"c", small}, {"c2", small}});
+  EXPECT_EQ(GetParam().mode, laid->tree.Quirks());
+  EXPECT_NEAR(GetParam().height, laid->Border("d").h, 0.01);
+  EXPECT_NEAR(16, laid->Border("t").h, 0.01) << "text in the block itself brings its strut back";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Doctypes, Quirks,
+    ::testing::Values(QuirksCase{"<!DOCTYPE html>", dom::QuirksMode::None, 16},
+                      QuirksCase{"", dom::QuirksMode::Full, 10},
+                      QuirksCase{"<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" "
+                                 "\"http://www.w3.org/TR/html4/loose.dtd\">",
+                                 dom::QuirksMode::Limited, 10},
+                      QuirksCase{"<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01//EN\" "
+                                 "\"http://www.w3.org/TR/html4/strict.dtd\">",
+                                 dom::QuirksMode::None, 16}));
 
 TEST(Tables, ColumnsFromCellWidths) {
   auto spaced = Set([](ComputedStyle& s) { s.borderSpacingX = s.borderSpacingY = 2; });
