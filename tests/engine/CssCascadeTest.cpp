@@ -567,3 +567,27 @@ TEST(CssBadInput, ResolvesInBoundedTime) {
 
 }  // namespace
 }  // namespace lectryn::engine::css
+
+namespace lectryn::engine::css {
+namespace {
+
+// Pages without a standards doctype get tables that do not inherit the text's size and weight,
+// which the text-to-speech page (no doctype, 10pt body) relies on to look as it always did.
+TEST(QuirksMode, TablesDoNotInheritTextSizeWeightOrAlignment) {
+  const char* body =
+      "<style>body { font: bold 10pt serif; text-align: right; color: #800080 }</style>"
+      "<body><table><tr><td id=cell>x</td></tr></table>";
+  Styled quirks(body);
+  EXPECT_FLOAT_EQ(16, quirks["cell"].fontSizePx);
+  EXPECT_EQ(400, quirks["cell"].fontWeight);
+  EXPECT_EQ(TextAlign::Left, quirks["cell"].textAlign);
+  EXPECT_EQ((Color{0x80, 0, 0x80, 255}), quirks["cell"].color);  // colour still inherits
+
+  Styled standards(std::string("<!DOCTYPE html>") + body);
+  EXPECT_NEAR(13.33, standards["cell"].fontSizePx, 0.01);
+  EXPECT_EQ(700, standards["cell"].fontWeight);
+  EXPECT_EQ(TextAlign::Right, standards["cell"].textAlign);
+}
+
+}  // namespace
+}  // namespace lectryn::engine::css

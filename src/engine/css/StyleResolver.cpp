@@ -40,11 +40,17 @@ StyleSheet AuthorSheet(const Tree& tree) {
 class Cascade {
  public:
   Cascade(const Tree& tree, RuleSet author)
-      : tree_(tree), author_(std::move(author)), defaults_(UserAgentRules()), matcher_(tree), hints_(tree) {}
+      : tree_(tree),
+        author_(std::move(author)),
+        defaults_(UserAgentRules()),
+        quirks_(tree.Quirks() == dom::QuirksMode::Full ? &QuirksModeRules() : nullptr),
+        matcher_(tree),
+        hints_(tree) {}
 
   const CascadedValues& Run(NodeId element) {
     values_.fill(nullptr);
     Matched(defaults_, element, defaultRules_);
+    if (quirks_ != nullptr) Matched(*quirks_, element, quirkRules_);
     Matched(author_, element, authorRules_);
     hintBlock_.clear();
     hints_.Collect(element, hintBlock_);
@@ -53,6 +59,9 @@ class Cascade {
       ParseDeclarations(platform::ToUtf8(*style), inlineBlock_);
 
     for (const Rule* rule : defaultRules_) Take(defaults_.Block(*rule), false);
+    if (quirks_ != nullptr) {
+      for (const Rule* rule : quirkRules_) Take(quirks_->Block(*rule), false);
+    }
     Take(hintBlock_, false);
     for (const Rule* rule : authorRules_) Take(author_.Block(*rule), false);
     Take(inlineBlock_, false);
@@ -83,10 +92,11 @@ class Cascade {
   const Tree& tree_;
   RuleSet author_;
   const RuleSet& defaults_;
+  const RuleSet* quirks_;  // only for pages in quirks mode
   SelectorMatcher matcher_;
   PresentationalHints hints_;
   CascadedValues values_{};
-  std::vector<const Rule*> defaultRules_, authorRules_;
+  std::vector<const Rule*> defaultRules_, quirkRules_, authorRules_;
   DeclarationBlock hintBlock_, inlineBlock_;
 };
 

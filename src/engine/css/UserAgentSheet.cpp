@@ -78,16 +78,32 @@ td, th { display: table-cell; vertical-align: inherit; padding: 1px }
 th { text-align: center }
 table, td, th { border-color: gray }
 thead, tbody, tfoot, tr { border-color: inherit }
+input[type=checkbox i] { margin: 3px 3px 3px 4px }
+input[type=radio i] { margin: 3px 3px 0 5px }
 )css";
+
+// Pages without a standards doctype were written for browsers whose tables did not inherit the
+// text's size, weight, style and alignment.
+constexpr const char* kQuirksSheet = R"css(
+table { white-space: normal; line-height: normal; font-weight: normal; font-size: medium;
+  font-style: normal; text-align: start }
+)css";
+
+RuleSet ParsedRules(const char* text) {
+  StyleSheet sheet;
+  ParseStyleSheet(text, sheet);
+  return RuleSet(std::move(sheet));
+}
 
 }  // namespace
 
 const RuleSet& UserAgentRules() {
-  static const RuleSet rules = [] {
-    StyleSheet sheet;
-    ParseStyleSheet(kSheet, sheet);
-    return RuleSet(std::move(sheet));
-  }();
+  static const RuleSet rules = ParsedRules(kSheet);
+  return rules;
+}
+
+const RuleSet& QuirksModeRules() {
+  static const RuleSet rules = ParsedRules(kQuirksSheet);
   return rules;
 }
 

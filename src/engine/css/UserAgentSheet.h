@@ -6,5 +6,7 @@
 namespace lectryn::engine::css {
 
 const RuleSet& UserAgentRules();
+// What the browser adds to its sheet for pages in quirks mode.
+const RuleSet& QuirksModeRules();
 
 }  // namespace lectryn::engine::css
