@@ -73,6 +73,8 @@ class Form : public Control {
   platform::HWND hWnd() const { return hWnd_; }
   void SetHWnd(platform::HWND hWnd) { hWnd_ = hWnd; }
   void SetHost(FormHost* host) { host_ = host; }
+  // The host that runs this form's modal children too.
+  FormHost* Host() const { return host_; }
 
   bool Loaded() const { return loaded_; }
   bool Visible() const { return visible_; }

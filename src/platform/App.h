@@ -33,4 +33,9 @@ class App {
   virtual bool PrevInstance() = 0;
 };
 
+// A file in the program's folder: the folder, the separator and the name.
+inline std::string ProgramFile(const App& app, const std::string& name) {
+  return app.Path() + '/' + name;
+}
+
 }  // namespace lectryn::platform

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/Page.h"
 
@@ -18,6 +19,15 @@ using LRESULT = int64_t;
 struct POINTAPI {
   int32_t x = 0;
   int32_t y = 0;
+};
+
+// right and bottom are outside.
+struct RECT {
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t right = 0;
+  int32_t bottom = 0;
+  bool operator==(const RECT&) const = default;
 };
 
 constexpr HWND HWND_TOPMOST = -1;
@@ -72,6 +82,12 @@ class WindowSystem {
   virtual bool InvalidateRect(HWND hWnd, bool erase) = 0;
   virtual bool SetWindowPos(HWND hWnd, HWND insertAfter, int32_t x, int32_t y, int32_t cx, int32_t cy,
                             uint32_t flags) = 0;
+
+  // The screens of the desktop in pixels, so a window can tell a place nobody can reach; empty when
+  // the system does not say.
+  virtual std::vector<RECT> MonitorRects() { return {}; }
+  // Twips in one pixel of the screens (15 at 96 DPI).
+  virtual int32_t TwipsPerPixel() { return 15; }
 };
 
 }  // namespace lectryn::platform

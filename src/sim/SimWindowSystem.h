@@ -60,6 +60,8 @@ class SimWindowSystem : public platform::WindowSystem {
   void SetDocument(platform::HWND hWnd, platform::DocumentPtr document);  // makes it answer Document
   void SetAnswer(platform::HWND hWnd, Answer answer, int64_t delayMs = 0);
   void SetBorderMetric(int32_t pixels) { borderMetric_ = pixels; }
+  // The screens MonitorRects reports (one 1920 x 1080 screen unless set).
+  void SetMonitors(std::vector<platform::RECT> monitors) { monitors_ = std::move(monitors); }
   // What the system does at a button press: the pressed window holds the pointer until release.
   void PressButtonOn(platform::HWND hWnd) { capture_ = hWnd; }
 
@@ -109,6 +111,7 @@ class SimWindowSystem : public platform::WindowSystem {
   bool InvalidateRect(platform::HWND hWnd, bool erase) override;
   bool SetWindowPos(platform::HWND hWnd, platform::HWND insertAfter, int32_t x, int32_t y, int32_t cx,
                     int32_t cy, uint32_t flags) override;
+  std::vector<platform::RECT> MonitorRects() override { return monitors_; }
 
  private:
   struct Window {
@@ -154,6 +157,7 @@ class SimWindowSystem : public platform::WindowSystem {
   platform::HWND lastWindow_ = 0x10;
   platform::HWND capture_ = 0;
   int32_t borderMetric_ = 1;
+  std::vector<platform::RECT> monitors_{{0, 0, 1920, 1080}};
   std::map<std::string, uint32_t> messages_;
   std::map<platform::HDC, DeviceContext> dcs_;
   platform::HDC lastDc_ = 0x1000;
