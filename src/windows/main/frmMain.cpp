@@ -1,0 +1,237 @@
+#include "windows/main/frmMain.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "platform/Failure.h"
+#include "platform/Text.h"
+#include "windows/about/frmAbout.h"
+#include "windows/updates/frmUpdates.h"
+
+namespace lectryn::windows::main {
+namespace {
+
+forms::MenuItem& AddAfterSeparator(forms::MenuItem& menu, std::string separator, std::string name,
+                                   std::u16string caption) {
+  menu.Add(std::move(separator), u"-");
+  return menu.Add(std::move(name), std::move(caption));
+}
+
+// "1.0.0": plain decimal digits, as the update check compares it.
+std::u16string VersionNumbers(const platform::App& app) {
+  return platform::FromUtf8(std::to_string(app.Major()) + "." + std::to_string(app.Minor()) + "." +
+                            std::to_string(app.Revision()));
+}
+
+std::string Trimmed(const std::string& text) {
+  size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+}  // namespace
+
+std::optional<int32_t> EdgeOfSetting(const std::string& text) {
+  std::string number = Trimmed(text);
+  if (!number.empty() && number.front() == '+') number.erase(0, 1);
+  float value = 0;
+  const char* end = number.data() + number.size();
+  auto [stop, error] = std::from_chars(number.data(), end, value, std::chars_format::general);
+  if (number.empty() || error != std::errc() || stop != end || !std::isfinite(value)) return std::nullopt;
+  double rounded = std::nearbyint(static_cast<double>(value));
+  if (std::fabs(rounded) > std::numeric_limits<int32_t>::max()) return std::nullopt;
+  return static_cast<int32_t>(rounded);
+}
+
+frmMain::frmMain(platform::Platform& platform, const MakerSite& site)
+    : forms::Form("frmMain", u"Lectryn"),
+      narration::Narration(platform.voices),
+      Timer1("Timer1", platform.loop),
+      Label1("Label1", u"Simply drag from the background of this form onto the web browser."),
+      picker(*this, platform.windows),
+      tbhwnd(picker.tbhwnd),
+      mnuAbout(BuildMenuBar()),
+      mnuHelpGetgoing(mnuAbout.Add("mnuHelpGetgoing", u"Getting Going", {forms::vbKeyF1, false})),
+      mnuHelpAbout(mnuAbout.Add("mnuHelpAbout", u"About...", forms::CtrlKey('B'))),
+      mnuHelpSuggestion(AddAfterSeparator(mnuAbout, "mnuSep2", "mnuHelpSuggestion", u"Make a Suggestion")),
+      mnuHelpDiscuss(
+          AddAfterSeparator(mnuAbout, "mneSep3", "mnuHelpDiscuss", u"Lectryn Discussion Forum(Online)")),
+      mnuHelpUpdate(AddAfterSeparator(mnuAbout, "mnuSep4", "mnuHelpUpdate", u"Check For Update")),
+      platform_(platform),
+      site_(site),
+      settings_(platform.registry) {
+  SetTitleButtons(false, false);
+  SetPicture(std::make_shared<StoredBanner>());
+  Layout();
+
+  forms::Form::Form_Load = [this] { Form_Load(); };
+  forms::Form::Form_Unload = [this](int16_t& cancel) { Form_Unload(cancel); };
+  forms::Form::Form_KeyUp = [this](int16_t keyCode, int16_t shift) { Narration::Form_KeyUp(keyCode, shift); };
+  // The picker needs the window's handle, which the desktop gives after construction.
+  Form_MouseDown = [this](int16_t button, int16_t shift, float x, float y) {
+    picker.SetWindow(hWnd());
+    picker.Form_MouseDown(button, shift, x, y);
+  };
+  Form_MouseMove = [this](int16_t button, int16_t shift, float x, float y) {
+    picker.Form_MouseMove(button, shift, x, y);
+  };
+  Form_MouseUp = [this](int16_t button, int16_t shift, float x, float y) {
+    picker.Form_MouseUp(button, shift, x, y);
+  };
+  Timer1.OnTimer = [this] { Timer1_Timer(); };
+  mnuNarrationTxtToSpeech.OnClick = [this] { mnuNarrationTxtToSpeech_Click(); };
+  mnuHelpGetgoing.OnClick = [this] { mnuHelpGetgoing_Click(); };
+  mnuHelpAbout.OnClick = [this] { mnuHelpAbout_Click(); };
+  mnuHelpSuggestion.OnClick = [this] { mnuHelpSuggestion_Click(); };
+  mnuHelpDiscuss.OnClick = [this] { mnuHelpDiscuss_Click(); };
+  mnuHelpUpdate.OnClick = [this] { mnuHelpUpdate_Click(); };
+}
+
+// The secondary windows hold the reading state through Main: they go before it does.
+frmMain::~frmMain() {
+  speechWindow.reset();
+  helpWindow.reset();
+}
+
+forms::MenuItem& frmMain::BuildMenuBar() {
+  AddMenu(mnuNarration);
+  return AddMenu("mnuAbout", u"&Help");
+}
+
+// The controls lie below the banner, out of sight once the window is sized to it; they keep their
+// state and the focus.
+void frmMain::Layout() {
+  struct Place {
+    forms::Control& control;
+    forms::TwipsRect rect;
+  };
+  const Place places[] = {
+      {tbhwnd, {5040, 3360, 2055, 285}},   {cbStart, {0, 2160, 1212, 372}},
+      {tbSpeach, {120, 3360, 5292, 1812}}, {cbContinue, {0, 2640, 2052, 252}},
+      {cbStop, {1320, 2160, 1212, 372}},   {cbNext, {2640, 2160, 1212, 372}},
+      {Label1, {0, 1800, 5292, 252}},
+  };
+  int32_t tabIndex = 0;
+  for (const Place& place : places) {
+    place.control.SetPosition(place.rect);
+    place.control.SetTabIndex(tabIndex++);
+    Register(place.control);
+  }
+  tbhwnd.SetText(u"Text1");
+}
+
+void frmMain::Form_Load() {
+  Timer1.SetInterval(kBannerIntervalMs);
+  Timer1.SetEnabled(true);
+  if (platform_.app.PrevInstance()) {
+    secondInstance_ = true;
+    Unload();
+    return;
+  }
+  platform_.windows.SetWindowPos(hWnd(), platform::HWND_TOPMOST, 0, 0, 0, 0,
+                                 platform::SWP_NOSIZE | platform::SWP_NOMOVE);
+  SetTopMost(true);
+  SetScaleMode(forms::ScaleMode::Pixels);
+  SizeToPicture();
+  SetKeyPreview(true);
+  cbContinue.SetValue(forms::vbChecked);
+  MoveToSavedPosition();
+}
+
+void frmMain::SizeToPicture() {
+  const auto& picture = Picture();
+  if (!picture) return;
+  int32_t width = static_cast<int32_t>(std::lround(TwipsOfHimetric(picture->WidthHimetric())));
+  int32_t height = static_cast<int32_t>(std::lround(TwipsOfHimetric(picture->HeightHimetric())));
+  Resize(width, height + kCaptionAndMenuTwips);
+}
+
+// A stored place that is not a number, or that nobody could reach on any screen, is not used; the
+// stored texts stay as they are until the next close writes the place the window then has.
+void frmMain::MoveToSavedPosition() {
+  std::optional<int32_t> left = EdgeOfSetting(settings_.ReadSetting("MainLeft", "1000"));
+  std::optional<int32_t> top = EdgeOfSetting(settings_.ReadSetting("MainTop", "1000"));
+  if (left && top && Reachable(*left, *top))
+    Move(*left, *top);
+  else
+    Move(kDefaultLeftTwips, kDefaultTopTwips);
+}
+
+// True when the window at left, top (twips) overlaps one screen at least, or the system names none.
+bool frmMain::Reachable(int32_t left, int32_t top) {
+  auto monitors = platform_.windows.MonitorRects();
+  if (monitors.empty()) return true;
+  int64_t perPixel = platform_.windows.TwipsPerPixel();
+  int64_t right = static_cast<int64_t>(left) + Width();
+  int64_t bottom = static_cast<int64_t>(top) + Height();
+  for (const platform::RECT& screen : monitors) {
+    if (left < screen.right * perPixel && right > screen.left * perPixel && top < screen.bottom * perPixel &&
+        bottom > screen.top * perPixel)
+      return true;
+  }
+  return false;
+}
+
+// A left edge of 0 or less (the screen's border, off to the left, minimised) keeps the stored place.
+// A second copy never ran as the program: the running copy's place is not its to overwrite.
+void frmMain::Form_Unload(int16_t& /*Cancel*/) {
+  Timer1.SetEnabled(false);
+  if (secondInstance_) return;
+  if (Left() > 0) {
+    settings_.WriteSetting("MainLeft", std::to_string(Left()));
+    settings_.WriteSetting("MainTop", std::to_string(Top()));
+  }
+}
+
+// Read and decoded at every tick while a voice exists; a banner file that cannot be read leaves
+// the picture shown.
+void frmMain::Timer1_Timer() {
+  if (!pVoice) return;
+  bool speaking = platform::IsSpeaking(*pVoice);
+  std::string file = platform::ProgramFile(platform_.app, speaking ? kSpeakingBanner : kIdleBanner);
+  platform::Tolerate([&] { SetPicture(platform_.pictures.LoadPicture(file)); });
+}
+
+// Main is set first: loading the help window starts reading its page through it.
+void frmMain::mnuHelpGetgoing_Click() {
+  if (!helpWindow) helpWindow = std::make_unique<help::frmHelp>(platform_, *this);
+  helpWindow->Main = this;
+  helpWindow->Load();
+  if (!helpWindow->Visible()) helpWindow->Show(forms::Modality::Modeless, this);
+}
+
+void frmMain::mnuNarrationTxtToSpeech_Click() {
+  if (!speechWindow) speechWindow = std::make_unique<texttospeech::frmTextToSpeech>(platform_, *this);
+  speechWindow->Load();
+  if (speechWindow->Visible()) return;
+  speechWindow->Main = this;
+  speechWindow->Show(forms::Modality::Modeless, this);
+}
+
+void frmMain::mnuHelpAbout_Click() {
+  about::frmAbout about(platform_, site_);
+  about.SetHost(Host());
+  about.Show(forms::Modality::Modal, this);
+}
+
+void frmMain::mnuHelpSuggestion_Click() {
+  platform_.shell.ShellExecuteA(hWnd(), "open", "mailto:" + site_.suggestionsMail + kSuggestionQuery, "", "",
+                                platform::SW_SHOWNORMAL);
+}
+
+void frmMain::mnuHelpDiscuss_Click() {
+  platform_.shell.ShellExecuteA(hWnd(), "open", "http://" + site_.forumHost + kForumPath, "", "",
+                                platform::SW_SHOWNORMAL);
+}
+
+// A confirmed download leaves a command behind: the program ends so the new version can be set up.
+void frmMain::mnuHelpUpdate_Click() {
+  updates::frmUpdates check(platform_, site_);
+  check.ver = VersionNumbers(platform_.app);
+  check.SetHost(Host());
+  check.Show(forms::Modality::Modal, this);
+  if (!check.delayedCommand.empty()) Unload();
+}
+
+}  // namespace lectryn::windows::main
