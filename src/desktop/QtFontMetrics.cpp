@@ -115,7 +115,7 @@ QtFontMetrics::Entry& QtFontMetrics::EntryFor(const layout::FontDescription& des
   // Whole sizes paint at their own size (Qt caches those glyphs); fractional ones scaled down.
   ScaledFont paint = std::abs(sizePx - std::round(sizePx)) > 0.01F ? enlarged : Sized(font, sizePx, 1);
 
-  auto entry = std::unique_ptr<Entry>(new Entry{paint, enlarged, QFontMetricsF(enlarged.font), {}, {}});
+  auto entry = std::unique_ptr<Entry>(new Entry{paint, enlarged, QFontMetricsF(enlarged.font), {}, {}, {}});
   // A browser rounds ascent, descent and line gap each to whole pixels; normal line height is their sum.
   QRawFont raw = QRawFont::fromFont(enlarged.font);
   float ascent = std::round(static_cast<float>(raw.ascent()) * enlarged.scale);
@@ -143,27 +143,56 @@ float QtFontMetrics::Advance(const layout::FontDescription& font, std::u16string
   return advance;
 }
 
+// The caret positions of one piece of text, shaped as a whole and kept per font: pieces are words
+// with their spaces, which repeat all over a page.
+const std::vector<float>& QtFontMetrics::PieceCarets(Entry& entry, std::u16string_view piece) {
+  auto found = entry.carets.find(std::u16string(piece));
+  if (found != entry.carets.end()) return found->second;
+  std::vector<float> xs(piece.size() + 1, 0);
+  QTextLayout shaped(ToQString(piece), entry.measure.font);
+  shaped.beginLayout();
+  QTextLine line = shaped.createLine();
+  line.setNumColumns(static_cast<int>(piece.size()));
+  shaped.endLayout();
+  auto total = static_cast<float>(line.horizontalAdvance()) * entry.measure.scale;
+  for (size_t i = 1; i < piece.size(); ++i) {
+    // A caret between the halves of a surrogate pair stands where the character starts.
+    xs[i] = IsTrailSurrogateAfterLead(piece, i)
+                ? xs[i - 1]
+                : std::clamp(static_cast<float>(line.cursorToX(static_cast<int>(i))) * entry.measure.scale,
+                             xs[i - 1], total);
+  }
+  xs[piece.size()] = total;
+  return entry.carets.emplace(std::u16string(piece), std::move(xs)).first->second;
+}
+
+// Shaping a whole paragraph at once costs time that grows with the square of its length (caret
+// lookups walk the line), so the text is shaped word by word (each word with the spaces after it)
+// and the pieces are joined with the kerning of the two characters that meet, which is what
+// shaping the whole text gives for the scripts that separate words with spaces.
 void QtFontMetrics::CaretPositions(const layout::FontDescription& font, std::u16string_view text,
                                    std::vector<float>& xs) {
   xs.assign(text.size() + 1, 0);
   if (text.empty()) return;
-  const ScaledFont& scaled = EntryFor(font).measure;
-  QTextLayout shaped(ToQString(text), scaled.font);
-  shaped.beginLayout();
-  QTextLine line = shaped.createLine();
-  line.setNumColumns(static_cast<int>(text.size()));
-  shaped.endLayout();
-  float total = Advance(font, text);
-  for (size_t i = 1; i < text.size(); ++i) {
-    // A caret between the halves of a surrogate pair stands where the character starts.
-    if (IsTrailSurrogateAfterLead(text, i)) {
-      xs[i] = xs[i - 1];
-      continue;
+  Entry& entry = EntryFor(font);
+  auto isSpace = [](char16_t c) { return c == u' ' || c == u'\t'; };
+  auto isSurrogate = [](char16_t c) { return c >= 0xD800 && c <= 0xDFFF; };
+  float x = 0;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = start;
+    while (end < text.size() && !isSpace(text[end])) ++end;
+    while (end < text.size() && isSpace(text[end])) ++end;
+    const std::vector<float>& local = PieceCarets(entry, text.substr(start, end - start));
+    for (size_t i = 1; i < local.size(); ++i) xs[start + i] = x + local[i];
+    x += local.back();
+    if (end < text.size() && !isSurrogate(text[end - 1]) && !isSurrogate(text[end])) {
+      char16_t pair[2] = {text[end - 1], text[end]};
+      x += Advance(font, {pair, 2}) - Advance(font, {pair, 1}) - Advance(font, {pair + 1, 1});
+      xs[end] = x;
     }
-    xs[i] =
-        std::clamp(static_cast<float>(line.cursorToX(static_cast<int>(i))) * scaled.scale, xs[i - 1], total);
+    start = end;
   }
-  xs[text.size()] = total;
 }
 
 }  // namespace lectryn::desktop

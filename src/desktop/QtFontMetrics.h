@@ -44,7 +44,9 @@ class QtFontMetrics : public layout::FontMetrics {
     QFontMetricsF metrics;  // of `measure`
     layout::VerticalMetrics vertical;
     std::unordered_map<std::u16string, float> advances;  // per word: the layout measures word by word
+    std::unordered_map<std::u16string, std::vector<float>> carets;  // per word with its spaces
   };
+  const std::vector<float>& PieceCarets(Entry& entry, std::u16string_view piece);
   Entry& EntryFor(const layout::FontDescription& font);
   QString InstalledFamily(const QString& cssName);
 

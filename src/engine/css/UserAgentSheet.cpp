@@ -78,8 +78,6 @@ td, th { display: table-cell; vertical-align: inherit; padding: 1px }
 th { text-align: center }
 table, td, th { border-color: gray }
 thead, tbody, tfoot, tr { border-color: inherit }
-input[type=checkbox i] { margin: 3px 3px 3px 4px }
-input[type=radio i] { margin: 3px 3px 0 5px }
 )css";
 
 // Pages without a standards doctype were written for browsers whose tables did not inherit the
