@@ -126,5 +126,16 @@ TEST(DocumentPaint, SelectionHighlightsOnlyTheSelectedUnits) {
   EXPECT_EQ(1U, page->LayoutCount());
 }
 
+// A button is a face with its caption centred on it; a text field shows no caption.
+TEST(DocumentPaint, PushButtonsShowTheirCaptions) {
+  auto page = testing::Page(
+      "<body style='margin:0'><input type=submit value=Go><input type=reset><button>Find <b>it</b></button>"
+      "<input type=text value=typed>");
+  std::string dump = page->DumpDisplayList(page->Paint({0, 0, 1000, 40}));
+  for (const char* caption : {"\"Go\"", "\"Reset\"", "\"Find it\""})
+    EXPECT_NE(std::string::npos, dump.find(caption)) << caption << " in\n" << dump;
+  EXPECT_EQ(std::string::npos, dump.find("typed")) << dump;
+}
+
 }  // namespace
 }  // namespace lectryn::engine::layout

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/layout/Controls.h"
+
 namespace lectryn::engine::layout {
 namespace {
 
@@ -129,6 +131,23 @@ void DisplayListBuilder::PaintBackgroundAndBorder(const Box& box, const css::Com
   list_.items.emplace_back(item);
 }
 
+// A push button's caption, centred in its box as a browser centres it.
+void DisplayListBuilder::PaintControlLabel(const Box& box, const Rect& content) {
+  std::u16string label = ControlLabel(input_.tree, box.node);
+  if (label.empty()) return;
+  FontDescription font = ControlFont();
+  VerticalMetrics vertical = input_.metrics.Vertical(font);
+  float width = input_.metrics.Advance(font, label);
+  TextItem item;
+  item.x = content.x + (content.w - width) / 2;
+  item.baseline = content.y + (content.h + vertical.ascent - vertical.descent) / 2;
+  item.width = width;
+  item.font = font;
+  item.color = css::Color{0, 0, 0, 255};
+  item.text = std::move(label);
+  list_.items.emplace_back(std::move(item));
+}
+
 // Images show their box with the alternative text, controls a plain face, frames their own page.
 // A list bullet laid out as a box of its own is drawn as a marker shape.
 void DisplayListBuilder::PaintReplaced(const Box& box, const Rect& border, Point shift) {
@@ -149,6 +168,7 @@ void DisplayListBuilder::PaintReplaced(const Box& box, const Rect& border, Point
                                              css::BorderStyle::Solid, css::BorderStyle::Solid},
                                             {kControlEdge, kControlEdge, kControlEdge, kControlEdge}});
       }
+      PaintControlLabel(box, content);
       break;
     case ReplacedKind::Frame:
       if (input_.paintFrame) {

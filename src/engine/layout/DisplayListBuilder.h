@@ -40,6 +40,7 @@ class DisplayListBuilder {
   void PaintBox(const Box& box, Point shift);
   void PaintBackgroundAndBorder(const Box& box, const css::ComputedStyle& style, const Rect& border);
   void PaintReplaced(const Box& box, const Rect& border, Point shift);
+  void PaintControlLabel(const Box& box, const Rect& content);
   void PaintLine(const Box& line, Point shift);
   void PaintRun(const TextRun& run, Point shift);
   void PaintSelectedRun(const TextRun& run, const TextItem& item, int32_t from, int32_t to);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/layout/Controls.h"
 #include "engine/layout/Layouter.h"
 
 namespace lectryn::engine::layout {
@@ -14,7 +15,6 @@ namespace {
 constexpr float kImagePlaceholder = 16;
 constexpr float kFrameWidth = 300;
 constexpr float kFrameHeight = 150;
-constexpr float kControlFontPx = 13.333F;
 
 std::optional<float> NumberAttribute(const dom::Tree& tree, NodeId node, const char* name) {
   const std::u16string* value = tree.AttributeValue(node, name);
@@ -44,6 +44,22 @@ std::u16string Lower(const std::u16string* value) {
 
 }  // namespace
 
+std::u16string ControlLabel(const dom::Tree& tree, NodeId node) {
+  const dom::Node& n = tree[node];
+  if (!n.IsElement()) return {};
+  std::u16string label;
+  if (n.name == "button") {
+    for (NodeId c = tree.Next(node, node); c != dom::kNoNode && label.size() < 1000; c = tree.Next(c, node))
+      if (tree[c].kind == dom::NodeKind::Text) label += tree[c].text;
+    return label.substr(0, 1000);
+  }
+  if (n.name != "input") return {};
+  std::u16string type = Lower(tree.AttributeValue(node, "type"));
+  if (type != u"submit" && type != u"button" && type != u"reset") return {};
+  if (const std::u16string* value = tree.AttributeValue(node, "value")) return value->substr(0, 1000);
+  return type == u"reset" ? u"Reset" : type == u"submit" ? u"Submit" : u"";
+}
+
 ReplacedKind Layouter::ReplacedKindOf(NodeId node) const {
   const dom::Node& n = tree_[node];
   if (!n.IsElement()) return ReplacedKind::None;
@@ -64,7 +80,7 @@ void Layouter::ReplacedSize(NodeId node, const Containing& cb, float* width, flo
   } else if (n.name == "img") {
     w = h = kImagePlaceholder;
   } else {
-    FontDescription font{"sans-serif", kControlFontPx, 400, false};
+    FontDescription font = ControlFont();
     std::u16string type = Lower(tree_.AttributeValue(node, "type"));
     if (n.name == "textarea") {
       w = NumberAttribute(tree_, node, "cols").value_or(20) * 7.3F + 21;
@@ -77,17 +93,7 @@ void Layouter::ReplacedSize(NodeId node, const Containing& cb, float* width, flo
       w = std::min(widest, 2000.0F) + 24;
       h = 20;
     } else if (n.name == "button" || type == u"submit" || type == u"button" || type == u"reset") {
-      std::u16string label;
-      if (n.name == "button") {
-        for (NodeId c = tree_.Next(node, node); c != dom::kNoNode && label.size() < 1000;
-             c = tree_.Next(c, node))
-          if (tree_[c].kind == dom::NodeKind::Text) label += tree_[c].text;
-      } else if (const std::u16string* value = tree_.AttributeValue(node, "value")) {
-        label = *value;
-      } else {
-        label = type == u"reset" ? u"Reset" : type == u"submit" ? u"Submit" : u"";
-      }
-      w = input_.metrics.Advance(font, label.substr(0, 1000)) + 16;
+      w = input_.metrics.Advance(font, ControlLabel(tree_, node)) + 16;
       h = 21;
     } else if (type == u"checkbox" || type == u"radio") {
       w = h = 13;
