@@ -198,7 +198,8 @@ void frmMain::mnuHelpGetgoing_Click() {
   if (!helpWindow) helpWindow = std::make_unique<help::frmHelp>(platform_, *this);
   helpWindow->Main = this;
   helpWindow->Load();
-  if (!helpWindow->Visible()) helpWindow->Show(forms::Modality::Modeless, this);
+  // Closed by the user while its page was loading: it stays closed, rather than loading again.
+  if (helpWindow->Loaded() && !helpWindow->Visible()) helpWindow->Show(forms::Modality::Modeless, this);
 }
 
 void frmMain::mnuNarrationTxtToSpeech_Click() {
