@@ -110,8 +110,8 @@ int32_t Layouter::LayOutBlock(NodeId node, int32_t parentBox, const Containing& 
   const Edges border = BorderOf(style);
   const Edges padding = PaddingOf(style, cb.width);
   if (node == tree_.Body()) {
-    if (input_.bodyMarginTop) margin.top = margin.bottom = Clamp(*input_.bodyMarginTop);
-    if (input_.bodyMarginLeft) margin.left = margin.right = Clamp(*input_.bodyMarginLeft);
+    if (input_.bodyMarginTop) margin.top = Clamp(*input_.bodyMarginTop);
+    if (input_.bodyMarginLeft) margin.left = Clamp(*input_.bodyMarginLeft);
   }
   const bool context = EstablishesContext(node);
   const ReplacedKind replaced = ReplacedKindOf(node);
@@ -152,6 +152,8 @@ int32_t Layouter::LayOutBlock(NodeId node, int32_t parentBox, const Containing& 
       style.overflowX != css::Overflow::Visible || style.overflowY != css::Overflow::Visible;
   if (replaced != ReplacedKind::None) Out(box).objectUnit = input_.model.SpanOf(node).start;
   const float x = around.x + marginLeft;
+  const bool positioned = style.position != css::Position::Static;
+  if (positioned) positioned_.push_back({box, x + border.left, width + padding.left + padding.right, {}});
 
   // Vertical margins: the top one joins the strut above unless a border, padding, clearance or a
   // new formatting context separates this box's content from it.
@@ -226,6 +228,7 @@ int32_t Layouter::LayOutBlock(NodeId node, int32_t parentBox, const Containing& 
   Out(box).border = {x, top, width + edgesX,
                      usedHeight + border.top + border.bottom + padding.top + padding.bottom};
   CloseBox(box);
+  if (positioned) PlaceAbsolutes();
 
   const float bottom = Out(box).border.Bottom();
   if (separatedBottom) {
@@ -328,13 +331,30 @@ void Layouter::LayOutFloat(NodeId node, int32_t parentBox, const Containing& cb,
 }
 
 void Layouter::LayOutAbsolute(NodeId node, int32_t parentBox, const Containing& cb, float staticY) {
-  // Positioned boxes are placed against the viewport when they give offsets, else where they
-  // would have stood; they take no room in the flow.
+  // Positioned boxes are placed against the padding box of their nearest positioned ancestor, or
+  // the viewport, when they give offsets, else where they would have stood; they take no room in
+  // the flow.
   const ComputedStyle& style = Style(node);
+  const auto& inset = style.inset;
+  const bool offsets =
+      std::any_of(inset.begin(), inset.end(), [](const css::Length& l) { return !l.IsAuto(); });
+  if (offsets && !positioned_.empty() && style.position != css::Position::Fixed) {
+    // Laid out where it would have stood, moved when the ancestor's box is final.
+    const PositionedAncestor& ancestor = positioned_.back();
+    Containing at{ancestor.paddingX, ancestor.paddingWidth, std::nullopt};
+    FloatContext own;
+    FloatContext* outer = floats_;
+    floats_ = &own;
+    float width = 0;
+    float height = 0;
+    int32_t box = LayOutContextRoot(node, parentBox, BoxKind::Block, cb.x, staticY, at, &width, &height);
+    floats_ = outer;
+    positioned_.back().absolutes.push_back(box);
+    return;
+  }
   Containing viewport{0, input_.viewportWidth, input_.viewportHeight};
   float x = cb.x;
   float y = staticY;
-  const auto& inset = style.inset;
   if (!inset[css::kLeft].IsAuto()) x = inset[css::kLeft].Resolve(viewport.width);
   if (!inset[css::kTop].IsAuto()) y = inset[css::kTop].Resolve(viewport.height.value_or(0));
   Containing at = inset[css::kLeft].IsAuto() ? cb : viewport;
@@ -348,6 +368,29 @@ void Layouter::LayOutAbsolute(NodeId node, int32_t parentBox, const Containing& 
   if (inset[css::kLeft].IsAuto() && !inset[css::kRight].IsAuto()) {
     float right = viewport.width - inset[css::kRight].Resolve(viewport.width);
     Translate(box, Out(box).end, right - width - x, 0);
+  }
+}
+
+void Layouter::PlaceAbsolutes() {
+  PositionedAncestor ancestor = std::move(positioned_.back());
+  positioned_.pop_back();
+  const Rect padding = Out(ancestor.box).PaddingBox();
+  for (int32_t box : ancestor.absolutes) {
+    const ComputedStyle& style = Style(Out(box).node);
+    const auto& inset = style.inset;
+    const Edges margin = MarginOf(style, padding.w);
+    const Rect border = Out(box).border;
+    float dx = 0;
+    float dy = 0;
+    if (!inset[css::kLeft].IsAuto())
+      dx = padding.x + inset[css::kLeft].Resolve(padding.w) + margin.left - border.x;
+    else if (!inset[css::kRight].IsAuto())
+      dx = padding.Right() - inset[css::kRight].Resolve(padding.w) - margin.right - border.Right();
+    if (!inset[css::kTop].IsAuto())
+      dy = padding.y + inset[css::kTop].Resolve(padding.h) + margin.top - border.y;
+    else if (!inset[css::kBottom].IsAuto())
+      dy = padding.Bottom() - inset[css::kBottom].Resolve(padding.h) - margin.bottom - border.Bottom();
+    Translate(box, Out(box).end, Clamp(dx), Clamp(dy));
   }
 }
 

@@ -26,12 +26,19 @@ struct BreakIteratorCloser {
 };
 
 // Opening a line break iterator loads its rules: one per thread, reused.
+std::unique_ptr<UBreakIterator, BreakIteratorCloser> OpenIterator(UBreakIteratorType type) {
+  UErrorCode status = U_ZERO_ERROR;
+  UBreakIterator* opened = ubrk_open(type, "", nullptr, 0, &status);
+  return std::unique_ptr<UBreakIterator, BreakIteratorCloser>(U_SUCCESS(status) ? opened : nullptr);
+}
+
 UBreakIterator* LineIterator() {
-  thread_local std::unique_ptr<UBreakIterator, BreakIteratorCloser> iterator = [] {
-    UErrorCode status = U_ZERO_ERROR;
-    UBreakIterator* opened = ubrk_open(UBRK_LINE, "", nullptr, 0, &status);
-    return std::unique_ptr<UBreakIterator, BreakIteratorCloser>(U_SUCCESS(status) ? opened : nullptr);
-  }();
+  thread_local auto iterator = OpenIterator(UBRK_LINE);
+  return iterator.get();
+}
+
+UBreakIterator* GraphemeIterator() {
+  thread_local auto iterator = OpenIterator(UBRK_CHARACTER);
   return iterator.get();
 }
 
@@ -88,7 +95,18 @@ class InlineFormatter {
   struct Frame {
     int32_t box = -1;
     NodeId element = kNoNode;
-    float shift = 0;  // baseline offset from the line's baseline, down positive
+    float shift = 0;     // baseline offset from the line's (or its aligned group's) baseline, down positive
+    int32_t group = -1;  // the vertical-align top/bottom subtree it stands in, index into aligned_
+  };
+  // A subtree aligned to the line box's top or bottom: placed once the rest of the line is.
+  struct Aligned {
+    bool bottom = false;
+    int32_t firstBox = -1;
+    int32_t endBox = -1;
+    size_t firstRun = 0;  // into lineRuns_
+    size_t endRun = 0;
+    float above = 0;  // its extent around its own baseline
+    float below = 0;
   };
 
   bool Add(NodeId node);
@@ -103,6 +121,11 @@ class InlineFormatter {
                    int32_t parentBox, const Containing& cb);
   void EmitLine(size_t start, size_t end, float top, FloatContext::Band band, float indent, bool lastLine,
                 BlockFlow& flow);
+  size_t LastContent(size_t start, size_t end) const;  // end when the line has none
+  bool EndsForced(size_t end) const;
+  size_t SplitToFit(size_t index, float room, bool lineEmpty);
+  void PlaceAligned(float& above, float& below) const;
+  int32_t Expansions(const Piece& piece, bool lastOnLine) const;
   float Shift(NodeId element, NodeId parent, float parentShift);
   void Extent(NodeId element, float shift, float& above, float& below);
   bool HasEdges(NodeId element) const;
@@ -123,6 +146,7 @@ class InlineFormatter {
   int32_t blockBox_ = -1;  // the box the lines go in
   int32_t line_ = -1;
   std::vector<Frame> frames_;
+  std::vector<Aligned> aligned_;
   std::vector<TextRun> lineRuns_;
   std::vector<NodeId> deferredFloats_;
   std::vector<float> carets_;  // scratch: caret x positions of one text item
@@ -561,7 +585,8 @@ size_t InlineFormatter::BuildLine(size_t start, float& top, float left, float ri
     float width = piece.tab ? TabWidth(piece, used) : piece.width;
     if (Content(piece) && used + width - piece.hang > available + 0.01F) {
       if (content && lastBreak > start) return lastBreak;
-      if (!content && l_.floats_ != nullptr) {
+      const bool emptyLine = !content;
+      if (emptyLine && l_.floats_ != nullptr) {
         // Nothing fits beside the floats: go below the ones in the way.
         float below = l_.floats_->NextBottom(top, l_.LineHeightOf(container_), cb.x, cb.x + cb.width);
         if (below > top) {
@@ -572,6 +597,7 @@ size_t InlineFormatter::BuildLine(size_t start, float& top, float left, float ri
           continue;
         }
       }
+      if (size_t lineEnd = SplitToFit(i, available - used, emptyLine); lineEnd != 0) return lineEnd;
     }
     used += width;
     if (Content(piece)) content = true;
@@ -621,11 +647,85 @@ void InlineFormatter::Extent(NodeId element, float shift, float& above, float& b
   below = std::max(below, d + shift);
 }
 
+size_t InlineFormatter::LastContent(size_t start, size_t end) const {
+  for (size_t i = end; i > start; --i) {
+    if (Content(pieces_[i - 1])) return i - 1;
+  }
+  return end;
+}
+
+// overflow-wrap: a word with no opportunity that does not fit breaks between grapheme clusters.
+// Splits piece `index` after as many clusters as fit in `room` (at least one on an empty line)
+// and returns where the line ends; 0 when the piece may not break.
+size_t InlineFormatter::SplitToFit(size_t index, float room, bool lineEmpty) {
+  Piece piece = pieces_[index];
+  const Item& item = items_[piece.item];
+  if (item.type != Type::Text || !Wraps(item.ws) ||
+      l_.Style(item.node).overflowWrap == css::OverflowWrap::Normal)
+    return 0;
+  UBreakIterator* graphemes = GraphemeIterator();
+  if (graphemes == nullptr) return 0;
+  std::u16string_view word(text_.data() + piece.begin, piece.end - piece.begin);
+  UErrorCode status = U_ZERO_ERROR;
+  ubrk_setText(graphemes, reinterpret_cast<const UChar*>(word.data()), static_cast<int32_t>(word.size()),
+               &status);
+  if (U_FAILURE(status)) return 0;
+  uint32_t cut = 0;
+  for (int32_t p = ubrk_following(graphemes, 0); p != UBRK_DONE && static_cast<size_t>(p) < word.size();
+       p = ubrk_next(graphemes)) {
+    const bool first = cut == 0 && lineEmpty;
+    if (!first && l_.Measure(item.font, word.substr(0, static_cast<size_t>(p))) > room + 0.01F) break;
+    cut = static_cast<uint32_t>(p);
+  }
+  // Nothing fits after the content before it: the rest of the word starts the next line.
+  if (cut == 0) return lineEmpty ? 0 : index;
+  Piece head = piece;
+  head.end = piece.begin + cut;
+  head.width = l_.Measure(item.font, word.substr(0, cut));
+  head.hang = 0;
+  Piece tail = piece;
+  tail.begin = head.end;
+  tail.width = std::max(0.0F, piece.width - head.width);
+  tail.breakBefore = true;
+  pieces_[index] = head;
+  pieces_.insert(pieces_.begin() + static_cast<std::ptrdiff_t>(index) + 1, tail);
+  return index + 1;
+}
+
+bool InlineFormatter::EndsForced(size_t end) const {
+  if (end == 0) return false;
+  if (items_[pieces_[end - 1].item].type == Type::Break) return true;
+  return end < pieces_.size() && items_[pieces_[end].item].type == Type::Block;
+}
+
+// CSS 2.1 10.8: boxes aligned to the line's top or bottom grow it, after the others, only as far
+// as they are taller than it: a top-aligned one downwards, a bottom-aligned one upwards.
+void InlineFormatter::PlaceAligned(float& above, float& below) const {
+  for (const Aligned& g : aligned_) {
+    float missing = g.above + g.below - (above + below);
+    if (missing <= 0) continue;
+    if (g.bottom)
+      above += missing;
+    else
+      below += missing;
+  }
+}
+
+// The spaces of a text piece that justification widens: not those that hang at the line's end.
+int32_t InlineFormatter::Expansions(const Piece& piece, bool lastOnLine) const {
+  const Item& item = items_[piece.item];
+  if (item.type != Type::Text || piece.tab || !CollapsesSpaces(item.ws)) return 0;
+  uint32_t end = piece.end;
+  if (lastOnLine) {
+    while (end > piece.begin && text_[end - 1] == u' ') --end;
+  }
+  return static_cast<int32_t>(std::count(text_.begin() + piece.begin, text_.begin() + end, u' '));
+}
+
 void InlineFormatter::EmitLine(size_t start, size_t end, float top, FloatContext::Band band, float indent,
                                bool lastLine, BlockFlow& flow) {
   const dom::Tree& tree = l_.tree_;
   const ComputedStyle& style = l_.Style(container_);
-  (void)lastLine;
   // The width the line's content takes, without the spaces that hang at its end.
   float used = 0;
   float hang = 0;
@@ -642,6 +742,16 @@ void InlineFormatter::EmitLine(size_t start, size_t end, float top, FloatContext
   if (style.textAlign == css::TextAlign::Right && room > used) x += room - used;
   if (style.textAlign == css::TextAlign::Center && room > used) x += (room - used) / 2;
   const float lineStart = x;
+  const size_t lastContent = LastContent(start, end);
+  // Justified lines share the free room among their spaces; the last line of the block and a
+  // line ended by a forced break keep their natural spacing.
+  float perSpace = 0;
+  if (style.textAlign == css::TextAlign::Justify && !lastLine && room > used && !EndsForced(end)) {
+    int32_t spaces = 0;
+    for (size_t i = start; i < end; ++i) spaces += Expansions(pieces_[i], i == lastContent);
+    if (spaces > 0) perSpace = (room - used) / static_cast<float>(spaces);
+  }
+  float trimmed = 0;  // the hanging spaces once the line's last content is set: no box covers them
 
   line_ = l_.OpenBox(BoxKind::Line, kNoNode, blockBox_);
   lineRuns_.clear();
@@ -652,27 +762,46 @@ void InlineFormatter::EmitLine(size_t start, size_t end, float top, FloatContext
   // The line height quirk of old pages: the block's strut and the line height of an inline box
   // without borders or padding count only on lines where text stands directly in them.
   const bool quirky = l_.tree_.Quirks() != dom::QuirksMode::None;
+  aligned_.clear();
+  // Extents inside a top- or bottom-aligned subtree count towards that subtree.
+  auto group = [&] { return frames_.empty() ? -1 : frames_.back().group; };
+  auto sinkAbove = [&]() -> float& {
+    return group() < 0 ? above : aligned_[static_cast<size_t>(group())].above;
+  };
+  auto sinkBelow = [&]() -> float& {
+    return group() < 0 ? below : aligned_[static_cast<size_t>(group())].below;
+  };
   auto boxExtent = [&](NodeId element, float shift) {
-    if (!quirky || HasEdges(element)) Extent(element, shift, above, below);
+    if (!quirky || HasEdges(element)) Extent(element, shift, sinkAbove(), sinkBelow());
   };
   auto textExtent = [&] {
     if (quirky)
       Extent(frames_.empty() ? container_ : frames_.back().element,
-             frames_.empty() ? 0 : frames_.back().shift, above, below);
+             frames_.empty() ? 0 : frames_.back().shift, sinkAbove(), sinkBelow());
   };
   if (!quirky) Extent(container_, 0, above, below);
-  // Inline elements that continue from the line before start a new fragment here.
-  for (NodeId element : open_) {
+  auto openFrame = [&](NodeId element, float boxX) {
     NodeId parent = frames_.empty() ? container_ : frames_.back().element;
     float shift = Shift(element, parent, frames_.empty() ? 0 : frames_.back().shift);
     int32_t box = l_.OpenBox(BoxKind::Inline, element, ParentBox());
-    l_.Out(box).border.x = x;
-    frames_.push_back({box, element, shift});
+    l_.Out(box).border.x = boxX;
+    int32_t inGroup = group();
+    css::VerticalAlign align = l_.Style(element).verticalAlign;
+    if (inGroup < 0 && (align == css::VerticalAlign::Top || align == css::VerticalAlign::Bottom)) {
+      inGroup = static_cast<int32_t>(aligned_.size());
+      aligned_.push_back({align == css::VerticalAlign::Bottom, box, -1, lineRuns_.size(), 0, 0, 0});
+      shift = 0;
+    }
+    frames_.push_back({box, element, shift, inGroup});
     boxExtent(element, shift);
-  }
+  };
+  // Inline elements that continue from the line before start a new fragment here.
+  for (NodeId element : open_) openFrame(element, x);
   auto closeFrame = [&](float rightEdges) {
     Frame frame = frames_.back();
     frames_.pop_back();
+    if (frame.group >= 0 && aligned_[static_cast<size_t>(frame.group)].firstBox == frame.box)
+      aligned_[static_cast<size_t>(frame.group)].endRun = lineRuns_.size();
     Box& box = l_.Out(frame.box);
     const ComputedStyle& s = l_.Style(frame.element);
     VerticalMetrics metrics = l_.Vertical(l_.FontOf(frame.element));
@@ -684,8 +813,10 @@ void InlineFormatter::EmitLine(size_t start, size_t end, float top, FloatContext
     box.border.y = boxTop;
     box.border.h =
         metrics.ascent + metrics.descent + padding.top + padding.bottom + border.top + border.bottom;
-    box.border.w = std::max(0.0F, x + rightEdges - box.border.x);
+    box.border.w = std::max(0.0F, x - trimmed + rightEdges - box.border.x);
     l_.CloseBox(frame.box);
+    if (frame.group >= 0 && aligned_[static_cast<size_t>(frame.group)].firstBox == frame.box)
+      aligned_[static_cast<size_t>(frame.group)].endBox = box.end;
   };
 
   for (size_t i = start; i < end; ++i) {
@@ -695,13 +826,8 @@ void InlineFormatter::EmitLine(size_t start, size_t end, float top, FloatContext
       case Type::Open: {
         const ComputedStyle& s = l_.Style(item.element);
         Edges margin = Layouter::MarginOf(s, cb_->width);
-        NodeId parent = frames_.empty() ? container_ : frames_.back().element;
-        float shift = Shift(item.element, parent, frames_.empty() ? 0 : frames_.back().shift);
-        int32_t box = l_.OpenBox(BoxKind::Inline, item.element, ParentBox());
-        l_.Out(box).border.x = x + margin.left;
-        frames_.push_back({box, item.element, shift});
+        openFrame(item.element, x + margin.left);
         open_.push_back(item.element);
-        boxExtent(item.element, shift);
         if (piece.width != 0) visible = true;
         x += piece.width;
         break;
@@ -720,6 +846,8 @@ void InlineFormatter::EmitLine(size_t start, size_t end, float top, FloatContext
         visible = true;
         textExtent();
         float width = piece.tab ? TabWidth(piece, x - lineStart) : piece.width;
+        width += perSpace * static_cast<float>(Expansions(piece, i == lastContent));
+        if (i == lastContent) trimmed = piece.hang;
         if (!item.hidden) {
           TextRun run;
           int32_t offset = static_cast<int32_t>(piece.begin - item.begin);
@@ -768,10 +896,18 @@ void InlineFormatter::EmitLine(size_t start, size_t end, float top, FloatContext
               l_.Vertical(l_.FontOf(frames_.empty() ? container_ : frames_.back().element));
           baseline = height / 2 + parent.ascent / 4;
         }
+        if (group() < 0 &&
+            (s.verticalAlign == css::VerticalAlign::Top || s.verticalAlign == css::VerticalAlign::Bottom)) {
+          aligned_.push_back({s.verticalAlign == css::VerticalAlign::Bottom, box, placed.end, 0, 0, baseline,
+                              height - baseline});
+          shift = 0;
+        } else {
+          sinkAbove() = std::max(sinkAbove(), baseline - shift);
+          sinkBelow() = std::max(sinkBelow(), height - baseline + shift);
+        }
         l_.Translate(box, placed.end, 0, shift - baseline);
-        above = std::max(above, baseline - shift);
-        below = std::max(below, height - baseline + shift);
         x += width;
+        if (i == lastContent) trimmed = 0;
         break;
       }
       case Type::Break:
@@ -786,11 +922,14 @@ void InlineFormatter::EmitLine(size_t start, size_t end, float top, FloatContext
   (void)tree;
 
   // A list item's marker hangs left of its first line.
+  size_t markerRuns = 0;  // the aligned subtrees' runs stand this many places later
   if (l_.marker_ && visible) {
     lineRuns_.insert(lineRuns_.begin(), l_.MarkerRun(line_));
     l_.marker_.reset();
+    markerRuns = 1;
   }
 
+  PlaceAligned(above, below);
   float height = visible ? above + below : 0;
   if (visible) top = std::max(top, flow.Resolve());
   const float baseline = visible ? top + above : top;
@@ -798,6 +937,14 @@ void InlineFormatter::EmitLine(size_t start, size_t end, float top, FloatContext
   lineBox.border = {band.left, top, std::max(0.0F, band.right - band.left), height};
   lineBox.baseline = baseline;
   l_.Translate(line_ + 1, static_cast<int32_t>(l_.out_->boxes.size()), 0, baseline);
+  for (const Aligned& g : aligned_) {
+    float delta = g.bottom ? below - g.below : g.above - above;
+    l_.Translate(g.firstBox, g.endBox, 0, delta);
+    for (size_t r = g.firstRun + markerRuns; r < g.endRun + markerRuns; ++r) {
+      lineRuns_[r].baseline += delta;
+      lineRuns_[r].top += delta;
+    }
+  }
   auto& runs = l_.out_->runs;
   lineBox.firstRun = static_cast<int32_t>(runs.size());
   lineBox.runCount = static_cast<int32_t>(lineRuns_.size());

@@ -112,6 +112,8 @@ class Layouter {
   float ShrinkToFitWidth(dom::NodeId node, float available);
   void LayOutFloat(dom::NodeId node, int32_t parentBox, const Containing& cb, float top);
   void LayOutAbsolute(dom::NodeId node, int32_t parentBox, const Containing& cb, float staticY);
+  // Moves the absolute boxes waiting on the innermost positioned ancestor, just closed, to their offsets.
+  void PlaceAbsolutes();
   void ApplyRelative(dom::NodeId node, int32_t box, const Containing& cb);
   void StartListItem(dom::NodeId node, float contentX);
   // The waiting marker's run on `line`, baseline at 0.
@@ -159,6 +161,15 @@ class Layouter {
     float contentX = 0;
   };
   std::optional<Marker> marker_;  // the list marker waiting for its item's first line
+  // The positioned block boxes open now, innermost last: the containing blocks of absolute boxes
+  // with offsets, which are placed once the ancestor's padding box is final.
+  struct PositionedAncestor {
+    int32_t box = -1;
+    float paddingX = 0;  // of its padding box, known when it opens
+    float paddingWidth = 0;
+    std::vector<int32_t> absolutes;
+  };
+  std::vector<PositionedAncestor> positioned_;
 
  public:
   static constexpr int kMaxDepth = 600;    // beyond this, boxes are laid out without content

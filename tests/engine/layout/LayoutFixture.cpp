@@ -51,6 +51,7 @@ void Inherit(const ComputedStyle& parent, ComputedStyle& s) {
   s.textAlign = parent.textAlign;
   s.textIndent = parent.textIndent;
   s.textTransform = parent.textTransform;
+  s.overflowWrap = parent.overflowWrap;
   s.listStyleType = parent.listStyleType;
   s.borderSpacingX = parent.borderSpacingX;
   s.borderSpacingY = parent.borderSpacingY;
@@ -58,7 +59,7 @@ void Inherit(const ComputedStyle& parent, ComputedStyle& s) {
 
 }  // namespace
 
-std::unique_ptr<Laid> Lay(std::string_view html, const Styles& styles, float width) {
+std::unique_ptr<Laid> Lay(std::string_view html, const Styles& styles, float width, BodyMargins body) {
   auto laid = std::make_unique<Laid>();
   dom::ParseDocument(html, laid->tree);
   const dom::Tree& tree = laid->tree;
@@ -78,7 +79,7 @@ std::unique_ptr<Laid> Lay(std::string_view html, const Styles& styles, float wid
   }
   laid->model = std::make_unique<text::TextModel>(text::TextModel::Build(tree, laid->styles, tree.Body()));
   FixedFontMetrics metrics;
-  LayoutInput input{laid->tree, laid->styles, *laid->model, metrics, width, 600, std::nullopt, std::nullopt};
+  LayoutInput input{laid->tree, laid->styles, *laid->model, metrics, width, 600, body.top, body.left};
   laid->layout = LayOut(input);
   return laid;
 }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,7 +30,14 @@ struct Laid {
   std::string Dump() const { return DumpLayout(*layout, tree); }
 };
 
-std::unique_ptr<Laid> Lay(std::string_view html, const Styles& styles = {}, float width = 800);
+// The body's topMargin and leftMargin attributes as a page sets them, when given.
+struct BodyMargins {
+  std::optional<float> top;
+  std::optional<float> left;
+};
+
+std::unique_ptr<Laid> Lay(std::string_view html, const Styles& styles = {}, float width = 800,
+                          BodyMargins body = {});
 
 inline StyleFn Margins(float top, float bottom) {
   return [=](css::ComputedStyle& s) {

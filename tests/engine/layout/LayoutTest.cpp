@@ -325,6 +325,92 @@ TEST(LineBreaking, AlignmentAndIndent) {
   EXPECT_NEAR(8, indented->layout->runs.at(1).x, 0.01) << "only the first line is indented";
 }
 
+TEST(LineBreaking, JustifySpreadsTheRoomOverInnerSpaces) {
+  auto justify = Set([](ComputedStyle& s) { s.textAlign = css::TextAlign::Justify; });
+  // 84px: "aaa bbb" is 56px wide, its hanging space aside; 28px go to the one inner space.
+  auto laid = Lay("<div id=d>aaa bbb ccc ddd</div>", {{"d", justify}}, 100);
+  ASSERT_EQ("[aaa ][bbb ]|[ccc ][ddd]", laid->Lines("d"));
+  const auto& runs = laid->layout->runs;
+  EXPECT_NEAR(60, runs.at(0).width, 0.01) << "the space takes the extra room";
+  EXPECT_NEAR(68, runs.at(1).x, 0.01) << "the last word ends at the right edge";
+  EXPECT_NEAR(32, runs.at(1).width, 0.01) << "the hanging space is not widened";
+  EXPECT_NEAR(40, runs.at(3).x, 0.01) << "the last line keeps its spacing";
+  auto forced = Lay("<div id=d>aa bb<br>cc</div>", {{"d", justify}}, 100);
+  EXPECT_NEAR(32, forced->layout->runs.at(1).x, 0.01) << "a line ended by <br> is not justified";
+}
+
+TEST(LineBreaking, OverflowWrapBreaksLongWordsBetweenCharacters) {
+  auto wrap = [](css::OverflowWrap w) { return Set([w](ComputedStyle& s) { s.overflowWrap = w; }); };
+  const char* page = "<div id=d>aaaaaaaaaaaaaaaa</div>";  // 128px in an 84px line
+  EXPECT_EQ("[aaaaaaaaaaaaaaaa]", Lay(page, {}, 100)->Lines("d"));
+  EXPECT_EQ("[aaaaaaaaaa]|[aaaaaa]", Lay(page, {{"d", wrap(css::OverflowWrap::BreakWord)}}, 100)->Lines("d"));
+  EXPECT_EQ(
+      "[xx ]|[yyyyyyyyyy]|[yyyy]",
+      Lay("<div id=d>xx yyyyyyyyyyyyyy</div>", {{"d", wrap(css::OverflowWrap::Anywhere)}}, 100)->Lines("d"))
+      << "the ordinary opportunity first, then the word on a line of its own";
+  EXPECT_EQ("[xxxxxx][yyyy]|[yyyyyyyy]",
+            Lay("<div id=d>xxxxxx<b>yyyyyyyyyyyy</b></div>", {{"d", wrap(css::OverflowWrap::BreakWord)}}, 100)
+                ->Lines("d"))
+      << "no opportunity on the line: the word breaks where the line is full";
+}
+
+TEST(InlineBoxes, VerticalAlignTopAndBottom) {
+  auto align = [](css::VerticalAlign a) { return Set([a](ComputedStyle& s) { s.verticalAlign = a; }); };
+  // A 40px image in a 16px line (ascent 12.8): the line grows to 40px, downwards for a
+  // top-aligned image and upwards for a bottom-aligned one.
+  const char* page = "<div id=d>a<img id=i width=10 height=40></div>";
+  auto top = Lay(page, {{"i", align(css::VerticalAlign::Top)}});
+  EXPECT_NEAR(40, top->Border("d").h, 0.01);
+  EXPECT_NEAR(8, top->Border("i").y, 0.01);
+  EXPECT_NEAR(8, top->layout->runs.at(0).top, 0.01);
+  auto bottom = Lay(page, {{"i", align(css::VerticalAlign::Bottom)}});
+  EXPECT_NEAR(40, bottom->Border("d").h, 0.01);
+  EXPECT_NEAR(8, bottom->Border("i").y, 0.01);
+  EXPECT_NEAR(32, bottom->layout->runs.at(0).top, 0.01);
+  // A baseline-aligned image alone makes the line 40px (no strut in quirks mode), all above the
+  // baseline; a top-aligned span's text goes to the line's top, not onto that baseline.
+  auto span = Lay("<div id=d><img width=10 height=40><span id=s>b</span></div>",
+                  {{"s", align(css::VerticalAlign::Top)}});
+  EXPECT_NEAR(40, span->Border("d").h, 0.01);
+  EXPECT_NEAR(8, span->Border("s").y, 0.01);
+  EXPECT_NEAR(8, span->layout->runs.at(0).top, 0.01);
+}
+
+TEST(Positioning, AbsoluteOffsetsFromThePositionedAncestorsPaddingBox) {
+  // #p: border 2, padding 10, top margin 20 (collapsing with the body's 8): its padding box is
+  // 10,22 780x20.
+  auto ancestor = Set([](ComputedStyle& s) {
+    s.position = css::Position::Relative;
+    s.margin[css::kTop] = Length::Px(20);
+    s.padding = {Length::Px(10), Length::Px(10), Length::Px(10), Length::Px(10)};
+    s.borderWidth = {2, 2, 2, 2};
+    s.borderStyle.fill(css::BorderStyle::Solid);
+  });
+  auto absolute = [](int top, int right, int bottom, int left) {
+    return Set([=](ComputedStyle& s) {
+      s.position = css::Position::Absolute;
+      s.width = Length::Px(30);
+      s.height = Length::Px(10);
+      auto px = [](int v) { return v < 0 ? Length{} : Length::Px(static_cast<float>(v)); };
+      s.inset = {px(top), px(right), px(bottom), px(left)};
+    });
+  };
+  const char* page = "<div id=p><div id=a></div></div>";
+  EXPECT_TRUE(
+      Near({17, 27, 30, 10}, Lay(page, {{"p", ancestor}, {"a", absolute(5, -1, -1, 7)}})->Border("a")));
+  EXPECT_TRUE(
+      Near({757, 28, 30, 10}, Lay(page, {{"p", ancestor}, {"a", absolute(-1, 3, 4, -1)}})->Border("a")));
+  EXPECT_TRUE(
+      Near({20, 32, 30, 10}, Lay(page, {{"p", ancestor}, {"a", absolute(-1, -1, -1, -1)}})->Border("a")))
+      << "without offsets it stays where it would have stood";
+}
+
+TEST(BodyMargins, TopAndLeftSetOneSideEach) {
+  auto laid = Lay("<html id=h><body id=b>x</body></html>", {}, 800, {20.0F, 30.0F});
+  EXPECT_TRUE(Near({30, 20, 762, 16}, laid->Border("b"))) << "the right margin stays 8px";
+  EXPECT_NEAR(44, laid->Border("h").h, 0.01) << "and so does the bottom one";
+}
+
 TEST(InlineBoxes, FragmentsChainAndCarryTheirEdges) {
   auto laid = Lay(
       "<div>aaaa <b id=b>bbbb cccc</b> dd</div>",
@@ -334,7 +420,8 @@ TEST(InlineBoxes, FragmentsChainAndCarryTheirEdges) {
   ASSERT_GE(first.nextOfNode, 0);
   const Box& second = laid->layout->boxes[static_cast<size_t>(first.nextOfNode)];
   EXPECT_EQ(BoxKind::Inline, second.kind);
-  EXPECT_TRUE(Near({48, 8, 44, 16}, first.border)) << "left padding on the first fragment only";
+  EXPECT_TRUE(Near({48, 8, 36, 16}, first.border))
+      << "left padding on the first fragment only, and not the space that hangs at the line end";
   EXPECT_TRUE(Near({8, 24, 36, 16}, second.border)) << "right padding on the last fragment only";
   EXPECT_EQ(-1, second.nextOfNode);
 }
