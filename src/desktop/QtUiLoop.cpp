@@ -1,0 +1,45 @@
+#include "desktop/QtUiLoop.h"
+
+#include <QCoreApplication>
+#include <utility>
+
+namespace lectryn::desktop {
+
+QtUiLoop::QtUiLoop() {
+  clock_.start();
+}
+
+void QtUiLoop::Post(std::function<void()> task) {
+  QMetaObject::invokeMethod(
+      &context_, [task = std::move(task)] { task(); }, Qt::QueuedConnection);
+}
+
+platform::TimerId QtUiLoop::StartTimer(int32_t intervalMs, std::function<void()> tick) {
+  platform::TimerId id = nextTimer_++;
+  auto* timer = new QTimer(&context_);
+  timer->setTimerType(Qt::PreciseTimer);  // the highlighter's ticks are tens of ms apart
+  QObject::connect(timer, &QTimer::timeout, &context_, [tick = std::move(tick)] { tick(); });
+  timer->start(intervalMs);
+  timers_[id] = timer;
+  return id;
+}
+
+void QtUiLoop::StopTimer(platform::TimerId timer) {
+  auto it = timers_.find(timer);
+  if (it == timers_.end()) return;
+  if (QTimer* qtTimer = it->second) {
+    qtTimer->stop();
+    qtTimer->deleteLater();
+  }
+  timers_.erase(it);
+}
+
+void QtUiLoop::DoEvents() {
+  QCoreApplication::processEvents();
+}
+
+int64_t QtUiLoop::NowMs() const {
+  return clock_.elapsed();
+}
+
+}  // namespace lectryn::desktop
