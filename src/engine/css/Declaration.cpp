@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "engine/css/Scan.h"
 #include "engine/css/Values.h"
 
 namespace lectryn::engine::css {
@@ -808,26 +809,17 @@ std::optional<ValueType> WideKeyword(const Parts& parts) {
 
 // The declaration ends at a ';' outside strings and brackets.
 size_t DeclarationEnd(std::string_view text) {
-  char quote = 0;
   int depth = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (quote != 0) {
-      if (c == '\\')
-        ++i;
-      else if (c == quote || c == '\n')
-        quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (c == '(' || c == '[' || c == '{') {
+  return ScanOutsideStrings(text, 0, [&](char c) {
+    if (c == '(' || c == '[' || c == '{') {
       ++depth;
     } else if (c == ')' || c == ']' || c == '}') {
       depth = depth > 0 ? depth - 1 : 0;
-    } else if (c == ';' && depth == 0) {
-      return i;
+    } else {
+      return c == ';' && depth == 0;
     }
-  }
-  return text.size();
+    return false;
+  });
 }
 
 bool IsPropertyName(std::string_view name) {

@@ -1,6 +1,7 @@
 #include "engine/css/StyleSheet.h"
 
 #include "engine/css/MediaQuery.h"
+#include "engine/css/Scan.h"
 #include "engine/css/Values.h"
 
 namespace lectryn::engine::css {
@@ -11,48 +12,28 @@ constexpr int kMaxNesting = 16;
 
 // The index of the first of `stops` outside strings and brackets, from `from`; npos if none.
 size_t FindOutside(std::string_view text, size_t from, std::string_view stops) {
-  char quote = 0;
   int depth = 0;
-  for (size_t i = from; i < text.size(); ++i) {
-    char c = text[i];
-    if (quote != 0) {
-      if (c == '\\')
-        ++i;
-      else if (c == quote || c == '\n')
-        quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (c == '(' || c == '[') {
+  size_t found = ScanOutsideStrings(text, from, [&](char c) {
+    if (c == '(' || c == '[') {
       ++depth;
     } else if ((c == ')' || c == ']') && depth > 0) {
       --depth;
-    } else if (depth == 0 && stops.find(c) != std::string_view::npos) {
-      return i;
+    } else {
+      return depth == 0 && stops.find(c) != std::string_view::npos;
     }
-  }
-  return std::string_view::npos;
+    return false;
+  });
+  return found == text.size() ? std::string_view::npos : found;
 }
 
 // Index just past the block that opens at text[open] == '{', or text.size() when unclosed.
 size_t SkipBlock(std::string_view text, size_t open) {
   int depth = 0;
-  char quote = 0;
-  for (size_t i = open; i < text.size(); ++i) {
-    char c = text[i];
-    if (quote != 0) {
-      if (c == '\\')
-        ++i;
-      else if (c == quote || c == '\n')
-        quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (c == '{') {
-      ++depth;
-    } else if (c == '}') {
-      if (--depth == 0) return i + 1;
-    }
-  }
-  return text.size();
+  size_t close = ScanOutsideStrings(text, open, [&](char c) {
+    if (c == '{') ++depth;
+    return c == '}' && --depth == 0;
+  });
+  return close == text.size() ? close : close + 1;
 }
 
 // The content of the block opening at `open` and ending before `end`.
