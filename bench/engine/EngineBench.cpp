@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "PagePlaces.h"
 #include "RealPages.h"
 #include "engine/Document.h"
 #include "engine/TextRange.h"
@@ -59,18 +60,10 @@ void LoadToComplete(benchmark::State& state, const PageFile* page) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page->bytes.size()));
 }
 
-enum class Where { Start, End };
+using lectryn::bench::Where;
 
-// A position at a word start a little after the start, or a little before the end of the story.
 int32_t PositionIn(const std::shared_ptr<Document>& document, Where where) {
-  TextRange range(document, 0, 0);
-  if (where == Where::Start) {
-    range.move(u"word", 20);
-  } else {
-    range.move(u"textedit", 1);
-    range.move(u"word", -60);
-  }
-  return range.Start();
+  return lectryn::bench::WordStartIn(document, where).Start();
 }
 
 struct Prepared {

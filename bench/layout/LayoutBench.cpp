@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "PagePlaces.h"
 #include "RealPages.h"
 #include "desktop/QtFontMetrics.h"
 #include "engine/Document.h"
@@ -82,7 +83,7 @@ void LayOutAgain(benchmark::State& state, const PageFile* page) {
   }
 }
 
-enum class Where { Start, End };
+using lectryn::bench::Where;
 
 struct Prepared {
   std::shared_ptr<Document> document;
@@ -97,13 +98,7 @@ Prepared Prepare(const PageFile& page, Where where) {
   auto& document = prepared.document;
   document->Layout();
   if (where == Where::End) document->SetViewScroll(0, document->ScrollExtent().h);
-  TextRange range(document, 0, 0);
-  if (where == Where::Start) {
-    range.move(u"word", 20);
-  } else {
-    range.move(u"textedit", 1);
-    range.move(u"word", -60);
-  }
+  TextRange range = lectryn::bench::WordStartIn(document, where);
   range.moveEnd(u"word", 1);
   prepared.wordStart = range.Start();
   prepared.wordEnd = range.End();

@@ -98,7 +98,17 @@ QString QtFontMetrics::ResolveFamily(const std::string& cssFamilies) {
   return resolved;
 }
 
+// The layout measures word after word in one font, so the last entry answers most calls without
+// building a key.
 QtFontMetrics::Entry& QtFontMetrics::EntryFor(const layout::FontDescription& description) {
+  if (lastEntry_ == nullptr || !(description == lastDescription_)) {
+    lastEntry_ = &FindOrCreateEntry(description);
+    lastDescription_ = description;
+  }
+  return *lastEntry_;
+}
+
+QtFontMetrics::Entry& QtFontMetrics::FindOrCreateEntry(const layout::FontDescription& description) {
   std::string key = description.family + '\n' + std::to_string(description.sizePx) + '\n' +
                     std::to_string(description.weight) + (description.italic ? "i" : "n");
   auto found = entries_.find(key);

@@ -48,6 +48,7 @@ class QtFontMetrics : public layout::FontMetrics {
   };
   const std::vector<float>& PieceCarets(Entry& entry, std::u16string_view piece);
   Entry& EntryFor(const layout::FontDescription& font);
+  Entry& FindOrCreateEntry(const layout::FontDescription& font);
   QString InstalledFamily(const QString& cssName);
 
   std::unordered_map<std::string, std::unique_ptr<Entry>> entries_;  // by description key
@@ -55,6 +56,8 @@ class QtFontMetrics : public layout::FontMetrics {
   std::vector<QString> installed_;                                   // lower case
   std::vector<QString> installedNames_;                              // as Qt spells them
   QString serif_, sansSerif_, monospace_;
+  layout::FontDescription lastDescription_;
+  Entry* lastEntry_ = nullptr;  // entries never move: they are held by unique_ptr
 };
 
 }  // namespace lectryn::desktop
