@@ -15,12 +15,13 @@
 #include <optional>
 #include <vector>
 
+#include "desktop/OutlineLayer.h"
 #include "desktop/QtFontMetrics.h"
 #include "engine/Document.h"
 
 namespace lectryn::desktop {
 
-class PageView : public QAbstractScrollArea {
+class PageView : public QAbstractScrollArea, public OutlineLayer {
  public:
   // `fonts` is shared by every view of the program, so that fonts are measured once.
   explicit PageView(std::shared_ptr<QtFontMetrics> fonts, QWidget* parent = nullptr);
@@ -35,8 +36,8 @@ class PageView : public QAbstractScrollArea {
 
   // Inverts the band of width `penWidth` px that lies inside `rect` (view coordinates); toggling
   // the same band again removes it.
-  void ToggleOutline(QRect rect, int penWidth);
-  void ClearOutlines();
+  void ToggleOutline(QRect rect, int penWidth) override;
+  void ClearOutlines() override;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

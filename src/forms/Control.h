@@ -32,6 +32,7 @@ enum class Property {
   ScaleMode,
   Loaded,
   Pointer,
+  Browser,
 };
 
 // A rectangle in twips (1/1440 inch).

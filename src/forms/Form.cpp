@@ -11,8 +11,13 @@ void Form::SetClientSize(int32_t widthTwips, int32_t heightTwips) {
   Changed(Property::Position);
 }
 
+Form::~Form() {
+  if (host_) host_->Forget(*this);
+}
+
 void Form::Load() {
   if (loaded_) return;
+  if (host_) host_->Loading(*this);
   loaded_ = true;
   Changed(Property::Loaded);
   Fire(Form_Load);

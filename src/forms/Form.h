@@ -26,16 +26,22 @@ enum class StartUpPosition { Manual, CenterOwner };
 
 class Form;
 
-// Runs a modal form: returns once the form has been unloaded.
+// Shows forms: the front end that makes a window for each form it hosts and runs modal forms.
 class FormHost {
  public:
   virtual ~FormHost() = default;
+  // Returns once the form has been unloaded.
   virtual void RunModal(Form& form) = 0;
+  // A hosted form is loading (before its Form_Load runs): a front end makes its window here.
+  virtual void Loading(Form& /*form*/) {}
+  // A hosted form is being destroyed: whatever shows it must let go of it.
+  virtual void Forget(Form& /*form*/) {}
 };
 
 class Form : public Control {
  public:
   Form(std::string name, std::u16string caption) : Control(std::move(name)), caption_(std::move(caption)) {}
+  ~Form() override;
 
   // Properties.
   const std::u16string& Caption() const { return caption_; }
@@ -104,6 +110,9 @@ class Form : public Control {
   void MouseDown(int16_t button, int16_t shift, float x, float y);
   void MouseMove(int16_t button, int16_t shift, float x, float y);
   void MouseUp(int16_t button, int16_t shift, float x, float y);
+  void Drop(const std::vector<std::u16string>& addresses) {
+    if (Form_Drop) Form_Drop(addresses);
+  }
 
   // Handlers the window class registers.
   Handler Form_Load;
@@ -114,6 +123,8 @@ class Form : public Control {
   MouseHandler Form_MouseDown;
   MouseHandler Form_MouseMove;
   MouseHandler Form_MouseUp;
+  // Files or addresses dropped onto the window; a window without this handler takes no drops.
+  std::function<void(const std::vector<std::u16string>& addresses)> Form_Drop;
 
  private:
   static MenuItem* FindShortcut(const MenuItem& menu, Shortcut key);

@@ -1,6 +1,7 @@
 #pragma once
 // Handing addresses and programs to the desktop, and asking the user.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/WindowSystem.h"
@@ -33,6 +34,9 @@ class Dialogs {
   virtual ~Dialogs() = default;
   // Shows a modal message and returns the answer (vbOK, vbYes, vbNo).
   virtual int32_t MsgBox(const std::u16string& text, int32_t buttons, const std::u16string& title) = 0;
+  // Asks for one line of text, offering defaultText; nothing when the user cancels.
+  virtual std::optional<std::u16string> InputBox(const std::u16string& prompt, const std::u16string& title,
+                                                 const std::u16string& defaultText) = 0;
 };
 
 }  // namespace lectryn::platform

@@ -13,4 +13,13 @@ int32_t SimDialogs::MsgBox(const std::u16string& text, int32_t buttons, const st
   return buttons == platform::vbYesNo ? yesNoDefault_ : platform::vbOK;
 }
 
+std::optional<std::u16string> SimDialogs::InputBox(const std::u16string& prompt, const std::u16string& /*title*/,
+                                                  const std::u16string& /*defaultText*/) {
+  prompts_.push_back(prompt);
+  if (texts_.empty()) return std::nullopt;
+  std::optional<std::u16string> text = std::move(texts_.front());
+  texts_.pop_front();
+  return text;
+}
+
 }  // namespace lectryn::sim

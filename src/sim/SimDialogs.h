@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,11 @@ class SimDialogs : public platform::Dialogs {
   explicit SimDialogs(const platform::UiLoop& clock) : clock_(&clock) {}
 
   int32_t MsgBox(const std::u16string& text, int32_t buttons, const std::u16string& title) override;
+  // Answers with the next queued text, or as a cancel when none is queued; the prompts are kept.
+  std::optional<std::u16string> InputBox(const std::u16string& prompt, const std::u16string& title,
+                                         const std::u16string& defaultText) override;
+  void QueueText(std::optional<std::u16string> text) { texts_.push_back(std::move(text)); }
+  const std::vector<std::u16string>& Prompts() const { return prompts_; }
 
   // The next box is answered with answer; queued answers are used in order.
   void QueueAnswer(int32_t answer) { answers_.push_back(answer); }
@@ -42,6 +48,8 @@ class SimDialogs : public platform::Dialogs {
   std::deque<int32_t> answers_;
   int32_t yesNoDefault_ = platform::vbNo;
   std::vector<MsgBoxCall> calls_;
+  std::deque<std::optional<std::u16string>> texts_;
+  std::vector<std::u16string> prompts_;
 };
 
 }  // namespace lectryn::sim

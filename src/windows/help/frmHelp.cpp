@@ -46,6 +46,7 @@ void frmHelp::Form_Load() {
   platform_.windows.SetWindowPos(hWnd(), platform::HWND_TOPMOST, 0, 0, 0, 0,
                                  platform::SWP_NOSIZE | platform::SWP_NOMOVE);
   WebBrowser1 = platform_.browsers.CreateControl();
+  WebBrowser1Site.SetBrowser(WebBrowser1);
   platform::Tolerate([&] { WebBrowser1->Navigate(HelpPageAddress()); });
   SayHelpPage();
 }
@@ -55,6 +56,7 @@ void frmHelp::Form_Load() {
 void frmHelp::Form_Unload(int16_t& /*cancel*/) {
   ++request_;
   if (ReadingIsInThisPage() && Main->pVoice && platform::IsSpeaking(*Main->pVoice)) Main->StopSpeaking();
+  WebBrowser1Site.SetBrowser(nullptr);
   WebBrowser1.reset();
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "forms/CommandButton.h"
+#include "forms/BrowserSite.h"
 #include "forms/Form.h"
 #include "narration/Narration.h"
 #include "platform/Platform.h"
@@ -23,7 +24,7 @@ class frmHelp : public forms::Form {
 
   // The browser control exists while the window is loaded: it goes away with the window.
   std::shared_ptr<platform::WebBrowser> WebBrowser1;
-  forms::Control WebBrowser1Site;  // where the browser control sits
+  forms::BrowserSite WebBrowser1Site;  // where the browser control sits
   forms::CommandButton cbOK;
   forms::CommandButton cbRepeat;
 

@@ -39,6 +39,7 @@ frmUpdates::frmUpdates(platform::Platform& platform, const MakerSite& site)
       platform_(platform),
       site_(site) {
   Layout();
+  WebBrowser1Site.SetBrowser(WebBrowser1);
   Form::Form_Load = [this] { Form_Load(); };
   // However the window closes, a running check ends with it.
   Form_Unload = [this](int16_t&) { Timer1.SetEnabled(false); };

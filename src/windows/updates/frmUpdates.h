@@ -7,6 +7,7 @@
 #include <string>
 
 #include "forms/CommandButton.h"
+#include "forms/BrowserSite.h"
 #include "forms/Form.h"
 #include "forms/Label.h"
 #include "forms/Timer.h"
@@ -42,7 +43,7 @@ class frmUpdates : public forms::Form {
   forms::CommandButton cbClose;
   forms::Timer Timer1;
   std::shared_ptr<platform::WebBrowser> WebBrowser1;
-  forms::Control WebBrowser1Site;  // where the browser control sits: below the client area, never seen
+  forms::BrowserSite WebBrowser1Site;  // where the browser control sits: below the client area, never seen
 
   void Form_Load();
   void cbCheckForUpdate_Click();

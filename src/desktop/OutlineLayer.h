@@ -1,0 +1,16 @@
+#pragma once
+// A window that can show the picker's outline: bands of inverted pixels drawn over its content
+// after it paints. Toggling the same band twice removes it.
+#include <QRect>
+
+namespace lectryn::desktop {
+
+class OutlineLayer {
+ public:
+  virtual ~OutlineLayer() = default;
+  // `rect` in window coordinates (origin at the window's outer top-left), `penWidth` in px.
+  virtual void ToggleOutline(QRect rect, int penWidth) = 0;
+  virtual void ClearOutlines() = 0;
+};
+
+}  // namespace lectryn::desktop
