@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
+#include "engine/load/PageWindow.h"
 #include "windows/MainWindowPlatform.h"
 #include "windows/updates/frmUpdates.h"
 
@@ -193,6 +196,42 @@ TEST_F(MainWindowTest, ShortcutsReachTheCommandsAndEachAboutIsAFreshBox) {
   ASSERT_TRUE(main->speechWindow);
   EXPECT_TRUE(main->speechWindow->Visible());
   EXPECT_EQ(main.get(), main->speechWindow->Owner());
+}
+
+TEST_F(MainWindowTest, OpenPageAsksAndOpensEachPageInAWindowOfItsOwnForgettingClosedOnes) {
+  main->Show();
+  std::string page = (temp / "page.htm").string();
+  std::ofstream(page) << "<html><body><p>A page of its own.</p></body></html>";
+
+  dialogs.QueueText(std::nullopt);  // cancelled: nothing opens
+  EXPECT_TRUE(main->PressKey(forms::CtrlKey('O')));
+  dialogs.QueueText(u"   ");  // blank: nothing opens
+  main->mnuNarrationOpenPage.Click();
+  EXPECT_TRUE(main->PageWindows().empty());
+  EXPECT_EQ(2u, dialogs.Prompts().size());
+
+  dialogs.QueueText(u" " + platform::FromUtf8(page) + u"\n");
+  main->mnuNarrationOpenPage.Click();
+  main->Drop({platform::FromUtf8(page)});
+  auto pages = main->PageWindows();
+  // The pages are read on worker threads: wait for them in real time.
+  auto complete = [](const auto& window) {
+    return window->readyState() == static_cast<int32_t>(platform::ReadyState::Complete);
+  };
+  for (int i = 0; i < 2000 && !std::all_of(pages.begin(), pages.end(), complete); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    loop.RunUntilIdle();
+  }
+  ASSERT_EQ(2u, pages.size());
+  EXPECT_NE(pages[0], pages[1]);
+  for (const auto& window : pages) {
+    EXPECT_TRUE(std::dynamic_pointer_cast<engine::PageWindow>(window)->Visible());
+    ASSERT_EQ(static_cast<int32_t>(platform::ReadyState::Complete), window->readyState());
+    EXPECT_EQ(u"A page of its own.", window->document()->body()->innerText());
+  }
+
+  std::dynamic_pointer_cast<engine::PageWindow>(pages[0])->Close();
+  EXPECT_EQ(std::vector{pages[1]}, main->PageWindows());
 }
 
 TEST_F(MainWindowTest, HelpIsOneWindowForTheRunReadAgainOnlyWhenOpenedAfterClosing) {

@@ -13,9 +13,15 @@ namespace lectryn::windows::main {
 namespace {
 
 forms::MenuItem& AddAfterSeparator(forms::MenuItem& menu, std::string separator, std::string name,
-                                   std::u16string caption) {
+                                   std::u16string caption, forms::Shortcut shortcut = {}) {
   menu.Add(std::move(separator), u"-");
-  return menu.Add(std::move(name), std::move(caption));
+  return menu.Add(std::move(name), std::move(caption), shortcut);
+}
+
+std::u16string Trimmed(const std::u16string& text) {
+  size_t first = text.find_first_not_of(u" \t\r\n");
+  if (first == std::u16string::npos) return u"";
+  return text.substr(first, text.find_last_not_of(u" \t\r\n") - first + 1);
 }
 
 // "1.0.0": plain decimal digits, as the update check compares it.
@@ -58,6 +64,8 @@ frmMain::frmMain(platform::Platform& platform, const MakerSite& site)
       mnuHelpDiscuss(
           AddAfterSeparator(mnuAbout, "mneSep3", "mnuHelpDiscuss", u"Lectryn Discussion Forum(Online)")),
       mnuHelpUpdate(AddAfterSeparator(mnuAbout, "mnuSep4", "mnuHelpUpdate", u"Check For Update")),
+      mnuNarrationOpenPage(AddAfterSeparator(mnuNarration, "mnuSep6", "mnuNarrationOpenPage",
+                                             u"&Open Page...", forms::CtrlKey('O'))),
       platform_(platform),
       site_(site),
       settings_(platform.registry) {
@@ -86,6 +94,11 @@ frmMain::frmMain(platform::Platform& platform, const MakerSite& site)
   mnuHelpSuggestion.OnClick = [this] { mnuHelpSuggestion_Click(); };
   mnuHelpDiscuss.OnClick = [this] { mnuHelpDiscuss_Click(); };
   mnuHelpUpdate.OnClick = [this] { mnuHelpUpdate_Click(); };
+  mnuNarrationOpenPage.OnClick = [this] { mnuNarrationOpenPage_Click(); };
+  // A file or address dropped onto the banner opens as if it had been typed into Open Page.
+  Form_Drop = [this](const std::vector<std::u16string>& addresses) {
+    for (const std::u16string& address : addresses) OpenPage(address);
+  };
 }
 
 // The secondary windows hold the reading state through Main: they go before it does.
@@ -195,7 +208,10 @@ void frmMain::Timer1_Timer() {
 
 // Main is set first: loading the help window starts reading its page through it.
 void frmMain::mnuHelpGetgoing_Click() {
-  if (!helpWindow) helpWindow = std::make_unique<help::frmHelp>(platform_, *this);
+  if (!helpWindow) {
+    helpWindow = std::make_unique<help::frmHelp>(platform_, *this);
+    helpWindow->SetHost(Host());
+  }
   helpWindow->Main = this;
   helpWindow->Load();
   // Closed by the user while its page was loading: it stays closed, rather than loading again.
@@ -203,7 +219,10 @@ void frmMain::mnuHelpGetgoing_Click() {
 }
 
 void frmMain::mnuNarrationTxtToSpeech_Click() {
-  if (!speechWindow) speechWindow = std::make_unique<texttospeech::frmTextToSpeech>(platform_, *this);
+  if (!speechWindow) {
+    speechWindow = std::make_unique<texttospeech::frmTextToSpeech>(platform_, *this);
+    speechWindow->SetHost(Host());
+  }
   speechWindow->Load();
   if (speechWindow->Visible()) return;
   speechWindow->Main = this;
@@ -233,6 +252,37 @@ void frmMain::mnuHelpUpdate_Click() {
   check.SetHost(Host());
   check.Show(forms::Modality::Modal, this);
   if (!check.delayedCommand.empty()) Unload();
+}
+
+void frmMain::mnuNarrationOpenPage_Click() {
+  std::optional<std::u16string> answer = platform_.dialogs.InputBox(
+      u"Type the address of a web page, or the path of a file on this computer:", u"Open Page", lastOpened_);
+  if (answer) OpenPage(*answer);
+}
+
+// Each page gets a window of its own, as a browser's new window: the pages already open stay.
+bool frmMain::OpenPage(const std::u16string& address) {
+  std::u16string trimmed = Trimmed(address);
+  if (trimmed.empty()) return false;
+  lastOpened_ = trimmed;
+  std::shared_ptr<platform::BrowserApplication> page;
+  bool opened = platform::Tolerate([&] {
+    page = platform_.browsers.CreateApplication();
+    page->navigate(trimmed);
+    page->put_Visible(true);
+  });
+  if (!opened) return false;
+  PageWindows();  // forget the ones the user closed
+  pageWindows_.push_back(std::move(page));
+  return true;
+}
+
+// A window the user closed answers nothing any more.
+const std::vector<std::shared_ptr<platform::BrowserApplication>>& frmMain::PageWindows() {
+  std::erase_if(pageWindows_, [](const std::shared_ptr<platform::BrowserApplication>& page) {
+    return !platform::Tolerate([&] { page->readyState(); });
+  });
+  return pageWindows_;
 }
 
 }  // namespace lectryn::windows::main

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "forms/Form.h"
 #include "forms/Label.h"
@@ -72,6 +73,8 @@ class frmMain : public forms::Form, public narration::Narration {
   forms::MenuItem& mnuHelpSuggestion;
   forms::MenuItem& mnuHelpDiscuss;
   forms::MenuItem& mnuHelpUpdate;
+  // "&Open Page..." in "&Narration", after "Text to &speech..." and a separator.
+  forms::MenuItem& mnuNarrationOpenPage;
 
   // Made on first use and kept for the whole run; closing them does not clear these.
   std::unique_ptr<help::frmHelp> helpWindow;
@@ -87,6 +90,12 @@ class frmMain : public forms::Form, public narration::Narration {
   void mnuHelpSuggestion_Click();
   void mnuHelpDiscuss_Click();
   void mnuHelpUpdate_Click();
+  void mnuNarrationOpenPage_Click();
+
+  // Opens a file or address in a page window of its own, shown; false when it could not be opened.
+  bool OpenPage(const std::u16string& address);
+  // The page windows opened so far that the user has not closed.
+  const std::vector<std::shared_ptr<platform::BrowserApplication>>& PageWindows();
 
   // True once this copy found another one running: it closes without a trace.
   bool IsSecondInstance() const { return secondInstance_; }
@@ -102,6 +111,8 @@ class frmMain : public forms::Form, public narration::Narration {
   MakerSite site_;
   settings::RegHelper settings_;
   bool secondInstance_ = false;
+  std::vector<std::shared_ptr<platform::BrowserApplication>> pageWindows_;
+  std::u16string lastOpened_;  // offered the next time Open Page asks
 };
 
 }  // namespace lectryn::windows::main
