@@ -13,6 +13,7 @@
 
 #include "app/ReadAloud.h"
 #include "sim/ScriptedVoice.h"
+#include "sim/SimUiLoop.h"
 
 namespace {
 

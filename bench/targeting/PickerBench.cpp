@@ -13,6 +13,7 @@
 #include "engine/Document.h"
 #include "narration/Narration.h"
 #include "sim/ScriptedVoice.h"
+#include "sim/SimUiLoop.h"
 #include "sim/SimWindowSystem.h"
 #include "targeting/Picker.h"
 

@@ -25,6 +25,7 @@
 #include "platform/Failure.h"
 #include "platform/Text.h"
 #include "sim/ScriptedVoice.h"
+#include "sim/SimUiLoop.h"
 #include "speech/EspeakVoiceFactory.h"
 #include "system/PlainUiLoop.h"
 

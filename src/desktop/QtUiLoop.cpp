@@ -1,6 +1,8 @@
 #include "desktop/QtUiLoop.h"
 
 #include <QCoreApplication>
+#include <algorithm>
+#include <chrono>
 #include <utility>
 
 namespace lectryn::desktop {
@@ -32,6 +34,11 @@ void QtUiLoop::StopTimer(platform::TimerId timer) {
     qtTimer->deleteLater();
   }
   timers_.erase(it);
+}
+
+void QtUiLoop::PostDelayed(int64_t delayMs, std::function<void()> task) {
+  QTimer::singleShot(std::chrono::milliseconds(std::max<int64_t>(delayMs, 0)), Qt::PreciseTimer, &context_,
+                     [task = std::move(task)] { task(); });
 }
 
 void QtUiLoop::DoEvents() {

@@ -18,6 +18,7 @@ class QtUiLoop : public platform::UiLoop {
   void Post(std::function<void()> task) override;
   platform::TimerId StartTimer(int32_t intervalMs, std::function<void()> tick) override;
   void StopTimer(platform::TimerId timer) override;
+  void PostDelayed(int64_t delayMs, std::function<void()> task) override;
   void DoEvents() override;
   int64_t NowMs() const override;
 

@@ -3,6 +3,7 @@
 // reach it only through Post.
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 namespace lectryn::platform {
 
@@ -16,6 +17,15 @@ class UiLoop {
   // Runs tick every intervalMs until stopped.
   virtual TimerId StartTimer(int32_t intervalMs, std::function<void()> tick) = 0;
   virtual void StopTimer(TimerId timer) = 0;
+  // Queues a task to run once, delayMs from now; UI thread only. Loops with a cheaper one-shot
+  // timer replace this.
+  virtual void PostDelayed(int64_t delayMs, std::function<void()> task) {
+    auto timer = std::make_shared<TimerId>(0);
+    *timer = StartTimer(static_cast<int32_t>(delayMs), [this, timer, task = std::move(task)] {
+      StopTimer(*timer);
+      task();
+    });
+  }
   // Runs what is pending now (tasks and due timers) and returns: the windows' wait loops call it.
   virtual void DoEvents() = 0;
   // Milliseconds on the loop's clock.

@@ -1,4 +1,5 @@
 #include "sim/ScriptedVoice.h"
+#include "sim/SimUiLoop.h"
 
 #include "platform/Failure.h"
 #include "platform/Text.h"
@@ -49,7 +50,7 @@ std::vector<ScriptedWord> SplitScriptedWords(const std::u16string& text) {
   return words;
 }
 
-ScriptedVoice::ScriptedVoice(SimUiLoop& loop, platform::VoiceEvents& sink, int32_t msPerWord,
+ScriptedVoice::ScriptedVoice(platform::UiLoop& loop, platform::VoiceEvents& sink, int32_t msPerWord,
                              std::shared_ptr<std::vector<std::u16string>> spoken)
     : loop_(loop), sink_(sink), msPerWord_(msPerWord), spoken_(std::move(spoken)) {}
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/Voice.h"
-#include "sim/SimUiLoop.h"
+#include "platform/UiLoop.h"
 
 namespace lectryn::sim {
 
@@ -24,7 +24,7 @@ std::vector<ScriptedWord> SplitScriptedWords(const std::u16string& text);
 
 class ScriptedVoice : public platform::SpVoice, public std::enable_shared_from_this<ScriptedVoice> {
  public:
-  ScriptedVoice(SimUiLoop& loop, platform::VoiceEvents& sink, int32_t msPerWord,
+  ScriptedVoice(platform::UiLoop& loop, platform::VoiceEvents& sink, int32_t msPerWord,
                 std::shared_ptr<std::vector<std::u16string>> spoken);
 
   int32_t Speak(const std::u16string& text, int32_t flags) override;
@@ -35,7 +35,7 @@ class ScriptedVoice : public platform::SpVoice, public std::enable_shared_from_t
   void ScheduleNext(int64_t delayMs);
   void RaiseNext(uint64_t generation);
 
-  SimUiLoop& loop_;
+  platform::UiLoop& loop_;
   platform::VoiceEvents& sink_;
   int32_t msPerWord_;
   std::shared_ptr<std::vector<std::u16string>> spoken_;
@@ -49,7 +49,7 @@ class ScriptedVoice : public platform::SpVoice, public std::enable_shared_from_t
 
 class ScriptedVoiceFactory : public platform::VoiceFactory {
  public:
-  explicit ScriptedVoiceFactory(SimUiLoop& loop, int32_t msPerWord = 100)
+  explicit ScriptedVoiceFactory(platform::UiLoop& loop, int32_t msPerWord = 100)
       : loop_(loop), msPerWord_(msPerWord) {}
   std::shared_ptr<platform::SpVoice> CreateVoice(platform::VoiceEvents& sink) override;
 
@@ -58,7 +58,7 @@ class ScriptedVoiceFactory : public platform::VoiceFactory {
   int32_t VoicesCreated() const { return created_; }
 
  private:
-  SimUiLoop& loop_;
+  platform::UiLoop& loop_;
   int32_t msPerWord_;
   std::shared_ptr<std::vector<std::u16string>> spoken_ = std::make_shared<std::vector<std::u16string>>();
   int32_t created_ = 0;

@@ -21,7 +21,7 @@ class SimUiLoop : public platform::UiLoop {
   int64_t NowMs() const override;
 
   // Queues a task to run delayMs from now on the virtual clock.
-  void PostDelayed(int64_t delayMs, std::function<void()> task);
+  void PostDelayed(int64_t delayMs, std::function<void()> task) override;
 
   // Moves the clock forward by ms without running anything, as a call that blocks the UI thread
   // does; what fell due runs at the next DoEvents, AdvanceBy or RunUntilIdle.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sim/ScriptedVoice.h"
+#include "sim/SimUiLoop.h"
 
 namespace lectryn::app {
 namespace {

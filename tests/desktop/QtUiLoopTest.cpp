@@ -84,6 +84,21 @@ TEST_F(QtUiLoopTest, TimersTickUntilStoppedAlsoFromTheirOwnTick) {
   loop_.StopTimer(third);  // stopping twice is harmless
 }
 
+// The scripted voice paces its words with delayed tasks on the real clock.
+TEST_F(QtUiLoopTest, DelayedTasksRunOnceInTheOrderTheyFallDueNotBefore) {
+  std::vector<std::pair<int, int64_t>> ran;
+  int64_t start = loop_.NowMs();
+  loop_.PostDelayed(40, [&] { ran.emplace_back(2, loop_.NowMs() - start); });
+  loop_.PostDelayed(10, [&] { ran.emplace_back(1, loop_.NowMs() - start); });
+  ASSERT_TRUE(RunUntil([&] { return ran.size() == 2; }));
+  RunUntil([&] { return loop_.NowMs() - start > 80; });
+  ASSERT_EQ(2u, ran.size());
+  EXPECT_EQ(1, ran[0].first);
+  EXPECT_EQ(2, ran[1].first);
+  EXPECT_GE(ran[0].second, 9);
+  EXPECT_GE(ran[1].second, 39);
+}
+
 TEST_F(QtUiLoopTest, TheClockIsMonotonicAndCountsMilliseconds) {
   int64_t before = loop_.NowMs();
   std::this_thread::sleep_for(std::chrono::milliseconds(30));

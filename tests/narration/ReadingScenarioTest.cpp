@@ -11,6 +11,7 @@
 #include "narration/Narration.h"
 #include "platform/Text.h"
 #include "sim/ScriptedVoice.h"
+#include "sim/SimUiLoop.h"
 
 namespace lectryn::narration {
 namespace {

@@ -8,6 +8,7 @@
 #include "narration/Narration.h"
 #include "platform/Failure.h"
 #include "sim/ScriptedVoice.h"
+#include "sim/SimUiLoop.h"
 
 namespace lectryn::narration {
 namespace {

@@ -1,4 +1,5 @@
 #include "sim/ScriptedVoice.h"
+#include "sim/SimUiLoop.h"
 
 #include <gtest/gtest.h>
 

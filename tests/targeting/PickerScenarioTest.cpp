@@ -7,6 +7,7 @@
 #include "narration/Narration.h"
 #include "platform/Text.h"
 #include "sim/ScriptedVoice.h"
+#include "sim/SimUiLoop.h"
 #include "sim/SimWindowSystem.h"
 #include "targeting/Picker.h"
 

@@ -6,6 +6,7 @@
 
 #include "narration/Narration.h"
 #include "sim/ScriptedVoice.h"
+#include "sim/SimUiLoop.h"
 #include "sim/SimWindowSystem.h"
 #include "targeting/FakePage.h"
 #include "targeting/Picker.h"
