@@ -50,28 +50,8 @@ VoiceHooks ReadAloud::Hooks() {
 }
 
 void ReadAloud::TraceWord(int32_t position, int32_t length, int64_t audioMs) {
-  const std::u16string& text = main_.tbSpeach.Text();
-  if (view_) view_->Show(text, position, length);
-  if (!trace_.Enabled()) return;
-  WordTrace word;
-  word.position = position;
-  word.length = length;
-  auto size = static_cast<int64_t>(text.size());
-  int64_t start = std::clamp<int64_t>(position, 0, size);
-  word.word = text.substr(start, std::clamp<int64_t>(length, 0, size - start));
-  word.audioMs = audioMs;
-  // The page the words are highlighted in may be the picked frame's or gone: tolerate both.
-  auto page = std::dynamic_pointer_cast<engine::Document>(main_.workingDoc);
-  if (page && !page->Discarded()) {
-    platform::Tolerate([&] {
-      word.selection = page->SelectedText();
-      if (auto span = page->SelectionInBodyText()) {
-        word.selectionStart = span->start;
-        word.selectionEnd = span->end;
-      }
-    });
-  }
-  trace_.Word(word);
+  if (view_) view_->Show(main_.tbSpeach.Text(), position, length);
+  if (trace_.Enabled()) trace_.Word(WordOfNarration(main_, position, length, audioMs));
 }
 
 std::optional<std::string> ReadAloud::Start(const std::optional<std::u16string>& elementId) {

@@ -86,29 +86,33 @@ ParsedCommandLine Fail(std::string error) {
   return parsed;
 }
 
-}  // namespace
+// The desktop program takes the voice, audio and trace options of the reader and any number of pages.
+bool DesktopTakes(std::string_view name) {
+  return name == "--voice" || name == "--audio" || name == "--trace";
+}
 
-std::string ReadUsage() {
-  std::string usage = "usage: lectryn-read";
+std::string Usage(std::string_view program, bool desktop) {
+  std::string usage = "usage: " + std::string(program);
   for (const OptionEntry& entry : Options()) {
+    if (desktop && !DesktopTakes(entry.name)) continue;
     usage += " [";
     usage += entry.name;
     if (!entry.valueName.empty()) usage += " " + std::string(entry.valueName);
     usage += "]";
   }
-  return usage + " PAGE";
+  return usage + (desktop ? " [PAGE...]" : " PAGE");
 }
 
-ParsedCommandLine ParseReadOptions(const std::vector<std::string>& arguments) {
+ParsedCommandLine Parse(const std::vector<std::string>& arguments, bool desktop) {
   ParsedCommandLine parsed;
-  std::optional<std::string> page;
   bool optionsEnded = false;
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     bool isOption = !optionsEnded && argument.size() > 1 && argument[0] == '-';
     if (!isOption) {
-      if (page) return Fail("more than one page given: " + *page + " and " + argument);
-      page = argument;
+      if (!desktop && !parsed.options.pages.empty())
+        return Fail("more than one page given: " + parsed.options.pages.front() + " and " + argument);
+      parsed.options.pages.push_back(argument);
       continue;
     }
     if (argument == "--") {
@@ -123,7 +127,7 @@ ParsedCommandLine ParseReadOptions(const std::vector<std::string>& arguments) {
     size_t equals = argument.find('=');
     std::string name = argument.substr(0, equals);
     const OptionEntry* entry = FindOption(name);
-    if (entry == nullptr) return Fail("unknown option " + name);
+    if (entry == nullptr || (desktop && !DesktopTakes(name))) return Fail("unknown option " + name);
     std::string value;
     if (entry->valueName.empty()) {
       if (equals != std::string::npos) return Fail(name + " takes no value");
@@ -136,13 +140,31 @@ ParsedCommandLine ParseReadOptions(const std::vector<std::string>& arguments) {
     }
     if (auto error = entry->apply(parsed.options, value)) return Fail(*error);
   }
-  if (!page) return Fail("no page given");
+  if (!desktop && parsed.options.pages.empty()) return Fail("no page given");
   if (parsed.options.voice == VoiceKind::Scripted && parsed.options.audio == AudioKind::WavFile)
     return Fail("--audio " + parsed.options.wavPath +
                 " needs the espeak voice: the scripted voice makes no sound");
-  parsed.options.page = *page;
+  if (!parsed.options.pages.empty()) parsed.options.page = parsed.options.pages.front();
   parsed.ok = true;
   return parsed;
+}
+
+}  // namespace
+
+std::string ReadUsage() {
+  return Usage("lectryn-read", false);
+}
+
+std::string DesktopUsage() {
+  return Usage("lectryn", true);
+}
+
+ParsedCommandLine ParseReadOptions(const std::vector<std::string>& arguments) {
+  return Parse(arguments, false);
+}
+
+ParsedCommandLine ParseDesktopOptions(const std::vector<std::string>& arguments) {
+  return Parse(arguments, true);
 }
 
 }  // namespace lectryn::app

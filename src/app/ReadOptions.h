@@ -1,6 +1,6 @@
 #pragma once
-// The command line of lectryn-read. Options are described in one table (ReadOptions.cpp), so a new
-// option is one entry there and one member here.
+// The command lines of lectryn-read and of the desktop program. Options are described in one table
+// (ReadOptions.cpp), so a new option is one entry there and one member here.
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +14,7 @@ enum class AudioKind { Auto, None, WavFile };
 struct ReadOptions {
   ReadMode mode = ReadMode::ReadAloud;
   std::string page;                    // a path or an address, as given
+  std::vector<std::string> pages;      // every page given (the desktop opens each)
   std::optional<std::string> element;  // read from this element on, as a drag onto it would
   VoiceKind voice = VoiceKind::Espeak;
   AudioKind audio = AudioKind::Auto;
@@ -34,5 +35,9 @@ struct ParsedCommandLine {
 ParsedCommandLine ParseReadOptions(const std::vector<std::string>& arguments);
 
 std::string ReadUsage();
+
+// The desktop program's command line: the voice, audio and trace options and any number of pages.
+ParsedCommandLine ParseDesktopOptions(const std::vector<std::string>& arguments);
+std::string DesktopUsage();
 
 }  // namespace lectryn::app

@@ -1,5 +1,9 @@
 #include "app/Trace.h"
 
+#include <algorithm>
+
+#include "engine/Document.h"
+#include "platform/Failure.h"
 #include "platform/Text.h"
 
 namespace lectryn::app {
@@ -62,6 +66,40 @@ void Trace::End() {
 
 void Trace::Stop(std::string_view reason) {
   Line("{\"event\":\"stop\",\"reason\":\"" + std::string(reason) + "\"}");
+}
+
+void Trace::Outline(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  Line("{\"event\":\"outline\",\"rect\":[" + std::to_string(left) + "," + std::to_string(top) + "," +
+       std::to_string(right) + "," + std::to_string(bottom) + "]}");
+}
+
+void Trace::Window(std::string_view name, bool shown) {
+  Line("{\"event\":\"window\",\"name\":" + JsonString(platform::FromUtf8(std::string(name))) +
+       ",\"shown\":" + (shown ? "true" : "false") + "}");
+}
+
+WordTrace WordOfNarration(const narration::Narration& main, int32_t position, int32_t length,
+                          int64_t audioMs) {
+  const std::u16string& text = main.tbSpeach.Text();
+  WordTrace word;
+  word.position = position;
+  word.length = length;
+  auto size = static_cast<int64_t>(text.size());
+  int64_t start = std::clamp<int64_t>(position, 0, size);
+  word.word = text.substr(start, std::clamp<int64_t>(length, 0, size - start));
+  word.audioMs = audioMs;
+  // The page the words are highlighted in may be the picked frame's or gone: tolerate both.
+  auto page = std::dynamic_pointer_cast<engine::Document>(main.workingDoc);
+  if (page && !page->Discarded()) {
+    platform::Tolerate([&] {
+      word.selection = page->SelectedText();
+      if (auto span = page->SelectionInBodyText()) {
+        word.selectionStart = span->start;
+        word.selectionEnd = span->end;
+      }
+    });
+  }
+  return word;
 }
 
 }  // namespace lectryn::app

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "narration/Narration.h"
+
 namespace lectryn::app {
 
 // A JSON string literal for UTF-16 text (lone surrogates become U+FFFD).
@@ -22,6 +24,10 @@ struct WordTrace {
   int64_t audioMs = 0;
 };
 
+// The word as the narration sees it: its place in the text spoken and the page's selection now.
+WordTrace WordOfNarration(const narration::Narration& main, int32_t position, int32_t length,
+                          int64_t audioMs);
+
 class Trace {
  public:
   // file may be null: nothing is written.
@@ -30,6 +36,10 @@ class Trace {
   void Word(const WordTrace& word);
   void End();
   void Stop(std::string_view reason);
+  // The desktop's picker drew an outline (window coordinates: left, top, right, bottom).
+  void Outline(int32_t left, int32_t top, int32_t right, int32_t bottom);
+  // A window of the program was shown or hidden.
+  void Window(std::string_view name, bool shown);
   bool Enabled() const { return file_ != nullptr; }
 
  private:

@@ -69,7 +69,8 @@ TEST(ReadCommandLine, ReadingAloudIsTheDefaultWithTheRealVoiceAndSound) {
   EXPECT_FALSE(parsed.options.trace);
   EXPECT_FALSE(parsed.options.element);
 
-  parsed = Parse({"--element=intro", "--voice", "scripted", "--audio", "none", "--trace", "-", "--quiet", "p.htm"});
+  parsed = Parse(
+      {"--element=intro", "--voice", "scripted", "--audio", "none", "--trace", "-", "--quiet", "p.htm"});
   ASSERT_TRUE(parsed.ok) << parsed.error;
   EXPECT_EQ("intro", parsed.options.element);
   EXPECT_EQ(VoiceKind::Scripted, parsed.options.voice);
@@ -80,6 +81,28 @@ TEST(ReadCommandLine, ReadingAloudIsTheDefaultWithTheRealVoiceAndSound) {
   parsed = Parse({"--audio", "Out.WAV", "p.htm"});
   EXPECT_EQ(AudioKind::WavFile, parsed.options.audio);
   EXPECT_EQ("Out.WAV", parsed.options.wavPath);
+}
+
+TEST(DesktopCommandLine, TakesAnyNumberOfPagesAndOnlyTheVoiceAudioAndTraceOptions) {
+  ParsedCommandLine parsed = ParseDesktopOptions({});
+  ASSERT_TRUE(parsed.ok) << parsed.error;
+  EXPECT_TRUE(parsed.options.pages.empty());
+
+  parsed =
+      ParseDesktopOptions({"--voice", "scripted", "a.htm", "--audio=none", "--trace", "t.jsonl", "b.htm"});
+  ASSERT_TRUE(parsed.ok) << parsed.error;
+  EXPECT_EQ((std::vector<std::string>{"a.htm", "b.htm"}), parsed.options.pages);
+  EXPECT_EQ(VoiceKind::Scripted, parsed.options.voice);
+  EXPECT_EQ("t.jsonl", parsed.options.trace);
+
+  for (const char* reader : {"--element", "--print-text", "--quiet"}) {
+    parsed = ParseDesktopOptions({reader, "x", "a.htm"});
+    EXPECT_FALSE(parsed.ok) << reader;
+    EXPECT_EQ("unknown option " + std::string(reader), parsed.error);
+    EXPECT_EQ(std::string::npos, DesktopUsage().find(reader));
+  }
+  EXPECT_FALSE(ParseDesktopOptions({"--voice", "scripted", "--audio", "o.wav"}).ok);
+  EXPECT_NE(std::string::npos, DesktopUsage().find("[PAGE...]"));
 }
 
 }  // namespace
