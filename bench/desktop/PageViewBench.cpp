@@ -13,13 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "RealPages.h"
+#include "DesktopBench.h"
 #include "desktop/PageView.h"
 #include "desktop/QtFontMetrics.h"
 #include "engine/Document.h"
-#include "engine/load/BrowserControl.h"
 #include "platform/Text.h"
-#include "system/PlainUiLoop.h"
 
 namespace {
 
@@ -34,15 +32,6 @@ constexpr int kViewHeight = 800;
 constexpr int kWords = 300;
 
 enum class Where { Start, End };
-
-std::shared_ptr<Document> Load(const PageFile& page) {
-  lectryn::system::PlainUiLoop loop;
-  lectryn::engine::BrowserControl control(loop);
-  control.Navigate(lectryn::platform::FromUtf8(page.path));
-  loop.Run(
-      [&] { return control.ReadyState() == static_cast<int32_t>(lectryn::platform::ReadyState::Complete); });
-  return std::dynamic_pointer_cast<Document>(control.Document());
-}
 
 // The words after `cursor`, one word unit each, as the highlighter finds them.
 std::vector<std::u16string> NextWords(const TxtRangePtr& cursor, int count) {
@@ -59,15 +48,9 @@ std::vector<std::u16string> NextWords(const TxtRangePtr& cursor, int count) {
   return words;
 }
 
-double Percentile(std::vector<double> values, double fraction) {
-  std::sort(values.begin(), values.end());
-  auto index = static_cast<size_t>(fraction * static_cast<double>(values.size() - 1));
-  return values[index];
-}
-
 void HighlightWords(benchmark::State& state, const PageFile* page, Where where) {
   auto fonts = std::make_shared<QtFontMetrics>();
-  auto document = Load(*page);
+  auto document = lectryn::bench::LoadPage(*page);
   PageView view(fonts);
   view.resize(kViewWidth, kViewHeight);
   view.SetDocument(document);
@@ -97,8 +80,8 @@ void HighlightWords(benchmark::State& state, const PageFile* page, Where where) 
     return;
   }
   state.counters["words"] = static_cast<double>(stepsMs.size());
-  state.counters["p50_ms"] = Percentile(stepsMs, 0.5);
-  state.counters["p99_ms"] = Percentile(stepsMs, 0.99);
+  state.counters["p50_ms"] = lectryn::bench::Percentile(stepsMs, 0.5);
+  state.counters["p99_ms"] = lectryn::bench::Percentile(stepsMs, 0.99);
   state.counters["scroll_px"] = view.verticalScrollBar()->value();
 }
 

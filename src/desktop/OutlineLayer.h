@@ -9,7 +9,8 @@ class OutlineLayer {
  public:
   virtual ~OutlineLayer() = default;
   // `rect` in window coordinates (origin at the window's outer top-left), `penWidth` in px.
-  virtual void ToggleOutline(QRect rect, int penWidth) = 0;
+  // Returns true when the band is shown now, false when this removed it.
+  virtual bool ToggleOutline(QRect rect, int penWidth) = 0;
   virtual void ClearOutlines() = 0;
 };
 

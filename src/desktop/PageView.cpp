@@ -190,15 +190,16 @@ QRegion PageView::Band(const Outline& outline) {
   return band.subtracted(QRegion(outline.rect.adjusted(pen, pen, -pen, -pen)));
 }
 
-void PageView::ToggleOutline(QRect rect, int penWidth) {
+bool PageView::ToggleOutline(QRect rect, int penWidth) {
   Outline outline{rect.normalized(), penWidth};
   auto it = std::find(outlines_.begin(), outlines_.end(), outline);
-  if (it != outlines_.end()) {
-    outlines_.erase(it);
-  } else {
+  bool shown = it == outlines_.end();
+  if (shown)
     outlines_.push_back(outline);
-  }
+  else
+    outlines_.erase(it);
   viewport()->update(Band(outline));
+  return shown;
 }
 
 void PageView::ClearOutlines() {

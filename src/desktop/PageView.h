@@ -36,7 +36,7 @@ class PageView : public QAbstractScrollArea, public OutlineLayer {
 
   // Inverts the band of width `penWidth` px that lies inside `rect` (view coordinates); toggling
   // the same band again removes it.
-  void ToggleOutline(QRect rect, int penWidth) override;
+  bool ToggleOutline(QRect rect, int penWidth) override;
   void ClearOutlines() override;
 
  protected:

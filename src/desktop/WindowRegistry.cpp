@@ -10,7 +10,8 @@ platform::HWND WindowRegistry::Register(WindowEntry entry) {
   platform::HWND hWnd = ++last_;
   QWidget* widget = entry.widget;
   entries_.emplace(hWnd, std::move(entry));
-  if (widget) QObject::connect(widget, &QObject::destroyed, &connections_, [this, hWnd] { Unregister(hWnd); });
+  if (widget)
+    QObject::connect(widget, &QObject::destroyed, &connections_, [this, hWnd] { Unregister(hWnd); });
   if (onRegistered) onRegistered(hWnd);
   return hWnd;
 }

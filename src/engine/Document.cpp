@@ -152,6 +152,30 @@ const std::u16string& Document::CachedBodyText() {
   return *bodyText_;
 }
 
+std::u16string Document::Title() {
+  CheckUsable();
+  NodeId title = tree_.Root();
+  while (title != dom::kNoNode && !(tree_[title].IsElement() && tree_[title].name == "title"))
+    title = tree_.Next(title, tree_.Root());
+  if (title == dom::kNoNode) return {};
+  std::u16string text;
+  bool pendingSpace = false;
+  for (NodeId node = tree_.Next(title, title); node != dom::kNoNode; node = tree_.Next(node, title)) {
+    if (tree_[node].kind != dom::NodeKind::Text) continue;
+    for (char16_t c : tree_[node].text) {
+      bool space = c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
+      if (space) {
+        pendingSpace = !text.empty();
+        continue;
+      }
+      if (pendingSpace) text += u' ';
+      pendingSpace = false;
+      text += c;
+    }
+  }
+  return text;
+}
+
 std::u16string Document::BodyText() {
   return CachedBodyText();
 }

@@ -51,6 +51,8 @@ class Document : public platform::HTMLDocument, public std::enable_shared_from_t
   void AttachFrameDocument(const platform::ElementPtr& frameElement, std::shared_ptr<Document> frameDocument);
 
   std::u16string BodyText();  // the text of a range over the whole body ("\r\n" breaks)
+  // The text of the first <title>, its white space collapsed and trimmed; empty when none.
+  std::u16string Title();
   struct TextSpan {
     int32_t start;  // UTF-16 offsets into BodyText()
     int32_t end;

@@ -181,7 +181,7 @@ TEST_F(PageViewTest, OutlinesInvertTheirBandAndToggleBack) {
   QRect rect(5, 3, 120, 40);
   constexpr int kPen = 3;
   recorder_.painted = {};
-  view_->ToggleOutline(rect, kPen);
+  EXPECT_TRUE(view_->ToggleOutline(rect, kPen));
   Settle();
   QRegion band = QRegion(rect).subtracted(QRegion(rect.adjusted(kPen, kPen, -kPen, -kPen)));
   EXPECT_TRUE(recorder_.painted.subtracted(band).isEmpty()) << "only the band is repainted";
@@ -200,7 +200,7 @@ TEST_F(PageViewTest, OutlinesInvertTheirBandAndToggleBack) {
   EXPECT_EQ(inverted, (120 * 40) - (114 * 34));
   EXPECT_EQ(changedOutside, 0);
 
-  view_->ToggleOutline(rect, kPen);
+  EXPECT_FALSE(view_->ToggleOutline(rect, kPen));
   Settle();
   EXPECT_EQ(Grab(), before);
 

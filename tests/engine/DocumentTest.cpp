@@ -205,5 +205,31 @@ TEST(Selection, ListenerMayUnsubscribeWhileTold) {
   EXPECT_EQ(1, told);
 }
 
+struct TitleCase {
+  const char* html;
+  const char16_t* title;
+};
+
+class Title : public ::testing::TestWithParam<TitleCase> {};
+
+TEST_P(Title, IsTheFirstTitlesTextWithItsSpaceCollapsed) {
+  EXPECT_EQ(GetParam().title, Page(GetParam().html)->Title());
+}
+
+INSTANTIATE_TEST_SUITE_P(Documents, Title,
+                         ::testing::Values(TitleCase{"<title>Plain</title><p>x</p>", u"Plain"},
+                                           TitleCase{"<title>\n  Two \t words\r\n </title>", u"Two words"},
+                                           TitleCase{"<title>A &amp; <b>B</b></title>", u"A & <b>B</b>"},
+                                           TitleCase{"<title>First</title><title>Second</title>", u"First"},
+                                           TitleCase{"<p>No title here</p>", u""},
+                                           TitleCase{"<title>   </title>", u""},
+                                           TitleCase{"<body><p>x</p><title>Late</title></body>", u"Late"}));
+
+TEST(Title, FailsOnceDiscarded) {
+  auto page = Page("<title>T</title>");
+  page->Discard();
+  EXPECT_THROW(page->Title(), platform::Failure);
+}
+
 }  // namespace
 }  // namespace lectryn::engine

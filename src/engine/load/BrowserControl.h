@@ -19,6 +19,8 @@ class BrowserControl : public platform::WebBrowser {
 
   // Why the last navigation failed; empty after a success. The document then is an error page.
   std::u16string LastError() const;
+  // The engine's document shown now (null before the first page), for a view.
+  std::shared_ptr<engine::Document> CurrentDocument() const { return navigator_.CurrentDocument(); }
   void SetOnReadyStateChange(std::function<void(platform::ReadyState)> observer);
 
  private:

@@ -18,6 +18,11 @@ void PageWindow::navigate(const std::u16string& address) {
   navigator_.Navigate(address);
 }
 
+void PageWindow::Refresh() {
+  FailWhenClosed("reload");
+  navigator_.Refresh();
+}
+
 void PageWindow::put_MenuBar(bool shown) {
   FailWhenClosed("set MenuBar");
   menuBar_ = shown;

@@ -20,6 +20,13 @@ class PageWindow : public platform::BrowserApplication {
   int32_t readyState() override;
   platform::DocumentPtr document() override;
 
+  // Loads the page shown again; fails once closed, like navigate.
+  void Refresh();
+  // The page's address after redirects, or the address being loaded.
+  std::u16string LocationURL() const { return navigator_.LocationURL(); }
+  // The engine's document shown now (null before the first page and once closed), for a view.
+  std::shared_ptr<Document> CurrentDocument() const { return navigator_.CurrentDocument(); }
+
   // The user closes the window: loading stops and its page is discarded.
   void Close();
   bool Closed() const { return closed_; }

@@ -261,6 +261,8 @@ TEST_F(Browsers, PageWindowKeepsItsFrameSettingsAndFailsOnceClosed) {
   EXPECT_TRUE(window->Closed());
   EXPECT_THROW(application->navigate(FromUtf8(kTemplate)), platform::Failure);
   EXPECT_THROW(application->readyState(), platform::Failure);
+  EXPECT_THROW(window->Refresh(), platform::Failure);
+  EXPECT_EQ(nullptr, window->CurrentDocument());
   EXPECT_THROW(page->body(), platform::Failure);
 
   // The program then makes a new window, which works.

@@ -1,0 +1,256 @@
+// lectryn: the desktop program. The small always-on-top main window with its banner and menus, the
+// picker, page windows to read in, and the program's other windows, on Qt; the logic is the same
+// code the tests drive on the simulated platform.
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QScreen>
+#include <QSocketNotifier>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/ReadOptions.h"
+#include "app/Trace.h"
+#include "app/TracingVoice.h"
+#include "desktop/DesktopBrowserObjects.h"
+#include "desktop/QtDialogs.h"
+#include "desktop/QtFontMetrics.h"
+#include "desktop/QtFormHost.h"
+#include "desktop/QtPictures.h"
+#include "desktop/QtUiLoop.h"
+#include "desktop/QtWindowSystem.h"
+#include "desktop/WindowRegistry.h"
+#include "platform/Failure.h"
+#include "platform/Text.h"
+#include "sim/ScriptedVoice.h"
+#include "speech/EspeakVoiceFactory.h"
+#include "system/DesktopShell.h"
+#include "system/ProgramApp.h"
+#include "system/RegistryStore.h"
+#include "windows/MakerSite.h"
+#include "windows/main/frmMain.h"
+
+namespace {
+
+using namespace lectryn;
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+constexpr int32_t kScriptedMsPerWord = 250;
+constexpr int kPageWindowGapPx = 8;
+
+void SayError(const std::string& message) {
+  std::fprintf(stderr, "lectryn: %s\n", message.c_str());
+}
+
+// The picker needs screen coordinates, which Wayland does not give to programs: ask for X11
+// (XWayland) unless the user chose a platform.
+void ChooseQtPlatform() {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
+// SIGINT and SIGTERM close the main window as its frame would, so its place is saved: the handler
+// only writes to a pipe that the event loop watches.
+class Termination {
+ public:
+  explicit Termination(std::function<void()> onSignal) : onSignal_(std::move(onSignal)) {
+    if (pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    writeEnd_ = fds_[1];
+    struct sigaction action {};
+    action.sa_handler = [](int) {
+      char byte = 1;
+      [[maybe_unused]] ssize_t written = write(writeEnd_, &byte, 1);
+    };
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    notifier_ = std::make_unique<QSocketNotifier>(fds_[0], QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
+      char bytes[16];
+      while (read(fds_[0], bytes, sizeof bytes) > 0) {
+      }
+      onSignal_();
+    });
+  }
+  ~Termination() {
+    notifier_.reset();
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
+    if (writeEnd_ >= 0) {
+      close(fds_[0]);
+      close(fds_[1]);
+      writeEnd_ = -1;
+    }
+  }
+
+ private:
+  static inline int writeEnd_ = -1;
+  int fds_[2] = {-1, -1};
+  std::function<void()> onSignal_;
+  std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+// A page named on the command line: an existing file by its absolute path, anything else as given.
+std::u16string PageAddress(const std::string& page) {
+  std::error_code error;
+  if (std::filesystem::exists(page, error))
+    return platform::FromUtf8(std::filesystem::absolute(page).string());
+  return platform::FromUtf8(page);
+}
+
+// A page window opens beside the main window, so that dragging from the banner reaches it; each
+// next one a little lower and to the right.
+void PlaceBeside(QWidget* mainWindow, QWidget& page, int cascade) {
+  if (!mainWindow) return;
+  QScreen* screen = mainWindow->screen() ? mainWindow->screen() : QGuiApplication::primaryScreen();
+  QRect area = screen->availableGeometry();
+  QRect main = mainWindow->frameGeometry();
+  int left = main.right() + 1 + kPageWindowGapPx;
+  int width = std::max(480, area.right() - left - kPageWindowGapPx);
+  int height = std::max(360, area.bottom() - main.top() - kPageWindowGapPx);
+  int step = (cascade % 8) * 24;
+  page.setGeometry(left + step, main.top() + step, width - step, height - step);
+}
+
+class Program {
+ public:
+  Program(const app::ReadOptions& options, std::FILE* traceFile) : options_(options), trace_(traceFile) {}
+
+  int Run() {
+    std::unique_ptr<platform::VoiceFactory> voices = MakeVoices();
+    if (!voices) return kExitFailure;
+    app::TracingVoiceFactory tracingVoices(*voices, Hooks());
+
+    std::string problem;
+    std::unique_ptr<system::RegistryStore> registry = system::OpenDefaultRegistry(&problem);
+    if (!registry) {
+      SayError("cannot open the settings: " + problem);
+      return kExitFailure;
+    }
+    desktop::WindowRegistry handles;
+    desktop::QtWindowSystem windows(handles);
+    windows.onOutline = [this](platform::HWND, QRect rect) {
+      trace_.Outline(rect.left(), rect.top(), rect.right() + 1, rect.bottom() + 1);
+    };
+    desktop::DesktopBrowserObjects browsers(loop_, handles, std::make_shared<desktop::QtFontMetrics>());
+    browsers.SetOnWindowShown([this](const std::string& name, bool shown) { trace_.Window(name, shown); });
+    system::DesktopShell shell;
+    desktop::QtDialogs dialogs;
+    desktop::QtPictures pictures;
+    system::ProgramApp app(LECTRYN_VERSION_MAJOR, LECTRYN_VERSION_MINOR, LECTRYN_VERSION_PATCH);
+    desktop::QtFormHost host(handles, windows.TwipsPerPixel());
+    host.onShown = [this](const forms::Form& form, bool shown) { trace_.Window(form.Name(), shown); };
+    platform::Platform platform{loop_, tracingVoices, browsers, windows, *registry,
+                                shell, dialogs,       pictures, app};
+
+    windows::main::frmMain main(platform, windows::MakerSite{});
+    main_ = &main;
+    main.SetHost(&host);
+    // The picture stored with the window is the idle banner of the program's folder here.
+    platform::Tolerate(
+        [&] { main.SetPicture(pictures.LoadPicture(platform::ProgramFile(app, "Banner1.gif"))); });
+    // Closing the main window ends the program.
+    main.Subscribe([](forms::Control& control, forms::Property property) {
+      if (property == forms::Property::Loaded && !static_cast<forms::Form&>(control).Loaded())
+        QCoreApplication::quit();
+    });
+    main.Show();
+    if (main.IsSecondInstance() || !main.Loaded()) return 0;
+    Termination termination([&main] { main.Unload(); });
+
+    int cascade = 0;
+    browsers.SetPlacement(
+        [&](desktop::PageWindow& page) { PlaceBeside(host.WindowOf(main), page, cascade++); });
+    for (const std::string& page : options_.pages)
+      if (!main.OpenPage(PageAddress(page))) SayError("cannot open " + page);
+    int status = QApplication::exec();
+    main_ = nullptr;
+    return status;
+  }
+
+ private:
+  std::unique_ptr<platform::VoiceFactory> MakeVoices() {
+    if (options_.voice == app::VoiceKind::Scripted)
+      return std::make_unique<sim::ScriptedVoiceFactory>(loop_, kScriptedMsPerWord);
+    speech::AudioChoice audio = options_.audio == app::AudioKind::None ? speech::AudioChoice::Silent()
+                                : options_.audio == app::AudioKind::WavFile
+                                    ? speech::AudioChoice::WavFile(options_.wavPath)
+                                    : speech::AudioChoice::Auto();
+    try {
+      return std::make_unique<speech::EspeakVoiceFactory>(loop_, audio);
+    } catch (const platform::Failure& failure) {
+      SayError(failure.what());
+      return nullptr;
+    }
+  }
+
+  app::VoiceHooks Hooks() {
+    app::VoiceHooks hooks;
+    hooks.speak = [this](const std::u16string& text) { trace_.Speak(text); };
+    hooks.afterWord = [this](int32_t position, int32_t length, int64_t audioMs) {
+      if (main_ && trace_.Enabled()) trace_.Word(app::WordOfNarration(*main_, position, length, audioMs));
+    };
+    hooks.end = [this] { trace_.End(); };
+    return hooks;
+  }
+
+  const app::ReadOptions& options_;
+  app::Trace trace_;
+  desktop::QtUiLoop loop_;
+  windows::main::frmMain* main_ = nullptr;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ChooseQtPlatform();
+  QApplication application(argc, argv);
+  QApplication::setApplicationName("Lectryn");
+  QApplication::setQuitOnLastWindowClosed(false);  // page windows close; the main window ends the program
+  QString folder = QCoreApplication::applicationDirPath();
+  QIcon icon;
+  for (const char* file : {"/lectryn-16.png", "/lectryn-48.png"}) icon.addFile(folder + file);
+  QApplication::setWindowIcon(icon);
+
+  std::vector<std::string> arguments;
+  QStringList qtArguments = QCoreApplication::arguments();  // without Qt's own options
+  for (qsizetype i = 1; i < qtArguments.size(); ++i) arguments.push_back(qtArguments[i].toStdString());
+  app::ParsedCommandLine parsed = app::ParseDesktopOptions(arguments);
+  if (!parsed.ok) {
+    SayError(parsed.error);
+    std::fprintf(stderr, "%s\n", app::DesktopUsage().c_str());
+    return kExitUsage;
+  }
+  if (parsed.help) {
+    std::printf("%s\n", app::DesktopUsage().c_str());
+    return 0;
+  }
+
+  std::FILE* traceFile = nullptr;
+  if (parsed.options.trace == "-") {
+    traceFile = stdout;
+  } else if (parsed.options.trace) {
+    traceFile = std::fopen(parsed.options.trace->c_str(), "w");
+    if (!traceFile) {
+      SayError("cannot write the trace to " + *parsed.options.trace + ": " + std::strerror(errno));
+      return kExitFailure;
+    }
+  }
+  int status;
+  {
+    Program program(parsed.options, traceFile);
+    status = program.Run();
+  }
+  if (traceFile && traceFile != stdout) std::fclose(traceFile);
+  return status;
+}

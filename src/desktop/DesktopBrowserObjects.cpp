@@ -1,0 +1,79 @@
+#include "desktop/DesktopBrowserObjects.h"
+
+#include "engine/Document.h"
+
+namespace lectryn::desktop {
+
+namespace {
+
+constexpr char kPageWindowName[] = "page";
+
+}  // namespace
+
+DesktopBrowserObjects::DesktopBrowserObjects(platform::UiLoop& loop, WindowRegistry& registry,
+                                             std::shared_ptr<QtFontMetrics> fonts,
+                                             engine::LoadOptions options)
+    : loop_(loop),
+      registry_(registry),
+      fonts_(std::move(fonts)),
+      options_(options),
+      onWindowShown_(std::make_shared<std::function<void(const std::string&, bool)>>()) {}
+
+std::shared_ptr<platform::BrowserApplication> DesktopBrowserObjects::CreateApplication() {
+  return NewPageWindow();
+}
+
+std::shared_ptr<platform::WebBrowser> DesktopBrowserObjects::CreateControl() {
+  return NewControl();
+}
+
+std::shared_ptr<PageWindow> DesktopBrowserObjects::NewPageWindow() {
+  std::shared_ptr<PageWindow> window = PageWindow::Create(loop_, fonts_, options_);
+  registry_.Register(WindowEntry{window.get(), kPageWindowClass, nullptr, nullptr, {}});
+  RegisterView(window->View());
+  std::weak_ptr<std::function<void(const std::string&, bool)>> told = onWindowShown_;
+  window->SetOnShown([told](bool shown) {
+    if (auto onWindowShown = told.lock(); onWindowShown && *onWindowShown)
+      (*onWindowShown)(kPageWindowName, shown);
+  });
+  window->SetPlacement(place_);
+  std::erase_if(windows_, [](const QPointer<PageWindow>& known) { return known.isNull(); });
+  windows_.emplace_back(window.get());
+  return window;
+}
+
+std::shared_ptr<DesktopBrowserControl> DesktopBrowserObjects::NewControl() {
+  auto control = std::make_shared<DesktopBrowserControl>(loop_, fonts_, options_);
+  RegisterView(control->Page());
+  return control;
+}
+
+std::shared_ptr<PageWindow> DesktopBrowserObjects::OpenPageWindow(const std::u16string& address) {
+  std::shared_ptr<PageWindow> window = NewPageWindow();
+  window->navigate(address);
+  window->put_Visible(true);
+  return window;
+}
+
+std::vector<PageWindow*> DesktopBrowserObjects::PageWindows() {
+  std::vector<PageWindow*> windows;
+  for (const QPointer<PageWindow>& window : windows_)
+    if (window) windows.push_back(window);
+  return windows;
+}
+
+void DesktopBrowserObjects::SetOnWindowShown(std::function<void(const std::string&, bool)> onWindowShown) {
+  *onWindowShown_ = std::move(onWindowShown);
+}
+
+// The view answers for the page it shows now; a page already replaced counts as none.
+void DesktopBrowserObjects::RegisterView(PageView* view) {
+  QPointer<PageView> shown(view);
+  auto document = [shown]() -> platform::DocumentPtr {
+    if (!shown || !shown->Document() || shown->Document()->Discarded()) return nullptr;
+    return shown->Document();
+  };
+  registry_.Register(WindowEntry{view, kPageViewClass, nullptr, view, std::move(document)});
+}
+
+}  // namespace lectryn::desktop

@@ -1,0 +1,392 @@
+#include "desktop/QtWindowSystem.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QMouseEvent>
+#include <QScreen>
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "engine/Document.h"
+
+namespace lectryn::desktop {
+
+using platform::HDC;
+using platform::HGDIOBJ;
+using platform::HWND;
+using platform::LRESULT;
+using platform::POINTAPI;
+
+namespace {
+
+constexpr char kGetObjectMessage[] = "WM_HTML_GETOBJECT";
+constexpr uint32_t kFirstMessage = 0xC000;  // where the platform starts numbering named messages
+constexpr int32_t kTwipsPerInch = 1440;
+constexpr int32_t kDefaultTwipsPerPixel = 15;  // 96 DPI
+
+// Stock objects: brushes first, then pens, as the platform numbers them.
+constexpr HGDIOBJ kStockBase = 0x100;
+constexpr int32_t kStockCount = 32;
+constexpr int32_t kWhiteBrush = 0;
+constexpr int32_t kBlackPen = 7;
+constexpr int32_t kNullPen = 8;
+constexpr int32_t kR2CopyPen = 13;
+
+bool IsGone(const platform::DocumentPtr& document) {
+  auto* page = dynamic_cast<engine::Document*>(document.get());
+  return !document || (page && page->Discarded());
+}
+
+// Platforms without a display: they cannot grab the pointer, and their topLevelAt answers from a
+// fixed order instead of the stacking order.
+bool IsVirtualPlatform() {
+  QString name = QGuiApplication::platformName();
+  return name == QLatin1String("offscreen") || name == QLatin1String("minimal");
+}
+
+QPoint ToQPoint(POINTAPI pt) {
+  return {pt.x, pt.y};
+}
+
+}  // namespace
+
+QtWindowSystem::QtWindowSystem(WindowRegistry& registry) : registry_(registry) {
+  QCoreApplication::instance()->installEventFilter(this);
+}
+
+QtWindowSystem::~QtWindowSystem() {
+  ShowOverrideCursor(false);
+  if (QWidget* holder = registry_.Widget(capture_); holder && QWidget::mouseGrabber() == holder)
+    holder->releaseMouse();
+}
+
+// A press gives the pressed window the mouse until the last button is up, as the platform does;
+// activations give the stacking order where Qt cannot ask the window manager.
+bool QtWindowSystem::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      // Every delivery of one press (to the widget, then its parents) finds the same window.
+      QPoint at = mouse->globalPosition().toPoint();
+      if (mouse->buttons() == mouse->button()) pressed_ = WindowFromPoint({at.x(), at.y()});
+      break;
+    }
+    case QEvent::MouseButtonRelease:
+      if (static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton) pressed_ = 0;
+      break;
+    case QEvent::WindowActivate:
+      if (auto* window = qobject_cast<QWidget*>(watched); window && window->isWindow()) {
+        activated_.remove_if([window](const QPointer<QWidget>& seen) { return !seen || seen == window; });
+        activated_.push_front(window);
+      }
+      break;
+    default:
+      break;
+  }
+  return false;
+}
+
+QWidget* QtWindowSystem::TopLevelAt(QPoint screenPt) const {
+  return IsVirtualPlatform() ? StackedTopLevelAt(screenPt) : QApplication::topLevelAt(screenPt);
+}
+
+// Windows kept on top first, then the last activated, then the others, the newest first.
+QWidget* QtWindowSystem::StackedTopLevelAt(QPoint screenPt) const {
+  std::vector<QWidget*> order;
+  for (const QPointer<QWidget>& window : activated_)
+    if (window) order.push_back(window);
+  QWidgetList all = QApplication::topLevelWidgets();
+  for (auto it = all.rbegin(); it != all.rend(); ++it)
+    if (std::find(order.begin(), order.end(), *it) == order.end()) order.push_back(*it);
+  std::stable_partition(order.begin(), order.end(), [](QWidget* window) {
+    return window->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+  });
+  for (QWidget* window : order)
+    if (window->isVisible() && !window->isMinimized() && window->frameGeometry().contains(screenPt))
+      return window;
+  return nullptr;
+}
+
+HWND QtWindowSystem::WindowFromPoint(POINTAPI pt) {
+  QWidget* top = TopLevelAt(ToQPoint(pt));
+  if (!top) return 0;
+  QWidget* deepest = top->childAt(top->mapFromGlobal(ToQPoint(pt)));
+  return registry_.EnclosingHandle(deepest ? deepest : top);
+}
+
+int32_t QtWindowSystem::GetClassNameA(HWND hWnd, std::string& buffer, int32_t bufferLength) {
+  const WindowEntry* entry = registry_.Find(hWnd);
+  if (!entry || bufferLength < 1) return 0;
+  size_t copied = std::min(entry->className.size(), static_cast<size_t>(bufferLength - 1));
+  if (buffer.size() < copied + 1) buffer.resize(copied + 1);
+  std::copy_n(entry->className.begin(), copied, buffer.begin());
+  buffer[copied] = '\0';
+  return static_cast<int32_t>(copied);
+}
+
+HWND QtWindowSystem::GetParent(HWND hWnd) {
+  QWidget* widget = registry_.Widget(hWnd);
+  if (!widget || widget->isWindow()) return 0;  // an owned window is not a child
+  return registry_.EnclosingHandle(widget->parentWidget());
+}
+
+// Depth first: a registered child, then what lies inside it. Other top-level windows (owned
+// dialogs) are not children.
+bool QtWindowSystem::Visit(const QObject* parent, const std::function<bool(HWND)>& visit) const {
+  for (const QObject* child : parent->children()) {
+    auto* widget = qobject_cast<const QWidget*>(child);
+    if (!widget || widget->isWindow()) continue;
+    if (HWND hWnd = registry_.HandleOf(widget); hWnd != 0 && !visit(hWnd)) return false;
+    if (!Visit(widget, visit)) return false;
+  }
+  return true;
+}
+
+bool QtWindowSystem::EnumChildWindows(HWND parent, const std::function<bool(HWND)>& visit) {
+  QWidget* widget = registry_.Widget(parent);
+  if (!widget) return false;
+  Visit(widget, visit);
+  return true;
+}
+
+uint32_t QtWindowSystem::RegisterWindowMessageA(const std::string& name) {
+  if (name.empty()) return 0;
+  auto [it, added] = messages_.emplace(name, kFirstMessage + static_cast<uint32_t>(messages_.size()));
+  return it->second;
+}
+
+// A view answers at once, so the time-out never passes.
+LRESULT QtWindowSystem::SendMessageTimeoutA(HWND hWnd, uint32_t msg, int64_t, int64_t, uint32_t, uint32_t,
+                                            LRESULT& result) {
+  const WindowEntry* entry = registry_.Find(hWnd);
+  if (!entry) return 0;
+  auto named =
+      std::find_if(messages_.begin(), messages_.end(), [msg](const auto& m) { return m.second == msg; });
+  if (named == messages_.end()) return 0;
+  // A window that does not handle the message answers 0 through its default handling.
+  result = named->first == kGetObjectMessage && entry->document ? TokenFor(entry->document()) : 0;
+  return 1;
+}
+
+LRESULT QtWindowSystem::TokenFor(const platform::DocumentPtr& document) {
+  if (IsGone(document)) return 0;
+  DropExpiredTokens();
+  for (const auto& [token, held] : documents_)
+    if (held.lock() == document) return token;
+  documents_.emplace(++lastToken_, document);
+  return lastToken_;
+}
+
+void QtWindowSystem::DropExpiredTokens() {
+  std::erase_if(documents_, [](const auto& entry) { return IsGone(entry.second.lock()); });
+}
+
+platform::DocumentPtr QtWindowSystem::ObjectFromLresult(LRESULT result, int64_t) {
+  auto found = documents_.find(result);
+  if (found == documents_.end()) return nullptr;
+  platform::DocumentPtr document = found->second.lock();
+  if (!IsGone(document)) return document;
+  documents_.erase(found);
+  return nullptr;
+}
+
+HWND QtWindowSystem::SetCapture(HWND hWnd) {
+  HWND previous = GetCapture();
+  QWidget* holder = ClientWidget(capture_);
+  if (holder && QWidget::mouseGrabber() == holder) holder->releaseMouse();
+  // The client area takes the grab: it is the widget that turns mouse events into the form's.
+  QWidget* widget = ClientWidget(hWnd);
+  // The grab may fail (another program holds the pointer); a press already gives the pressed
+  // widget every move until the release, so the bookkeeping stands either way.
+  if (widget && widget->isVisible() && !IsVirtualPlatform()) widget->grabMouse();
+  capture_ = widget ? hWnd : 0;
+  return previous;
+}
+
+HWND QtWindowSystem::GetCapture() {
+  if (capture_ != 0 && !registry_.Find(capture_)) capture_ = 0;
+  if (pressed_ != 0 && !registry_.Find(pressed_)) pressed_ = 0;
+  return capture_ != 0 ? capture_ : pressed_;
+}
+
+bool QtWindowSystem::ReleaseCapture() {
+  QWidget* holder = ClientWidget(capture_);
+  if (holder && QWidget::mouseGrabber() == holder) holder->releaseMouse();
+  capture_ = 0;
+  pressed_ = 0;
+  ShowOverrideCursor(false);
+  return true;
+}
+
+QWidget* QtWindowSystem::ClientWidget(HWND hWnd) const {
+  const WindowEntry* entry = registry_.Find(hWnd);
+  if (!entry) return nullptr;
+  return entry->clientArea ? entry->clientArea.data() : entry->widget.data();
+}
+
+bool QtWindowSystem::ClientToScreen(HWND hWnd, POINTAPI& pt) {
+  QWidget* client = ClientWidget(hWnd);
+  if (!client) return false;
+  QPoint screen = client->mapToGlobal(ToQPoint(pt));
+  pt = {screen.x(), screen.y()};
+  return true;
+}
+
+bool QtWindowSystem::ScreenToClient(HWND hWnd, POINTAPI& pt) {
+  QWidget* client = ClientWidget(hWnd);
+  if (!client) return false;
+  QPoint local = client->mapFromGlobal(ToQPoint(pt));
+  pt = {local.x(), local.y()};
+  return true;
+}
+
+// While the window holds the mouse the pointer leaves it, so the arrow is shown for the whole
+// application too.
+void QtWindowSystem::SetPointer(HWND hWnd, platform::Pointer pointer) {
+  QWidget* widget = registry_.Widget(hWnd);
+  if (!widget) return;
+  if (pointer == platform::Pointer::UpArrow) {
+    widget->setCursor(Qt::UpArrowCursor);
+    ShowOverrideCursor(hWnd == GetCapture());
+  } else {
+    widget->unsetCursor();
+    ShowOverrideCursor(false);
+  }
+}
+
+void QtWindowSystem::ShowOverrideCursor(bool shown) {
+  if (shown == overrideCursor_) return;
+  if (shown)
+    QApplication::setOverrideCursor(QCursor(Qt::UpArrowCursor));
+  else
+    QApplication::restoreOverrideCursor();
+  overrideCursor_ = shown;
+}
+
+HDC QtWindowSystem::GetWindowDC(HWND hWnd) {
+  if (!registry_.Find(hWnd)) return 0;
+  HDC dc = ++lastDc_;
+  dcs_[dc] = {hWnd, kR2CopyPen, kStockBase + kBlackPen, kStockBase + kWhiteBrush};
+  return dc;
+}
+
+int32_t QtWindowSystem::ReleaseDC(HWND hWnd, HDC dc) {
+  auto found = dcs_.find(dc);
+  if (found == dcs_.end() || found->second.window != hWnd) return 0;
+  dcs_.erase(found);
+  return 1;
+}
+
+int32_t QtWindowSystem::GetSystemMetrics(int32_t index) {
+  return index == platform::SM_CXBORDER ? 1 : 0;
+}
+
+int32_t QtWindowSystem::SetROP2(HDC dc, int32_t mode) {
+  auto found = dcs_.find(dc);
+  if (found == dcs_.end()) return 0;
+  return std::exchange(found->second.rop, mode);
+}
+
+// The colour does not matter: the outline layers only invert.
+HGDIOBJ QtWindowSystem::CreatePen(int32_t style, int32_t width, uint32_t /*colour*/) {
+  HGDIOBJ pen = ++lastPen_;
+  pens_[pen] = {style, width};
+  return pen;
+}
+
+HGDIOBJ QtWindowSystem::GetStockObject(int32_t index) {
+  return index >= 0 && index < kStockCount ? kStockBase + index : 0;
+}
+
+bool QtWindowSystem::IsStock(HGDIOBJ object) {
+  return object >= kStockBase && object < kStockBase + kStockCount;
+}
+
+bool QtWindowSystem::IsBrush(HGDIOBJ object) {
+  return IsStock(object) && object - kStockBase <= platform::NULL_BRUSH;
+}
+
+HGDIOBJ QtWindowSystem::SelectObject(HDC dc, HGDIOBJ object) {
+  auto found = dcs_.find(dc);
+  if (found == dcs_.end()) return 0;
+  if (IsBrush(object)) return std::exchange(found->second.brush, object);
+  if (pens_.contains(object) || IsStock(object)) return std::exchange(found->second.pen, object);
+  return 0;
+}
+
+// Only inverting frames show: the pen's band inside the rectangle (right and bottom outside)
+// toggles on the window's outline layer. Other drawing is accepted and not shown.
+bool QtWindowSystem::Rectangle(HDC dc, int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  auto found = dcs_.find(dc);
+  if (found == dcs_.end()) return false;
+  const DeviceContext& context = found->second;
+  const WindowEntry* entry = registry_.Find(context.window);
+  if (!entry) return false;
+  int32_t band = 1;  // stock pens are one pixel wide
+  if (auto pen = pens_.find(context.pen); pen != pens_.end()) band = std::max(1, pen->second.width);
+  if (context.pen == kStockBase + kNullPen) band = 0;
+  if (context.rop != platform::R2_NOT || band == 0 || !entry->outlines) return true;
+  if (left > right) std::swap(left, right);
+  if (top > bottom) std::swap(top, bottom);
+  if (left == right || top == bottom) return true;
+  QRect rect(left, top, right - left, bottom - top);
+  if (entry->outlines->ToggleOutline(rect, band) && onOutline) onOutline(context.window, rect);
+  return true;
+}
+
+bool QtWindowSystem::DeleteObject(HGDIOBJ object) {
+  for (const auto& [dc, context] : dcs_)
+    if (context.pen == object) return false;  // still selected
+  return pens_.erase(object) != 0;
+}
+
+bool QtWindowSystem::InvalidateRect(HWND hWnd, bool) {
+  if (hWnd != 0 && !registry_.Find(hWnd)) return false;
+  for (HWND handle : registry_.Handles()) {
+    if (hWnd != 0 && handle != hWnd) continue;
+    const WindowEntry* entry = registry_.Find(handle);
+    if (entry->outlines) entry->outlines->ClearOutlines();
+    entry->widget->update();
+  }
+  return true;
+}
+
+// x, y, cx and cy are the window's outer rectangle, as for the platform.
+bool QtWindowSystem::SetWindowPos(HWND hWnd, HWND insertAfter, int32_t x, int32_t y, int32_t cx, int32_t cy,
+                                  uint32_t flags) {
+  QWidget* widget = registry_.Widget(hWnd);
+  if (!widget) return false;
+  if (insertAfter == platform::HWND_TOPMOST) {
+    QWidget* window = widget->window();
+    if (!window->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) {
+      bool shown = window->isVisible();
+      window->setWindowFlag(Qt::WindowStaysOnTopHint, true);  // hides the window
+      if (shown) window->show();
+    }
+  }
+  if (!(flags & platform::SWP_NOMOVE)) widget->move(x, y);
+  if (!(flags & platform::SWP_NOSIZE)) {
+    QSize frame = widget->isWindow() ? widget->frameGeometry().size() - widget->size() : QSize();
+    widget->resize(std::max(0, cx - frame.width()), std::max(0, cy - frame.height()));
+  }
+  return true;
+}
+
+std::vector<platform::RECT> QtWindowSystem::MonitorRects() {
+  std::vector<platform::RECT> rects;
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    QRect area = screen->geometry();
+    rects.push_back({area.left(), area.top(), area.left() + area.width(), area.top() + area.height()});
+  }
+  return rects;
+}
+
+int32_t QtWindowSystem::TwipsPerPixel() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  double dpi = screen ? screen->logicalDotsPerInch() : 0;
+  if (dpi <= 0) return kDefaultTwipsPerPixel;
+  return std::max(1, static_cast<int32_t>(std::lround(kTwipsPerInch / dpi)));
+}
+
+}  // namespace lectryn::desktop

@@ -1,0 +1,67 @@
+# Shared by the desktop's end-to-end tests, which run under xvfb-run: starts the program with the
+# scripted voice and a trace in a fresh home, finds its windows, and reads the trace.
+set -euo pipefail
+
+LECTRYN=${1:?usage: $0 LECTRYN_BINARY PAGE}
+PAGE=${2:?usage: $0 LECTRYN_BINARY PAGE}
+WORK=$(mktemp -d)
+TRACE=$WORK/trace.jsonl
+PID=
+
+finish() {
+  local status=$?
+  if [ -n "$PID" ] && kill -0 "$PID" 2>/dev/null; then
+    kill "$PID" 2>/dev/null || true
+    wait "$PID" 2>/dev/null || true
+  fi
+  if [ $status -ne 0 ]; then
+    echo "--- trace" >&2
+    cat "$TRACE" >&2 2>/dev/null || true
+    echo "--- program output" >&2
+    cat "$WORK/out.txt" >&2 2>/dev/null || true
+  fi
+  rm -rf "$WORK"
+  exit $status
+}
+trap finish EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# Waits up to $2 seconds (10 by default) for the command $1 to succeed.
+wait_for() {
+  local deadline=$((SECONDS + ${2:-10}))
+  until eval "$1"; do
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.1
+  done
+}
+
+start_lectryn() {
+  mkdir -p "$WORK/home" "$WORK/run"
+  chmod 700 "$WORK/run"
+  HOME=$WORK/home XDG_CONFIG_HOME=$WORK/home/.config XDG_RUNTIME_DIR=$WORK/run QT_QPA_PLATFORM=xcb \
+    "$LECTRYN" --voice scripted --audio none --trace "$TRACE" "$PAGE" >"$WORK/out.txt" 2>&1 &
+  PID=$!
+  wait_for 'grep -q "\"name\":\"page\",\"shown\":true" "$TRACE" 2>/dev/null' 20 ||
+    fail "no page window was shown"
+}
+
+# The id of the visible window whose title matches $1.
+window_named() {
+  xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1
+}
+
+# Sets X, Y, W, H to the window's place on the screen.
+geometry_of() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  W=$WIDTH
+  H=$HEIGHT
+}
+
+# The trace's word events as "word|selection" lines, in order.
+spoken_words() {
+  sed -n 's/.*"event":"word".*"word":"\([^"]*\)","selection":"\([^"]*\)".*/\1|\2/p' "$TRACE"
+}

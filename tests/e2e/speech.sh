@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# The text-to-speech window: its shortcut opens it, two typed lines are read when Enter is pressed.
+source "$(dirname "$0")/desktop.sh"
+start_lectryn
+
+MAIN=$(window_named '^Lectryn$')
+[ -n "$MAIN" ] || fail "no main window"
+geometry_of "$MAIN"
+# Without a window manager the keyboard follows the pointer.
+xdotool mousemove $((X + W / 2)) $((Y + H - 30))
+sleep 0.3
+xdotool key ctrl+s
+wait_for 'grep -q "\"name\":\"frmTextToSpeech\",\"shown\":true" "$TRACE"' 10 ||
+  fail "Ctrl+S did not open the text-to-speech window"
+SPEECH=$(window_named '^Text-To-Speech$')
+[ -n "$SPEECH" ] || fail "no text-to-speech window on screen"
+geometry_of "$SPEECH"
+xdotool mousemove $((X + W / 2)) $((Y + H / 3))
+sleep 0.3
+xdotool key ctrl+a
+xdotool type --delay 20 "Good morning to you"
+xdotool key ctrl+Return
+xdotool type --delay 20 "Here is the second line"
+xdotool key Return
+wait_for '[ "$(spoken_words | wc -l)" -ge 9 ]' 20 || fail "the typed lines were not read"
+spoken_words | cut -d'|' -f1 | tr '\n' ' ' | grep -q 'Good morning to you Here is the second line' ||
+  fail "the typed lines were not spoken in order: $(spoken_words | cut -d'|' -f1 | tr '\n' ' ')"
+echo "ok: both typed lines spoken"
