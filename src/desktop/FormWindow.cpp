@@ -160,6 +160,8 @@ QMargins FormWindow::FrameMargins() const {
 
 // What the models' outer heights allow for a title bar and its frame, at 96 DPI.
 constexpr int kModelTitleBarPx = 30;
+// Between an owner and the window placed below it.
+constexpr int kOwnedGapPx = 8;
 
 // Width and Height are the outer size; a client size, when the form has one, wins. Without a
 // window manager's frame the outer height still counts the title bar the models allow for, so
@@ -227,11 +229,19 @@ void FormWindow::Show() {
   activateWindow();
 }
 
-// A form that starts centred on its owner (the screen without one) goes there once.
+// A form that starts centred on its owner (the screen without one) goes there once. An owned form
+// that was never given a place opens just below its owner, where it hides neither the owner nor,
+// beside it, the page being read.
 void FormWindow::PlaceByOwner() {
   placed_ = true;
-  if (form_.GetStartUpPosition() != forms::StartUpPosition::CenterOwner) return;
   QWidget* owner = form_.Owner() && windowOf ? windowOf(*form_.Owner()) : nullptr;
+  if (form_.GetStartUpPosition() != forms::StartUpPosition::CenterOwner) {
+    if (owner && form_.Left() == 0 && form_.Top() == 0) {
+      QRect below = owner->frameGeometry();
+      form_.Move(below.left() * twipsPerPixel_, (below.bottom() + 1 + kOwnedGapPx) * twipsPerPixel_);
+    }
+    return;
+  }
   QRect around = owner ? owner->frameGeometry() : screen()->availableGeometry();
   QSize outer = frameGeometry().size();
   QPoint topLeft = around.center() - QPoint(outer.width() / 2, outer.height() / 2);

@@ -387,6 +387,30 @@ TEST(FormHost, ModalFormsReturnOnceUnloadedAndACancelledCloseKeepsThemOpen) {
   EXPECT_FALSE(dialog.Loaded());
 }
 
+TEST(FormHost, AnOwnedFormWithoutAPlaceOpensBelowItsOwnerAndOneWithAPlaceStaysThere) {
+  testing::EnsureGuiApplication();
+  WindowRegistry registry;
+  QtFormHost host(registry);
+  TestForm owner;
+  forms::Form owned("frmOwned", u"Owned"), placed("frmPlaced", u"Placed");
+  owner.SetHost(&host);
+  for (forms::Form* form : {&owned, &placed}) {
+    form->SetHost(&host);
+    form->Resize(3000, 2000);
+  }
+  owner.Show();
+  owned.Show(forms::Modality::Modeless, &owner);
+  QRect ownerFrame = host.WindowOf(owner)->frameGeometry();
+  QRect ownedFrame = host.WindowOf(owned)->frameGeometry();
+  EXPECT_EQ(ownerFrame.left(), ownedFrame.left());
+  EXPECT_GT(ownedFrame.top(), ownerFrame.bottom());
+  EXPECT_EQ(ownedFrame.top() * 15, owned.Top());
+
+  placed.Move(4500, 300);
+  placed.Show(forms::Modality::Modeless, &owner);
+  EXPECT_EQ(QPoint(300, 20), host.WindowOf(placed)->frameGeometry().topLeft());
+}
+
 struct BreakCase {
   std::u16string model;
   int modelOffset;

@@ -5,17 +5,15 @@ start_lectryn
 
 MAIN=$(window_named '^Lectryn$')
 [ -n "$MAIN" ] || fail "no main window"
-geometry_of "$MAIN"
-# Without a window manager the keyboard follows the pointer.
-xdotool mousemove $((X + W / 2)) $((Y + H - 30))
+# Without a window manager nothing gives a window the keyboard but asking the X server.
+xdotool windowfocus --sync "$MAIN"
 sleep 0.3
 xdotool key ctrl+s
 wait_for 'grep -q "\"name\":\"frmTextToSpeech\",\"shown\":true" "$TRACE"' 10 ||
   fail "Ctrl+S did not open the text-to-speech window"
 SPEECH=$(window_named '^Text-To-Speech$')
 [ -n "$SPEECH" ] || fail "no text-to-speech window on screen"
-geometry_of "$SPEECH"
-xdotool mousemove $((X + W / 2)) $((Y + H / 3))
+xdotool windowfocus --sync "$SPEECH"
 sleep 0.3
 xdotool key ctrl+a
 xdotool type --delay 20 "Good morning to you"
