@@ -65,3 +65,35 @@ geometry_of() {
 spoken_words() {
   sed -n 's/.*"event":"word".*"word":"\([^"]*\)","selection":"\([^"]*\)".*/\1|\2/p' "$TRACE"
 }
+
+# How many times the trace has $1 (a fixed string).
+count_of() {
+  grep -cF -- "$1" "$TRACE" 2>/dev/null || true
+}
+
+# Gives the window $1 the keyboard (nothing else does without a window manager) and presses keys.
+keys_to() {
+  local window=$1
+  shift
+  xdotool windowfocus --sync "$window"
+  sleep 0.2
+  xdotool key --delay 150 "$@"
+}
+
+# The main window, pressed on its banner and dragged over the page window's first paragraph.
+drag_onto_first_paragraph() {
+  geometry_of "$(window_named '^Lectryn$')"
+  local fromX=$((X + W / 2)) fromY=$((Y + H - 30))
+  geometry_of "$(window_named "$1")"
+  local toX=$((X + W / 2)) toY=$((Y + 120)) step
+  xdotool mousemove "$fromX" "$fromY"
+  sleep 0.3
+  xdotool mousedown 1
+  sleep 0.2
+  for step in 1 2 3 4 5 6 7 8; do
+    xdotool mousemove $((fromX + (toX - fromX) * step / 8)) $((fromY + (toY - fromY) * step / 8))
+    sleep 0.1
+  done
+  wait_for 'grep -q "\"event\":\"outline\"" "$TRACE"' 5 || fail "no outline while over the paragraph"
+  xdotool mouseup 1
+}

@@ -5,27 +5,9 @@
 source "$(dirname "$0")/desktop.sh"
 start_lectryn
 
-MAIN=$(window_named '^Lectryn$')
-PAGEWIN=$(window_named 'Reading test')
-[ -n "$MAIN" ] || fail "no main window"
-[ -n "$PAGEWIN" ] || fail "no page window titled by its page"
-geometry_of "$MAIN"
-MAIN_X=$X MAIN_Y=$Y MAIN_W=$W MAIN_H=$H
-geometry_of "$PAGEWIN"
-# The banner fills the bottom of the main window; the paragraph the top of the page, below the bars.
-FROM_X=$((MAIN_X + MAIN_W / 2)) FROM_Y=$((MAIN_Y + MAIN_H - 30))
-TO_X=$((X + W / 2)) TO_Y=$((Y + 120))
-
-xdotool mousemove "$FROM_X" "$FROM_Y"
-sleep 0.3
-xdotool mousedown 1
-sleep 0.2
-for step in 1 2 3 4 5 6 7 8; do
-  xdotool mousemove $((FROM_X + (TO_X - FROM_X) * step / 8)) $((FROM_Y + (TO_Y - FROM_Y) * step / 8))
-  sleep 0.1
-done
-wait_for 'grep -q "\"event\":\"outline\"" "$TRACE"' 5 || fail "no outline while over the paragraph"
-xdotool mouseup 1
+[ -n "$(window_named '^Lectryn$')" ] || fail "no main window"
+[ -n "$(window_named 'Reading test')" ] || fail "no page window titled by its page"
+drag_onto_first_paragraph 'Reading test'
 
 wait_for '[ "$(spoken_words | wc -l)" -ge 12 ]' 20 || fail "the paragraph was not read"
 # Words in the order the page has them, each one selected as it is spoken.
