@@ -43,4 +43,16 @@ inline std::vector<PageFile> FindRealPages(size_t most = 3) {
   return pages;
 }
 
+// The pages one after another in one page of at least minBytes, as a long manual would be: the
+// parser takes the later documents' content into the first one's body. No path: it is not a file.
+inline PageFile JoinedPage(const std::vector<PageFile>& pages, size_t minBytes) {
+  PageFile joined;
+  for (const PageFile& page : pages) {
+    if (joined.bytes.size() >= minBytes) break;
+    joined.name += (joined.name.empty() ? "" : "+") + page.name;
+    joined.bytes += page.bytes;
+  }
+  return joined;
+}
+
 }  // namespace lectryn::bench

@@ -12,7 +12,9 @@
 
 namespace lectryn::bench {
 
+// A file as the program loads it; a joined page straight from its bytes.
 inline std::shared_ptr<engine::Document> LoadPage(const PageFile& page) {
+  if (page.path.empty()) return engine::Document::Parse(page.bytes, u"file:///joined.html");
   system::PlainUiLoop loop;
   engine::BrowserControl control(loop);
   control.Navigate(platform::FromUtf8(page.path));

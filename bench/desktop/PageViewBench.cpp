@@ -79,6 +79,7 @@ void HighlightWords(benchmark::State& state, const PageFile* page, Where where) 
     state.SkipWithError("no words found");
     return;
   }
+  state.counters["page_kb"] = static_cast<double>(page->bytes.size()) / 1024;
   state.counters["words"] = static_cast<double>(stepsMs.size());
   state.counters["p50_ms"] = lectryn::bench::Percentile(stepsMs, 0.5);
   state.counters["p99_ms"] = lectryn::bench::Percentile(stepsMs, 0.99);
@@ -90,18 +91,22 @@ void HighlightWords(benchmark::State& state, const PageFile* page, Where where) 
 int main(int argc, char** argv) {
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication application(argc, argv);
-  static std::vector<PageFile> pages = lectryn::bench::FindRealPages(1);
+  static std::vector<PageFile> pages = lectryn::bench::FindRealPages(3);
   benchmark::Initialize(&argc, argv);
   if (pages.empty()) {
     std::cerr << "pageview_bench: no HTML page of 0.4 to 0.9 MB under /usr/share/doc/python3.11/html or "
                  "/usr/share/doc/bash; install python3.11-doc or bash-doc to measure\n";
     return 0;
   }
-  const PageFile* page = &pages.front();
-  for (auto [where, label] : {std::pair{Where::Start, "/start"}, std::pair{Where::End, "/end"}}) {
-    benchmark::RegisterBenchmark(("HighlightWord/" + page->name + label).c_str(), HighlightWords, page, where)
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(3);
+  // The largest real page, and the real pages joined into one of at least 1 MiB.
+  static PageFile joined = lectryn::bench::JoinedPage(pages, 1024 * 1024);
+  for (const PageFile* page : {&pages.front(), &joined}) {
+    for (auto [where, label] : {std::pair{Where::Start, "/start"}, std::pair{Where::End, "/end"}}) {
+      benchmark::RegisterBenchmark(("HighlightWord/" + page->name + label).c_str(), HighlightWords, page,
+                                   where)
+          ->Unit(benchmark::kMillisecond)
+          ->Iterations(3);
+    }
   }
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

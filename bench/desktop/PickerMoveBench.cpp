@@ -90,6 +90,7 @@ void MoveOverPage(benchmark::State& state, const bench::PageFile* file, Where wh
     }
   }
   picker.Form_MouseUp(1, 0, 10, 10);
+  state.counters["page_kb"] = static_cast<double>(file->bytes.size()) / 1024;
   state.counters["moves"] = static_cast<double>(movesMs.size());
   state.counters["outlines"] = outlines;  // moves that changed the element outlined
   state.counters["p50_ms"] = bench::Percentile(movesMs, 0.5);
@@ -101,18 +102,21 @@ void MoveOverPage(benchmark::State& state, const bench::PageFile* file, Where wh
 int main(int argc, char** argv) {
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication application(argc, argv);
-  static std::vector<bench::PageFile> pages = bench::FindRealPages(1);
+  static std::vector<bench::PageFile> pages = bench::FindRealPages(3);
   benchmark::Initialize(&argc, argv);
   if (pages.empty()) {
     std::cerr << "picker_move_bench: no HTML page of 0.4 to 0.9 MB under /usr/share/doc/python3.11/html or "
                  "/usr/share/doc/bash; install python3.11-doc or bash-doc to measure\n";
     return 0;
   }
-  const bench::PageFile* page = &pages.front();
-  for (auto [where, label] : {std::pair{Where::Top, "/top"}, std::pair{Where::Bottom, "/bottom"}}) {
-    benchmark::RegisterBenchmark(("PickerMove/" + page->name + label).c_str(), MoveOverPage, page, where)
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(3);
+  // The largest real page, and the real pages joined into one of at least 1 MiB.
+  static bench::PageFile joined = bench::JoinedPage(pages, 1024 * 1024);
+  for (const bench::PageFile* page : {&pages.front(), &joined}) {
+    for (auto [where, label] : {std::pair{Where::Top, "/top"}, std::pair{Where::Bottom, "/bottom"}}) {
+      benchmark::RegisterBenchmark(("PickerMove/" + page->name + label).c_str(), MoveOverPage, page, where)
+          ->Unit(benchmark::kMillisecond)
+          ->Iterations(3);
+    }
   }
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
