@@ -1,7 +1,14 @@
 #!/usr/bin/env bash
 # The text-to-speech window: its shortcut opens it, two typed lines are read when Enter is pressed.
+# And a second copy started meanwhile ends at once, quietly.
 source "$(dirname "$0")/desktop.sh"
 start_lectryn
+
+HOME=$WORK/home XDG_CONFIG_HOME=$WORK/home/.config XDG_RUNTIME_DIR=$WORK/run \
+  timeout 20 "$LECTRYN" --voice scripted --audio none --trace "$WORK/second.jsonl" "$PAGE" >"$WORK/second.txt" 2>&1 ||
+  fail "a second copy did not end by itself, or failed: $(cat "$WORK/second.txt")"
+[ ! -s "$WORK/second.txt" ] || fail "a second copy said something: $(cat "$WORK/second.txt")"
+grep -q '"shown":true' "$WORK/second.jsonl" && fail "a second copy showed a window"
 
 MAIN=$(window_named '^Lectryn$')
 [ -n "$MAIN" ] || fail "no main window"
