@@ -158,27 +158,35 @@ QMargins FormWindow::FrameMargins() const {
           frame.bottom() - inner.bottom()};
 }
 
-// What the models' outer heights allow for a title bar and its frame, at 96 DPI.
+// What the models' outer heights allow for a title bar with its frame, and for a menu bar, at 96 DPI.
 constexpr int kModelTitleBarPx = 30;
+constexpr int kModelMenuBarPx = 20;
 // Between an owner and the window placed below it.
 constexpr int kOwnedGapPx = 8;
 
-// Width and Height are the outer size; a client size, when the form has one, wins. Without a
-// window manager's frame the outer height still counts the title bar the models allow for, so
-// that the client area is the one the form was laid out for.
+// The window's size (without the window manager's frame) that the model's size stands for. Width
+// and Height are outer sizes that count a title bar of their own: the client area is what the form
+// was laid out for, whatever frame a window manager draws around it. A client size, when the
+// form has one, wins.
+QSize FormWindow::ModelSize() const {
+  int menuPx = MenuBarPx();
+  if (form_.ClientWidth() > 0 && form_.ClientHeight() > 0)
+    return QSize(Px(form_.ClientWidth()), Px(form_.ClientHeight()) + menuPx);
+  return QSize(Px(form_.Width()), Px(form_.Height()) - ModelChromePx() + menuPx).expandedTo(QSize(1, 1));
+}
+
+int FormWindow::MenuBarPx() const {
+  return menuBar_->isHidden() ? 0 : menuBar_->sizeHint().height();
+}
+
+int FormWindow::ModelChromePx() const {
+  return kModelTitleBarPx + (menuBar_->isHidden() ? 0 : kModelMenuBarPx);
+}
+
 void FormWindow::ApplyGeometry() {
   QScopedValueRollback guard(applying_, true);
-  QMargins margins = FrameMargins();
-  knownMargins_ = margins;
-  int menuPx = menuBar_->isHidden() ? 0 : menuBar_->sizeHint().height();
-  QSize size;
-  if (form_.ClientWidth() > 0 && form_.ClientHeight() > 0)
-    size = QSize(Px(form_.ClientWidth()), Px(form_.ClientHeight()) + menuPx);
-  else
-    size =
-        QSize(Px(form_.Width()) - margins.left() - margins.right(),
-              Px(form_.Height()) - (margins.top() > 0 ? margins.top() : kModelTitleBarPx) - margins.bottom());
-  resize(size.expandedTo(QSize(1, 1)));
+  knownMargins_ = FrameMargins();
+  resize(ModelSize());
   move(Px(form_.Left()), Px(form_.Top()));  // a top-level's position is its frame's
 }
 
@@ -256,15 +264,14 @@ void FormWindow::WriteBackPlace() {
     ApplyGeometry();
     return;
   }
-  QRect outer = frameGeometry();
-  if (knownMargins_.top() == 0) outer.setHeight(outer.height() + kModelTitleBarPx);  // as ApplyGeometry
-  if (outer.x() != Px(form_.Left()) || outer.y() != Px(form_.Top()))
-    form_.Move(outer.x() * twipsPerPixel_, outer.y() * twipsPerPixel_);
-  if (outer.width() != Px(form_.Width()) || outer.height() != Px(form_.Height())) {
+  QPoint place = frameGeometry().topLeft();
+  if (place.x() != Px(form_.Left()) || place.y() != Px(form_.Top()))
+    form_.Move(place.x() * twipsPerPixel_, place.y() * twipsPerPixel_);
+  if (size() != ModelSize()) {
     // The client size first: while the form has one, it decides the window's size.
     if (form_.ClientWidth() > 0)
       form_.SetClientSize(client_->width() * twipsPerPixel_, client_->height() * twipsPerPixel_);
-    form_.Resize(outer.width() * twipsPerPixel_, outer.height() * twipsPerPixel_);
+    form_.Resize(width() * twipsPerPixel_, (height() - MenuBarPx() + ModelChromePx()) * twipsPerPixel_);
   }
 }
 

@@ -49,6 +49,9 @@ class FormWindow : public QWidget {
   void BindControls();
   QPoint FrameOffsetOf(const forms::Control& control) const;
   void Follow(forms::Property property);
+  QSize ModelSize() const;
+  int MenuBarPx() const;
+  int ModelChromePx() const;
   void ApplyGeometry();
   void ApplyVisibility();
   void Show();

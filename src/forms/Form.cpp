@@ -11,8 +11,20 @@ void Form::SetClientSize(int32_t widthTwips, int32_t heightTwips) {
   Changed(Property::Position);
 }
 
+FormHost::~FormHost() {
+  for (Form* form : hosted_) form->host_ = nullptr;
+}
+
 Form::~Form() {
-  if (host_) host_->Forget(*this);
+  if (!host_) return;
+  host_->hosted_.erase(this);
+  host_->Forget(*this);
+}
+
+void Form::SetHost(FormHost* host) {
+  if (host_) host_->hosted_.erase(this);
+  host_ = host;
+  if (host_) host_->hosted_.insert(this);
 }
 
 void Form::Load() {

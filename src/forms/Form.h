@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,13 +30,21 @@ class Form;
 // Shows forms: the front end that makes a window for each form it hosts and runs modal forms.
 class FormHost {
  public:
-  virtual ~FormHost() = default;
+  FormHost() = default;
+  FormHost(const FormHost&) = delete;
+  FormHost& operator=(const FormHost&) = delete;
+  // The forms it still hosts forget it: a form may outlive its host.
+  virtual ~FormHost();
   // Returns once the form has been unloaded.
   virtual void RunModal(Form& form) = 0;
   // A hosted form is loading (before its Form_Load runs): a front end makes its window here.
   virtual void Loading(Form& /*form*/) {}
   // A hosted form is being destroyed: whatever shows it must let go of it.
   virtual void Forget(Form& /*form*/) {}
+
+ private:
+  friend class Form;
+  std::set<Form*> hosted_;
 };
 
 class Form : public Control {
@@ -78,7 +87,7 @@ class Form : public Control {
 
   platform::HWND hWnd() const { return hWnd_; }
   void SetHWnd(platform::HWND hWnd) { hWnd_ = hWnd; }
-  void SetHost(FormHost* host) { host_ = host; }
+  void SetHost(FormHost* host);
   // The host that runs this form's modal children too.
   FormHost* Host() const { return host_; }
 
@@ -139,6 +148,7 @@ class Form : public Control {
   bool minButton_ = true;
   bool maxButton_ = true;
   StartUpPosition startUpPosition_ = StartUpPosition::Manual;
+  friend class FormHost;  // clears host_ when it goes first
   platform::HWND hWnd_ = 0;
   FormHost* host_ = nullptr;
   bool loaded_ = false;

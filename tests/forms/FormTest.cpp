@@ -18,17 +18,28 @@ struct ChangeLog {
   }
   static std::string Name(Property p) {
     switch (p) {
-      case Property::Caption: return "Caption";
-      case Property::Text: return "Text";
-      case Property::Value: return "Value";
-      case Property::Enabled: return "Enabled";
-      case Property::Visible: return "Visible";
-      case Property::Selection: return "Selection";
-      case Property::Checked: return "Checked";
-      case Property::Interval: return "Interval";
-      case Property::Loaded: return "Loaded";
-      case Property::Position: return "Position";
-      default: return "Other";
+      case Property::Caption:
+        return "Caption";
+      case Property::Text:
+        return "Text";
+      case Property::Value:
+        return "Value";
+      case Property::Enabled:
+        return "Enabled";
+      case Property::Visible:
+        return "Visible";
+      case Property::Selection:
+        return "Selection";
+      case Property::Checked:
+        return "Checked";
+      case Property::Interval:
+        return "Interval";
+      case Property::Loaded:
+        return "Loaded";
+      case Property::Position:
+        return "Position";
+      default:
+        return "Other";
     }
   }
 };
@@ -188,6 +199,36 @@ TEST(FormLifecycle, LoadOnceShowUnloadCancelAndModalShow) {
   EXPECT_EQ(2, loads);
   EXPECT_EQ(&owner, form.Owner());
   EXPECT_FALSE(form.Loaded());
+}
+
+// A front end makes a window as a form loads and drops it as the form goes; a host that goes first
+// is not told.
+TEST(FormLifecycle, HostsHearOfLoadingAndOfFormsThatGoButFormsMayOutliveThem) {
+  struct WatchingHost : FormHost {
+    void RunModal(Form&) override {}
+    void Loading(Form& form) override { events.push_back("load " + form.Name()); }
+    void Forget(Form& form) override { events.push_back("forget " + form.Name()); }
+    std::vector<std::string> events;
+  };
+  WatchingHost host;
+  {
+    Form first("frmFirst", u"First");
+    first.SetHost(&host);
+    first.Load();
+    first.Load();
+  }
+  EXPECT_EQ((std::vector<std::string>{"load frmFirst", "forget frmFirst"}), host.events);
+
+  Form moved("frmMoved", u"Moved");
+  moved.SetHost(&host);
+  {
+    WatchingHost other;
+    moved.SetHost(&other);
+    moved.Load();
+    EXPECT_EQ(1u, other.events.size());
+  }
+  EXPECT_EQ(nullptr, moved.Host());  // its host has gone; destroying the form later tells nobody
+  EXPECT_EQ(2u, host.events.size());
 }
 
 TEST(FormLifecycle, FormThatClosesItselfWhileLoadingIsNotShown) {
