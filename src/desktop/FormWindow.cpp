@@ -253,6 +253,10 @@ void FormWindow::PlaceByOwner() {
   QRect around = owner ? owner->frameGeometry() : screen()->availableGeometry();
   QSize outer = frameGeometry().size();
   QPoint topLeft = around.center() - QPoint(outer.width() / 2, outer.height() / 2);
+  // Centred on a small owner near the screen's edge, a larger window would start off the screen.
+  QRect screenArea = (owner ? owner->screen() : screen())->availableGeometry();
+  topLeft.setX(std::max(screenArea.left(), std::min(topLeft.x(), screenArea.right() + 1 - outer.width())));
+  topLeft.setY(std::max(screenArea.top(), std::min(topLeft.y(), screenArea.bottom() + 1 - outer.height())));
   form_.Move(topLeft.x() * twipsPerPixel_, topLeft.y() * twipsPerPixel_);  // moves the window too
 }
 

@@ -409,6 +409,16 @@ TEST(FormHost, AnOwnedFormWithoutAPlaceOpensBelowItsOwnerAndOneWithAPlaceStaysTh
   placed.Move(4500, 300);
   placed.Show(forms::Modality::Modeless, &owner);
   EXPECT_EQ(QPoint(300, 20), host.WindowOf(placed)->frameGeometry().topLeft());
+
+  // Centred on a small owner at the screen's corner, a larger window still starts on the screen.
+  forms::Form centred("frmCentred", u"Centred");
+  centred.SetHost(&host);
+  centred.Resize(15000, 9000);
+  centred.SetStartUpPosition(forms::StartUpPosition::CenterOwner);
+  owner.Move(0, 0);
+  centred.Show(forms::Modality::Modeless, &owner);
+  QRect screen = host.WindowOf(centred)->screen()->availableGeometry();
+  EXPECT_TRUE(screen.contains(host.WindowOf(centred)->frameGeometry().topLeft()));
 }
 
 struct BreakCase {
