@@ -41,7 +41,9 @@ ReadAloud::ReadAloud(platform::VoiceFactory& voices, std::shared_ptr<engine::Doc
 
 VoiceHooks ReadAloud::Hooks() {
   VoiceHooks hooks;
-  hooks.speak = [this](const std::u16string& text) { trace_.Speak(text); };
+  hooks.speak = [this](const std::u16string& text, const std::u16string& language) {
+    trace_.Speak(text, language);
+  };
   hooks.afterWord = [this](int32_t position, int32_t length, int64_t audioMs) {
     TraceWord(position, length, audioMs);
   };

@@ -48,8 +48,10 @@ void Trace::Line(const std::string& json) {
   std::fflush(file_);
 }
 
-void Trace::Speak(std::u16string_view text) {
-  Line("{\"event\":\"speak\",\"text\":" + JsonString(text) + "}");
+void Trace::Speak(std::u16string_view text, std::u16string_view language) {
+  // A piece in the default language says nothing of it, as traces did before pages had languages.
+  std::string lang = language.empty() ? "" : ",\"lang\":" + JsonString(language);
+  Line("{\"event\":\"speak\",\"text\":" + JsonString(text) + lang + "}");
 }
 
 void Trace::Word(const WordTrace& w) {

@@ -32,7 +32,8 @@ class Trace {
  public:
   // file may be null: nothing is written.
   explicit Trace(std::FILE* file) : file_(file) {}
-  void Speak(std::u16string_view text);
+  // language: the BCP 47 tag the piece is spoken in, empty for the default.
+  void Speak(std::u16string_view text, std::u16string_view language = {});
   void Word(const WordTrace& word);
   void End();
   void Stop(std::string_view reason);

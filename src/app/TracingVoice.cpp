@@ -13,8 +13,12 @@ class TracingVoice : public platform::SpVoice,
   void Bind(platform::VoiceFactory& factory) { inner_ = factory.CreateVoice(*this); }
 
   int32_t Speak(const std::u16string& text, int32_t flags) override {
-    if (hooks_.speak) hooks_.speak(text);
+    if (hooks_.speak) hooks_.speak(text, language_);
     return inner_->Speak(text, flags);
+  }
+  void SetLanguage(const std::u16string& tag) override {
+    language_ = tag;
+    inner_->SetLanguage(tag);
   }
   int32_t Skip(const std::u16string& type, int32_t count) override { return inner_->Skip(type, count); }
   platform::SpeechVoiceStatus Status() const override { return inner_->Status(); }
@@ -37,6 +41,7 @@ class TracingVoice : public platform::SpVoice,
   platform::VoiceEvents& sink_;
   const VoiceHooks& hooks_;
   std::shared_ptr<platform::SpVoice> inner_;
+  std::u16string language_;  // as last chosen, for the trace
 };
 
 }  // namespace

@@ -12,7 +12,8 @@ namespace lectryn::app {
 // Each hook is optional. Word hooks run around the sink's handling of the word; end runs before the
 // sink's end-of-text handling (which may start the next piece), afterEnd after it.
 struct VoiceHooks {
-  std::function<void(const std::u16string& text)> speak;
+  // With the language chosen for the text (empty: the default).
+  std::function<void(const std::u16string& text, const std::u16string& language)> speak;
   std::function<void()> beforeWord;
   std::function<void(int32_t position, int32_t length, int64_t audioMs)> afterWord;
   std::function<void()> end;

@@ -196,7 +196,9 @@ class Program {
 
   app::VoiceHooks Hooks() {
     app::VoiceHooks hooks;
-    hooks.speak = [this](const std::u16string& text) { trace_.Speak(text); };
+    hooks.speak = [this](const std::u16string& text, const std::u16string& language) {
+      trace_.Speak(text, language);
+    };
     hooks.afterWord = [this](int32_t position, int32_t length, int64_t audioMs) {
       if (main_ && trace_.Enabled()) trace_.Word(app::WordOfNarration(*main_, position, length, audioMs));
     };

@@ -152,6 +152,58 @@ const std::u16string& Document::CachedBodyText() {
   return *bodyText_;
 }
 
+namespace {
+
+// The first tag of a language list ("de-DE, en" gives "de-DE"), without the white space around it.
+std::u16string FirstLanguageTag(std::u16string_view list) {
+  list = list.substr(0, std::min(list.find(u','), list.size()));
+  auto blank = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f'; };
+  while (!list.empty() && blank(list.front())) list.remove_prefix(1);
+  while (!list.empty() && blank(list.back())) list.remove_suffix(1);
+  return std::u16string(list);
+}
+
+bool EqualsIgnoringAsciiCase(std::u16string_view text, std::u16string_view lower) {
+  if (text.size() != lower.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char16_t c = text[i] >= u'A' && text[i] <= u'Z' ? static_cast<char16_t>(text[i] + 32) : text[i];
+    if (c != lower[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void Document::SetContentLanguage(std::u16string header) {
+  contentLanguage_ = FirstLanguageTag(header);
+}
+
+std::u16string Document::LanguageOf(NodeId node) {
+  CheckUsable();
+  for (NodeId at = node; at != dom::kNoNode; at = tree_[at].parent) {
+    if (!tree_[at].IsElement()) continue;
+    // xml:lang wins over lang on the same element; an empty value says the language is unknown.
+    for (const char* name : {"xml:lang", "lang"})
+      if (const std::u16string* value = tree_.AttributeValue(at, name)) return FirstLanguageTag(*value);
+  }
+  if (!metaLanguage_) metaLanguage_ = MetaLanguage();
+  return metaLanguage_->empty() ? contentLanguage_ : *metaLanguage_;
+}
+
+// Looked up once: the narration asks for every piece, and the head does not change under it.
+std::u16string Document::MetaLanguage() const {
+  for (NodeId at = tree_.Root(); at != dom::kNoNode; at = tree_.Next(at, tree_.Root())) {
+    if (!tree_[at].IsElement() || tree_[at].name != "meta") continue;
+    const std::u16string* equiv = tree_.AttributeValue(at, "http-equiv");
+    const std::u16string* content = tree_.AttributeValue(at, "content");
+    if (equiv && content && EqualsIgnoringAsciiCase(*equiv, u"content-language")) {
+      std::u16string tag = FirstLanguageTag(*content);
+      if (!tag.empty()) return tag;
+    }
+  }
+  return {};
+}
+
 std::u16string Document::Title() {
   CheckUsable();
   NodeId title = tree_.Root();

@@ -53,6 +53,12 @@ class Document : public platform::HTMLDocument, public std::enable_shared_from_t
   std::u16string BodyText();  // the text of a range over the whole body ("\r\n" breaks)
   // The text of the first <title>, its white space collapsed and trimmed; empty when none.
   std::u16string Title();
+  // What the server said of the page's language (its Content-Language header); set by the loader.
+  void SetContentLanguage(std::u16string header);
+  // The language of a node's text: the nearest xml:lang or lang on it or its ancestors (an empty
+  // one means unknown), else the page's <meta http-equiv="content-language">, else the server's
+  // header; the first tag of a list; empty when nothing says.
+  std::u16string LanguageOf(dom::NodeId node);
   struct TextSpan {
     int32_t start;  // UTF-16 offsets into BodyText()
     int32_t end;
@@ -131,6 +137,9 @@ class Document : public platform::HTMLDocument, public std::enable_shared_from_t
   dom::Tree tree_;
   std::u16string url_;
   std::u16string readyState_ = u"complete";
+  std::u16string MetaLanguage() const;
+  std::u16string contentLanguage_;
+  std::optional<std::u16string> metaLanguage_;
   bool discarded_ = false;
   uint64_t version_ = 1;
   std::optional<std::vector<css::ComputedStyle>> styles_;

@@ -68,6 +68,11 @@ std::u16string Element::id() {
   return value == nullptr ? std::u16string() : *value;
 }
 
+std::u16string Element::language() {
+  Checked();
+  return document_->LanguageOf(node_);
+}
+
 std::u16string Element::innerText() {
   Checked();
   return document_->InnerText(node_);

@@ -20,6 +20,7 @@ class Element : public platform::IHTMLElement {
   std::u16string nodeName() override;
   std::u16string id() override;
   std::u16string innerText() override;
+  std::u16string language() override;
 
   int32_t offsetLeft() override;
   int32_t offsetTop() override;

@@ -81,7 +81,22 @@ void Narration::StartSpeaking() {
   wordRngOnWord_ = false;
   chainEnd_ = ChainEnd::Running;
   if (!pVoice) return;
-  CallVoice([this] { pVoice->Speak(tbSpeach.Text(), platform::SVSFlagsAsync); });
+  std::u16string language = PieceLanguage();
+  CallVoice([&] {
+    pVoice->SetLanguage(language);
+    pVoice->Speak(tbSpeach.Text(), platform::SVSFlagsAsync);
+  });
+}
+
+// The piece is the text of one element: its language is that element's. Text that comes from no
+// page, or from a page that cannot say, is spoken in the default language.
+std::u16string Narration::PieceLanguage() {
+  std::u16string language;
+  if (rng)
+    platform::Tolerate([&] {
+      if (platform::ElementPtr element = rng->parentElement()) language = element->language();
+    });
+  return language;
 }
 
 void Narration::cbStop_Click() {

@@ -89,6 +89,7 @@ class Narration : public platform::VoiceEvents {
   enum class Piece { Spoken, Empty, EndOfBody, BeyondBody, NoProgress };
   void StartSpeaking();
   void NewVoice();
+  std::u16string PieceLanguage();
   Piece TakeNextPiece(platform::IHTMLTxtRange& bodyRng, platform::IHTMLTxtRange& prevRng);
   void EndChainAsUnusable(ChainEnd why);
   template <class Call>

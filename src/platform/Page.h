@@ -29,6 +29,9 @@ class IHTMLElement {
   virtual std::u16string nodeName() = 0;  // upper case: "HTML", "P", "IFRAME"
   virtual std::u16string id() = 0;
   virtual std::u16string innerText() = 0;
+  // The language its text is in, a BCP 47 tag: its own lang (or xml:lang), else its nearest
+  // ancestor's, else the page's; empty when nothing says.
+  virtual std::u16string language() = 0;
 
   virtual int32_t offsetLeft() = 0;
   virtual int32_t offsetTop() = 0;

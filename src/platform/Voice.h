@@ -37,6 +37,9 @@ class SpVoice {
   // Goes on at the next item ("SENTENCE") of the text being spoken; returns the count skipped.
   virtual int32_t Skip(const std::u16string& type, int32_t count) = 0;
   virtual SpeechVoiceStatus Status() const = 0;
+  // The language of what the next Speak says: a BCP 47 tag ("fr", "pt-BR", "zh-Hant"); empty is
+  // the program's default. A tag the voice lacks is spoken with its nearest language; never fails.
+  virtual void SetLanguage(const std::u16string& tag) = 0;
 };
 
 inline bool IsSpeaking(const SpVoice& voice) {

@@ -51,11 +51,17 @@ std::vector<ScriptedWord> SplitScriptedWords(const std::u16string& text) {
 }
 
 ScriptedVoice::ScriptedVoice(platform::UiLoop& loop, platform::VoiceEvents& sink, int32_t msPerWord,
-                             std::shared_ptr<std::vector<std::u16string>> spoken)
-    : loop_(loop), sink_(sink), msPerWord_(msPerWord), spoken_(std::move(spoken)) {}
+                             std::shared_ptr<std::vector<std::u16string>> spoken,
+                             std::shared_ptr<std::vector<std::u16string>> languages)
+    : loop_(loop),
+      sink_(sink),
+      msPerWord_(msPerWord),
+      spoken_(std::move(spoken)),
+      languages_(languages ? std::move(languages) : std::make_shared<std::vector<std::u16string>>()) {}
 
 int32_t ScriptedVoice::Speak(const std::u16string& text, int32_t /*flags*/) {
   spoken_->push_back(text);
+  languages_->push_back(language_);
   words_ = SplitScriptedWords(text);
   next_ = 0;
   speaking_ = true;
@@ -113,7 +119,7 @@ void ScriptedVoice::RaiseNext(uint64_t generation) {
 
 std::shared_ptr<platform::SpVoice> ScriptedVoiceFactory::CreateVoice(platform::VoiceEvents& sink) {
   ++created_;
-  return std::make_shared<ScriptedVoice>(loop_, sink, msPerWord_, spoken_);
+  return std::make_shared<ScriptedVoice>(loop_, sink, msPerWord_, spoken_, languages_);
 }
 
 }  // namespace lectryn::sim

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Voice.h"
 #include "platform/UiLoop.h"
+#include "platform/Voice.h"
 
 namespace lectryn::sim {
 
@@ -25,11 +25,13 @@ std::vector<ScriptedWord> SplitScriptedWords(const std::u16string& text);
 class ScriptedVoice : public platform::SpVoice, public std::enable_shared_from_this<ScriptedVoice> {
  public:
   ScriptedVoice(platform::UiLoop& loop, platform::VoiceEvents& sink, int32_t msPerWord,
-                std::shared_ptr<std::vector<std::u16string>> spoken);
+                std::shared_ptr<std::vector<std::u16string>> spoken,
+                std::shared_ptr<std::vector<std::u16string>> languages = nullptr);
 
   int32_t Speak(const std::u16string& text, int32_t flags) override;
   int32_t Skip(const std::u16string& type, int32_t count) override;
   platform::SpeechVoiceStatus Status() const override;
+  void SetLanguage(const std::u16string& tag) override { language_ = tag; }
 
  private:
   void ScheduleNext(int64_t delayMs);
@@ -39,6 +41,8 @@ class ScriptedVoice : public platform::SpVoice, public std::enable_shared_from_t
   platform::VoiceEvents& sink_;
   int32_t msPerWord_;
   std::shared_ptr<std::vector<std::u16string>> spoken_;
+  std::shared_ptr<std::vector<std::u16string>> languages_;
+  std::u16string language_;
   std::vector<ScriptedWord> words_;
   size_t next_ = 0;  // index of the next word to raise; words_.size() means EndStream is next
   bool speaking_ = false;
@@ -55,12 +59,15 @@ class ScriptedVoiceFactory : public platform::VoiceFactory {
 
   // Every text handed to Speak by any voice of this factory, in order.
   const std::vector<std::u16string>& Spoken() const { return *spoken_; }
+  // The language each of those texts was spoken in (empty: the default).
+  const std::vector<std::u16string>& Languages() const { return *languages_; }
   int32_t VoicesCreated() const { return created_; }
 
  private:
   platform::UiLoop& loop_;
   int32_t msPerWord_;
   std::shared_ptr<std::vector<std::u16string>> spoken_ = std::make_shared<std::vector<std::u16string>>();
+  std::shared_ptr<std::vector<std::u16string>> languages_ = std::make_shared<std::vector<std::u16string>>();
   int32_t created_ = 0;
 };
 

@@ -12,7 +12,8 @@
 namespace lectryn::speech {
 namespace {
 
-constexpr const char* kVoiceName = "en";
+// Audio held back while the words in it cannot be timed yet; past this it goes out regardless.
+constexpr size_t kMaxHeldSamples = 30 * kSampleRate;
 
 std::string StatusText(espeak_ng_STATUS status) {
   char buffer[512] = {};
@@ -29,6 +30,7 @@ struct ActiveRun {
   const SynthesisJob& job;
   WordRepair repair;
   std::vector<TimedWord> repaired;
+  std::vector<int16_t> held;                           // audio not yet handed to the player
   std::vector<std::pair<int32_t, int32_t>> sentences;  // (start in UTF-16, number), in text order
   int64_t samples = 0;
   bool finished = false;
@@ -48,15 +50,51 @@ struct ActiveRun {
     repaired.clear();
   }
 
+  // Words go to the player before the audio that holds them, so that none of them is posted late.
+  void HandAudio(const short* pcm, int count) {
+    if (count > 0) {
+      samples += count;
+      if (repair.Unsure() && held.size() < kMaxHeldSamples) {
+        held.insert(held.end(), pcm, pcm + count);
+        return;
+      }
+    }
+    if (!held.empty() && (count > 0 || !repair.Unsure())) {
+      job.player->PushAudio(job.ticket, std::move(held));
+      held.clear();
+    }
+    if (count > 0) job.player->PushAudio(job.ticket, std::vector<int16_t>(pcm, pcm + count));
+  }
+
   void Finish() {
     finished = true;
     repair.Finish(samples, repaired);
     HandRepairedWords();
+    HandAudio(nullptr, 0);
     job.player->PushEnd(job.ticket, job.endTask());
   }
 };
 
 thread_local ActiveRun* activeRun = nullptr;
+
+// The voice data's list: each voice's languages are packed as (priority byte, name, NUL) until a zero
+// priority byte.
+std::vector<VoiceEntry> InstalledVoices() {
+  std::vector<VoiceEntry> voices;
+  const espeak_VOICE** list = espeak_ListVoices(nullptr);
+  for (; list && *list; ++list) {
+    const espeak_VOICE& voice = **list;
+    if (!voice.identifier || !voice.languages) continue;
+    VoiceEntry entry{voice.identifier, {}};
+    for (const char* at = voice.languages; *at;) {
+      std::string name(at + 1);
+      entry.languages.push_back({static_cast<unsigned char>(*at), name});
+      at += name.size() + 2;
+    }
+    voices.push_back(std::move(entry));
+  }
+  return voices;
+}
 
 int OnSynthesized(short* pcm, int count, espeak_EVENT* events) {
   ActiveRun* run = activeRun;
@@ -65,9 +103,11 @@ int OnSynthesized(short* pcm, int count, espeak_EVENT* events) {
     if (event->type == espeakEVENT_SENTENCE) {
       int32_t offset = run->job.text->Utf16AtPosition(event->text_position);
       run->sentences.emplace_back(offset, event->id.number);
-      run->repair.SentenceStart(offset, event->sample);
+      run->repair.SentenceStart(offset, event->sample, run->repaired);
     } else if (event->type == espeakEVENT_WORD && event->length > 0) {
-      run->repair.Add(run->job.text->Utf16AtPosition(event->text_position), event->sample, run->repaired);
+      const SpeechText& text = *run->job.text;
+      run->repair.Add(text.Utf16AtPosition(event->text_position), event->sample, run->repaired,
+                      text.Utf16AtPosition(event->text_position + event->length));
     }
   }
   run->HandRepairedWords();
@@ -75,10 +115,7 @@ int OnSynthesized(short* pcm, int count, espeak_EVENT* events) {
     run->Finish();
     return 0;
   }
-  if (count > 0) {
-    run->job.player->PushAudio(run->job.ticket, std::vector<int16_t>(pcm, pcm + count));
-    run->samples += count;
-  }
+  run->HandAudio(pcm, count);
   return run->job.player->WaitForRoom(*run->job.ticket) ? 0 : 1;
 }
 
@@ -129,11 +166,14 @@ std::string EspeakEngine::Start(const std::string& dataPath) {
     return "the speech engine produces " + std::to_string(espeak_ng_GetSampleRate()) +
            " samples a second, not " + std::to_string(kSampleRate) + "; reinstall espeak-ng-data";
   }
-  status = espeak_ng_SetVoiceByName(kVoiceName);
+  languages_ = std::make_unique<const VoiceLanguages>(InstalledVoices(), LocaleLanguageTag());
+  const std::string& voice = languages_->Default();
+  status = espeak_ng_SetVoiceByName(voice.empty() ? "en" : voice.c_str());
   if (status != ENS_OK) {
-    return std::string("cannot load the speech engine's English voice \"") + kVoiceName +
-           "\": " + StatusText(status) + "; install the espeak-ng-data package";
+    return "cannot load the speech engine's default voice \"" + voice + "\": " + StatusText(status) +
+           "; install the espeak-ng-data package";
   }
+  currentVoice_ = voice;
   espeak_SetSynthCallback(OnSynthesized);
   return {};
 }
@@ -159,7 +199,21 @@ void EspeakEngine::Main() {
   }
 }
 
+void EspeakEngine::SelectVoice(const std::string& identifier) {
+  if (identifier.empty() || identifier == currentVoice_) return;
+  espeak_ng_STATUS status = espeak_ng_SetVoiceByName(identifier.c_str());
+  if (status != ENS_OK) {
+    // The text is still read, in the voice in use; loading may leave none selected, so reload that.
+    std::fprintf(stderr, "lectryn: cannot load the speech voice \"%s\": %s\n", identifier.c_str(),
+                 StatusText(status).c_str());
+    espeak_ng_SetVoiceByName(currentVoice_.c_str());
+    return;
+  }
+  currentVoice_ = identifier;
+}
+
 void EspeakEngine::Synthesize(const SynthesisJob& job) {
+  SelectVoice(job.voice);
   ActiveRun run(job);
   activeRun = &run;
   const std::string& utf8 = job.text->Utf8();

@@ -15,6 +15,7 @@
 #include "speech/AudioPlayer.h"
 #include "speech/SpeechText.h"
 #include "speech/SpokenWords.h"
+#include "speech/VoiceLanguages.h"
 #include "speech/WordRepair.h"
 
 namespace lectryn::speech {
@@ -26,6 +27,7 @@ struct SynthesisJob {
   std::shared_ptr<const SpeechText> text;
   std::shared_ptr<const std::vector<TextWord>> words;
   int32_t startSentence = 1;  // 1-based, in the synthesiser's own sentence count
+  std::string voice;          // identifier of the voice that reads it; empty: the one in use
   // Called on the synthesis thread to make the task posted for a word (with the number of its sentence)
   // and for the end of the run.
   std::function<PlayerTask(const TimedWord& word, int32_t sentence)> wordTask;
@@ -42,6 +44,10 @@ class EspeakEngine {
   // Queues a run; runs whose ticket is cancelled are dropped or aborted within a callback.
   void Submit(SynthesisJob job);
 
+  // The installed voices and their languages, read once at start; the default follows the user's locale
+  // as it was then. Safe from any thread: it never changes.
+  const VoiceLanguages& Languages() const { return *languages_; }
+
  private:
   explicit EspeakEngine(const std::string& dataPath);
   EspeakEngine(const EspeakEngine&) = delete;
@@ -50,11 +56,14 @@ class EspeakEngine {
   void Main();
   std::string Start(const std::string& dataPath);
   void Synthesize(const SynthesisJob& job);
+  void SelectVoice(const std::string& identifier);
 
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<SynthesisJob> jobs_;
-  std::string startError_;  // set once, before Instance returns
+  std::string startError_;                           // set once, before Instance returns
+  std::unique_ptr<const VoiceLanguages> languages_;  // set once, before Instance returns
+  std::string currentVoice_;                         // synthesis thread only
   std::thread thread_;
 };
 

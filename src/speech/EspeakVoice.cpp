@@ -7,7 +7,7 @@ namespace lectryn::speech {
 
 EspeakVoice::EspeakVoice(platform::VoiceEvents& sink, EspeakEngine& engine,
                          std::shared_ptr<AudioPlayer> player)
-    : sink_(sink), engine_(engine), player_(std::move(player)) {}
+    : sink_(sink), engine_(engine), player_(std::move(player)), nextVoice_(engine.Languages().Default()) {}
 
 EspeakVoice::~EspeakVoice() {
   CancelRun();
@@ -16,6 +16,7 @@ EspeakVoice::~EspeakVoice() {
 int32_t EspeakVoice::Speak(const std::u16string& text, int32_t /*flags: always asynchronous*/) {
   text_ = std::make_shared<const SpeechText>(text);
   words_ = std::make_shared<const std::vector<TextWord>>(SplitSpokenWords(text));
+  voice_ = nextVoice_;
   ++stream_;
   speaking_ = true;
   StartRun(1, std::make_shared<SpeechStream>());
@@ -38,6 +39,10 @@ platform::SpeechVoiceStatus EspeakVoice::Status() const {
   return {static_cast<int32_t>(state)};
 }
 
+void EspeakVoice::SetLanguage(const std::u16string& tag) {
+  nextVoice_ = engine_.Languages().Choose(tag);
+}
+
 void EspeakVoice::CancelRun() {
   if (run_) player_->Cancel(*run_);
   run_.reset();
@@ -56,6 +61,7 @@ void EspeakVoice::StartRun(int32_t sentence, std::shared_ptr<SpeechStream> strea
   job.text = text_;
   job.words = words_;
   job.startSentence = sentence;
+  job.voice = voice_;
   // These run on the synthesis thread and only copy what they capture into the tasks; the tasks run on
   // the UI thread and do nothing for a voice that is gone or has started something else since.
   job.wordTask = [self, generation](const TimedWord& word, int32_t wordSentence) -> PlayerTask {

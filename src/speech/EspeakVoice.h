@@ -21,6 +21,7 @@ class EspeakVoice : public platform::SpVoice, public std::enable_shared_from_thi
   int32_t Speak(const std::u16string& text, int32_t flags) override;
   int32_t Skip(const std::u16string& type, int32_t count) override;
   platform::SpeechVoiceStatus Status() const override;
+  void SetLanguage(const std::u16string& tag) override;
 
  private:
   // Cancels the run in progress and starts reading the current text at the given sentence (1-based).
@@ -33,6 +34,8 @@ class EspeakVoice : public platform::SpVoice, public std::enable_shared_from_thi
   EspeakEngine& engine_;
   std::shared_ptr<AudioPlayer> player_;
 
+  std::string nextVoice_;  // identifier of the voice for the next Speak
+  std::string voice_;      // and for the text being spoken, which its skips keep
   std::shared_ptr<const SpeechText> text_;
   std::shared_ptr<const std::vector<TextWord>> words_;
   std::shared_ptr<RunTicket> run_;

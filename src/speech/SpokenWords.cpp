@@ -1,8 +1,11 @@
 #include "speech/SpokenWords.h"
 
+#include <unicode/brkiter.h>
 #include <unicode/uchar.h>
+#include <unicode/unistr.h>
 
 #include <algorithm>
+#include <memory>
 
 namespace lectryn::speech {
 namespace {
@@ -53,10 +56,72 @@ bool IsApostrophe(char32_t c) {
   return c == u'\'' || c == 0x2019;
 }
 
+// Letters of scripts written without spaces between words (Han, kana, Thai, Lao, Khmer, Myanmar): their
+// line-break class says so. Hangul is spaced and classed apart.
+bool IsUnspaced(char32_t c) {
+  if (c < 0x0E00) return false;
+  auto lineBreak = static_cast<ULineBreak>(u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_LINE_BREAK));
+  return lineBreak == U_LB_IDEOGRAPHIC || lineBreak == U_LB_COMPLEX_CONTEXT ||
+         lineBreak == U_LB_CONDITIONAL_JAPANESE_STARTER;
+}
+
+bool HasWordChar(std::u16string_view text, size_t start, size_t end) {
+  for (size_t i = start; i < end;) {
+    CodePoint cp = At(text, i);
+    if (IsWordChar(cp.value)) return true;
+    i += cp.units;
+  }
+  return false;
+}
+
+// ICU's word boundaries (UAX #29 with its dictionaries) over one text, made only for texts that need them.
+class WordBoundaries {
+ public:
+  explicit WordBoundaries(std::u16string_view text)
+      : text_(false, text.data(), static_cast<int32_t>(text.size())) {
+    UErrorCode status = U_ZERO_ERROR;
+    iterator_.reset(icu::BreakIterator::createWordInstance(icu::Locale::getRoot(), status));
+    if (U_FAILURE(status)) {
+      iterator_.reset();
+      return;
+    }
+    iterator_->setText(text_);
+  }
+
+  // The boundaries strictly inside [start, end), in order; none when ICU is unavailable.
+  std::vector<int32_t> Inside(int32_t start, int32_t end) {
+    std::vector<int32_t> out;
+    if (!iterator_) return out;
+    for (int32_t at = iterator_->following(start); at != icu::BreakIterator::DONE && at < end;
+         at = iterator_->next()) {
+      out.push_back(at);
+    }
+    return out;
+  }
+
+ private:
+  icu::UnicodeString text_;  // aliases the caller's text, which outlives this object
+  std::unique_ptr<icu::BreakIterator> iterator_;
+};
+
+// A span of word characters holding unspaced letters becomes the dictionary words ICU finds in it.
+void AddSegmentedWord(std::u16string_view text, int32_t start, int32_t end,
+                      std::unique_ptr<WordBoundaries>& boundaries, std::vector<TextWord>& words) {
+  if (!boundaries) boundaries = std::make_unique<WordBoundaries>(text);
+  int32_t from = start;
+  std::vector<int32_t> cuts = boundaries->Inside(start, end);
+  cuts.push_back(end);
+  for (int32_t cut : cuts) {
+    if (HasWordChar(text, from, cut)) words.push_back({from, cut - from});
+    from = cut;
+  }
+}
+
 }  // namespace
 
 std::vector<TextWord> SplitSpokenWords(std::u16string_view text) {
   std::vector<TextWord> words;
+  std::unique_ptr<WordBoundaries> boundaries;
   size_t i = 0;
   while (i < text.size()) {
     CodePoint cp = At(text, i);
@@ -71,11 +136,13 @@ std::vector<TextWord> SplitSpokenWords(std::u16string_view text) {
     }
     size_t start = i;
     char32_t previous = cp.value;
+    bool unspaced = IsUnspaced(cp.value);
     i += cp.units;
     while (i < text.size()) {
       CodePoint next = At(text, i);
       if (IsWordChar(next.value)) {
         previous = next.value;
+        unspaced = unspaced || IsUnspaced(next.value);
         i += next.units;
         continue;
       }
@@ -89,7 +156,11 @@ std::vector<TextWord> SplitSpokenWords(std::u16string_view text) {
       if (!joins) break;
       i += next.units;
     }
-    words.push_back({static_cast<int32_t>(start), static_cast<int32_t>(i - start)});
+    if (unspaced) {
+      AddSegmentedWord(text, static_cast<int32_t>(start), static_cast<int32_t>(i), boundaries, words);
+    } else {
+      words.push_back({static_cast<int32_t>(start), static_cast<int32_t>(i - start)});
+    }
   }
   return words;
 }

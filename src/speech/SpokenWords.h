@@ -15,7 +15,8 @@ struct TextWord {
 // A word is a run of letters, marks and digits; an apostrophe between letters stays inside the word
 // ("don't") and so do "." and "," between digits ("3.14", "1,000"), which are read as one number.
 // Punctuation is silent and belongs to no word. Symbols that are read aloud ($ & / % + = @ # and the
-// currency signs) are words of their own.
+// currency signs) are words of their own. Runs of scripts written without spaces (Chinese, Japanese,
+// Thai...) are cut into words as ICU's word break iterator cuts them.
 std::vector<TextWord> SplitSpokenWords(std::u16string_view text);
 
 // Index of the word that holds the UTF-16 offset, or -1 when the offset lies between words.

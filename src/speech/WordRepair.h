@@ -5,7 +5,11 @@
 // read as several words), point one past a word's start (the second word of some fixed phrases) or go
 // back to a stale position. Each event is snapped to the word that holds it; repeats and backward steps
 // are dropped; a word that got no event gets one timed between its neighbours, in proportion to the
-// length of the words that share the gap.
+// length of the words that share the gap. A sentence start closes the words of the sentence before it.
+//
+// In scripts written without spaces an event may stand for a whole phrase (its raw length covers several
+// words), for one character, or be missing: the words it covers are timed only once the next event, the
+// next sentence or the end shows where the phrase ends, so the caller holds back audio while Unsure().
 #include <cstdint>
 #include <vector>
 
@@ -30,11 +34,16 @@ class WordRepair {
   WordRepair(const std::vector<TextWord>& words, RunStart start);
 
   // A sentence begins at this offset; the first one fixes where a run that skipped sentences starts.
-  void SentenceStart(int32_t offsetUtf16, int64_t sample);
-  // One raw word event; appends the words whose timing is now known.
-  void Add(int32_t offsetUtf16, int64_t sample, std::vector<TimedWord>& out);
+  // Words before it that still lack an event are timed before its sample and appended to out.
+  void SentenceStart(int32_t offsetUtf16, int64_t sample, std::vector<TimedWord>& out);
+  // One raw word event, spanEndUtf16 being where the synthesiser says its word ends (-1: unknown);
+  // appends the words whose timing is now known.
+  void Add(int32_t offsetUtf16, int64_t sample, std::vector<TimedWord>& out, int32_t spanEndUtf16 = -1);
   // The run's audio ended after endSample samples: the remaining words are spread before that.
   void Finish(int64_t endSample, std::vector<TimedWord>& out);
+  // Whether words still to come may be due before audio made so far: none has had an event yet, or
+  // the last event spoke for several words at once.
+  bool Unsure() const;
 
  private:
   void FillUpTo(int32_t end, int64_t untilSample, std::vector<TimedWord>& out);
@@ -43,6 +52,8 @@ class WordRepair {
   int32_t next_;         // first word not yet reported; -1 until a skipping run knows its start
   int32_t anchor_ = -1;  // last word reported from a real event (or fill), -1 before any
   int64_t anchorSample_ = 0;
+  int32_t spanEnd_ = -1;  // end of the text the events so far have spoken for, in UTF-16
+  bool sawEvent_ = false;
 };
 
 struct RawWordEvent {
@@ -50,6 +61,7 @@ struct RawWordEvent {
   Kind kind;
   int32_t offsetUtf16;
   int64_t sample;
+  int32_t spanEndUtf16 = -1;
 };
 
 // The whole repair of one run at once.

@@ -40,6 +40,7 @@ TEST(TraceLines, OneObjectPerLineInTheOrderWritten) {
     trace.Word(word);
     trace.Word(WordTrace{});
     trace.End();
+    trace.Speak(u"Bonjour", u"fr-CA");
     trace.Stop("end-of-page");
   });
   EXPECT_EQ(
@@ -49,6 +50,7 @@ TEST(TraceLines, OneObjectPerLineInTheOrderWritten) {
       "{\"event\":\"word\",\"position\":0,\"length\":0,\"word\":\"\",\"selection\":\"\","
       "\"selectionStart\":null,\"selectionEnd\":null,\"audioMs\":0}\n"
       "{\"event\":\"end\"}\n"
+      "{\"event\":\"speak\",\"text\":\"Bonjour\",\"lang\":\"fr-CA\"}\n"
       "{\"event\":\"stop\",\"reason\":\"end-of-page\"}\n",
       text);
 }

@@ -29,7 +29,9 @@ TEST(TracingVoice, HooksSeeSpeakWordsAfterTheSinkAndEndBeforeIt) {
   sim::ScriptedVoiceFactory scripted(loop, 10);
   std::vector<std::string> log;
   VoiceHooks hooks;
-  hooks.speak = [&](const std::u16string& text) { log.push_back("speak " + std::to_string(text.size())); };
+  hooks.speak = [&](const std::u16string& text, const std::u16string&) {
+    log.push_back("speak " + std::to_string(text.size()));
+  };
   hooks.afterWord = [&](int32_t position, int32_t, int64_t ms) {
     log.push_back("traced " + std::to_string(position) + "@" + std::to_string(ms));
   };
@@ -41,8 +43,8 @@ TEST(TracingVoice, HooksSeeSpeakWordsAfterTheSinkAndEndBeforeIt) {
   sink.voice->Speak(u"ab cd", platform::SVSFlagsAsync);
   EXPECT_EQ(2, sink.voice->Status().RunningState);
   loop.RunUntilIdle();
-  EXPECT_EQ((std::vector<std::string>{"speak 5", "word 0", "traced 0@0", "word 3", "traced 3@10", "traced end",
-                                      "end"}),
+  EXPECT_EQ((std::vector<std::string>{"speak 5", "word 0", "traced 0@0", "word 3", "traced 3@10",
+                                      "traced end", "end"}),
             log);
   EXPECT_FALSE(sink.voice);  // dropped inside its own event without harm
 }

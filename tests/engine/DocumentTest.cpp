@@ -231,5 +231,38 @@ TEST(Title, FailsOnceDiscarded) {
   EXPECT_THROW(page->Title(), platform::Failure);
 }
 
+struct LanguageCase {
+  const char* html;
+  const char* header;  // the server's Content-Language
+  const char16_t* language;  // of the element with id "x"
+};
+
+class Language : public ::testing::TestWithParam<LanguageCase> {};
+
+TEST_P(Language, IsTheNearestLangElseThePagesMetaElseTheServers) {
+  auto page = Page(GetParam().html);
+  page->SetContentLanguage(platform::FromUtf8(GetParam().header));
+  EXPECT_EQ(GetParam().language, page->getElementById(u"x")->language());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, Language,
+    ::testing::Values(
+        LanguageCase{"<html lang=fr><body><p id=x>Salut</p>", "", u"fr"},
+        LanguageCase{"<html lang=fr><div lang=de><p lang=' en-GB ' id=x>Hi</p></div>", "", u"en-GB"},
+        LanguageCase{"<div lang=de><p id=x>Hallo <span lang=it>ciao</span></p></div>", "", u"de"},
+        LanguageCase{"<p lang=fr xml:lang=de id=x>Hallo</p>", "", u"de"},
+        LanguageCase{"<html lang=fr><div lang=''><p id=x>?</p></div>", "es", u""},  // said to be unknown
+        LanguageCase{"<meta http-equiv=Content-Language content='es, en'><p id=x>Hola</p>", "pt", u"es"},
+        LanguageCase{"<p id=x>Olá</p>", "pt-BR, en", u"pt-BR"},
+        LanguageCase{"<p id=x>Nothing says</p>", "", u""}));
+
+TEST(Language, FailsOnceDiscarded) {
+  auto page = Page("<p id=x lang=fr>Salut</p>");
+  auto element = page->getElementById(u"x");
+  page->Discard();
+  EXPECT_THROW(element->language(), platform::Failure);
+}
+
 }  // namespace
 }  // namespace lectryn::engine

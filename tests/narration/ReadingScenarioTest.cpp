@@ -31,7 +31,9 @@ struct ReadingTest : ::testing::Test {
 
   app::VoiceHooks Hooks() {
     app::VoiceHooks hooks;
-    hooks.speak = [this](const std::u16string& text) { pieces.push_back(ToUtf8(text)); };
+    hooks.speak = [this](const std::u16string& text, const std::u16string&) {
+      pieces.push_back(ToUtf8(text));
+    };
     hooks.afterWord = [this](int32_t, int32_t, int64_t) {
       if (doc->Discarded()) return;
       auto span = doc->SelectionInBodyText();
@@ -87,6 +89,25 @@ TEST_F(ReadingTest, PickedRunIsReadThenTheRestOfThePageInOrder) {
   EXPECT_EQ(u"text", doc->SelectedText());  // the last word stays selected
 }
 
+// Each piece is the text of one element and is spoken in that element's language.
+TEST_F(ReadingTest, EachPieceIsSpokenInItsElementsLanguageAndTypedTextInTheDefault) {
+  Load("<html lang=en><body><p id=start>Good morning.</p>"
+       "<div lang=fr><p>Bonjour à tous.</p><p lang=de-CH>Grüezi <span lang=it>ciao</span> mitenand.</p></div>"
+       "<p lang=''>Unknown tongue.</p><p>The end.</p></body></html>");
+  Pick("start");
+  loop.RunUntilIdle();
+  // A paragraph is one piece: a word in another language inside it goes with the paragraph's.
+  EXPECT_EQ((Strings{"Good morning.", "Bonjour à tous.", "Grüezi ciao mitenand.", "Unknown tongue.", "The end."}),
+            pieces);
+  EXPECT_EQ((std::vector<std::u16string>{u"en", u"fr", u"de-CH", u"", u"en"}), scripted.Languages());
+
+  main.rng = nullptr;  // text of no page
+  main.tbSpeach.SetText(u"Typed words.");
+  main.cbStart_Click();
+  loop.RunUntilIdle();
+  EXPECT_EQ(u"", scripted.Languages().back());
+}
+
 TEST_F(ReadingTest, SelectionNeverMovesBackwardsAndLiesOnEachSpokenWord) {
   Load(kArticle);
   ReadFromTop();
@@ -107,7 +128,8 @@ TEST_F(ReadingTest, FromTheTopTheFirstPieceIsTheFirstParagraphWhole) {
   Load(kArticle);
   ReadFromTop();
   loop.RunUntilIdle();
-  EXPECT_EQ((Strings{"Title here", "First bold words and more.", "Second para. Next line", "Tail text"}), pieces);
+  EXPECT_EQ((Strings{"Title here", "First bold words and more.", "Second para. Next line", "Tail text"}),
+            pieces);
 }
 
 TEST_F(ReadingTest, ListItemsAreEachAPieceAndAnEmptyBodyEndsAtOnce) {

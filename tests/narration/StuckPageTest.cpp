@@ -78,7 +78,10 @@ class FakeRange : public platform::IHTMLTxtRange, public std::enable_shared_from
     int32_t before = point;
     point = std::clamp<int32_t>(point + count * 6, 0, static_cast<int32_t>(page_.text.size()));
     if (start_ > end_) {  // the other end point moves with it
-      if (&point == &start_) end_ = start_; else start_ = end_;
+      if (&point == &start_)
+        end_ = start_;
+      else
+        start_ = end_;
     }
     return point - before;
   }
@@ -91,6 +94,7 @@ class FakeElement : public platform::IHTMLElement {
   std::u16string nodeName() override { return u"P"; }
   std::u16string id() override { return u""; }
   std::u16string innerText() override { return page_.text.substr(start_, end_ - start_); }
+  std::u16string language() override { return u""; }
   int32_t offsetLeft() override { return 0; }
   int32_t offsetTop() override { return 0; }
   int32_t offsetWidth() override { return 0; }
@@ -101,7 +105,9 @@ class FakeElement : public platform::IHTMLElement {
   int32_t scrollTop() override { return 0; }
   int32_t scrollLeft() override { return 0; }
   std::shared_ptr<platform::IHTMLWindow2> contentWindow() override { throw Failure("not a frame"); }
-  platform::TxtRangePtr createTextRange() override { return std::make_shared<FakeRange>(page_, start_, end_); }
+  platform::TxtRangePtr createTextRange() override {
+    return std::make_shared<FakeRange>(page_, start_, end_);
+  }
   void insertAdjacentHTML(const std::u16string&, const std::u16string&) override {}
   void put_topMargin(int32_t) override {}
   void put_leftMargin(int32_t) override {}
@@ -111,7 +117,9 @@ class FakeElement : public platform::IHTMLElement {
 };
 
 // The element enclosing a range is the first word's "paragraph": the first five characters.
-platform::ElementPtr FakeRange::parentElement() { return std::make_shared<FakeElement>(page_, 0, 5); }
+platform::ElementPtr FakeRange::parentElement() {
+  return std::make_shared<FakeElement>(page_, 0, 5);
+}
 
 void FakeRange::moveToElementText(platform::IHTMLElement& element) {
   page_.Check("moveToElementText");

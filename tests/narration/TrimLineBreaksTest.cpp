@@ -16,16 +16,12 @@ TEST_P(TrimLineBreaksTest, RemovesSpacesAndLineBreaksAtBothEndsOnly) {
   EXPECT_EQ(std::u16string(GetParam().out), TrimLineBreaks(GetParam().in));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, TrimLineBreaksTest,
-                         ::testing::Values(TrimCase{u"  \r\nword\r\n  ", u"word"},
-                                           TrimCase{u"word\n", u"word"},
-                                           TrimCase{u"\rword", u"word"},
-                                           TrimCase{u"one\r\ntwo", u"one\r\ntwo"},
-                                           TrimCase{u"\tword\t", u"\tword\t"},
-                                           TrimCase{u"", u""},
-                                           TrimCase{u" \r\n \n\r  ", u""},
-                                           TrimCase{u" \r\n a b \r\n ", u"a b"},
-                                           TrimCase{u"\u00A0x\u00A0", u"\u00A0x\u00A0"}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TrimLineBreaksTest,
+    ::testing::Values(TrimCase{u"  \r\nword\r\n  ", u"word"}, TrimCase{u"word\n", u"word"},
+                      TrimCase{u"\rword", u"word"}, TrimCase{u"one\r\ntwo", u"one\r\ntwo"},
+                      TrimCase{u"\tword\t", u"\tword\t"}, TrimCase{u"", u""}, TrimCase{u" \r\n \n\r  ", u""},
+                      TrimCase{u" \r\n a b \r\n ", u"a b"}, TrimCase{u"\u00A0x\u00A0", u"\u00A0x\u00A0"}));
 
 TEST(JoinLineBreaks, EachCrLfPairBecomesOneSpaceLoneBreaksStay) {
   EXPECT_EQ(u"one two", JoinLineBreaks(u"one\r\ntwo"));

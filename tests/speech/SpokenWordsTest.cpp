@@ -27,6 +27,10 @@ struct SplitCase {
   const char* expected;
 };
 
+void PrintTo(const SplitCase& c, std::ostream* out) {
+  *out << c.text;
+}
+
 class SpokenWordsSplit : public ::testing::TestWithParam<SplitCase> {};
 
 TEST_P(SpokenWordsSplit, MarksTheWordsAListenerHears) {
@@ -42,7 +46,17 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{"déjà vu 𝄞 note", "[déjà] [vu] 𝄞 [note]"},
                       SplitCase{"<b>bold</b> text", "<[b]>[bold]<[/][b]> [text]"},
                       SplitCase{"a\r\nb\r\n\r\nc -- ...", "[a]\r\n[b]\r\n\r\n[c] -- ..."},
-                      SplitCase{"naïve 東京 Ελλάδα", "[naïve] [東京] [Ελλάδα]"}, SplitCase{"", ""}));
+                      SplitCase{"naïve 東京 Ελλάδα", "[naïve] [東京] [Ελλάδα]"}, SplitCase{"", ""},
+                      // Scripts without spaces: dictionary words.
+                      SplitCase{"我们今天去学校。", "[我们][今天][去][学校]。"},
+                      SplitCase{"私は東京で日本語を勉強しています。",
+                                "[私][は][東京][で][日本語][を][勉強][し][てい][ます]。"},
+                      SplitCase{"ฉันไปโรงเรียน เมื่อวานนี้", "[ฉัน][ไป][โรงเรียน] [เมื่อ][วาน][นี้]"},
+                      SplitCase{"Tokyo東京タワー2020年, ok", "[Tokyo][東京タワー][2020][年], [ok]"},
+                      // Spaced scripts keep whole words, marks included.
+                      SplitCase{"나는 학교에 갔습니다.", "[나는] [학교에] [갔습니다]."},
+                      SplitCase{"मैं बाज़ार गया।", "[मैं] [बाज़ार] [गया]।"},
+                      SplitCase{"ذهب الولد، إلى", "[ذهب] [الولد]، [إلى]"}));
 
 }  // namespace
 }  // namespace lectryn::speech

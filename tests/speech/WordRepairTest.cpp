@@ -129,7 +129,34 @@ INSTANTIATE_TEST_SUITE_P(
                    200,
                    RunStart::FirstSentence,
                    "four@100"},
-        RepairCase{"skipped past the last sentence", u"One two.", {}, 0, RunStart::FirstSentence, ""}));
+        RepairCase{"skipped past the last sentence", u"One two.", {}, 0, RunStart::FirstSentence, ""},
+        RepairCase{"sentence start closes the words before it",
+                   u"One two three. Four five.",
+                   {{Kind::Word, 0, 0}, {Kind::Sentence, 15, 300}, {Kind::Word, 20, 400}},
+                   500,
+                   RunStart::TextStart,
+                   "One@0 two@81 three@163 Four@300 five@400"},
+        RepairCase{"one event for a phrase of several words",
+                   u"我们今天去学校",
+                   {{Kind::Word, 0, 0, 4}, {Kind::Word, 4, 400, 5}},
+                   700,
+                   RunStart::TextStart,
+                   "我们@0 今天@200 去@400 学校@500"},
+        RepairCase{"one event per character",
+                   u"我们今天",
+                   {{Kind::Word, 0, 0, 1},
+                    {Kind::Word, 1, 100, 2},
+                    {Kind::Word, 2, 200, 3},
+                    {Kind::Word, 3, 300, 4}},
+                   400,
+                   RunStart::TextStart,
+                   "我们@0 今天@200"},
+        RepairCase{"every event at the phrase start",
+                   u"私は東京",
+                   {{Kind::Word, 0, 0, 4}, {Kind::Word, 0, 100, 4}, {Kind::Word, 0, 200, 4}},
+                   400,
+                   RunStart::TextStart,
+                   "私@0 は@100 東京@200"}));
 
 TEST(WordRepairStream, HoldsFilledWordsBackOnlyUntilTheNextEvent) {
   std::u16string text = u"cost of the car";
@@ -143,6 +170,32 @@ TEST(WordRepairStream, HoldsFilledWordsBackOnlyUntilTheNextEvent) {
   EXPECT_EQ("cost@0 of@100 the@180 car@300", Dump(text, out));
   repair.Finish(400, out);
   EXPECT_EQ(4u, out.size());
+}
+
+TEST(WordRepairStream, IsUnsureWhileAnEventSpeaksForWordsNotYetTimed) {
+  std::u16string text = u"我们今天去学校";  // 我们 今天 去 学校
+  auto words = SplitSpokenWords(text);
+  WordRepair repair(words, RunStart::TextStart);
+  std::vector<TimedWord> out;
+  EXPECT_TRUE(repair.Unsure());  // no event yet
+  repair.Add(0, 0, out, 4);
+  EXPECT_TRUE(repair.Unsure());  // the event covers 今天 as well
+  repair.Add(4, 400, out, 5);
+  EXPECT_FALSE(repair.Unsure());
+  EXPECT_EQ("我们@0 今天@200 去@400", Dump(text, out));
+  repair.Finish(700, out);
+  EXPECT_FALSE(repair.Unsure());
+}
+
+TEST(WordRepairStream, WordByWordEventsLeaveNothingUnsure) {
+  std::u16string text = u"cost of the car";
+  auto words = SplitSpokenWords(text);
+  WordRepair repair(words, RunStart::TextStart);
+  std::vector<TimedWord> out;
+  repair.Add(0, 0, out, 4);
+  EXPECT_FALSE(repair.Unsure());
+  WordRepair skipping(words, RunStart::FirstSentence);
+  EXPECT_FALSE(skipping.Unsure());
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ class Element : public platform::IHTMLElement, public std::enable_shared_from_th
   std::u16string nodeName() override { return name_; }
   std::u16string id() override { return u""; }
   std::u16string innerText() override;
+  std::u16string language() override { return u""; }
   int32_t offsetLeft() override;
   int32_t offsetTop() override;
   int32_t offsetWidth() override { return box_.width; }

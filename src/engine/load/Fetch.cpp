@@ -194,6 +194,9 @@ FetchResult FetchHttp(const std::string& address, const FetchLimits& limits, Can
   result.ok = true;
   result.bytes = std::move(body.bytes);
   if (contentType != nullptr) result.contentType = contentType;
+  curl_header* language = nullptr;
+  if (curl_easy_header(handle, "Content-Language", 0, CURLH_HEADER, -1, &language) == CURLHE_OK)
+    result.contentLanguage = language->value;
   long redirects = 0;
   curl_easy_getinfo(handle, CURLINFO_REDIRECT_COUNT, &redirects);
   char* effective = nullptr;

@@ -18,10 +18,11 @@ struct FetchLimits {
 
 struct FetchResult {
   bool ok = false;
-  std::string address;      // where the bytes came from: after redirects; files as file://
-  std::string bytes;        // the page as received
-  std::string contentType;  // the HTTP Content-Type, or what the address implies
-  std::string error;        // for people, when !ok: "cannot load http://x/: HTTP 404"
+  std::string address;          // where the bytes came from: after redirects; files as file://
+  std::string bytes;            // the page as received
+  std::string contentType;      // the HTTP Content-Type, or what the address implies
+  std::string contentLanguage;  // the HTTP Content-Language of the last response, if any
+  std::string error;            // for people, when !ok: "cannot load http://x/: HTTP 404"
 };
 
 // Ends a fetch early from another thread. A fetch waiting on the network registers a wake-up

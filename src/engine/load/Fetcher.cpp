@@ -47,6 +47,7 @@ void Fetcher::Start(std::string address, std::function<void(FetchedPage)> done) 
         page.ok = fetched.ok;
         page.address = std::move(fetched.address);
         page.error = std::move(fetched.error);
+        page.contentLanguage = std::move(fetched.contentLanguage);
         if (fetched.ok) {
           DecodedPage decoded = DecodeToUtf8(fetched.bytes, fetched.contentType);
           // Plain text shows as it is, line by line, as browsers show it.

@@ -14,10 +14,11 @@ namespace lectryn::engine {
 
 struct FetchedPage {
   bool ok = false;
-  std::string address;  // after redirects; files as file://
-  std::string html;     // UTF-8, invalid bytes replaced
-  std::string charset;  // what the bytes were decoded from
-  std::string error;    // for people, when !ok
+  std::string address;          // after redirects; files as file://
+  std::string html;             // UTF-8, invalid bytes replaced
+  std::string charset;          // what the bytes were decoded from
+  std::string contentLanguage;  // the server's Content-Language, if it said
+  std::string error;            // for people, when !ok
 };
 
 // Text with &, <, > and " written as markup entities.

@@ -69,6 +69,7 @@ void Navigator::OnPage(FetchedPage page) {
   if (page.ok) {
     location_ = page.address;
     document = Document::Parse(page.html, platform::FromUtf8(page.address));
+    document->SetContentLanguage(platform::FromUtf8(page.contentLanguage));
   } else {
     lastError_ = page.error;
     document = Document::Parse(ErrorPageHtml(page.error), platform::FromUtf8(location_));
@@ -107,6 +108,7 @@ void Navigator::OnFrame(const std::weak_ptr<Document>& weakOwner, const platform
   // A frame that cannot be loaded stays empty; the page itself is still good.
   if (owner && !owner->Discarded() && page.ok) {
     auto frame = Document::Parse(page.html, platform::FromUtf8(page.address));
+    frame->SetContentLanguage(platform::FromUtf8(page.contentLanguage));
     owner->AttachFrameDocument(element, frame);
     frameDocuments_.push_back(frame);
     LoadFrames(frame, page.address, depth + 1);

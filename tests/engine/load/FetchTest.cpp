@@ -30,12 +30,15 @@ class FetchHttp : public ::testing::Test {
   LoopbackServer server;
 };
 
-TEST_F(FetchHttp, OrdinaryPageWithItsContentType) {
-  server.Serve("/page.htm", Response{200, {{"Content-Type", "text/html; charset=koi8-r"}}, "<p>hi</p>"});
+TEST_F(FetchHttp, OrdinaryPageWithItsContentTypeAndLanguage) {
+  server.Serve("/page.htm", Response{200,
+                                     {{"Content-Type", "text/html; charset=koi8-r"}, {"Content-Language", "ru"}},
+                                     "<p>hi</p>"});
   FetchResult result = FetchNow(server.Url("/page.htm"));
   ASSERT_TRUE(result.ok) << result.error;
   EXPECT_EQ("<p>hi</p>", result.bytes);
   EXPECT_EQ("text/html; charset=koi8-r", result.contentType);
+  EXPECT_EQ("ru", result.contentLanguage);
   EXPECT_EQ(server.Url("/page.htm"), result.address);
 }
 
