@@ -107,8 +107,8 @@ std::vector<std::string> Lines(const std::string& text) {
 
 TEST(ReadCommand, ReadsFromAnElementToTheEndWithEachWordSelected) {
   std::string page = std::string(LECTRYN_TEST_PAGES_DIR) + "/reading.htm";
-  Outcome outcome = RunReader({"--voice", "scripted", "--audio", "none", "--quiet", "--trace", "-",
-                               "--element", "second", page});
+  Outcome outcome = RunReader(
+      {"--voice", "scripted", "--audio", "none", "--quiet", "--trace", "-", "--element", "second", page});
   ASSERT_EQ(0, outcome.exitCode) << outcome.err;
   std::vector<std::string> lines = Lines(outcome.out);
   ASSERT_EQ(10u, lines.size()) << outcome.out;
@@ -125,9 +125,46 @@ TEST(ReadCommand, ReadsFromAnElementToTheEndWithEachWordSelected) {
   EXPECT_EQ(R"({"event":"stop","reason":"end-of-page"})", lines[9]);
 }
 
+// A string field of a trace line (none of the texts here holds a quote).
+std::string Field(const std::string& line, const std::string& name) {
+  std::string key = "\"" + name + "\":\"";
+  size_t start = line.find(key);
+  if (start == std::string::npos) return "";
+  start += key.size();
+  return line.substr(start, line.find('"', start) - start);
+}
+
+// The real voice into a WAV file: every piece names its language, and every word spoken in any
+// script is the word selected in the page.
+TEST(ReadCommand, ReadsAPageOfManyLanguagesEachPieceInItsOwnWithExactSelections) {
+  engine::testing::TempFolder folder;
+  std::string page = std::string(LECTRYN_TEST_PAGES_DIR) + "/languages.htm";
+  Outcome outcome = RunReader({"--audio", folder.Path("out.wav"), "--quiet", "--trace", "-", page});
+  ASSERT_EQ(0, outcome.exitCode) << outcome.err;
+  std::vector<std::string> languages;
+  std::vector<int> words;
+  int mismatches = 0;
+  for (const std::string& line : Lines(outcome.out)) {
+    if (line.starts_with(R"({"event":"speak")")) {
+      languages.push_back(Field(line, "lang"));
+      words.push_back(0);
+    } else if (line.starts_with(R"({"event":"word")")) {
+      ASSERT_FALSE(words.empty()) << line;
+      ++words.back();
+      if (Field(line, "word") != Field(line, "selection")) ++mismatches;
+    }
+  }
+  EXPECT_EQ((std::vector<std::string>{"en", "fr", "el", "ru", "ar", "he", "hi", "zh-Hans", "ja", "th", "ko",
+                                      "de", "de-CH", "tlh", "en"}),
+            languages);
+  for (size_t i = 0; i < words.size(); ++i) EXPECT_GT(words[i], 1) << "piece " << i << " in " << languages[i];
+  EXPECT_EQ(0, mismatches) << outcome.out;
+}
+
 TEST(ReadCommand, CtrlCStopsTheRealVoiceAndExits130) {
-  Outcome outcome = RunReader({"--audio", "none", "--quiet", "--trace", "-", std::string(LECTRYN_TEST_PAGES_DIR) + "/reading.htm"},
-                              [](const std::string& out) { return out.find("\"word\"") != std::string::npos; });
+  Outcome outcome = RunReader(
+      {"--audio", "none", "--quiet", "--trace", "-", std::string(LECTRYN_TEST_PAGES_DIR) + "/reading.htm"},
+      [](const std::string& out) { return out.find("\"word\"") != std::string::npos; });
   EXPECT_EQ(130, outcome.exitCode) << outcome.err;
   std::vector<std::string> lines = Lines(outcome.out);
   ASSERT_FALSE(lines.empty());
