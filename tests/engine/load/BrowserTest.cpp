@@ -313,6 +313,48 @@ TEST_F(Browsers, FramesFromTheSameOriginAreAttachedBeforeStateFour) {
   EXPECT_THROW(one->body(), platform::Failure);
 }
 
+// A page that tries everything: nothing of it runs, and nothing is fetched but the page and its
+// frames from the same site.
+TEST_F(Browsers, AHostilePageRunsNothingAndFetchesOnlyItselfAndItsOwnFrames) {
+  std::string port = std::to_string(server.Port());
+  server.Serve(
+      "/hostile.htm",
+      Response{200,
+               {},
+               "<html><head><meta http-equiv=refresh content='0;url=/elsewhere.htm'>"
+               "<link rel=stylesheet href=/style.css><script src=/app.js></script>"
+               "<style>@import url(/imported.css); body { background: url(/bg.png) }</style></head>"
+               "<body onload=\"location='/onload.htm'\"><p>Stay here.</p>"
+               "<script>document.write('RAN'); location = '/script.htm';</script>"
+               "<a href=\"javascript:location='/clicked.htm'\">link</a><img src=/picture.png>"
+               "<object data=/object.bin></object><embed src=/embed.bin><video src=/video.webm></video>"
+               "<iframe id=own src=/frame.htm></iframe>"
+               "<iframe id=foreign src='http://localhost:" +
+                   port + "/foreign.htm'></iframe></body></html>"});
+  server.Serve("/frame.htm", Response{200, {}, "<p>own frame</p><img src=/frame-picture.png>"});
+  BrowserControl control(loop);
+  ASSERT_TRUE(LoadInto(control, server.Url("/hostile.htm")));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // time for anything that would follow
+  loop.DoEvents();
+  EXPECT_EQ((std::vector<std::string>{"/hostile.htm", "/frame.htm"}), server.Requests());
+  EXPECT_EQ(FromUtf8(server.Url("/hostile.htm")), control.LocationURL());
+  EXPECT_EQ(std::string::npos, BodyText(control.Document()).find("RAN"));
+  EXPECT_NE(std::string::npos, BodyText(control.Document()).find("Stay here."));
+}
+
+TEST_F(Browsers, AFrameOfItselfAndARedirectLoopEndWithinTheLimits) {
+  server.Serve("/self.htm", Response{200, {}, "<p>me</p><iframe src=self.htm></iframe>"});
+  BrowserControl control(loop);
+  ASSERT_TRUE(LoadInto(control, server.Url("/self.htm")));
+  EXPECT_EQ(4u, server.Requests().size());  // the page and three frames deep, no more
+
+  server.Serve("/loop-a", Response{302, {{"Location", "/loop-b"}}, ""});
+  server.Serve("/loop-b", Response{302, {{"Location", "/loop-a"}}, ""});
+  ASSERT_TRUE(LoadInto(control, server.Url("/loop-a")));
+  EXPECT_EQ("cannot load " + server.Url("/loop-a") + ": too many redirects (more than 5)",
+            BodyText(control.Document()));
+}
+
 TEST_F(Browsers, FrameDepthAndCountAreLimited) {
   for (int i = 1; i <= 5; ++i)
     server.Serve("/deep" + std::to_string(i) + ".htm",

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <zlib.h>
+
+#include <chrono>
 #include <thread>
 
 #include "engine/load/Address.h"
@@ -31,9 +34,10 @@ class FetchHttp : public ::testing::Test {
 };
 
 TEST_F(FetchHttp, OrdinaryPageWithItsContentTypeAndLanguage) {
-  server.Serve("/page.htm", Response{200,
-                                     {{"Content-Type", "text/html; charset=koi8-r"}, {"Content-Language", "ru"}},
-                                     "<p>hi</p>"});
+  server.Serve(
+      "/page.htm",
+      Response{
+          200, {{"Content-Type", "text/html; charset=koi8-r"}, {"Content-Language", "ru"}}, "<p>hi</p>"});
   FetchResult result = FetchNow(server.Url("/page.htm"));
   ASSERT_TRUE(result.ok) << result.error;
   EXPECT_EQ("<p>hi</p>", result.bytes);
@@ -100,6 +104,48 @@ TEST_F(FetchHttp, OversizedAnswerStopsAtTheLimitWithOrWithoutLength) {
     EXPECT_EQ("cannot load " + server.Url(path) + ": larger than 10 KiB", result.error);
   }
   EXPECT_TRUE(FetchNow(server.Url("/just-fits"), limits).ok);
+}
+
+// Hostile servers: every one ends the load with a message, well within the limits.
+TEST_F(FetchHttp, ATrickleEndsAtTheTimeLimit) {
+  FetchLimits limits;
+  limits.timeoutMs = 1000;
+  Response trickle{200, {}, std::string(200, 'x')};
+  trickle.trickleMs = 100;  // a byte every tenth of a second: 20 s for the whole page
+  server.Serve("/trickle", trickle);
+  auto started = std::chrono::steady_clock::now();
+  FetchResult result = FetchNow(server.Url("/trickle"), limits);
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ("cannot load " + server.Url("/trickle") + ": timed out after 1 s", result.error);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+}
+
+TEST_F(FetchHttp, AnAnnouncedTwoGigabyteBodyIsRefusedBeforeItComes) {
+  server.Serve("/huge", Response{200, {{"Content-Length", "2147483648"}}, std::string(4096, 'x'), 0, false});
+  FetchResult result = FetchNow(server.Url("/huge"));
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ("cannot load " + server.Url("/huge") + ": larger than 8 MiB", result.error);
+}
+
+// 64 MiB of zeros in 64 KiB of gzip: the size limit counts what the page would be once decoded.
+TEST_F(FetchHttp, ACompressionBombStopsAtTheLimitOfTheDecodedPage) {
+  std::string zeros(64 * 1024 * 1024, '\0');
+  z_stream stream{};
+  ASSERT_EQ(Z_OK, deflateInit2(&stream, 9, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY));  // gzip wrapper
+  std::string bomb(deflateBound(&stream, zeros.size()), '\0');
+  stream.next_in = reinterpret_cast<Bytef*>(zeros.data());
+  stream.avail_in = static_cast<uInt>(zeros.size());
+  stream.next_out = reinterpret_cast<Bytef*>(bomb.data());
+  stream.avail_out = static_cast<uInt>(bomb.size());
+  ASSERT_EQ(Z_STREAM_END, deflate(&stream, Z_FINISH));
+  bomb.resize(stream.total_out);
+  deflateEnd(&stream);
+  ASSERT_LT(bomb.size(), 256u * 1024);
+
+  server.Serve("/bomb", Response{200, {{"Content-Type", "text/html"}, {"Content-Encoding", "gzip"}}, bomb});
+  FetchResult result = FetchNow(server.Url("/bomb"));
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ("cannot load " + server.Url("/bomb") + ": larger than 8 MiB", result.error);
 }
 
 TEST_F(FetchHttp, ErrorStatusIsAFailure) {

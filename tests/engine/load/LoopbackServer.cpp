@@ -132,7 +132,15 @@ void LoopbackServer::Answer(int connection) {
   for (const auto& [name, value] : response.headers) head += name + ": " + value + "\r\n";
   if (response.sendContentLength) head += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
   head += "Connection: close\r\n\r\n";
-  SendAll(connection, head + response.body);
+  if (response.trickleMs == 0) {
+    SendAll(connection, head + response.body);
+    return;
+  }
+  SendAll(connection, head);
+  for (char byte : response.body) {
+    if (stopping_.load() || send(connection, &byte, 1, MSG_NOSIGNAL) != 1) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(response.trickleMs));
+  }
 }
 
 }  // namespace lectryn::engine::testing

@@ -18,6 +18,7 @@ struct Response {
   std::string body;
   int delayMs = 0;                // before anything is sent
   bool sendContentLength = true;  // without it the body ends when the connection closes
+  int trickleMs = 0;              // when set, the body goes one byte at a time with this pause between
 };
 
 class LoopbackServer {
