@@ -5,9 +5,8 @@
 #include <vector>
 
 #include "RealPages.h"
+#include "app/PageLoading.h"
 #include "engine/Document.h"
-#include "engine/load/BrowserControl.h"
-#include "platform/Text.h"
 #include "system/PlainUiLoop.h"
 
 namespace lectryn::bench {
@@ -16,10 +15,8 @@ namespace lectryn::bench {
 inline std::shared_ptr<engine::Document> LoadPage(const PageFile& page) {
   if (page.path.empty()) return engine::Document::Parse(page.bytes, u"file:///joined.html");
   system::PlainUiLoop loop;
-  engine::BrowserControl control(loop);
-  control.Navigate(platform::FromUtf8(page.path));
-  loop.Run([&] { return control.ReadyState() == static_cast<int32_t>(platform::ReadyState::Complete); });
-  return std::dynamic_pointer_cast<engine::Document>(control.Document());
+  std::string error;
+  return app::LoadPage(loop, page.path, error);
 }
 
 inline double Percentile(std::vector<double> values, double fraction) {

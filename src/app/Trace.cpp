@@ -1,6 +1,8 @@
 #include "app/Trace.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "engine/Document.h"
 #include "platform/Failure.h"
@@ -39,6 +41,17 @@ std::string JsonString(std::u16string_view text) {
     }
   }
   return out + "\"";
+}
+
+bool OpenTraceOutput(const std::optional<std::string>& where, TraceOutput& output, std::string& error) {
+  auto close = [](std::FILE* file) {
+    if (file && file != stdout) std::fclose(file);
+  };
+  output = TraceOutput(nullptr, close);
+  if (!where) return true;
+  output = TraceOutput(*where == "-" ? stdout : std::fopen(where->c_str(), "w"), close);
+  if (!output) error = "cannot write the trace to " + *where + ": " + std::strerror(errno);
+  return output != nullptr;
 }
 
 void Trace::Line(const std::string& json) {

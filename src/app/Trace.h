@@ -3,6 +3,7 @@
 // reading while it runs.
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +28,13 @@ struct WordTrace {
 // The word as the narration sees it: its place in the text spoken and the page's selection now.
 WordTrace WordOfNarration(const narration::Narration& main, int32_t position, int32_t length,
                           int64_t audioMs);
+
+// Where a trace is written; standard output is never closed.
+using TraceOutput = std::unique_ptr<std::FILE, void (*)(std::FILE*)>;
+
+// "-" is standard output, any other name a file made afresh; none gives no trace. False with
+// `error` set for people when the file cannot be written.
+bool OpenTraceOutput(const std::optional<std::string>& where, TraceOutput& output, std::string& error);
 
 class Trace {
  public:

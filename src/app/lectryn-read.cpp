@@ -154,19 +154,12 @@ int ReadAloud(const app::ReadOptions& options) {
     return kExitFailure;
   }
 
-  std::FILE* traceFile = nullptr;
-  if (options.trace == "-") {
-    traceFile = stdout;
-  } else if (options.trace) {
-    traceFile = std::fopen(options.trace->c_str(), "w");
-    if (!traceFile) {
-      SayError("cannot write the trace to " + *options.trace + ": " + std::strerror(errno));
-      return kExitFailure;
-    }
+  app::TraceOutput traceOutput(nullptr, nullptr);
+  if (!app::OpenTraceOutput(options.trace, traceOutput, error)) {
+    SayError(error);
+    return kExitFailure;
   }
-  std::unique_ptr<FILE, int (*)(FILE*)> traceCloser(traceFile != stdout ? traceFile : nullptr,
-                                                    [](FILE* f) { return f ? std::fclose(f) : 0; });
-  app::Trace trace(traceFile);
+  app::Trace trace(traceOutput.get());
   std::unique_ptr<app::TerminalView> view = MakeView(options);
 
   if (options.voice == app::VoiceKind::Scripted) {

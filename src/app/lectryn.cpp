@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -100,14 +99,6 @@ class Termination {
   std::unique_ptr<QSocketNotifier> notifier_;
 };
 
-// A page named on the command line: an existing file by its absolute path, anything else as given.
-std::u16string PageAddress(const std::string& page) {
-  std::error_code error;
-  if (std::filesystem::exists(page, error))
-    return platform::FromUtf8(std::filesystem::absolute(page).string());
-  return platform::FromUtf8(page);
-}
-
 // A page window opens beside the main window, so that dragging from the banner reaches it; each
 // next one a little lower and to the right.
 void PlaceBeside(QWidget* mainWindow, QWidget& page, int cascade) {
@@ -172,7 +163,7 @@ class Program {
     browsers.SetPlacement(
         [&](desktop::PageWindow& page) { PlaceBeside(host.WindowOf(main), page, cascade++); });
     for (const std::string& page : options_.pages)
-      if (!main.OpenPage(PageAddress(page))) SayError("cannot open " + page);
+      if (!main.OpenPage(platform::FromUtf8(page))) SayError("cannot open " + page);
     int status = QApplication::exec();
     main_ = nullptr;
     return status;
@@ -238,21 +229,12 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  std::FILE* traceFile = nullptr;
-  if (parsed.options.trace == "-") {
-    traceFile = stdout;
-  } else if (parsed.options.trace) {
-    traceFile = std::fopen(parsed.options.trace->c_str(), "w");
-    if (!traceFile) {
-      SayError("cannot write the trace to " + *parsed.options.trace + ": " + std::strerror(errno));
-      return kExitFailure;
-    }
+  app::TraceOutput traceOutput(nullptr, nullptr);
+  std::string error;
+  if (!app::OpenTraceOutput(parsed.options.trace, traceOutput, error)) {
+    SayError(error);
+    return kExitFailure;
   }
-  int status;
-  {
-    Program program(parsed.options, traceFile);
-    status = program.Run();
-  }
-  if (traceFile && traceFile != stdout) std::fclose(traceFile);
-  return status;
+  Program program(parsed.options, traceOutput.get());
+  return program.Run();
 }

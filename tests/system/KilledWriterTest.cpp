@@ -1,7 +1,7 @@
 // Processes killed with SIGKILL at random moments: a settings writer must leave a hive that reads back
 // whole, with the value it was replacing or the one it was writing, and a killed lock holder must not
-// keep the next copy of the program from starting. The delays come from a seeded generator; the seed
-// is printed and LECTRYN_KILL_SEED replays a run, LECTRYN_KILL_ROUNDS changes the number of kills.
+// keep the next copy of the program from starting. The delays come from a generator started from a printed
+// number, so LECTRYN_KILL_PATTERN replays a run; LECTRYN_KILL_ROUNDS changes the number of kills.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -37,9 +37,9 @@ int KillRounds() {
   return 1000;
 }
 
-uint32_t KillSeed() {
-  if (const char* seed = std::getenv("LECTRYN_KILL_SEED"))
-    return static_cast<uint32_t>(std::strtoul(seed, nullptr, 10));
+uint32_t KillPattern() {
+  if (const char* pattern = std::getenv("LECTRYN_KILL_PATTERN"))
+    return static_cast<uint32_t>(std::strtoul(pattern, nullptr, 10));
   return static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
 }
 
@@ -127,17 +127,17 @@ TEST_F(KilledWriterTest, HiveReadsBackTheOldOrTheNewValueAfterEveryKill) {
     for (const auto& [name, text] : others) helper.WriteSetting(name, text);
     helper.WriteSetting("MainLeft", "0");
   }
-  const uint32_t seed = KillSeed();
+  const uint32_t pattern = KillPattern();
   const int rounds = KillRounds();
-  std::printf("kill seed %u (LECTRYN_KILL_SEED), %d kills\n", seed, rounds);
-  std::mt19937 random(seed);
+  std::printf("kill pattern %u (LECTRYN_KILL_PATTERN), %d kills\n", pattern, rounds);
+  std::mt19937 random(pattern);
   SharedProgress progress;
   int64_t held = 0;  // the value the hive holds
   // Never written before, so that the old value and the new one can always be told apart.
   int64_t next = 1;
   int killedMidWrite = 0;
   for (int round = 0; round < rounds; ++round) {
-    SCOPED_TRACE("seed " + std::to_string(seed) + ", kill " + std::to_string(round));
+    SCOPED_TRACE("pattern " + std::to_string(pattern) + ", kill " + std::to_string(round));
     progress->started = held;
     progress->finished = held;
     pid_t child = fork();
@@ -183,13 +183,13 @@ TEST_F(KilledWriterTest, HiveReadsBackTheOldOrTheNewValueAfterEveryKill) {
 TEST(KilledLockHolder, NextStartAcquiresAtOnceAfterAKillAtAnyMoment) {
   TempFolder temp;
   const std::string folder = (temp / "run").string();
-  const uint32_t seed = KillSeed();
+  const uint32_t pattern = KillPattern();
   const int rounds = std::max(1, KillRounds() / 5);
-  std::printf("kill seed %u (LECTRYN_KILL_SEED), %d kills\n", seed, rounds);
-  std::mt19937 random(seed);
+  std::printf("kill pattern %u (LECTRYN_KILL_PATTERN), %d kills\n", pattern, rounds);
+  std::mt19937 random(pattern);
   int killedHolding = 0;
   for (int round = 0; round < rounds; ++round) {
-    SCOPED_TRACE("seed " + std::to_string(seed) + ", kill " + std::to_string(round));
+    SCOPED_TRACE("pattern " + std::to_string(pattern) + ", kill " + std::to_string(round));
     SharedProgress holding;
     pid_t child = fork();
     ASSERT_GE(child, 0);
