@@ -2,6 +2,8 @@
 // A window that can show the picker's outline: bands of inverted pixels drawn over its content
 // after it paints. Toggling the same band twice removes it.
 #include <QRect>
+#include <QRegion>
+#include <algorithm>
 
 namespace lectryn::desktop {
 
@@ -13,5 +15,11 @@ class OutlineLayer {
   virtual bool ToggleOutline(QRect rect, int penWidth) = 0;
   virtual void ClearOutlines() = 0;
 };
+
+// The frame of an outline's pen inside its rectangle.
+inline QRegion OutlineBand(QRect rect, int penWidth) {
+  int pen = std::max(1, penWidth);
+  return QRegion(rect).subtracted(QRegion(rect.adjusted(pen, pen, -pen, -pen)));
+}
 
 }  // namespace lectryn::desktop

@@ -183,11 +183,8 @@ void PageView::InvertOutlines(QPainter& painter, const QRegion& exposed) {
   painter.restore();
 }
 
-// The frame of the outline's pen inside its rectangle.
 QRegion PageView::Band(const Outline& outline) {
-  int pen = std::max(1, outline.penWidth);
-  QRegion band(outline.rect);
-  return band.subtracted(QRegion(outline.rect.adjusted(pen, pen, -pen, -pen)));
+  return OutlineBand(outline.rect, outline.penWidth);
 }
 
 bool PageView::ToggleOutline(QRect rect, int penWidth) {

@@ -108,19 +108,62 @@ QWidget* QtWindowSystem::StackedTopLevelAt(QPoint screenPt) const {
   return nullptr;
 }
 
+void QtWindowSystem::SetOtherPrograms(X11Windows* windows, OtherPages* pages) {
+  x11_ = windows && windows->Available() ? windows : nullptr;
+  otherPages_ = pages;
+}
+
+// The X server knows the stacking order of every program's windows; it decides whether the point
+// is over one of ours (then Qt finds which of our widgets) or over another program's.
 HWND QtWindowSystem::WindowFromPoint(POINTAPI pt) {
+  if (x11_ && !IsVirtualPlatform()) {
+    std::set<XWindowId> skipped;
+    if (overlay_.testAttribute(Qt::WA_WState_Created)) skipped.insert(overlay_.winId());
+    X11Windows::Hit hit = x11_->WindowAt(ToQPoint(pt), OurWindowIds(), skipped);
+    if (hit.other) return HandleOfOther(hit.other->id);
+    if (!hit.ours) return 0;
+  }
   QWidget* top = TopLevelAt(ToQPoint(pt));
   if (!top) return 0;
   QWidget* deepest = top->childAt(top->mapFromGlobal(ToQPoint(pt)));
   return registry_.EnclosingHandle(deepest ? deepest : top);
 }
 
+std::set<XWindowId> QtWindowSystem::OurWindowIds() const {
+  std::set<XWindowId> ids;
+  for (QWidget* window : QApplication::topLevelWidgets())
+    if (window != &overlay_ && window->testAttribute(Qt::WA_WState_Created)) ids.insert(window->winId());
+  return ids;
+}
+
+HWND QtWindowSystem::HandleOfOther(XWindowId id) {
+  auto [it, added] = otherHandles_.emplace(id, kFirstOtherHandle + static_cast<HWND>(otherHandles_.size()));
+  if (added) otherIds_.emplace(it->second, id);
+  return it->second;
+}
+
+std::optional<X11Window> QtWindowSystem::OtherWindow(HWND hWnd) const {
+  auto found = otherIds_.find(hWnd);
+  if (!x11_ || found == otherIds_.end()) return std::nullopt;
+  return x11_->Describe(found->second);
+}
+
+// Another program's window that shows a web page is a page window; others keep their own class.
 int32_t QtWindowSystem::GetClassNameA(HWND hWnd, std::string& buffer, int32_t bufferLength) {
-  const WindowEntry* entry = registry_.Find(hWnd);
-  if (!entry || bufferLength < 1) return 0;
-  size_t copied = std::min(entry->className.size(), static_cast<size_t>(bufferLength - 1));
+  std::string className;
+  if (IsOther(hWnd)) {
+    std::optional<X11Window> window = OtherWindow(hWnd);
+    if (!window) return 0;
+    className = otherPages_ && otherPages_->ShowsPage(*window) ? kPageViewClass : window->className;
+  } else if (const WindowEntry* entry = registry_.Find(hWnd)) {
+    className = entry->className;
+  } else {
+    return 0;
+  }
+  if (bufferLength < 1) return 0;
+  size_t copied = std::min(className.size(), static_cast<size_t>(bufferLength - 1));
   if (buffer.size() < copied + 1) buffer.resize(copied + 1);
-  std::copy_n(entry->className.begin(), copied, buffer.begin());
+  std::copy_n(className.begin(), copied, buffer.begin());
   buffer[copied] = '\0';
   return static_cast<int32_t>(copied);
 }
@@ -144,6 +187,7 @@ bool QtWindowSystem::Visit(const QObject* parent, const std::function<bool(HWND)
 }
 
 bool QtWindowSystem::EnumChildWindows(HWND parent, const std::function<bool(HWND)>& visit) {
+  if (IsOther(parent)) return OtherWindow(parent).has_value();  // its children are its own affair
   QWidget* widget = registry_.Widget(parent);
   if (!widget) return false;
   Visit(widget, visit);
@@ -157,12 +201,25 @@ uint32_t QtWindowSystem::RegisterWindowMessageA(const std::string& name) {
 }
 
 // A view answers at once, so the time-out never passes.
+// Another program's page answers through its reader, whose waits are bounded.
 LRESULT QtWindowSystem::SendMessageTimeoutA(HWND hWnd, uint32_t msg, int64_t, int64_t, uint32_t, uint32_t,
                                             LRESULT& result) {
-  const WindowEntry* entry = registry_.Find(hWnd);
-  if (!entry) return 0;
   auto named =
       std::find_if(messages_.begin(), messages_.end(), [msg](const auto& m) { return m.second == msg; });
+  if (IsOther(hWnd)) {
+    std::optional<X11Window> window = OtherWindow(hWnd);
+    if (!window || named == messages_.end()) return 0;
+    if (named->first != kGetObjectMessage || !otherPages_) {
+      result = 0;
+      return 1;
+    }
+    platform::DocumentPtr document = otherPages_->Document(*window);
+    if (!document) return 0;
+    result = TokenFor(document);
+    return 1;
+  }
+  const WindowEntry* entry = registry_.Find(hWnd);
+  if (!entry) return 0;
   if (named == messages_.end()) return 0;
   // A window that does not handle the message answers 0 through its default handling.
   result = named->first == kGetObjectMessage && entry->document ? TokenFor(entry->document()) : 0;
@@ -226,6 +283,12 @@ QWidget* QtWindowSystem::ClientWidget(HWND hWnd) const {
 }
 
 bool QtWindowSystem::ClientToScreen(HWND hWnd, POINTAPI& pt) {
+  if (IsOther(hWnd)) {
+    std::optional<X11Window> window = OtherWindow(hWnd);
+    if (!window) return false;
+    pt = {pt.x + window->client.left(), pt.y + window->client.top()};
+    return true;
+  }
   QWidget* client = ClientWidget(hWnd);
   if (!client) return false;
   QPoint screen = client->mapToGlobal(ToQPoint(pt));
@@ -234,6 +297,12 @@ bool QtWindowSystem::ClientToScreen(HWND hWnd, POINTAPI& pt) {
 }
 
 bool QtWindowSystem::ScreenToClient(HWND hWnd, POINTAPI& pt) {
+  if (IsOther(hWnd)) {
+    std::optional<X11Window> window = OtherWindow(hWnd);
+    if (!window) return false;
+    pt = {pt.x - window->client.left(), pt.y - window->client.top()};
+    return true;
+  }
   QWidget* client = ClientWidget(hWnd);
   if (!client) return false;
   QPoint local = client->mapFromGlobal(ToQPoint(pt));
@@ -265,7 +334,7 @@ void QtWindowSystem::ShowOverrideCursor(bool shown) {
 }
 
 HDC QtWindowSystem::GetWindowDC(HWND hWnd) {
-  if (!registry_.Find(hWnd)) return 0;
+  if (IsOther(hWnd) ? !otherIds_.contains(hWnd) : !registry_.Find(hWnd)) return 0;
   HDC dc = ++lastDc_;
   dcs_[dc] = {hWnd, kR2CopyPen, kStockBase + kBlackPen, kStockBase + kWhiteBrush};
   return dc;
@@ -321,18 +390,30 @@ bool QtWindowSystem::Rectangle(HDC dc, int32_t left, int32_t top, int32_t right,
   auto found = dcs_.find(dc);
   if (found == dcs_.end()) return false;
   const DeviceContext& context = found->second;
-  const WindowEntry* entry = registry_.Find(context.window);
-  if (!entry) return false;
+  OutlineLayer* outlines = OutlinesOf(context.window);
+  if (!outlines && !registry_.Find(context.window)) return false;
   int32_t band = 1;  // stock pens are one pixel wide
   if (auto pen = pens_.find(context.pen); pen != pens_.end()) band = std::max(1, pen->second.width);
   if (context.pen == kStockBase + kNullPen) band = 0;
-  if (context.rop != platform::R2_NOT || band == 0 || !entry->outlines) return true;
+  if (context.rop != platform::R2_NOT || band == 0 || !outlines) return true;
   if (left > right) std::swap(left, right);
   if (top > bottom) std::swap(top, bottom);
   if (left == right || top == bottom) return true;
   QRect rect(left, top, right - left, bottom - top);
-  if (entry->outlines->ToggleOutline(rect, band) && onOutline) onOutline(context.window, rect);
+  if (outlines->ToggleOutline(rect, band) && onOutline) onOutline(context.window, rect);
   return true;
+}
+
+// Another program's window gets the overlay, moved over it.
+OutlineLayer* QtWindowSystem::OutlinesOf(HWND hWnd) {
+  if (!IsOther(hWnd)) {
+    const WindowEntry* entry = registry_.Find(hWnd);
+    return entry ? entry->outlines : nullptr;
+  }
+  std::optional<X11Window> window = OtherWindow(hWnd);
+  if (!window) return nullptr;
+  if (overlay_.Bands().isEmpty()) overlay_.Cover(window->client);
+  return &overlay_;
 }
 
 bool QtWindowSystem::DeleteObject(HGDIOBJ object) {
@@ -342,6 +423,8 @@ bool QtWindowSystem::DeleteObject(HGDIOBJ object) {
 }
 
 bool QtWindowSystem::InvalidateRect(HWND hWnd, bool) {
+  if (hWnd == 0 || IsOther(hWnd)) overlay_.ClearOutlines();
+  if (IsOther(hWnd)) return otherIds_.contains(hWnd);
   if (hWnd != 0 && !registry_.Find(hWnd)) return false;
   for (HWND handle : registry_.Handles()) {
     if (hWnd != 0 && handle != hWnd) continue;

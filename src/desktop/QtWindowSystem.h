@@ -9,10 +9,15 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "desktop/OtherPages.h"
+#include "desktop/OverlayOutline.h"
 #include "desktop/WindowRegistry.h"
+#include "desktop/X11Windows.h"
 #include "platform/WindowSystem.h"
 
 namespace lectryn::desktop {
@@ -58,6 +63,12 @@ class QtWindowSystem : public QObject, public platform::WindowSystem {
   // Told when an outline is drawn (not when it is erased), in the window's coordinates.
   std::function<void(platform::HWND hWnd, QRect rect)> onOutline;
 
+  // Windows of other programs count too: those under X11, and as page windows those whose pages
+  // `pages` reads. Both outlive the window system.
+  void SetOtherPrograms(X11Windows* windows, OtherPages* pages);
+  // The outline drawn over other programs' windows.
+  const OverlayOutline& Overlay() const { return overlay_; }
+
   // Documents that hold a token now: pages that are gone leave the table.
   size_t LiveTokens() const { return documents_.size(); }
 
@@ -84,9 +95,21 @@ class QtWindowSystem : public QObject, public platform::WindowSystem {
   void DropExpiredTokens();
   void ShowOverrideCursor(bool shown);
   static bool IsStock(platform::HGDIOBJ object);
+  // Other programs' windows get handles from their own range.
+  bool IsOther(platform::HWND hWnd) const { return hWnd >= kFirstOtherHandle; }
+  platform::HWND HandleOfOther(XWindowId id);
+  std::optional<X11Window> OtherWindow(platform::HWND hWnd) const;
+  std::set<XWindowId> OurWindowIds() const;
+  OutlineLayer* OutlinesOf(platform::HWND hWnd);
+  static constexpr platform::HWND kFirstOtherHandle = 0x40000000;
   static bool IsBrush(platform::HGDIOBJ object);
 
   WindowRegistry& registry_;
+  X11Windows* x11_ = nullptr;
+  OtherPages* otherPages_ = nullptr;
+  std::map<platform::HWND, XWindowId> otherIds_;
+  std::map<XWindowId, platform::HWND> otherHandles_;
+  OverlayOutline overlay_;
   std::map<std::string, uint32_t> messages_;
   std::map<platform::LRESULT, std::weak_ptr<platform::HTMLDocument>> documents_;
   platform::LRESULT lastToken_ = 0;

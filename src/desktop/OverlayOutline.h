@@ -1,0 +1,46 @@
+#pragma once
+// The picker's outline over another program's window, which we cannot paint into: a topmost
+// window that lets every click through, shaped to the outline's bands and filled with the pen's
+// colour. Toggling the same band twice removes it, as on our own windows.
+#include <QColor>
+#include <QRect>
+#include <QWidget>
+#include <vector>
+
+#include "desktop/OutlineLayer.h"
+
+namespace lectryn::desktop {
+
+class OverlayOutline : public QWidget, public OutlineLayer {
+ public:
+  OverlayOutline();
+
+  // Covers the other window's inside (screen pixels); the bands are drawn relative to it.
+  void Cover(QRect screenRect);
+  QRect Covered() const { return covered_; }
+  QRegion Bands() const { return bands_; }
+
+  // OutlineLayer: `rect` relative to the covered window's top-left.
+  bool ToggleOutline(QRect rect, int penWidth) override;
+  void ClearOutlines() override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  struct Outline {
+    QRect rect;
+    int penWidth;
+    bool operator==(const Outline&) const = default;
+  };
+  void Reshape();
+
+  std::vector<Outline> outlines_;
+  QRegion bands_;  // where the outlines' bands show: inverting twice cancels
+  QRect covered_;
+};
+
+// The picker's pen.
+inline const QColor kOverlayOutlineColour(0, 255, 0);
+
+}  // namespace lectryn::desktop

@@ -1,0 +1,201 @@
+// Other programs' windows on a real X server (run under xvfb-run): found under the pointer in
+// stacking order, told apart from ours, and as page windows when their pages can be read; the
+// outline over them is the overlay's.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QWidget>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "desktop/QtWindowSystem.h"
+#include "desktop/WindowRegistry.h"
+#include "desktop/X11Windows.h"
+#include "engine/Document.h"
+
+// Last: Xlib's macros (Bool, Status, None) clash with Qt's and the test framework's names.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace lectryn::desktop {
+namespace {
+
+// A window of "another program": its own X connection, WM_CLASS and _NET_WM_PID.
+class ForeignWindow {
+ public:
+  ForeignWindow(QRect place, const char* className, long pid) : display_(XOpenDisplay(nullptr)) {
+    window_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), place.x(), place.y(),
+                                  static_cast<unsigned>(place.width()), static_cast<unsigned>(place.height()),
+                                  0, 0, 0xffffff);
+    XClassHint hint{const_cast<char*>("browser"), const_cast<char*>(className)};
+    XSetClassHint(display_, window_, &hint);
+    Atom pidAtom = XInternAtom(display_, "_NET_WM_PID", False);
+    XChangeProperty(display_, window_, pidAtom, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&pid), 1);
+    XMapRaised(display_, window_);
+    XSync(display_, False);
+  }
+  ~ForeignWindow() {
+    XDestroyWindow(display_, window_);
+    XCloseDisplay(display_);
+  }
+  XWindowId Id() const { return window_; }
+  void Raise() {
+    XRaiseWindow(display_, window_);
+    XSync(display_, False);
+  }
+  void Unmap() {
+    XUnmapWindow(display_, window_);
+    XSync(display_, False);
+  }
+
+ private:
+  Display* display_;
+  Window window_;
+};
+
+class FakePages : public OtherPages {
+ public:
+  bool ShowsPage(const X11Window& window) override { return window.className == "Browser"; }
+  platform::DocumentPtr Document(const X11Window& window) override {
+    asked = window;
+    return ShowsPage(window) ? document : nullptr;
+  }
+  std::shared_ptr<engine::Document> document = engine::Document::Parse("<p>Text</p>", u"file:///page.htm");
+  X11Window asked;
+};
+
+// Mapping reaches the server before the next request of another connection only eventually.
+void Settle() {
+  QApplication::processEvents();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  QApplication::processEvents();
+}
+
+class OtherProgramsTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    static int argc = 1;
+    static char name[] = "desktop_x11_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QApplication(argc, argv);
+  }
+  void SetUp() override {
+    ASSERT_TRUE(x11_.Available()) << "needs an X server";
+    windows_ = std::make_unique<QtWindowSystem>(registry_);
+    windows_->SetOtherPrograms(&x11_, &pages_);
+  }
+  std::string ClassOf(platform::HWND hWnd) {
+    std::string buffer(64, '\0');
+    int32_t n = windows_->GetClassNameA(hWnd, buffer, 64);
+    return buffer.substr(0, static_cast<size_t>(n));
+  }
+
+  X11Windows x11_;
+  FakePages pages_;
+  WindowRegistry registry_;
+  std::unique_ptr<QtWindowSystem> windows_;
+};
+
+TEST_F(OtherProgramsTest, FindsTheTopmostWindowUnderThePointAndTellsOursApart) {
+  ForeignWindow below({100, 100, 400, 300}, "Browser", 4242);
+  ForeignWindow above({300, 200, 400, 300}, "Editor", 4343);
+  QWidget ours;
+  ours.setGeometry(600, 600, 200, 100);
+  ours.show();
+  platform::HWND oursHandle = registry_.Register({&ours, "LectrynForm", nullptr, nullptr, {}});
+  Settle();
+
+  platform::HWND atBelow = windows_->WindowFromPoint({150, 150});
+  platform::HWND atOverlap = windows_->WindowFromPoint({350, 250});
+  EXPECT_NE(atBelow, 0);
+  EXPECT_NE(atOverlap, atBelow) << "the window above wins where they overlap";
+  EXPECT_EQ(ClassOf(atBelow), "Internet Explorer_Server");
+  EXPECT_EQ(ClassOf(atOverlap), "Editor");
+  EXPECT_EQ(windows_->WindowFromPoint({650, 650}), oursHandle);
+  EXPECT_EQ(windows_->WindowFromPoint({5, 5}), 0);
+
+  below.Raise();
+  Settle();
+  EXPECT_EQ(windows_->WindowFromPoint({350, 250}), atBelow) << "raising changes the answer";
+  EXPECT_EQ(windows_->WindowFromPoint({150, 150}), atBelow) << "one window keeps one handle";
+
+  platform::POINTAPI pt{150, 160};
+  ASSERT_TRUE(windows_->ScreenToClient(atBelow, pt));
+  EXPECT_EQ(pt.x, 50);
+  EXPECT_EQ(pt.y, 60);
+  ASSERT_TRUE(windows_->ClientToScreen(atBelow, pt));
+  EXPECT_EQ(pt.x, 150);
+
+  below.Unmap();
+  Settle();
+  EXPECT_EQ(ClassOf(atBelow), "") << "a window that is gone has no class";
+  EXPECT_FALSE(windows_->ScreenToClient(atBelow, pt));
+}
+
+TEST_F(OtherProgramsTest, APageWindowAnswersWithItsDocumentAndOthersWithNone) {
+  ForeignWindow browser({100, 100, 400, 300}, "Browser", 4242);
+  ForeignWindow editor({600, 100, 200, 200}, "Editor", 4343);
+  Settle();
+  uint32_t getObject = windows_->RegisterWindowMessageA("WM_HTML_GETOBJECT");
+  platform::LRESULT result = 0;
+  platform::HWND page = windows_->WindowFromPoint({200, 200});
+  ASSERT_NE(windows_->SendMessageTimeoutA(page, getObject, 0, 0, platform::SMTO_ABORTIFHUNG, 1000, result),
+            0);
+  EXPECT_EQ(windows_->ObjectFromLresult(result, 0), pages_.document);
+  EXPECT_EQ(pages_.asked.pid, 4242);
+  EXPECT_EQ(pages_.asked.client, QRect(100, 100, 400, 300));
+
+  result = 7;
+  platform::HWND other = windows_->WindowFromPoint({650, 150});
+  EXPECT_EQ(windows_->SendMessageTimeoutA(other, getObject, 0, 0, platform::SMTO_ABORTIFHUNG, 1000, result),
+            0)
+      << "no page, no answer";
+  int visited = 0;
+  EXPECT_TRUE(windows_->EnumChildWindows(page, [&](platform::HWND) { return ++visited, true; }));
+  EXPECT_EQ(visited, 0);
+  EXPECT_EQ(windows_->GetParent(page), 0);
+}
+
+TEST_F(OtherProgramsTest, TheOutlineOverAnotherWindowIsTheOverlaysAndLetsThePointerThrough) {
+  ForeignWindow browser({100, 100, 400, 300}, "Browser", 4242);
+  Settle();
+  platform::HWND page = windows_->WindowFromPoint({200, 200});
+  auto invert = [&](int left, int top, int right, int bottom) {
+    platform::HDC dc = windows_->GetWindowDC(page);
+    ASSERT_NE(dc, 0);
+    windows_->SetROP2(dc, platform::R2_NOT);
+    platform::HGDIOBJ pen = windows_->CreatePen(platform::PS_INSIDEFRAME, 3, platform::RGB(0, 255, 0));
+    platform::HGDIOBJ old = windows_->SelectObject(dc, pen);
+    windows_->Rectangle(dc, left, top, right, bottom);
+    windows_->SelectObject(dc, old);
+    windows_->DeleteObject(pen);
+    windows_->ReleaseDC(page, dc);
+  };
+  invert(10, 20, 110, 70);
+  Settle();
+  const OverlayOutline& overlay = windows_->Overlay();
+  EXPECT_TRUE(overlay.isVisible());
+  EXPECT_EQ(overlay.Covered(), QRect(100, 100, 400, 300));
+  EXPECT_TRUE(overlay.Bands().contains(QPoint(11, 21)));
+  EXPECT_FALSE(overlay.Bands().contains(QPoint(60, 45))) << "only the band, not the inside";
+  EXPECT_EQ(overlay.Bands().boundingRect(), QRect(10, 20, 100, 50));
+  // The overlay sits above the window but the pointer still finds the window under it.
+  EXPECT_EQ(windows_->WindowFromPoint({111, 121}), page);
+
+  invert(10, 20, 110, 70);
+  Settle();
+  EXPECT_FALSE(overlay.isVisible()) << "drawing it again removes it";
+
+  invert(30, 30, 60, 60);
+  windows_->InvalidateRect(0, true);
+  Settle();
+  EXPECT_TRUE(overlay.Bands().isEmpty());
+  EXPECT_FALSE(overlay.isVisible());
+}
+
+}  // namespace
+}  // namespace lectryn::desktop
