@@ -1,0 +1,98 @@
+#include "accessibility/BrowserDocument.h"
+
+#include "accessibility/BrowserElement.h"
+#include "accessibility/BrowserRange.h"
+#include "platform/Failure.h"
+#include "platform/Text.h"
+
+namespace lectryn::accessibility {
+
+std::shared_ptr<BrowserDocument> BrowserDocument::Create(const AxNode& document,
+                                                         std::shared_ptr<AxBridge> bridge, std::u16string url,
+                                                         ClientOrigin clientOrigin) {
+  PageSnapshot snapshot = PageSnapshot::Build(document, url);
+  return std::make_shared<BrowserDocument>(std::move(snapshot), std::move(bridge), std::move(url),
+                                           std::move(clientOrigin));
+}
+
+BrowserDocument::BrowserDocument(PageSnapshot snapshot, std::shared_ptr<AxBridge> bridge, std::u16string url,
+                                 ClientOrigin clientOrigin)
+    : snapshot_(std::move(snapshot)),
+      bridge_(std::move(bridge)),
+      url_(std::move(url)),
+      clientOrigin_(std::move(clientOrigin)) {}
+
+void BrowserDocument::CheckUsable() const {
+  if (discarded_) {
+    throw platform::Failure("the browser's page " + platform::ToUtf8(url_) +
+                            " has changed or is gone; take its document, elements and ranges again");
+  }
+}
+
+void BrowserDocument::Discard() {
+  discarded_ = true;
+  snapshot_.Document()->Discard();
+}
+
+AxBridge& BrowserDocument::Bridge() {
+  CheckUsable();
+  return *bridge_;
+}
+
+platform::POINTAPI BrowserDocument::Origin() {
+  CheckUsable();
+  return clientOrigin_ ? clientOrigin_() : platform::POINTAPI{};
+}
+
+platform::ElementPtr BrowserDocument::Wrap(const platform::ElementPtr& engineElement) {
+  auto element = std::dynamic_pointer_cast<engine::Element>(engineElement);
+  if (!element) return nullptr;
+  return std::make_shared<BrowserElement>(shared_from_this(), std::move(element));
+}
+
+platform::TxtRangePtr BrowserDocument::Wrap(const platform::TxtRangePtr& engineRange) {
+  auto range = std::dynamic_pointer_cast<engine::TextRange>(engineRange);
+  if (!range) return nullptr;
+  return std::make_shared<BrowserRange>(shared_from_this(), std::move(range));
+}
+
+platform::ElementPtr BrowserDocument::body() {
+  CheckUsable();
+  return Wrap(snapshot_.Document()->body());
+}
+
+platform::ElementPtr BrowserDocument::documentElement() {
+  CheckUsable();
+  return Wrap(snapshot_.Document()->documentElement());
+}
+
+std::u16string BrowserDocument::readyState() {
+  return Bridge().Busy() ? u"loading" : u"complete";
+}
+
+std::u16string BrowserDocument::URL() {
+  CheckUsable();
+  return url_;
+}
+
+// The browser names the objects under the point, deepest first; the first that made an element
+// is the one. Objects that made none (text leaves, hidden ones) lead to their nearest ancestor
+// that did, and the document's own object is the body.
+platform::ElementPtr BrowserDocument::elementFromPoint(int32_t x, int32_t y) {
+  platform::POINTAPI origin = Origin();
+  std::vector<AxRef> chain = Bridge().ObjectsAtPoint(x + origin.x, y + origin.y);
+  if (chain.empty()) return nullptr;
+  const auto& document = snapshot_.Document();
+  for (AxRef object : chain) {
+    engine::dom::NodeId node = snapshot_.ElementOf(object);
+    if (node != engine::dom::kNoNode) return Wrap(document->ElementFor(node));
+  }
+  return Wrap(document->body());
+}
+
+platform::ElementPtr BrowserDocument::getElementById(const std::u16string& id) {
+  CheckUsable();
+  return Wrap(snapshot_.Document()->getElementById(id));
+}
+
+}  // namespace lectryn::accessibility
