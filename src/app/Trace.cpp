@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "accessibility/BrowserDocument.h"
 #include "engine/Document.h"
 #include "platform/Failure.h"
 #include "platform/Text.h"
@@ -105,6 +106,10 @@ WordTrace WordOfNarration(const narration::Narration& main, int32_t position, in
   word.audioMs = audioMs;
   // The page the words are highlighted in may be the picked frame's or gone: tolerate both.
   auto page = std::dynamic_pointer_cast<engine::Document>(main.workingDoc);
+  // Another program's page keeps the selection it was asked for in its snapshot too.
+  if (auto browserPage = std::dynamic_pointer_cast<accessibility::BrowserDocument>(main.workingDoc);
+      browserPage && !browserPage->Discarded())
+    page = browserPage->Snapshot().Document();
   if (page && !page->Discarded()) {
     platform::Tolerate([&] {
       word.selection = page->SelectedText();

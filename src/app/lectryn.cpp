@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "accessibility/atspi/AtspiPages.h"
+#include "app/BrowserPages.h"
 #include "app/ReadOptions.h"
 #include "app/Trace.h"
 #include "app/TracingVoice.h"
@@ -28,6 +30,7 @@
 #include "desktop/QtUiLoop.h"
 #include "desktop/QtWindowSystem.h"
 #include "desktop/WindowRegistry.h"
+#include "desktop/X11Windows.h"
 #include "platform/Failure.h"
 #include "platform/Text.h"
 #include "sim/ScriptedVoice.h"
@@ -52,9 +55,10 @@ void SayError(const std::string& message) {
 }
 
 // The picker needs screen coordinates, which Wayland does not give to programs: ask for X11
-// (XWayland) unless the user chose a platform.
+// (XWayland) unless the user chose a platform or there is no X server to ask.
 void ChooseQtPlatform() {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+      !qEnvironmentVariableIsEmpty("DISPLAY"))
     qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
@@ -129,7 +133,21 @@ class Program {
       return kExitFailure;
     }
     desktop::WindowRegistry handles;
+    // Other programs' pages (web browsers) are read through the accessibility bus; the X server
+    // says which window is under the pointer.
+    desktop::X11Windows otherWindows;
+    std::unique_ptr<accessibility::atspi::AtspiPages> bus;
+    std::unique_ptr<app::BrowserPages> browserPages;
+    if (otherWindows.Available() && QGuiApplication::platformName() == QLatin1String("xcb")) {
+      bus = std::make_unique<accessibility::atspi::AtspiPages>(
+          [this](std::function<void()> task) { loop_.Post(std::move(task)); });
+      browserPages = std::make_unique<app::BrowserPages>(*bus, otherWindows);
+    } else if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+      SayError(
+          "reading pages in other programs' windows needs X11; pages opened in Lectryn can be read as usual");
+    }
     desktop::QtWindowSystem windows(handles);
+    windows.SetOtherPrograms(&otherWindows, browserPages.get());
     windows.onOutline = [this](platform::HWND, QRect rect) {
       trace_.Outline(rect.left(), rect.top(), rect.right() + 1, rect.bottom() + 1);
     };
@@ -207,6 +225,9 @@ class Program {
 
 int main(int argc, char** argv) {
   ChooseQtPlatform();
+  // The accessibility library leaves some of its bus connections on GLib's default context; with
+  // Qt's own event loop off GLib only the accessibility worker dispatches them.
+  if (qEnvironmentVariableIsEmpty("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
   QApplication application(argc, argv);
   QApplication::setApplicationName("Lectryn");
   QApplication::setQuitOnLastWindowClosed(false);  // page windows close; the main window ends the program

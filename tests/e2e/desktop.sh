@@ -7,9 +7,11 @@ PAGE=${2:?usage: $0 LECTRYN_BINARY PAGE}
 WORK=$(mktemp -d)
 TRACE=$WORK/trace.jsonl
 PID=
+HELPERS=()  # other background processes of a test, ended with it
 
 finish() {
-  local status=$?
+  local status=$? helper
+  for helper in "${HELPERS[@]}"; do kill "$helper" 2>/dev/null || true; done
   if [ -n "$PID" ] && kill -0 "$PID" 2>/dev/null; then
     kill "$PID" 2>/dev/null || true
     wait "$PID" 2>/dev/null || true
@@ -39,14 +41,22 @@ wait_for() {
   done
 }
 
+# Starts the program; with "alone" it opens no page window of its own.
 start_lectryn() {
   mkdir -p "$WORK/home" "$WORK/run"
   chmod 700 "$WORK/run"
+  local pages=("$PAGE")
+  [ "${1:-}" != alone ] || pages=()
   HOME=$WORK/home XDG_CONFIG_HOME=$WORK/home/.config XDG_RUNTIME_DIR=$WORK/run QT_QPA_PLATFORM=xcb \
-    "$LECTRYN" --voice scripted --audio none --trace "$TRACE" "$PAGE" >"$WORK/out.txt" 2>&1 &
+    "$LECTRYN" --voice scripted --audio none --trace "$TRACE" "${pages[@]}" >"$WORK/out.txt" 2>&1 &
   PID=$!
-  wait_for 'grep -q "\"name\":\"page\",\"shown\":true" "$TRACE" 2>/dev/null' 20 ||
-    fail "no page window was shown"
+  if [ "${1:-}" = alone ]; then
+    wait_for 'grep -q "\"name\":\"frmMain\",\"shown\":true" "$TRACE" 2>/dev/null' 20 ||
+      fail "no main window was shown"
+  else
+    wait_for 'grep -q "\"name\":\"page\",\"shown\":true" "$TRACE" 2>/dev/null' 20 ||
+      fail "no page window was shown"
+  fi
 }
 
 # The id of the visible window whose title matches $1.
@@ -80,20 +90,25 @@ keys_to() {
   xdotool key --delay 150 "$@"
 }
 
-# The main window, pressed on its banner and dragged over the page window's first paragraph.
-drag_onto_first_paragraph() {
+# Presses on the main window's banner and moves in steps to the screen point $1,$2; the button
+# stays down.
+press_and_move_to() {
   geometry_of "$(window_named '^Lectryn$')"
-  local fromX=$((X + W / 2)) fromY=$((Y + H - 30))
-  geometry_of "$(window_named "$1")"
-  local toX=$((X + W / 2)) toY=$((Y + 120)) step
+  local fromX=$((X + W / 2)) fromY=$((Y + H - 30)) step
   xdotool mousemove "$fromX" "$fromY"
   sleep 0.3
   xdotool mousedown 1
   sleep 0.2
   for step in 1 2 3 4 5 6 7 8; do
-    xdotool mousemove $((fromX + (toX - fromX) * step / 8)) $((fromY + (toY - fromY) * step / 8))
+    xdotool mousemove $((fromX + ($1 - fromX) * step / 8)) $((fromY + ($2 - fromY) * step / 8))
     sleep 0.1
   done
+}
+
+# The main window, pressed on its banner and dragged over the page window's first paragraph.
+drag_onto_first_paragraph() {
+  geometry_of "$(window_named "$1")"
+  press_and_move_to $((X + W / 2)) $((Y + 120))
   wait_for 'grep -q "\"event\":\"outline\"" "$TRACE"' 5 || fail "no outline while over the paragraph"
   xdotool mouseup 1
 }

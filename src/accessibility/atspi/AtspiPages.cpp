@@ -1,0 +1,86 @@
+#include "accessibility/atspi/AtspiPages.h"
+
+#include "accessibility/atspi/PageBridge.h"
+#include "accessibility/atspi/Session.h"
+#include "accessibility/atspi/TreeReader.h"
+
+namespace lectryn::accessibility::atspi {
+
+AtspiPages::AtspiPages(AtspiWorker::PostFunction post)
+    : session_(std::make_shared<Session>(std::move(post), AtspiWorker::Bus::Connect)) {
+  std::weak_ptr<Session> weak = session_;
+  Session& session = *session_;
+  session.worker.Queue([&session, weak] {
+    if (!session.worker.Connected()) return;
+    session.state.finder.emplace(session.worker.Client(), session.state.table, kBusCallTimeoutMs);
+    session.state.events.emplace(session.state.table, [&session, weak](AxRef document) {
+      {
+        std::lock_guard lock(session.pendingMutex);
+        if (!session.pending.insert(document).second) return;  // one queued report is enough
+      }
+      session.worker.PostToUi([weak, document] {
+        auto alive = weak.lock();
+        if (!alive) return;
+        {
+          std::lock_guard lock(alive->pendingMutex);
+          alive->pending.erase(document);
+        }
+        auto handlers = alive->handlers;  // a handler may stop itself
+        for (auto& [id, handler] : handlers) handler(document);
+      });
+    });
+    session.state.events->Start();
+  });
+  session.worker.AtStop([&session] { session.state.events.reset(); });
+}
+
+AtspiPages::~AtspiPages() = default;
+
+bool AtspiPages::Available() {
+  try {
+    return session_->Call(
+        [](BusClient& client, Session::WorkerState&) {
+          Reply reply = client.Call(Request{{"org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root"},
+                                            "org.a11y.atspi.Accessible",
+                                            "GetChildren",
+                                            {}},
+                                    kBusCallTimeoutMs);
+          return reply.Ok();
+        },
+        kBusCallTimeoutMs);
+  } catch (const platform::Failure&) {
+    return false;
+  }
+}
+
+std::optional<AxRef> AtspiPages::WebDocumentOf(int32_t pid, AxExtents windowScreenRect) {
+  return session_->Call(
+      [pid, windowScreenRect](BusClient&, Session::WorkerState& state) {
+        return state.finder->WebDocumentOf(pid, windowScreenRect);
+      },
+      kFindTimeoutMs);
+}
+
+AxNode AtspiPages::ReadTree(AxRef document) {
+  return session_->Call(
+      [document](BusClient& client, Session::WorkerState& state) {
+        return TreeReader(client, state.table, kBusCallTimeoutMs).Read(document);
+      },
+      kReadTreeTimeoutMs);
+}
+
+std::shared_ptr<AxBridge> AtspiPages::Bridge(AxRef document) {
+  return std::make_shared<PageBridge>(session_, document);
+}
+
+int AtspiPages::OnPageChanged(std::function<void(AxRef document)> changed) {
+  int id = session_->nextHandler++;
+  session_->handlers[id] = std::move(changed);
+  return id;
+}
+
+void AtspiPages::StopPageChanged(int id) {
+  session_->handlers.erase(id);
+}
+
+}  // namespace lectryn::accessibility::atspi

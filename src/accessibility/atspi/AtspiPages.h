@@ -1,0 +1,47 @@
+#pragma once
+// Web pages of other programs (browsers) through the accessibility bus. Called from the UI
+// thread; every call is bounded and throws platform::Failure when the program or the bus does not
+// answer in time.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "accessibility/AxTree.h"
+#include "accessibility/atspi/AtspiWorker.h"
+
+namespace lectryn::accessibility::atspi {
+
+struct Session;
+
+class AtspiPages {
+ public:
+  // post queues a task on the UI loop (UiLoop::Post).
+  explicit AtspiPages(AtspiWorker::PostFunction post);
+  ~AtspiPages();
+  AtspiPages(const AtspiPages&) = delete;
+  AtspiPages& operator=(const AtspiPages&) = delete;
+
+  // True when the accessibility bus answers.
+  bool Available();
+  // The web document that program pid shows in the window at windowScreenRect (the program's
+  // frame that matches the window best); nullopt when it shows none.
+  std::optional<AxRef> WebDocumentOf(int32_t pid, AxExtents windowScreenRect);
+  // The document's objects as they are now.
+  AxNode ReadTree(AxRef document);
+  std::shared_ptr<AxBridge> Bridge(AxRef document);
+  // changed runs on the UI thread when a page of a document we found may have changed (loaded,
+  // reloaded, objects or text changed anywhere in its program). Returns an id for
+  // StopPageChanged.
+  int OnPageChanged(std::function<void(AxRef document)> changed);
+  void StopPageChanged(int id);
+
+  // Bounds of the calls that may take long on big pages.
+  static constexpr int32_t kReadTreeTimeoutMs = 15000;
+  static constexpr int32_t kFindTimeoutMs = 4000;
+
+ private:
+  std::shared_ptr<Session> session_;
+};
+
+}  // namespace lectryn::accessibility::atspi

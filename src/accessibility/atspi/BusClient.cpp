@@ -1,0 +1,284 @@
+#include "accessibility/atspi/BusClient.h"
+
+#include <deque>
+#include <utility>
+
+#include "platform/Failure.h"
+
+namespace lectryn::accessibility::atspi {
+namespace {
+
+// Opens the reply's first argument; false for errors, missing replies and other shapes.
+bool First(DBusMessage* message, int type, DBusMessageIter& iter) {
+  if (message == nullptr || dbus_message_get_type(message) != DBUS_MESSAGE_TYPE_METHOD_RETURN) {
+    return false;
+  }
+  return dbus_message_iter_init(message, &iter) && dbus_message_iter_get_arg_type(&iter) == type;
+}
+
+std::string ReadString(DBusMessageIter& iter) {
+  if (dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_STRING &&
+      dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_OBJECT_PATH) {
+    return {};
+  }
+  const char* value = nullptr;
+  dbus_message_iter_get_basic(&iter, &value);
+  return value != nullptr ? value : "";
+}
+
+BusObject ReadObject(DBusMessageIter& iter) {
+  if (dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_STRUCT) return {};
+  DBusMessageIter fields;
+  dbus_message_iter_recurse(&iter, &fields);
+  BusObject object;
+  object.name = ReadString(fields);
+  dbus_message_iter_next(&fields);
+  object.path = ReadString(fields);
+  return object;
+}
+
+int32_t ReadInt32(DBusMessageIter& iter, int32_t fallback) {
+  if (dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_INT32) return fallback;
+  dbus_int32_t value = 0;
+  dbus_message_iter_get_basic(&iter, &value);
+  return value;
+}
+
+bool Variant(DBusMessage* message, DBusMessageIter& inner) {
+  DBusMessageIter iter;
+  if (!First(message, DBUS_TYPE_VARIANT, iter)) return false;
+  dbus_message_iter_recurse(&iter, &inner);
+  return true;
+}
+
+}  // namespace
+
+Reply& Reply::operator=(Reply&& other) noexcept {
+  std::swap(message_, other.message_);
+  return *this;
+}
+
+Reply::~Reply() {
+  if (message_ != nullptr) dbus_message_unref(message_);
+}
+
+bool Reply::Ok() const {
+  return message_ != nullptr && dbus_message_get_type(message_) == DBUS_MESSAGE_TYPE_METHOD_RETURN;
+}
+
+std::string Reply::ErrorName() const {
+  if (message_ == nullptr) return "no reply";
+  const char* name = dbus_message_get_error_name(message_);
+  return name != nullptr ? name : "";
+}
+
+bool Reply::TimedOut() const {
+  return message_ == nullptr || ErrorName() == DBUS_ERROR_NO_REPLY || ErrorName() == DBUS_ERROR_TIMEOUT;
+}
+
+uint32_t Reply::Uint32(uint32_t fallback) const {
+  DBusMessageIter iter;
+  if (!First(message_, DBUS_TYPE_UINT32, iter)) return fallback;
+  dbus_uint32_t value = 0;
+  dbus_message_iter_get_basic(&iter, &value);
+  return value;
+}
+
+int32_t Reply::Int32(int32_t fallback) const {
+  DBusMessageIter iter;
+  if (!First(message_, DBUS_TYPE_INT32, iter)) return fallback;
+  return ReadInt32(iter, fallback);
+}
+
+std::vector<int32_t> Reply::Int32s() const {
+  std::vector<int32_t> values;
+  DBusMessageIter iter;
+  if (!First(message_, DBUS_TYPE_INT32, iter)) return values;
+  do {
+    if (dbus_message_iter_get_arg_type(&iter) == DBUS_TYPE_INT32) values.push_back(ReadInt32(iter, 0));
+  } while (dbus_message_iter_next(&iter));
+  return values;
+}
+
+bool Reply::Bool(bool fallback) const {
+  DBusMessageIter iter;
+  if (!First(message_, DBUS_TYPE_BOOLEAN, iter)) return fallback;
+  dbus_bool_t value = FALSE;
+  dbus_message_iter_get_basic(&iter, &value);
+  return value != FALSE;
+}
+
+std::string Reply::String() const {
+  DBusMessageIter iter;
+  if (!First(message_, DBUS_TYPE_STRING, iter)) return {};
+  return ReadString(iter);
+}
+
+BusObject Reply::Object() const {
+  DBusMessageIter iter;
+  if (!First(message_, DBUS_TYPE_STRUCT, iter)) return {};
+  return ReadObject(iter);
+}
+
+std::vector<BusObject> Reply::Objects() const {
+  std::vector<BusObject> objects;
+  DBusMessageIter iter;
+  if (!First(message_, DBUS_TYPE_ARRAY, iter)) return objects;
+  DBusMessageIter items;
+  dbus_message_iter_recurse(&iter, &items);
+  while (dbus_message_iter_get_arg_type(&items) == DBUS_TYPE_STRUCT) {
+    objects.push_back(ReadObject(items));
+    dbus_message_iter_next(&items);
+  }
+  return objects;
+}
+
+uint64_t Reply::States() const {
+  uint64_t states = 0;
+  DBusMessageIter iter;
+  if (!First(message_, DBUS_TYPE_ARRAY, iter)) return states;
+  DBusMessageIter words;
+  dbus_message_iter_recurse(&iter, &words);
+  for (int word = 0; word < 2 && dbus_message_iter_get_arg_type(&words) == DBUS_TYPE_UINT32; ++word) {
+    dbus_uint32_t bits = 0;
+    dbus_message_iter_get_basic(&words, &bits);
+    states |= static_cast<uint64_t>(bits) << (32 * word);
+    dbus_message_iter_next(&words);
+  }
+  return states;
+}
+
+AxExtents Reply::Extents() const {
+  AxExtents extents;
+  DBusMessageIter iter;
+  if (!First(message_, DBUS_TYPE_STRUCT, iter)) return extents;
+  DBusMessageIter fields;
+  dbus_message_iter_recurse(&iter, &fields);
+  int32_t* targets[] = {&extents.x, &extents.y, &extents.width, &extents.height};
+  for (int32_t* target : targets) {
+    *target = ReadInt32(fields, 0);
+    dbus_message_iter_next(&fields);
+  }
+  return extents;
+}
+
+std::map<std::string, std::string> Reply::Attributes() const {
+  std::map<std::string, std::string> attributes;
+  DBusMessageIter iter;
+  if (!First(message_, DBUS_TYPE_ARRAY, iter)) return attributes;
+  DBusMessageIter entries;
+  dbus_message_iter_recurse(&iter, &entries);
+  while (dbus_message_iter_get_arg_type(&entries) == DBUS_TYPE_DICT_ENTRY) {
+    DBusMessageIter entry;
+    dbus_message_iter_recurse(&entries, &entry);
+    std::string key = ReadString(entry);
+    dbus_message_iter_next(&entry);
+    attributes[key] = ReadString(entry);
+    dbus_message_iter_next(&entries);
+  }
+  return attributes;
+}
+
+std::string Reply::VariantString() const {
+  DBusMessageIter inner;
+  return Variant(message_, inner) ? ReadString(inner) : std::string();
+}
+
+BusObject Reply::VariantObject() const {
+  DBusMessageIter inner;
+  return Variant(message_, inner) ? ReadObject(inner) : BusObject{};
+}
+
+int32_t Reply::VariantInt32(int32_t fallback) const {
+  DBusMessageIter inner;
+  return Variant(message_, inner) ? ReadInt32(inner, fallback) : fallback;
+}
+
+DBusMessage* BusClient::Build(const Request& request) const {
+  DBusMessage* message = dbus_message_new_method_call(
+      request.object.name.c_str(), request.object.path.c_str(), request.interface, request.method);
+  if (message == nullptr) throw platform::Failure("cannot build an accessibility bus call");
+  if (request.args) {
+    DBusMessageIter iter;
+    dbus_message_iter_init_append(message, &iter);
+    request.args(iter);
+  }
+  // No auto-start: a program that left the bus must not be started again by our call.
+  dbus_message_set_auto_start(message, FALSE);
+  return message;
+}
+
+Reply BusClient::Call(const Request& request, int32_t timeoutMs) const {
+  std::vector<Request> one{request};
+  return std::move(CallAll(one, timeoutMs).front());
+}
+
+std::vector<Reply> BusClient::CallAll(const std::vector<Request>& requests, int32_t timeoutMs) const {
+  if (connection_ == nullptr || !dbus_connection_get_is_connected(connection_)) {
+    throw platform::Failure("the accessibility bus is not running");
+  }
+  std::vector<Reply> replies(requests.size());
+  std::deque<std::pair<size_t, DBusPendingCall*>> inFlight;
+  auto dropAll = [&inFlight] {
+    for (auto& [index, pending] : inFlight) {
+      dbus_pending_call_cancel(pending);
+      dbus_pending_call_unref(pending);
+    }
+    inFlight.clear();
+  };
+  size_t next = 0;
+  while (next < requests.size() || !inFlight.empty()) {
+    while (next < requests.size() && inFlight.size() < kInFlight) {
+      DBusMessage* message = Build(requests[next]);
+      DBusPendingCall* pending = nullptr;
+      bool sent = dbus_connection_send_with_reply(connection_, message, &pending, timeoutMs);
+      dbus_message_unref(message);
+      ++callsMade_;
+      if (!sent || pending == nullptr) {
+        dropAll();
+        throw platform::Failure("the accessibility bus is gone");
+      }
+      inFlight.emplace_back(next++, pending);
+    }
+    dbus_connection_flush(connection_);
+    auto [index, pending] = inFlight.front();
+    inFlight.pop_front();
+    dbus_pending_call_block(pending);
+    replies[index] = Reply(dbus_pending_call_steal_reply(pending));
+    dbus_pending_call_unref(pending);
+    if (replies[index].TimedOut()) {
+      dropAll();
+      throw platform::Failure(requests[index].object.name + " did not answer " + requests[index].method);
+    }
+  }
+  return replies;
+}
+
+void AppendInt32(DBusMessageIter& iter, int32_t value) {
+  dbus_int32_t v = value;
+  dbus_message_iter_append_basic(&iter, DBUS_TYPE_INT32, &v);
+}
+
+void AppendUint32(DBusMessageIter& iter, uint32_t value) {
+  dbus_uint32_t v = value;
+  dbus_message_iter_append_basic(&iter, DBUS_TYPE_UINT32, &v);
+}
+
+void AppendString(DBusMessageIter& iter, const std::string& value) {
+  const char* v = value.c_str();
+  dbus_message_iter_append_basic(&iter, DBUS_TYPE_STRING, &v);
+}
+
+ArgWriter Ints(std::vector<int32_t> values) {
+  return [values = std::move(values)](DBusMessageIter& iter) {
+    for (int32_t value : values) AppendInt32(iter, value);
+  };
+}
+
+ArgWriter Strings(std::vector<std::string> values) {
+  return [values = std::move(values)](DBusMessageIter& iter) {
+    for (const std::string& value : values) AppendString(iter, value);
+  };
+}
+
+}  // namespace lectryn::accessibility::atspi

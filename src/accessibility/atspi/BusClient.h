@@ -1,0 +1,100 @@
+#pragma once
+// Plain calls on the accessibility bus connection, on the worker thread only. The tree read sends
+// thousands of small calls; libatspi waits for each answer before sending the next, so a page
+// costs one round trip per call. Here many calls are in flight at once (pipelined), and every
+// wait is bounded.
+#include <dbus/dbus.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "accessibility/AxTree.h"
+
+namespace lectryn::accessibility::atspi {
+
+// An object on the bus: the owning program's unique bus name and the object's path.
+struct BusObject {
+  std::string name;
+  std::string path;
+  bool operator==(const BusObject&) const = default;
+  bool operator<(const BusObject& other) const {
+    return name != other.name ? name < other.name : path < other.path;
+  }
+  bool IsNull() const { return name.empty() || path == "/org/a11y/atspi/null"; }
+};
+
+// One owned reply (or error, or nothing when the program did not answer).
+class Reply {
+ public:
+  Reply() = default;
+  explicit Reply(DBusMessage* message) : message_(message) {}
+  Reply(Reply&& other) noexcept : message_(other.message_) { other.message_ = nullptr; }
+  Reply& operator=(Reply&& other) noexcept;
+  Reply(const Reply&) = delete;
+  Reply& operator=(const Reply&) = delete;
+  ~Reply();
+
+  bool Ok() const;
+  // The error's name, or "no reply".
+  std::string ErrorName() const;
+  bool TimedOut() const;
+
+  // Readers of the first argument; they return the fallback when the reply has another shape.
+  uint32_t Uint32(uint32_t fallback = 0) const;
+  int32_t Int32(int32_t fallback = -1) const;
+  std::vector<int32_t> Int32s() const;  // every argument that is an int32, in order
+  bool Bool(bool fallback = false) const;
+  std::string String() const;
+  BusObject Object() const;                               // (so)
+  std::vector<BusObject> Objects() const;                 // a(so)
+  uint64_t States() const;                                // au: bit n for state n
+  AxExtents Extents() const;                              // (iiii)
+  std::map<std::string, std::string> Attributes() const;  // a{ss}
+  std::string VariantString() const;                      // v holding s (a property)
+  BusObject VariantObject() const;                        // v holding (so)
+  int32_t VariantInt32(int32_t fallback = -1) const;
+
+ private:
+  DBusMessage* message_ = nullptr;
+};
+
+using ArgWriter = std::function<void(DBusMessageIter&)>;
+
+struct Request {
+  BusObject object;
+  const char* interface = nullptr;
+  const char* method = nullptr;
+  ArgWriter args;  // may be empty
+};
+
+class BusClient {
+ public:
+  explicit BusClient(DBusConnection* connection) : connection_(connection) {}
+
+  // One call; throws platform::Failure when the program did not answer within timeoutMs or the
+  // bus is gone. Error replies are returned (the object may lack the interface).
+  Reply Call(const Request& request, int32_t timeoutMs) const;
+  // Many calls, at most kInFlight at once, replies in request order. The first call that is not
+  // answered within timeoutMs ends the batch with platform::Failure.
+  std::vector<Reply> CallAll(const std::vector<Request>& requests, int32_t timeoutMs) const;
+  int64_t CallsMade() const { return callsMade_; }
+
+  static constexpr size_t kInFlight = 1024;
+
+ private:
+  DBusMessage* Build(const Request& request) const;
+  DBusConnection* connection_;
+  mutable int64_t callsMade_ = 0;
+};
+
+// Argument writers: each value appended in order.
+void AppendInt32(DBusMessageIter& iter, int32_t value);
+void AppendUint32(DBusMessageIter& iter, uint32_t value);
+void AppendString(DBusMessageIter& iter, const std::string& value);
+ArgWriter Ints(std::vector<int32_t> values);
+ArgWriter Strings(std::vector<std::string> values);
+
+}  // namespace lectryn::accessibility::atspi

@@ -1,0 +1,142 @@
+#include "accessibility/atspi/DocumentFinder.h"
+
+#include <atspi/atspi-constants.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "accessibility/atspi/Interfaces.h"
+
+namespace lectryn::accessibility::atspi {
+namespace {
+
+const BusObject kRegistryRoot{"org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root"};
+const BusObject kBusDaemon{"org.freedesktop.DBus", "/org/freedesktop/DBus"};
+
+int64_t Overlap(const AxExtents& a, const AxExtents& b) {
+  int64_t width = std::min<int64_t>(a.x + a.width, b.x + b.width) - std::max(a.x, b.x);
+  int64_t height = std::min<int64_t>(a.y + a.height, b.y + b.height) - std::max(a.y, b.y);
+  return width > 0 && height > 0 ? width * height : 0;
+}
+
+void AppendBits(DBusMessageIter& iter, const std::vector<uint32_t>& bits, int words) {
+  DBusMessageIter array;
+  dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "i", &array);
+  for (int word = 0; word < words; ++word) {
+    int32_t value = 0;
+    for (uint32_t bit : bits) {
+      if (static_cast<int>(bit / 32) == word) value |= static_cast<int32_t>(1U << (bit % 32));
+    }
+    AppendInt32(array, value);
+  }
+  dbus_message_iter_close_container(&iter, &array);
+}
+
+// Collection.GetMatches for showing web documents, in tree order.
+void AppendShowingDocumentsRule(DBusMessageIter& iter) {
+  DBusMessageIter rule;
+  dbus_message_iter_open_container(&iter, DBUS_TYPE_STRUCT, nullptr, &rule);
+  AppendBits(rule, {ATSPI_STATE_SHOWING}, 2);
+  AppendInt32(rule, ATSPI_Collection_MATCH_ALL);
+  DBusMessageIter attributes;
+  dbus_message_iter_open_container(&rule, DBUS_TYPE_ARRAY, "{ss}", &attributes);
+  dbus_message_iter_close_container(&rule, &attributes);
+  AppendInt32(rule, ATSPI_Collection_MATCH_ALL);
+  AppendBits(rule, {ATSPI_ROLE_DOCUMENT_WEB}, 4);
+  AppendInt32(rule, ATSPI_Collection_MATCH_ANY);
+  DBusMessageIter interfaces;
+  dbus_message_iter_open_container(&rule, DBUS_TYPE_ARRAY, "s", &interfaces);
+  dbus_message_iter_close_container(&rule, &interfaces);
+  AppendInt32(rule, ATSPI_Collection_MATCH_ALL);
+  dbus_bool_t invert = FALSE;
+  dbus_message_iter_append_basic(&rule, DBUS_TYPE_BOOLEAN, &invert);
+  dbus_message_iter_close_container(&iter, &rule);
+  AppendUint32(iter, ATSPI_Collection_SORT_ORDER_CANONICAL);
+  AppendInt32(iter, 0);  // all of them
+  dbus_bool_t traverse = TRUE;
+  dbus_message_iter_append_basic(&iter, DBUS_TYPE_BOOLEAN, &traverse);
+}
+
+}  // namespace
+
+int32_t BestFrame(const std::vector<AxExtents>& candidates, const AxExtents& window) {
+  int32_t best = -1;
+  int64_t bestOverlap = 0;
+  int64_t bestMismatch = 0;
+  for (size_t i = 0; i < candidates.size(); ++i) {
+    const AxExtents& frame = candidates[i];
+    int64_t overlap = Overlap(frame, window);
+    int64_t mismatch = std::abs(int64_t{frame.width} - window.width) +
+                       std::abs(int64_t{frame.height} - window.height) +
+                       std::abs(int64_t{frame.x} - window.x) + std::abs(int64_t{frame.y} - window.y);
+    if (overlap > bestOverlap || (overlap == bestOverlap && overlap > 0 && mismatch < bestMismatch)) {
+      best = static_cast<int32_t>(i);
+      bestOverlap = overlap;
+      bestMismatch = mismatch;
+    }
+  }
+  return best;
+}
+
+std::map<int32_t, BusObject> DocumentFinder::Applications() {
+  std::vector<BusObject> apps =
+      client_.Call(bus::Method(kRegistryRoot, bus::kAccessible, "GetChildren"), timeoutMs_).Objects();
+  std::vector<Request> requests;
+  for (const BusObject& app : apps) {
+    requests.push_back(
+        bus::Method(kBusDaemon, "org.freedesktop.DBus", "GetConnectionUnixProcessID", Strings({app.name})));
+  }
+  std::vector<Reply> pids = client_.CallAll(requests, timeoutMs_);
+  std::map<int32_t, BusObject> byPid;
+  for (size_t i = 0; i < apps.size(); ++i) {
+    if (pids[i].Ok()) byPid[static_cast<int32_t>(pids[i].Uint32())] = apps[i];
+  }
+  return byPid;
+}
+
+std::optional<BusObject> DocumentFinder::ApplicationOf(int32_t pid) {
+  auto cached = applications_.find(pid);
+  if (cached != applications_.end()) return cached->second;
+  applications_ = Applications();
+  cached = applications_.find(pid);
+  if (cached == applications_.end()) return std::nullopt;
+  return cached->second;
+}
+
+std::optional<BusObject> DocumentFinder::ShowingDocument(const BusObject& frame) {
+  Reply reply = client_.Call(bus::Method(frame, bus::kCollection, "GetMatches", AppendShowingDocumentsRule),
+                             timeoutMs_);
+  // Tree order puts the page's own document before the documents of its frames.
+  for (const BusObject& document : reply.Objects()) {
+    if (!document.IsNull()) return document;
+  }
+  return std::nullopt;
+}
+
+std::optional<AxRef> DocumentFinder::WebDocumentOf(int32_t pid, const AxExtents& window) {
+  std::optional<BusObject> app = ApplicationOf(pid);
+  if (!app) return std::nullopt;
+  Reply children = client_.Call(bus::Method(*app, bus::kAccessible, "GetChildren"), timeoutMs_);
+  if (!children.Ok()) {
+    // The program left the bus (or a new one has its pid): look again once.
+    applications_.erase(pid);
+    app = ApplicationOf(pid);
+    if (!app) return std::nullopt;
+    children = client_.Call(bus::Method(*app, bus::kAccessible, "GetChildren"), timeoutMs_);
+  }
+  std::vector<BusObject> frames = children.Objects();
+  std::vector<Request> requests;
+  for (const BusObject& frame : frames) requests.push_back(bus::Extents(frame));
+  std::vector<Reply> replies = client_.CallAll(requests, timeoutMs_);
+  std::vector<AxExtents> extents;
+  for (const Reply& reply : replies) extents.push_back(reply.Extents());
+  int32_t best = BestFrame(extents, window);
+  if (best < 0) return std::nullopt;
+  std::optional<BusObject> document = ShowingDocument(frames[static_cast<size_t>(best)]);
+  if (!document) return std::nullopt;
+  AxRef ref = table_.Intern(*document);
+  table_.AddDocument(ref);
+  return ref;
+}
+
+}  // namespace lectryn::accessibility::atspi

@@ -1,0 +1,60 @@
+#pragma once
+// Reads a web document's accessible objects into an AxNode tree. The bus answers one small call
+// at a time, so the read goes level by level with every call of a level in flight at once.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "accessibility/AxTree.h"
+#include "accessibility/atspi/BusClient.h"
+#include "accessibility/atspi/ObjectTable.h"
+
+namespace lectryn::accessibility::atspi {
+
+// The AxRole of an AT-SPI role number.
+AxRole RoleOf(uint32_t atspiRole);
+
+// Marks U+FFFC in UTF-8 text: the character (code point) offsets where they sit.
+std::vector<int32_t> EmbeddedOffsets(const std::string& utf8);
+
+class TreeReader {
+ public:
+  // A hostile page may nest or repeat without end: deeper or further objects are left out.
+  static constexpr int32_t kMaxDepth = 96;
+  static constexpr int32_t kMaxNodes = 60000;
+  // Extents a program does not know yet are asked again this often, this long apart.
+  static constexpr int kPlaceRounds = 5;
+  static constexpr int kPlaceWaitMs = 40;
+
+  TreeReader(BusClient& client, ObjectTable& table, int32_t callTimeoutMs)
+      : client_(client), table_(table), timeoutMs_(callTimeoutMs) {}
+  AxNode Read(AxRef document);
+
+ private:
+  struct Item {
+    BusObject object;
+    int32_t depth = 0;
+    uint32_t atspiRole = 0;
+    AxRole role = AxRole::Other;
+    bool hidden = false;
+    bool showing = false;
+    bool isProtected = false;
+    bool hasText = false;
+    int32_t level = 0;
+    std::string text;  // UTF-8
+    std::vector<int32_t> children;
+    std::vector<int32_t> embedded;
+  };
+  void ReadLevels();
+  void ReadTexts(const AxExtents& document);
+  void PlaceLater(std::vector<int32_t> unplaced, const AxExtents& document);
+  void ReadEmbedded();
+  AxNode Build(int32_t index) const;
+
+  BusClient& client_;
+  ObjectTable& table_;
+  int32_t timeoutMs_;
+  std::vector<Item> items_;
+};
+
+}  // namespace lectryn::accessibility::atspi

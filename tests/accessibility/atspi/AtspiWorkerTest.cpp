@@ -1,0 +1,91 @@
+#include "accessibility/atspi/AtspiWorker.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "accessibility/atspi/DocumentFinder.h"
+#include "accessibility/atspi/TreeReader.h"
+#include "platform/Failure.h"
+
+namespace lectryn::accessibility::atspi {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+int64_t MsSince(Clock::time_point start) {
+  return std::chrono::duration_cast<milliseconds>(Clock::now() - start).count();
+}
+
+AtspiWorker::PostFunction NoUi() {
+  return [](std::function<void()>) {};
+}
+
+TEST(AtspiWorkerCall, ReturnsTheResultAndRethrowsTheTasksFailure) {
+  AtspiWorker worker(NoUi(), AtspiWorker::Bus::None);
+  std::thread::id caller = std::this_thread::get_id();
+  EXPECT_TRUE(worker.Call([caller] { return std::this_thread::get_id() != caller; }, 1000));
+  EXPECT_THROW(worker.Call([]() -> int { throw platform::Failure("gone"); }, 1000), platform::Failure);
+  EXPECT_EQ(worker.Call([] { return std::string("after a failure"); }, 1000), "after a failure");
+}
+
+TEST(AtspiWorkerCall, AHungTaskCostsOneBoundedWaitThenCallsFailAtOnceUntilItEnds) {
+  AtspiWorker worker(NoUi(), AtspiWorker::Bus::None);
+  auto start = Clock::now();
+  EXPECT_THROW(worker.Call([] { std::this_thread::sleep_for(milliseconds(600)); }, 100), platform::Failure);
+  EXPECT_GE(MsSince(start), 100);
+  EXPECT_LT(MsSince(start), 400);
+
+  start = Clock::now();
+  EXPECT_THROW(worker.Call([] { return 1; }, 1000), platform::Failure);
+  EXPECT_LT(MsSince(start), 50) << "a second call must not wait again";
+
+  std::this_thread::sleep_for(milliseconds(700));
+  EXPECT_EQ(worker.Call([] { return 2; }, 1000), 2) << "the worker works again once it is free";
+}
+
+TEST(AtspiWorkerCall, StopsWhileATaskHangsAndReleasesWhatTheTaskHeld) {
+  auto held = std::make_shared<int>(7);
+  auto start = Clock::now();
+  {
+    AtspiWorker worker(NoUi(), AtspiWorker::Bus::None);
+    EXPECT_THROW(worker.Call([held] { std::this_thread::sleep_for(milliseconds(300)); }, 50),
+                 platform::Failure);
+    worker.Queue([held] { ADD_FAILURE() << "a task queued behind the hung one ran at stop"; });
+  }
+  EXPECT_LT(MsSince(start), 1000);
+  EXPECT_EQ(held.use_count(), 1);
+}
+
+struct EmbeddedCase {
+  const char* utf8;
+  std::vector<int32_t> offsets;
+};
+
+class EmbeddedOffsetsTest : public ::testing::TestWithParam<EmbeddedCase> {};
+
+TEST_P(EmbeddedOffsetsTest, CountsCodePoints) {
+  EXPECT_EQ(EmbeddedOffsets(GetParam().utf8), GetParam().offsets);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, EmbeddedOffsetsTest,
+    ::testing::Values(EmbeddedCase{"no links", {}}, EmbeddedCase{"\xEF\xBF\xBC", {0}},
+                      EmbeddedCase{"ab \xEF\xBF\xBC cd \xEF\xBF\xBC", {3, 8}},
+                      // é (2 bytes), U+1F600 (4 bytes) and the U+FEFF one program adds after it
+                      EmbeddedCase{"\xC3\xA9\xF0\x9F\x98\x80\xEF\xBB\xBF\xEF\xBF\xBC", {3}}));
+
+TEST(BestFrame, PicksTheProgramsWindowThatMatchesTheRectangle) {
+  AxExtents window{100, 50, 800, 600};
+  // A dialog inside the window overlaps less than the window's own frame.
+  EXPECT_EQ(BestFrame({{120, 80, 300, 200}, {100, 50, 800, 600}, {900, 0, 400, 400}}, window), 1);
+  // Two frames cover it alike: the one of the same size wins.
+  EXPECT_EQ(BestFrame({{0, 0, 1280, 1024}, {98, 48, 804, 604}}, window), 1);
+  EXPECT_EQ(BestFrame({{1000, 700, 100, 100}, {0, 0, 0, 0}}, window), -1);
+  EXPECT_EQ(BestFrame({}, window), -1);
+}
+
+}  // namespace
+}  // namespace lectryn::accessibility::atspi

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# A browser that stops answering (SIGSTOP) in the middle of a drag costs each move at most the
+# bounded wait: the program stays usable, and once the browser runs again a drag reads its page.
+#   browser-stopped.sh LECTRYN LECTRYN_AX PAGE
+AX=${2:?usage: $0 LECTRYN LECTRYN_AX PAGE}
+set -- "$1" "$3"
+source "$(dirname "$0")/desktop.sh"
+: "${LECTRYN_BROWSER_PID:?run through browser-session}"
+readonly kMoves=5
+
+start_lectryn alone
+read -r px py pw ph <<<"$("$AX" extents 'The quick brown fox')" || fail "no first paragraph in the browser"
+press_and_move_to $((px + 40)) $((py + ph / 2))
+wait_for 'grep -q "\"event\":\"outline\"" "$TRACE"' 10 || fail "no outline while over the browser's paragraph"
+
+kill -STOP "$LECTRYN_BROWSER_PID"
+started=$SECONDS
+for step in $(seq $kMoves); do
+  xdotool mousemove $((px + 40 + step * 30)) $((py + ph / 2 + step * 40))
+  sleep 0.1
+done
+xdotool mouseup 1
+# The program answers the keyboard again within the bounded waits: one per move at the very most.
+MAIN=$(window_named '^Lectryn$')
+xdotool windowfocus --sync "$MAIN"
+xdotool key ctrl+s
+wait_for 'grep -q "\"name\":\"frmTextToSpeech\",\"shown\":true" "$TRACE"' $((kMoves + 3)) ||
+  fail "the program did not answer within $((kMoves + 3)) s while the browser was stopped"
+echo "answered $((SECONDS - started)) s after the browser stopped"
+# Out of the way of the next drag.
+xdotool windowmove "$(window_named '^Text-To-Speech$')" 700 700
+kill -CONT "$LECTRYN_BROWSER_PID"
+sleep 1
+
+# Running again, the browser's page is read as before.
+press_and_move_to $((px + 40)) $((py + ph / 2))
+sleep 1
+xdotool mouseup 1
+wait_for 'grep -q "\"word\":\"quick\"" "$TRACE"' 20 || fail "the page was not read once the browser ran again"
+echo "ok: a stopped browser did not hang the program; its page was read once it ran again"
