@@ -86,10 +86,12 @@ std::vector<AxRef> PageBridge::ObjectsAtPoint(int32_t screenX, int32_t screenY) 
         if (!Contains(extents.Extents(), screenX, screenY)) return std::vector<AxRef>{};
         std::vector<BusObject> down = Descend(client, documentObject, screenX, screenY);
         // One program answers "nothing there" until it has fetched the page's layout.
-        for (int round = 0; round < kHitTestRetries && down.size() == 1; ++round) {
+        for (int round = 0; round < kHitTestRetries && down.size() == 1 && !state.laidOut.contains(document);
+             ++round) {
           std::this_thread::sleep_for(std::chrono::milliseconds(kHitTestWaitMs));
           down = Descend(client, documentObject, screenX, screenY);
         }
+        state.laidOut.insert(document);  // waited for once: later misses are real
         std::vector<BusObject> up = AncestorsToDocument(client, down.back(), documentObject);
         std::vector<AxRef> refs;
         for (const BusObject& object : up) refs.push_back(state.table.Intern(object));

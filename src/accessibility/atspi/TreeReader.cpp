@@ -102,6 +102,7 @@ AxNode TreeReader::Read(AxRef document) {
     extents = client_.Call(bus::Extents(items_.front().object), timeoutMs_).Extents();
   }
   ReadTexts(extents);
+  ReadLeafTexts();
   ReadEmbedded();
   return Build(0);
 }
@@ -111,38 +112,39 @@ void TreeReader::ReadLevels() {
   while (levelBegin < items_.size()) {
     size_t levelEnd = items_.size();
     std::vector<Request> requests;
-    requests.reserve((levelEnd - levelBegin) * 2);
-    for (size_t i = levelBegin; i < levelEnd; ++i) {
+    requests.reserve(levelEnd - levelBegin);
+    for (size_t i = levelBegin; i < levelEnd; ++i)
       requests.push_back(bus::Method(items_[i].object, bus::kAccessible, "GetRole"));
-      requests.push_back(bus::Method(items_[i].object, bus::kAccessible, "GetState"));
-    }
     std::vector<Reply> replies = client_.CallAll(requests, timeoutMs_);
-    // Children only of shown containers: text leaves, the bulk of a page, have none.
-    std::vector<size_t> parents;
+    // Text leaves, the bulk of a page, have no children, and their parents mostly hold their
+    // text: their state waits until it is needed.
+    std::vector<size_t> containers;
     requests.clear();
     for (size_t i = levelBegin; i < levelEnd; ++i) {
-      const size_t base = (i - levelBegin) * 2;
       Item& item = items_[i];
-      item.atspiRole = replies[base].Uint32(ATSPI_ROLE_INVALID);
+      item.atspiRole = replies[i - levelBegin].Uint32(ATSPI_ROLE_INVALID);
       item.role = RoleOf(item.atspiRole);
-      uint64_t states = replies[base + 1].States();
-      item.hidden = !Has(states, ATSPI_STATE_VISIBLE);
-      item.showing = Has(states, ATSPI_STATE_SHOWING);
       item.isProtected = item.role == AxRole::Password;
-      if (item.hidden || item.isProtected || item.role == AxRole::Text || item.depth >= kMaxDepth) {
-        continue;
-      }
-      parents.push_back(i);
+      if (item.role == AxRole::Text) continue;
+      containers.push_back(i);
+      requests.push_back(bus::Method(item.object, bus::kAccessible, "GetState"));
       requests.push_back(bus::Method(item.object, bus::kAccessible, "GetChildren"));
     }
     replies = client_.CallAll(requests, timeoutMs_);
-    for (size_t p = 0; p < parents.size(); ++p) {
-      int32_t depth = items_[parents[p]].depth + 1;
-      for (BusObject& child : replies[p].Objects()) {
+    for (size_t c = 0; c < containers.size(); ++c) {
+      Item& item = items_[containers[c]];
+      uint64_t states = replies[2 * c].States();
+      item.hidden = !Has(states, ATSPI_STATE_VISIBLE);
+      item.showing = Has(states, ATSPI_STATE_SHOWING);
+      if (item.hidden || item.isProtected || item.depth >= kMaxDepth) continue;
+      int32_t depth = item.depth + 1;
+      auto parent = static_cast<int32_t>(containers[c]);
+      for (BusObject& child : replies[2 * c + 1].Objects()) {
         if (child.IsNull() || items_.size() >= static_cast<size_t>(kMaxNodes)) break;
-        items_[parents[p]].children.push_back(static_cast<int32_t>(items_.size()));
+        items_[containers[c]].children.push_back(static_cast<int32_t>(items_.size()));
         Item next;
         next.object = std::move(child);
+        next.parent = parent;
         next.depth = depth;
         items_.push_back(std::move(next));
       }
@@ -158,7 +160,7 @@ void TreeReader::ReadTexts(const AxExtents& document) {
   std::vector<std::pair<int32_t, int>> asked;  // item, what: 0 text, 1 attributes, 2 extents
   for (size_t i = 0; i < items_.size(); ++i) {
     const Item& item = items_[i];
-    if (item.hidden || item.isProtected) continue;
+    if (item.hidden || item.isProtected || item.role == AxRole::Text) continue;
     auto index = static_cast<int32_t>(i);
     requests.push_back(bus::Method(item.object, bus::kText, "GetText", Ints({0, -1})));
     asked.emplace_back(index, 0);
@@ -190,6 +192,28 @@ void TreeReader::ReadTexts(const AxExtents& document) {
     }
   }
   PlaceLater(unplaced, document);
+}
+
+// Text leaves whose parent has no text of its own are read themselves, state and text.
+void TreeReader::ReadLeafTexts() {
+  std::vector<Request> requests;
+  std::vector<size_t> leaves;
+  for (size_t i = 0; i < items_.size(); ++i) {
+    const Item& item = items_[i];
+    if (item.role != AxRole::Text || item.parent < 0) continue;
+    const Item& parent = items_[static_cast<size_t>(item.parent)];
+    if (parent.hasText || parent.hidden || parent.isProtected) continue;
+    leaves.push_back(i);
+    requests.push_back(bus::Method(item.object, bus::kAccessible, "GetState"));
+    requests.push_back(bus::Method(item.object, bus::kText, "GetText", Ints({0, -1})));
+  }
+  std::vector<Reply> replies = client_.CallAll(requests, timeoutMs_);
+  for (size_t l = 0; l < leaves.size(); ++l) {
+    Item& item = items_[leaves[l]];
+    item.hidden = !Has(replies[2 * l].States(), ATSPI_STATE_VISIBLE);
+    item.hasText = replies[2 * l + 1].Ok();
+    item.text = replies[2 * l + 1].String();
+  }
 }
 
 void TreeReader::PlaceLater(std::vector<int32_t> unplaced, const AxExtents& document) {
@@ -227,6 +251,7 @@ void TreeReader::ReadEmbedded() {
     if (item.hidden || !item.hasText) continue;
     std::vector<int32_t> offsets = EmbeddedOffsets(item.text);
     item.embedded.assign(offsets.size(), -1);
+    if (EmbeddedByOrder(item, offsets.size())) continue;
     for (size_t e = 0; e < offsets.size(); ++e) {
       slots.push_back(Slot{static_cast<int32_t>(i), e, {}});
       requests.push_back(bus::Method(item.object, bus::kHypertext, "GetLinkIndex", Ints({offsets[e]})));
@@ -264,6 +289,16 @@ void TreeReader::ReadEmbedded() {
       }
     }
   }
+}
+
+bool TreeReader::EmbeddedByOrder(Item& item, size_t count) const {
+  std::vector<int32_t> candidates;
+  for (size_t c = 0; c < item.children.size(); ++c)
+    if (items_[static_cast<size_t>(item.children[c])].role != AxRole::Text)
+      candidates.push_back(static_cast<int32_t>(c));
+  if (candidates.size() != count) return false;
+  item.embedded = std::move(candidates);
+  return true;
 }
 
 AxNode TreeReader::Build(int32_t index) const {

@@ -1,6 +1,7 @@
 #pragma once
 // Reads a web document's accessible objects into an AxNode tree. The bus answers one small call
-// at a time, so the read goes level by level with every call of a level in flight at once.
+// at a time, so the read goes level by level with every call of a level in flight at once, and
+// asks nothing of the text leaves whose text their parent already holds.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -33,6 +34,7 @@ class TreeReader {
  private:
   struct Item {
     BusObject object;
+    int32_t parent = -1;
     int32_t depth = 0;
     uint32_t atspiRole = 0;
     AxRole role = AxRole::Other;
@@ -47,6 +49,9 @@ class TreeReader {
   };
   void ReadLevels();
   void ReadTexts(const AxExtents& document);
+  void ReadLeafTexts();
+  // The k-th U+FFFC stands for the k-th child that is not a text leaf, when the counts agree.
+  bool EmbeddedByOrder(Item& item, size_t count) const;
   void PlaceLater(std::vector<int32_t> unplaced, const AxExtents& document);
   void ReadEmbedded();
   AxNode Build(int32_t index) const;
