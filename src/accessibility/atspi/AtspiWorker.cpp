@@ -82,10 +82,9 @@ void AtspiWorker::Loop(Bus bus) {
   g_main_context_push_thread_default(context_);
   if (bus == Bus::Connect) {
     // atspi_init attaches the bus to GLib's default context; moving it to the private one
-    // afterwards leaves only this thread to dispatch it.
-    int initialised = atspi_init();
-    atspi_set_main_context(context_);
-    if (initialised <= 1) {
+    // afterwards leaves only this thread to dispatch it. Without a bus there is nothing to move.
+    if (atspi_init() <= 1) {
+      atspi_set_main_context(context_);
       atspi_set_timeout(kAtspiTimeoutMs, kAtspiStartupTimeoutMs);
       DBusConnection* connection = atspi_get_a11y_bus();
       connected_ = connection != nullptr;
