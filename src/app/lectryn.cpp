@@ -142,7 +142,7 @@ class Program {
       bus = std::make_unique<accessibility::atspi::AtspiPages>(
           [this](std::function<void()> task) { loop_.Post(std::move(task)); });
       browserPages = std::make_unique<app::BrowserPages>(*bus, otherWindows);
-    } else if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+    } else {
       SayError(
           "reading pages in other programs' windows needs X11; pages opened in Lectryn can be read as usual");
     }
