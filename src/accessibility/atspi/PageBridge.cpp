@@ -10,8 +10,14 @@
 namespace lectryn::accessibility::atspi {
 namespace {
 
-constexpr int kHitTestRetries = 3;
+// A program that has not laid its page out for lookups yet answers with the document itself for a
+// while (up to about half a second after it starts).
+constexpr int kHitTestRetries = 10;
 constexpr int kHitTestWaitMs = 50;
+// After that, one program still answers a point over another object than the last with the
+// document until its page has looked (a few milliseconds); a real miss costs these waits.
+constexpr int kQuickRetries = 5;
+constexpr int kQuickWaitMs = 2;
 
 bool Contains(const AxExtents& extents, int32_t x, int32_t y) {
   return x >= extents.x && y >= extents.y && x < extents.x + extents.width && y < extents.y + extents.height;
@@ -91,7 +97,11 @@ std::vector<AxRef> PageBridge::ObjectsAtPoint(int32_t screenX, int32_t screenY) 
           std::this_thread::sleep_for(std::chrono::milliseconds(kHitTestWaitMs));
           down = Descend(client, documentObject, screenX, screenY);
         }
-        state.laidOut.insert(document);  // waited for once: later misses are real
+        state.laidOut.insert(document);
+        for (int round = 0; round < kQuickRetries && down.size() == 1; ++round) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(kQuickWaitMs));
+          down = Descend(client, documentObject, screenX, screenY);
+        }
         std::vector<BusObject> up = AncestorsToDocument(client, down.back(), documentObject);
         std::vector<AxRef> refs;
         for (const BusObject& object : up) refs.push_back(state.table.Intern(object));
