@@ -1,7 +1,6 @@
 #include "desktop/OverlayOutline.h"
 
 #include <QPainter>
-#include <algorithm>
 
 namespace lectryn::desktop {
 
@@ -21,27 +20,20 @@ void OverlayOutline::Cover(QRect screenRect) {
 }
 
 bool OverlayOutline::ToggleOutline(QRect rect, int penWidth) {
-  Outline outline{rect.normalized(), penWidth};
-  auto it = std::find(outlines_.begin(), outlines_.end(), outline);
-  bool shown = it == outlines_.end();
-  if (shown)
-    outlines_.push_back(outline);
-  else
-    outlines_.erase(it);
+  QRegion band;
+  bool shown = outlines_.Toggle(rect, penWidth, band);
   Reshape();
   return shown;
 }
 
 void OverlayOutline::ClearOutlines() {
-  outlines_.clear();
+  outlines_.Clear();
   Reshape();
 }
 
 // The window's shape is the bands alone, so nothing else of the other window is covered.
 void OverlayOutline::Reshape() {
-  QRegion bands;
-  for (const Outline& outline : outlines_) bands = bands.xored(OutlineBand(outline.rect, outline.penWidth));
-  bands_ = bands;
+  bands_ = outlines_.Inverted();
   if (bands_.isEmpty()) {
     hide();
     return;

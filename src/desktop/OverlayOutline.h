@@ -5,7 +5,6 @@
 #include <QColor>
 #include <QRect>
 #include <QWidget>
-#include <vector>
 
 #include "desktop/OutlineLayer.h"
 
@@ -28,14 +27,9 @@ class OverlayOutline : public QWidget, public OutlineLayer {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  struct Outline {
-    QRect rect;
-    int penWidth;
-    bool operator==(const Outline&) const = default;
-  };
   void Reshape();
 
-  std::vector<Outline> outlines_;
+  OutlineSet outlines_;
   QRegion bands_;  // where the outlines' bands show: inverting twice cancels
   QRect covered_;
 };

@@ -173,37 +173,23 @@ void PageView::PaintPage(QPainter& painter, const QRect& exposed) {
 // The outline layer: the bands' pixels of what was just painted are inverted (white difference),
 // so a band drawn twice cancels out, as the picker expects.
 void PageView::InvertOutlines(QPainter& painter, const QRegion& exposed) {
-  if (outlines_.empty()) return;
+  if (outlines_.Empty()) return;
   painter.save();
   painter.setClipRegion(exposed);
   painter.setCompositionMode(QPainter::CompositionMode_Difference);
-  for (const Outline& outline : outlines_) {
-    for (const QRect& rect : Band(outline)) painter.fillRect(rect, Qt::white);
-  }
+  for (const QRect& rect : outlines_.Inverted()) painter.fillRect(rect, Qt::white);
   painter.restore();
 }
 
-QRegion PageView::Band(const Outline& outline) {
-  return OutlineBand(outline.rect, outline.penWidth);
-}
-
 bool PageView::ToggleOutline(QRect rect, int penWidth) {
-  Outline outline{rect.normalized(), penWidth};
-  auto it = std::find(outlines_.begin(), outlines_.end(), outline);
-  bool shown = it == outlines_.end();
-  if (shown)
-    outlines_.push_back(outline);
-  else
-    outlines_.erase(it);
-  viewport()->update(Band(outline));
+  QRegion band;
+  bool shown = outlines_.Toggle(rect, penWidth, band);
+  viewport()->update(band);
   return shown;
 }
 
 void PageView::ClearOutlines() {
-  QRegion bands;
-  for (const Outline& outline : outlines_) bands += Band(outline);
-  outlines_.clear();
-  viewport()->update(bands);
+  viewport()->update(outlines_.Clear());
 }
 
 void PageView::mousePressEvent(QMouseEvent* event) {

@@ -48,13 +48,6 @@ class PageView : public QAbstractScrollArea, public OutlineLayer {
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
-  struct Outline {
-    QRect rect;
-    int penWidth;
-    bool operator==(const Outline&) const = default;
-  };
-  static QRegion Band(const Outline& outline);
-
   bool Showing() const { return document_ && !document_->Discarded(); }
   void OnDocumentChanged();
   void SyncScrollBars();
@@ -70,7 +63,7 @@ class PageView : public QAbstractScrollArea, public OutlineLayer {
   std::optional<engine::text::Span> shownSelection_;
   engine::layout::Point shownScroll_;
   bool syncingBars_ = false;  // the bars are being set from the document, not by the user
-  std::vector<Outline> outlines_;
+  OutlineSet outlines_;
   std::function<void(const QString&)> onLink_;
   std::optional<QPoint> pressedAt_;  // where the left button went down, view coordinates
 };

@@ -34,6 +34,13 @@ std::optional<probe::ShownDocument> FindDocument(Session& session, const std::st
   return std::nullopt;
 }
 
+// The page shown now; says so when there is none.
+std::optional<probe::ShownDocument> ShownDocument(Session& session) {
+  auto shown = FindDocument(session, "");
+  if (!shown) std::fprintf(stderr, "lectryn-ax: no page shows\n");
+  return shown;
+}
+
 int WaitDocument(Session& session, const std::string& title, int seconds) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   while (std::chrono::steady_clock::now() < deadline) {
@@ -52,11 +59,8 @@ int WaitDocument(Session& session, const std::string& title, int seconds) {
 }
 
 int Dump(Session& session) {
-  auto shown = FindDocument(session, "");
-  if (!shown) {
-    std::fprintf(stderr, "lectryn-ax: no page shows\n");
-    return 1;
-  }
+  auto shown = ShownDocument(session);
+  if (!shown) return 1;
   AxNode tree = session.Call(
       [document = shown->document](BusClient& client, Session::WorkerState& state) {
         return TreeReader(client, state.table, kBusCallTimeoutMs).Read(state.table.Intern(document));
@@ -74,11 +78,8 @@ const AxNode* FirstWithText(const AxNode& node, const std::u16string& prefix) {
 }
 
 int Extents(Session& session, const std::string& prefix) {
-  auto shown = FindDocument(session, "");
-  if (!shown) {
-    std::fprintf(stderr, "lectryn-ax: no page shows\n");
-    return 1;
-  }
+  auto shown = ShownDocument(session);
+  if (!shown) return 1;
   std::optional<AxExtents> extents = session.Call(
       [document = shown->document, wanted = lectryn::platform::FromUtf8(prefix)](
           BusClient& client, Session::WorkerState& state) -> std::optional<AxExtents> {
@@ -97,11 +98,8 @@ int Extents(Session& session, const std::string& prefix) {
 }
 
 int Selection(Session& session) {
-  auto shown = FindDocument(session, "");
-  if (!shown) {
-    std::fprintf(stderr, "lectryn-ax: no page shows\n");
-    return 1;
-  }
+  auto shown = ShownDocument(session);
+  if (!shown) return 1;
   for (const probe::TextSelection& selection : probe::Selections(session, shown->document)) {
     std::printf("%s %d %d [%s]\n", selection.path.c_str(), selection.startOffset, selection.endOffset,
                 lectryn::platform::ToUtf8(selection.text).c_str());
@@ -120,11 +118,8 @@ std::string SelectedText(Session& session, const BusObject& document) {
 }
 
 int WatchSelection(Session& session, int seconds) {
-  auto shown = FindDocument(session, "");
-  if (!shown) {
-    std::fprintf(stderr, "lectryn-ax: no page shows\n");
-    return 1;
-  }
+  auto shown = ShownDocument(session);
+  if (!shown) return 1;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   std::string last;
   while (std::chrono::steady_clock::now() < deadline) {
