@@ -16,8 +16,8 @@ constexpr int kHitTestRetries = 10;
 constexpr int kHitTestWaitMs = 50;
 // After that, one program still answers a point over another object than the last with the
 // document until its page has looked (a few milliseconds); a real miss costs these waits.
-constexpr int kQuickRetries = 5;
-constexpr int kQuickWaitMs = 2;
+constexpr int kQuickRetries = 10;
+constexpr int kQuickWaitMs = 1;
 
 bool Contains(const AxExtents& extents, int32_t x, int32_t y) {
   return x >= extents.x && y >= extents.y && x < extents.x + extents.width && y < extents.y + extents.height;
