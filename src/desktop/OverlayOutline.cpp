@@ -1,6 +1,7 @@
 #include "desktop/OverlayOutline.h"
 
 #include <QPainter>
+#include <QTransform>
 
 namespace lectryn::desktop {
 
@@ -13,10 +14,12 @@ OverlayOutline::OverlayOutline()
   setObjectName(QStringLiteral("outlineOverlay"));
 }
 
-void OverlayOutline::Cover(QRect screenRect) {
-  if (screenRect == covered_) return;
-  covered_ = screenRect;
-  setGeometry(screenRect);
+void OverlayOutline::Cover(QRect deviceRect, qreal devicePixelRatio) {
+  if (deviceRect == covered_ && devicePixelRatio == ratio_) return;
+  covered_ = deviceRect;
+  ratio_ = devicePixelRatio > 0 ? devicePixelRatio : 1.0;
+  QTransform toScaled = QTransform::fromScale(1 / ratio_, 1 / ratio_);
+  setGeometry(toScaled.mapRect(deviceRect));
 }
 
 bool OverlayOutline::ToggleOutline(QRect rect, int penWidth) {
@@ -38,7 +41,7 @@ void OverlayOutline::Reshape() {
     hide();
     return;
   }
-  setMask(bands_);
+  setMask(QTransform::fromScale(1 / ratio_, 1 / ratio_).map(bands_));
   if (!isVisible()) show();
   raise();
   update();
@@ -46,6 +49,7 @@ void OverlayOutline::Reshape() {
 
 void OverlayOutline::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  painter.scale(1 / ratio_, 1 / ratio_);
   for (const QRect& rect : bands_) painter.fillRect(rect, kOverlayOutlineColour);
 }
 

@@ -14,8 +14,9 @@ class OverlayOutline : public QWidget, public OutlineLayer {
  public:
   OverlayOutline();
 
-  // Covers the other window's inside (screen pixels); the bands are drawn relative to it.
-  void Cover(QRect screenRect);
+  // Covers the other window's inside, in the screen's own pixels (Qt's scaled pixels times
+  // `devicePixelRatio`); the bands are drawn relative to it, in the same pixels.
+  void Cover(QRect deviceRect, qreal devicePixelRatio);
   QRect Covered() const { return covered_; }
   QRegion Bands() const { return bands_; }
 
@@ -32,6 +33,7 @@ class OverlayOutline : public QWidget, public OutlineLayer {
   OutlineSet outlines_;
   QRegion bands_;  // where the outlines' bands show: inverting twice cancels
   QRect covered_;
+  qreal ratio_ = 1.0;
 };
 
 // The picker's pen.

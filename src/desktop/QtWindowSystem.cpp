@@ -119,7 +119,7 @@ HWND QtWindowSystem::WindowFromPoint(POINTAPI pt) {
   if (x11_ && !IsVirtualPlatform()) {
     std::set<XWindowId> skipped;
     if (overlay_.testAttribute(Qt::WA_WState_Created)) skipped.insert(overlay_.winId());
-    X11Windows::Hit hit = x11_->WindowAt(ToQPoint(pt), OurWindowIds(), skipped);
+    X11Windows::Hit hit = x11_->WindowAt(ToDevice(ToQPoint(pt)), OurWindowIds(), skipped);
     if (hit.other) return HandleOfOther(hit.other->id);
     if (!hit.ours) return 0;
   }
@@ -127,6 +127,25 @@ HWND QtWindowSystem::WindowFromPoint(POINTAPI pt) {
   if (!top) return 0;
   QWidget* deepest = top->childAt(top->mapFromGlobal(ToQPoint(pt)));
   return registry_.EnclosingHandle(deepest ? deepest : top);
+}
+
+// Qt places windows in scaled pixels on a screen that scales (a high-density one); the X server
+// and other programs count the screen's own pixels, and so do their pages' coordinates here.
+qreal QtWindowSystem::DevicePixelRatio() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->devicePixelRatio() : 1.0;
+}
+
+QPoint QtWindowSystem::ToDevice(QPoint logical) {
+  qreal ratio = DevicePixelRatio();
+  return {static_cast<int>(std::lround(logical.x() * ratio)),
+          static_cast<int>(std::lround(logical.y() * ratio))};
+}
+
+QPoint QtWindowSystem::FromDevice(QPoint device) {
+  qreal ratio = DevicePixelRatio();
+  return {static_cast<int>(std::lround(device.x() / ratio)),
+          static_cast<int>(std::lround(device.y() / ratio))};
 }
 
 std::set<XWindowId> QtWindowSystem::OurWindowIds() const {
@@ -286,7 +305,8 @@ bool QtWindowSystem::ClientToScreen(HWND hWnd, POINTAPI& pt) {
   if (IsOther(hWnd)) {
     std::optional<X11Window> window = OtherWindow(hWnd);
     if (!window) return false;
-    pt = {pt.x + window->client.left(), pt.y + window->client.top()};
+    QPoint screen = FromDevice(QPoint(pt.x, pt.y) + window->client.topLeft());
+    pt = {screen.x(), screen.y()};
     return true;
   }
   QWidget* client = ClientWidget(hWnd);
@@ -300,7 +320,8 @@ bool QtWindowSystem::ScreenToClient(HWND hWnd, POINTAPI& pt) {
   if (IsOther(hWnd)) {
     std::optional<X11Window> window = OtherWindow(hWnd);
     if (!window) return false;
-    pt = {pt.x - window->client.left(), pt.y - window->client.top()};
+    QPoint client = ToDevice(ToQPoint(pt)) - window->client.topLeft();
+    pt = {client.x(), client.y()};
     return true;
   }
   QWidget* client = ClientWidget(hWnd);
@@ -412,7 +433,7 @@ OutlineLayer* QtWindowSystem::OutlinesOf(HWND hWnd) {
   }
   std::optional<X11Window> window = OtherWindow(hWnd);
   if (!window) return nullptr;
-  if (overlay_.Bands().isEmpty()) overlay_.Cover(window->client);
+  if (overlay_.Bands().isEmpty()) overlay_.Cover(window->client, DevicePixelRatio());
   return &overlay_;
 }
 

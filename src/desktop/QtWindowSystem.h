@@ -100,6 +100,9 @@ class QtWindowSystem : public QObject, public platform::WindowSystem {
   platform::HWND HandleOfOther(XWindowId id);
   std::optional<X11Window> OtherWindow(platform::HWND hWnd) const;
   std::set<XWindowId> OurWindowIds() const;
+  static qreal DevicePixelRatio();
+  static QPoint ToDevice(QPoint logical);
+  static QPoint FromDevice(QPoint device);
   OutlineLayer* OutlinesOf(platform::HWND hWnd);
   static constexpr platform::HWND kFirstOtherHandle = 0x40000000;
   static bool IsBrush(platform::HGDIOBJ object);

@@ -5,8 +5,11 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QScreen>
 #include <QWidget>
 #include <chrono>
+#include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 
@@ -85,8 +88,22 @@ class OtherProgramsTest : public ::testing::Test {
   }
   void SetUp() override {
     ASSERT_TRUE(x11_.Available()) << "needs an X server";
+    if (const char* expected = std::getenv("LECTRYN_EXPECTED_PIXEL_RATIO")) {
+      ASSERT_EQ(QGuiApplication::primaryScreen()->devicePixelRatio(), std::atof(expected))
+          << "the screen is not scaled";
+    }
     windows_ = std::make_unique<QtWindowSystem>(registry_);
     windows_->SetOtherPrograms(&x11_, &pages_);
+  }
+  // Other programs' windows are placed in the screen's own pixels; the window system is asked in
+  // Qt's, which differ on a scaled screen (run again with QT_SCALE_FACTOR=2).
+  static platform::POINTAPI At(int deviceX, int deviceY) {
+    qreal ratio = QGuiApplication::primaryScreen()->devicePixelRatio();
+    return {static_cast<int32_t>(std::lround(deviceX / ratio)),
+            static_cast<int32_t>(std::lround(deviceY / ratio))};
+  }
+  platform::HWND WindowAt(int deviceX, int deviceY) {
+    return windows_->WindowFromPoint(At(deviceX, deviceY));
   }
   std::string ClassOf(platform::HWND hWnd) {
     std::string buffer(64, '\0');
@@ -104,31 +121,33 @@ TEST_F(OtherProgramsTest, FindsTheTopmostWindowUnderThePointAndTellsOursApart) {
   ForeignWindow below({100, 100, 400, 300}, "Browser", 4242);
   ForeignWindow above({300, 200, 400, 300}, "Editor", 4343);
   QWidget ours;
-  ours.setGeometry(600, 600, 200, 100);
+  ours.setGeometry(20, 450, 60, 40);
   ours.show();
   platform::HWND oursHandle = registry_.Register({&ours, "LectrynForm", nullptr, nullptr, {}});
   Settle();
 
-  platform::HWND atBelow = windows_->WindowFromPoint({150, 150});
-  platform::HWND atOverlap = windows_->WindowFromPoint({350, 250});
+  platform::HWND atBelow = WindowAt(150, 150);
+  platform::HWND atOverlap = WindowAt(350, 250);
   EXPECT_NE(atBelow, 0);
   EXPECT_NE(atOverlap, atBelow) << "the window above wins where they overlap";
   EXPECT_EQ(ClassOf(atBelow), "Internet Explorer_Server");
   EXPECT_EQ(ClassOf(atOverlap), "Editor");
-  EXPECT_EQ(windows_->WindowFromPoint({650, 650}), oursHandle);
-  EXPECT_EQ(windows_->WindowFromPoint({5, 5}), 0);
+  EXPECT_EQ(windows_->WindowFromPoint({50, 470}), oursHandle);
+  EXPECT_EQ(WindowAt(5, 5), 0);
 
   below.Raise();
   Settle();
-  EXPECT_EQ(windows_->WindowFromPoint({350, 250}), atBelow) << "raising changes the answer";
-  EXPECT_EQ(windows_->WindowFromPoint({150, 150}), atBelow) << "one window keeps one handle";
+  EXPECT_EQ(WindowAt(350, 250), atBelow) << "raising changes the answer";
+  EXPECT_EQ(WindowAt(150, 150), atBelow) << "one window keeps one handle";
 
-  platform::POINTAPI pt{150, 160};
+  // Client coordinates of another program's window are its own pixels, as its page's are.
+  platform::POINTAPI pt = At(150, 160);
   ASSERT_TRUE(windows_->ScreenToClient(atBelow, pt));
   EXPECT_EQ(pt.x, 50);
   EXPECT_EQ(pt.y, 60);
   ASSERT_TRUE(windows_->ClientToScreen(atBelow, pt));
-  EXPECT_EQ(pt.x, 150);
+  EXPECT_EQ(pt.x, At(150, 160).x);
+  EXPECT_EQ(pt.y, At(150, 160).y);
 
   below.Unmap();
   Settle();
@@ -142,7 +161,7 @@ TEST_F(OtherProgramsTest, APageWindowAnswersWithItsDocumentAndOthersWithNone) {
   Settle();
   uint32_t getObject = windows_->RegisterWindowMessageA("WM_HTML_GETOBJECT");
   platform::LRESULT result = 0;
-  platform::HWND page = windows_->WindowFromPoint({200, 200});
+  platform::HWND page = WindowAt(200, 200);
   ASSERT_NE(windows_->SendMessageTimeoutA(page, getObject, 0, 0, platform::SMTO_ABORTIFHUNG, 1000, result),
             0);
   EXPECT_EQ(windows_->ObjectFromLresult(result, 0), pages_.document);
@@ -150,7 +169,7 @@ TEST_F(OtherProgramsTest, APageWindowAnswersWithItsDocumentAndOthersWithNone) {
   EXPECT_EQ(pages_.asked.client, QRect(100, 100, 400, 300));
 
   result = 7;
-  platform::HWND other = windows_->WindowFromPoint({650, 150});
+  platform::HWND other = WindowAt(650, 150);
   EXPECT_EQ(windows_->SendMessageTimeoutA(other, getObject, 0, 0, platform::SMTO_ABORTIFHUNG, 1000, result),
             0)
       << "no page, no answer";
@@ -163,7 +182,7 @@ TEST_F(OtherProgramsTest, APageWindowAnswersWithItsDocumentAndOthersWithNone) {
 TEST_F(OtherProgramsTest, TheOutlineOverAnotherWindowIsTheOverlaysAndLetsThePointerThrough) {
   ForeignWindow browser({100, 100, 400, 300}, "Browser", 4242);
   Settle();
-  platform::HWND page = windows_->WindowFromPoint({200, 200});
+  platform::HWND page = WindowAt(200, 200);
   auto invert = [&](int left, int top, int right, int bottom) {
     platform::HDC dc = windows_->GetWindowDC(page);
     ASSERT_NE(dc, 0);
@@ -184,7 +203,11 @@ TEST_F(OtherProgramsTest, TheOutlineOverAnotherWindowIsTheOverlaysAndLetsThePoin
   EXPECT_FALSE(overlay.Bands().contains(QPoint(60, 45))) << "only the band, not the inside";
   EXPECT_EQ(overlay.Bands().boundingRect(), QRect(10, 20, 100, 50));
   // The overlay sits above the window but the pointer still finds the window under it.
-  EXPECT_EQ(windows_->WindowFromPoint({111, 121}), page);
+  EXPECT_EQ(WindowAt(111, 121), page);
+  qreal ratio = QGuiApplication::primaryScreen()->devicePixelRatio();
+  EXPECT_EQ(overlay.geometry(), QRect(At(100, 100).x, At(100, 100).y, static_cast<int>(400 / ratio),
+                                      static_cast<int>(300 / ratio)))
+      << "the overlay lies over the window in Qt's pixels";
 
   invert(10, 20, 110, 70);
   Settle();
