@@ -1,8 +1,10 @@
 #include "accessibility/atspi/DocumentFinder.h"
 
 #include <atspi/atspi-constants.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 
 #include "accessibility/atspi/Interfaces.h"
@@ -12,6 +14,7 @@ namespace {
 
 const BusObject kRegistryRoot{"org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root"};
 const BusObject kBusDaemon{"org.freedesktop.DBus", "/org/freedesktop/DBus"};
+constexpr int64_t kPlacelessRetryMs = 10000;
 
 int64_t Overlap(const AxExtents& a, const AxExtents& b) {
   int64_t width = std::min<int64_t>(a.x + a.width, b.x + b.width) - std::max(a.x, b.x);
@@ -78,6 +81,13 @@ int32_t BestFrame(const std::vector<AxExtents>& candidates, const AxExtents& win
   return best;
 }
 
+bool SamePlace(const AxExtents& frame, const AxExtents& window) {
+  int64_t overlap = Overlap(frame, window);
+  int64_t frameArea = int64_t{frame.width} * frame.height;
+  int64_t windowArea = int64_t{window.width} * window.height;
+  return overlap > 0 && overlap * 10 >= frameArea * 9 && overlap * 10 >= windowArea * 9;
+}
+
 std::map<int32_t, BusObject> DocumentFinder::Applications() {
   std::vector<BusObject> apps =
       client_.Call(bus::Method(kRegistryRoot, bus::kAccessible, "GetChildren"), timeoutMs_).Objects();
@@ -115,7 +125,7 @@ std::optional<BusObject> DocumentFinder::ShowingDocument(const BusObject& frame)
 
 std::optional<AxRef> DocumentFinder::WebDocumentOf(int32_t pid, const AxExtents& window) {
   std::optional<BusObject> app = ApplicationOf(pid);
-  if (!app) return std::nullopt;
+  if (!app) return WebDocumentByPlace(pid, window);
   Reply children = client_.Call(bus::Method(*app, bus::kAccessible, "GetChildren"), timeoutMs_);
   if (!children.Ok()) {
     // The program left the bus (or a new one has its pid): look again once.
@@ -132,11 +142,38 @@ std::optional<AxRef> DocumentFinder::WebDocumentOf(int32_t pid, const AxExtents&
   for (const Reply& reply : replies) extents.push_back(reply.Extents());
   int32_t best = BestFrame(extents, window);
   if (best < 0) return std::nullopt;
-  std::optional<BusObject> document = ShowingDocument(frames[static_cast<size_t>(best)]);
+  return Intern(ShowingDocument(frames[static_cast<size_t>(best)]));
+}
+
+std::optional<AxRef> DocumentFinder::Intern(const std::optional<BusObject>& document) {
   if (!document) return std::nullopt;
   AxRef ref = table_.Intern(*document);
   table_.AddDocument(ref);
   return ref;
+}
+
+std::optional<AxRef> DocumentFinder::WebDocumentByPlace(int32_t pid, const AxExtents& window) {
+  int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    std::chrono::steady_clock::now().time_since_epoch())
+                    .count();
+  if (auto tried = placeless_.find(pid); tried != placeless_.end() && now - tried->second < kPlacelessRetryMs)
+    return std::nullopt;
+  std::vector<Request> requests;
+  // Not this program itself: its UI thread waits for this answer, so it could not give one.
+  for (const auto& [appPid, app] : applications_)
+    if (appPid != getpid()) requests.push_back(bus::Method(app, bus::kAccessible, "GetChildren"));
+  std::vector<BusObject> frames;
+  for (const Reply& reply : client_.CallAll(requests, timeoutMs_))
+    for (BusObject& frame : reply.Objects()) frames.push_back(std::move(frame));
+  requests.clear();
+  for (const BusObject& frame : frames) requests.push_back(bus::Extents(frame));
+  std::vector<Reply> extents = client_.CallAll(requests, timeoutMs_);
+  for (size_t i = 0; i < frames.size(); ++i) {
+    if (!SamePlace(extents[i].Extents(), window)) continue;
+    if (std::optional<AxRef> document = Intern(ShowingDocument(frames[i]))) return document;
+  }
+  placeless_[pid] = now;
+  return std::nullopt;
 }
 
 }  // namespace lectryn::accessibility::atspi

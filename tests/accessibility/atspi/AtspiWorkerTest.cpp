@@ -87,5 +87,16 @@ TEST(BestFrame, PicksTheProgramsWindowThatMatchesTheRectangle) {
   EXPECT_EQ(BestFrame({}, window), -1);
 }
 
+// A sandboxed browser's window is matched to its frame by place alone: near enough is the same
+// window, a frame of another size or place is not.
+TEST(SamePlace, NearlyAllOfEachCoversTheOther) {
+  AxExtents window{100, 50, 800, 600};
+  EXPECT_TRUE(SamePlace({100, 50, 800, 600}, window));
+  EXPECT_TRUE(SamePlace({96, 46, 808, 610}, window)) << "a frame's shadow or border";
+  EXPECT_FALSE(SamePlace({100, 50, 400, 600}, window)) << "half the window";
+  EXPECT_FALSE(SamePlace({0, 0, 1280, 1024}, window)) << "a frame that holds the window";
+  EXPECT_FALSE(SamePlace({900, 50, 800, 600}, window)) << "beside it";
+}
+
 }  // namespace
 }  // namespace lectryn::accessibility::atspi
