@@ -32,7 +32,7 @@ int MakePage(const char* path) {
   std::ofstream out(path);
   const char* words[] = {"alpha", "beta", "gamma", "delta", "epsilon",
                          "zeta",  "eta",  "theta", "iota",  "kappa"};
-  out << "<!doctype html><html><head><meta charset=utf-8><title>Big page</title></head><body>\n";
+  out << "<!doctype html><html lang=\"en\"><head><meta charset=utf-8><title>Big page</title></head><body>\n";
   for (int p = 0; p < kParagraphs; ++p) {
     std::string half;
     for (int w = 0; w < 19; ++w) half += std::string(words[(p + w) % 10]) + " ";

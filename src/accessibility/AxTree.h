@@ -43,7 +43,9 @@ struct AxNode {
   // For each U+FFFC in text, in order: the index in children of the object it stands for (the
   // hypertext link's object), or -1 when the program did not say.
   std::vector<int32_t> embedded;
-  bool hidden = false;      // not visible, or only off screen: left out with its subtree
+  // The language the program gives the object's text, a BCP 47 tag; empty when it does not say.
+  std::u16string language;
+  bool hidden = false;       // not visible, or only off screen: left out with its subtree
   bool isProtected = false;  // protected content (passwords): left out, never read
   std::vector<AxNode> children;
 };

@@ -99,9 +99,11 @@ class Writer {
  public:
   SnapshotMarkup Run(const AxNode& document) {
     markup_.html.reserve(document.text.size() * 2 + 4096);
-    markup_.html += "<!DOCTYPE html><html><head></head>";
+    markup_.html += "<!DOCTYPE html><html";
+    Language(document.language);
+    markup_.html += "><head></head>";
     // The program's text is already laid out in lines and spaces: keep every character.
-    Open(R"(body style="white-space: pre-wrap")", document.ref);
+    Open(R"(body style="white-space: pre-wrap")", document.ref, {});
     Content(document, Context{});
     markup_.html += "</body></html>";
     return std::move(markup_);
@@ -156,7 +158,7 @@ class Writer {
   }
 
   void Element(std::string_view tag, const AxNode& node, Context context) {
-    Open(tag, node.ref);
+    Open(tag, node);
     ++context.depth;
     Content(node, context);
     Close(tag);
@@ -175,7 +177,7 @@ class Writer {
     Content(node, context);
     out_ = outer;
     std::string_view tag = blockWritten_ ? "div" : "p";
-    OpenIndexed(tag, index);
+    OpenIndexed(tag, index, node.language);
     out_->append(content);
     Close(tag);
     blockWritten_ = true;
@@ -186,7 +188,7 @@ class Writer {
   // divisions.
   void Table(const AxNode& node, Context context) {
     if (!OnlyParts(node, AxRole::Row)) return Element("div", node, context);
-    Open("table", node.ref);
+    Open("table", node);
     ++context.depth;
     TableParts(node, AxRole::Row, context);
     Close("table");
@@ -200,26 +202,28 @@ class Writer {
           Context inner = context;
           ++inner.depth;
           if (wanted == AxRole::Row) {
-            Open("tr", child.ref);
+            Open("tr", child);
             TableParts(child, AxRole::Cell, inner);
             Close("tr");
             return;
           }
           inner.inHeading = false;
           inner.listItemOpen = false;
-          Open("td", child.ref);
+          Open("td", child);
           Content(child, inner);
           Close("td");
         });
   }
 
-  void Open(std::string_view tag, AxRef ref) {
+  void Open(std::string_view tag, const AxNode& node) { Open(tag, node.ref, node.language); }
+
+  void Open(std::string_view tag, AxRef ref, std::u16string_view language) {
     auto index = static_cast<int32_t>(markup_.elementRefs.size());
     markup_.elementRefs.push_back(ref);
-    OpenIndexed(tag, index);
+    OpenIndexed(tag, index, language);
   }
 
-  void OpenIndexed(std::string_view tag, int32_t index) {
+  void OpenIndexed(std::string_view tag, int32_t index, std::u16string_view language) {
     if (tag != "a") blockWritten_ = true;
     out_->push_back('<');
     out_->append(tag);
@@ -227,7 +231,20 @@ class Writer {
     out_->append(kIndexAttribute);
     out_->push_back('=');
     out_->append(std::to_string(index));
+    Language(language);
     out_->push_back('>');
+  }
+
+  // A lang attribute, so that the page's text is spoken in its language; a tag with anything
+  // but letters, digits and hyphens is not one and is left out.
+  void Language(std::u16string_view language) {
+    bool tag = !language.empty() && std::all_of(language.begin(), language.end(), [](char16_t c) {
+      return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-';
+    });
+    if (!tag) return;
+    out_->append(R"( lang=")");
+    for (char16_t c : language) out_->push_back(static_cast<char>(c));
+    out_->push_back('"');
   }
 
   void Close(std::string_view tag) {

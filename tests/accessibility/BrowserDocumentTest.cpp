@@ -201,5 +201,29 @@ TEST_F(BrowserDocuments, DiscardedDocumentFailsEverywhere) {
   EXPECT_TRUE(bridge_->selects.empty());
 }
 
+// Each piece is spoken in the language the browser gives its object; what says nothing takes
+// its container's, and a tag that is not one is left out.
+TEST(BrowserDocumentLanguages, ElementsSpeakTheLanguageTheirObjectsGive) {
+  AxNode french =
+      Texted(AxRole::Paragraph, 10, "Bonjour * encore", {0}, {Texted(AxRole::Link, 11, "le monde")});
+  french.language = u"fr";
+  AxNode plain = Texted(AxRole::Paragraph, 20, "Hello");
+  AxNode odd = Texted(AxRole::Paragraph, 30, "Odd");
+  odd.language = u"en\" onclick=\"x";
+  AxNode page = Box(AxRole::Document, 1, {std::move(french), std::move(plain), std::move(odd)});
+  page.language = u"en-GB";
+  auto document = BrowserDocument::Create(page, std::make_shared<FakeBridge>(), u"https://example.test/",
+                                          [] { return platform::POINTAPI{}; });
+  auto languageOf = [&](const std::u16string& text) {
+    auto range = document->body()->createTextRange();
+    EXPECT_TRUE(range->findText(text, 1, 0));
+    return platform::ToUtf8(range->parentElement()->language());
+  };
+  EXPECT_EQ(languageOf(u"Bonjour"), "fr");
+  EXPECT_EQ(languageOf(u"le monde"), "fr") << "a link inside takes its paragraph's";
+  EXPECT_EQ(languageOf(u"Hello"), "en-GB") << "the page's";
+  EXPECT_EQ(languageOf(u"Odd"), "en-GB") << "not a tag: left out";
+}
+
 }  // namespace
 }  // namespace lectryn::accessibility

@@ -2,6 +2,8 @@
 
 #include <atspi/atspi-constants.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <thread>
 
@@ -78,6 +80,14 @@ AxRole RoleOf(uint32_t atspiRole) {
   }
 }
 
+bool IsLanguageTag(const std::string& locale) {
+  if (locale.empty() || locale.size() > 35 || !std::isalpha(static_cast<unsigned char>(locale[0])))
+    return false;
+  if (locale == "C" || locale == "POSIX") return false;
+  return std::all_of(locale.begin(), locale.end(),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-'; });
+}
+
 std::vector<int32_t> EmbeddedOffsets(const std::string& utf8) {
   std::vector<int32_t> offsets;
   int32_t offset = 0;
@@ -101,7 +111,7 @@ AxNode TreeReader::Read(AxRef document) {
     std::this_thread::sleep_for(std::chrono::milliseconds(kPlaceWaitMs));
     extents = client_.Call(bus::Extents(items_.front().object), timeoutMs_).Extents();
   }
-  ReadTexts(extents);
+  ReadTexts(extents, ReadDocumentLanguage());
   ReadLeafTexts();
   ReadEmbedded();
   return Build(0);
@@ -153,17 +163,46 @@ void TreeReader::ReadLevels() {
   }
 }
 
-void TreeReader::ReadTexts(const AxExtents& document) {
+// One program gives each object its page's language as its locale; another only its own process
+// locale there, and the language among the text's attributes.
+TreeReader::LanguageSource TreeReader::ReadDocumentLanguage() {
+  Item& document = items_.front();
+  for (LanguageSource source : {LanguageSource::Locale, LanguageSource::TextAttributes}) {
+    document.language =
+        LanguageOf(client_.Call(LanguageRequest(document.object, source), timeoutMs_), source);
+    if (IsLanguageTag(document.language)) return source;
+  }
+  return LanguageSource::None;
+}
+
+Request TreeReader::LanguageRequest(const BusObject& object, LanguageSource source) {
+  return source == LanguageSource::Locale ? bus::Property(object, bus::kAccessible, "Locale")
+                                          : bus::Method(object, bus::kText, "GetDefaultAttributes");
+}
+
+std::string TreeReader::LanguageOf(const Reply& reply, LanguageSource source) {
+  if (source == LanguageSource::Locale) return reply.VariantString();
+  auto attributes = reply.Attributes();
+  auto language = attributes.find("language");
+  return language == attributes.end() ? std::string() : language->second;
+}
+
+void TreeReader::ReadTexts(const AxExtents& document, LanguageSource languages) {
   // Text of every shown object, heading levels, and extents of the containers out of view (one
   // moved far to the side is hidden; its leaves go with it).
   std::vector<Request> requests;
-  std::vector<std::pair<int32_t, int>> asked;  // item, what: 0 text, 1 attributes, 2 extents
+  std::vector<std::pair<int32_t, int>> asked;  // item, what: 0 text, 1 attributes, 2 extents, 3 locale
   for (size_t i = 0; i < items_.size(); ++i) {
     const Item& item = items_[i];
     if (item.hidden || item.isProtected || item.role == AxRole::Text) continue;
     auto index = static_cast<int32_t>(i);
     requests.push_back(bus::Method(item.object, bus::kText, "GetText", Ints({0, -1})));
     asked.emplace_back(index, 0);
+    // A piece is spoken in one language: links inside take their block's.
+    if (languages != LanguageSource::None && i != 0 && item.role != AxRole::Link) {
+      requests.push_back(LanguageRequest(item.object, languages));
+      asked.emplace_back(index, 3);
+    }
     if (item.role == AxRole::Heading) {
       requests.push_back(bus::Method(item.object, bus::kAccessible, "GetAttributes"));
       asked.emplace_back(index, 1);
@@ -185,6 +224,8 @@ void TreeReader::ReadTexts(const AxExtents& document) {
       auto attributes = reply.Attributes();
       auto level = attributes.find("level");
       if (level != attributes.end()) item.level = std::atoi(level->second.c_str());
+    } else if (asked[r].second == 3) {
+      item.language = LanguageOf(reply, languages);
     } else if (Unknown(reply.Extents())) {
       unplaced.push_back(asked[r].first);
     } else if (reply.Ok() && EntirelyOutside(reply.Extents(), document)) {
@@ -310,6 +351,7 @@ AxNode TreeReader::Build(int32_t index) const {
   node.hidden = item.hidden;
   node.isProtected = item.isProtected;
   if (item.hidden || item.isProtected) return node;
+  if (IsLanguageTag(item.language)) node.language = platform::FromUtf8(item.language);
   node.hasText = item.hasText;
   node.text = platform::FromUtf8(item.text);
   node.embedded = item.embedded;

@@ -15,6 +15,10 @@ namespace lectryn::accessibility::atspi {
 // The AxRole of an AT-SPI role number.
 AxRole RoleOf(uint32_t atspiRole);
 
+// Whether a program's locale is a language tag (BCP 47: "fr", "zh-Hans"), not a process locale
+// such as "C.UTF-8" or "en_US.UTF-8", which says nothing of the page.
+bool IsLanguageTag(const std::string& locale);
+
 // Marks U+FFFC in UTF-8 text: the character (code point) offsets where they sit.
 std::vector<int32_t> EmbeddedOffsets(const std::string& utf8);
 
@@ -44,11 +48,18 @@ class TreeReader {
     bool hasText = false;
     int32_t level = 0;
     std::string text;  // UTF-8
+    std::string language;
     std::vector<int32_t> children;
     std::vector<int32_t> embedded;
   };
   void ReadLevels();
-  void ReadTexts(const AxExtents& document);
+  // Where a program gives its objects' languages: the Locale property, the text's attributes, or
+  // nowhere.
+  enum class LanguageSource { None, Locale, TextAttributes };
+  LanguageSource ReadDocumentLanguage();
+  static Request LanguageRequest(const BusObject& object, LanguageSource source);
+  static std::string LanguageOf(const Reply& reply, LanguageSource source);
+  void ReadTexts(const AxExtents& document, LanguageSource languages);
   void ReadLeafTexts();
   // The k-th U+FFFC stands for the k-th child that is not a text leaf, when the counts agree.
   bool EmbeddedByOrder(Item& item, size_t count) const;

@@ -98,5 +98,11 @@ TEST(SamePlace, NearlyAllOfEachCoversTheOther) {
   EXPECT_FALSE(SamePlace({900, 50, 800, 600}, window)) << "beside it";
 }
 
+TEST(IsLanguageTag, TellsAPagesLanguageFromAProcessLocale) {
+  for (const char* tag : {"fr", "en-GB", "zh-Hans", "de-CH-1996"}) EXPECT_TRUE(IsLanguageTag(tag)) << tag;
+  for (const char* locale : {"", "C", "POSIX", "C.UTF-8", "en_US.UTF-8", "de_DE", "1en", "en US"})
+    EXPECT_FALSE(IsLanguageTag(locale)) << locale;
+}
+
 }  // namespace
 }  // namespace lectryn::accessibility::atspi

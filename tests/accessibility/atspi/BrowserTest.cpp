@@ -111,6 +111,11 @@ TEST_F(BrowserPage, TreeHasThePagesStructureAndWords) {
   EXPECT_EQ(Count(*tree_, AxRole::Row), 2);
   EXPECT_EQ(Count(*tree_, AxRole::Cell), 4);
   EXPECT_TRUE(Has(Paragraph("smile").text, "\xF0\x9F\x98\x80"));
+
+  // Each browser tells the page's languages in its own way; both arrive as tags.
+  EXPECT_EQ(platform::ToUtf8(tree_->language), "en");
+  EXPECT_EQ(platform::ToUtf8(Paragraph("en fran").language), "fr");
+  EXPECT_EQ(platform::ToUtf8(first.language), "en");
 }
 
 TEST_F(BrowserPage, HiddenAndProtectedWordsAreLeftOut) {

@@ -20,6 +20,7 @@ const char* RoleName(AxRole role) {
 void DumpInto(const AxNode& node, int depth, std::string& out) {
   out += std::string(static_cast<size_t>(depth) * 2, ' ') + RoleName(node.role);
   if (node.level != 0) out += " " + std::to_string(node.level);
+  if (!node.language.empty()) out += " lang=" + platform::ToUtf8(node.language);
   if (node.hidden) out += " hidden";
   if (node.isProtected) out += " protected";
   if (node.hasText) {
