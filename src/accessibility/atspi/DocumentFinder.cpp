@@ -158,6 +158,9 @@ std::optional<AxRef> DocumentFinder::WebDocumentByPlace(int32_t pid, const AxExt
                     .count();
   if (auto tried = placeless_.find(pid); tried != placeless_.end() && now - tried->second < kPlacelessRetryMs)
     return std::nullopt;
+  // Remembered before asking: a program that does not answer costs one wait per while, not one
+  // per move.
+  placeless_[pid] = now;
   std::vector<Request> requests;
   // Not this program itself: its UI thread waits for this answer, so it could not give one.
   for (const auto& [appPid, app] : applications_)
@@ -170,9 +173,11 @@ std::optional<AxRef> DocumentFinder::WebDocumentByPlace(int32_t pid, const AxExt
   std::vector<Reply> extents = client_.CallAll(requests, timeoutMs_);
   for (size_t i = 0; i < frames.size(); ++i) {
     if (!SamePlace(extents[i].Extents(), window)) continue;
-    if (std::optional<AxRef> document = Intern(ShowingDocument(frames[i]))) return document;
+    if (std::optional<AxRef> document = Intern(ShowingDocument(frames[i]))) {
+      placeless_.erase(pid);
+      return document;
+    }
   }
-  placeless_[pid] = now;
   return std::nullopt;
 }
 
