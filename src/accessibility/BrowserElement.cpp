@@ -26,8 +26,12 @@ std::u16string BrowserElement::language() {
 
 AxExtents BrowserElement::Extents() {
   document_->CheckUsable();  // a discarded document's tree is gone
+  auto now = std::chrono::steady_clock::now();
+  if (extents_ && now - extentsAt_ < kExtentsKept) return *extents_;
   AxRef object = document_->Snapshot().RefOf(element_->Node());
-  return document_->Bridge().Extents(object);
+  extents_ = document_->Bridge().Extents(object);
+  extentsAt_ = now;
+  return *extents_;
 }
 
 int32_t BrowserElement::offsetLeft() {

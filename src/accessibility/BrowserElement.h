@@ -1,7 +1,9 @@
 #pragma once
 // An element of a BrowserDocument: text and names from the snapshot's engine element, the box
 // from the browser (its object's extents in the window's client coordinates).
+#include <chrono>
 #include <memory>
+#include <optional>
 
 #include "accessibility/BrowserDocument.h"
 #include "engine/Element.h"
@@ -44,6 +46,10 @@ class BrowserElement : public platform::IHTMLElement {
 
   std::shared_ptr<BrowserDocument> document_;
   std::shared_ptr<engine::Element> element_;
+  // The picker asks for the four offsets one after the other: the browser is asked once.
+  static constexpr std::chrono::milliseconds kExtentsKept{20};
+  std::optional<AxExtents> extents_;
+  std::chrono::steady_clock::time_point extentsAt_;
 };
 
 }  // namespace lectryn::accessibility

@@ -60,9 +60,10 @@ platform::DocumentPtr BrowserPages::Document(const X11Window& window) {
 }
 
 std::shared_ptr<accessibility::BrowserDocument> BrowserPages::Snapshot(AxRef ref, const X11Window& window) {
-  std::shared_ptr<accessibility::AxBridge> bridge = bus_.Bridge(ref);
-  std::u16string url = bridge->Url();
   auto found = pages_.find(ref);
+  std::shared_ptr<accessibility::AxBridge> bridge =
+      found != pages_.end() ? found->second.bridge : bus_.Bridge(ref);
+  std::u16string url = bridge->Url();
   if (found != pages_.end() && found->second.url == url && !found->second.stale)
     return found->second.document;
   accessibility::AxNode tree = bus_.ReadTree(ref);
@@ -86,7 +87,7 @@ std::shared_ptr<accessibility::BrowserDocument> BrowserPages::Snapshot(AxRef ref
   // Another address is another page: what was read of the old one is gone with it.
   if (found != pages_.end() && found->second.url != url && found->second.document)
     found->second.document->Discard();
-  pages_[ref] = {url, document, false};
+  pages_[ref] = {url, bridge, document, false};
   return document;
 }
 

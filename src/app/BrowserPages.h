@@ -38,6 +38,7 @@ class BrowserPages : public desktop::OtherPages {
   };
   struct Page {
     std::u16string url;
+    std::shared_ptr<accessibility::AxBridge> bridge;  // the page's live calls, kept with it
     std::shared_ptr<accessibility::BrowserDocument> document;
     bool stale = false;
   };

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <utility>
 
@@ -161,10 +162,17 @@ HWND QtWindowSystem::HandleOfOther(XWindowId id) {
   return it->second;
 }
 
+// One move asks for the same window's class, page and place several times; the X server is
+// asked once.
 std::optional<X11Window> QtWindowSystem::OtherWindow(HWND hWnd) const {
   auto found = otherIds_.find(hWnd);
   if (!x11_ || found == otherIds_.end()) return std::nullopt;
-  return x11_->Describe(found->second);
+  auto now = std::chrono::steady_clock::now();
+  if (described_ && described_->hWnd == hWnd && now - described_->at < kDescriptionKept)
+    return described_->window;
+  std::optional<X11Window> window = x11_->Describe(found->second);
+  described_ = Description{hWnd, window, now};
+  return window;
 }
 
 // Another program's window that shows a web page is a page window; others keep their own class.

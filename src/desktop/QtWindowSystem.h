@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
+#include <chrono>
 #include <cstdint>
 #include <list>
 #include <map>
@@ -113,6 +114,13 @@ class QtWindowSystem : public QObject, public platform::WindowSystem {
   std::map<platform::HWND, XWindowId> otherIds_;
   std::map<XWindowId, platform::HWND> otherHandles_;
   OverlayOutline overlay_;
+  struct Description {
+    platform::HWND hWnd;
+    std::optional<X11Window> window;
+    std::chrono::steady_clock::time_point at;
+  };
+  static constexpr std::chrono::milliseconds kDescriptionKept{20};
+  mutable std::optional<Description> described_;  // the other window asked for last
   std::map<std::string, uint32_t> messages_;
   std::map<platform::LRESULT, std::weak_ptr<platform::HTMLDocument>> documents_;
   platform::LRESULT lastToken_ = 0;

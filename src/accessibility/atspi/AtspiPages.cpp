@@ -36,23 +36,6 @@ AtspiPages::AtspiPages(AtspiWorker::PostFunction post)
 
 AtspiPages::~AtspiPages() = default;
 
-bool AtspiPages::Available() {
-  try {
-    return session_->Call(
-        [](BusClient& client, Session::WorkerState&) {
-          Reply reply = client.Call(Request{{"org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root"},
-                                            "org.a11y.atspi.Accessible",
-                                            "GetChildren",
-                                            {}},
-                                    kBusCallTimeoutMs);
-          return reply.Ok();
-        },
-        kBusCallTimeoutMs);
-  } catch (const platform::Failure&) {
-    return false;
-  }
-}
-
 std::optional<AxRef> AtspiPages::WebDocumentOf(int32_t pid, AxExtents windowScreenRect) {
   return session_->Call(
       [pid, windowScreenRect](BusClient&, Session::WorkerState& state) {

@@ -22,8 +22,6 @@ class AtspiPages {
   AtspiPages(const AtspiPages&) = delete;
   AtspiPages& operator=(const AtspiPages&) = delete;
 
-  // True when the accessibility bus answers.
-  bool Available();
   // The web document that program pid shows in the window at windowScreenRect (the program's
   // frame that matches the window best); nullopt when it shows none.
   std::optional<AxRef> WebDocumentOf(int32_t pid, AxExtents windowScreenRect);

@@ -189,11 +189,6 @@ BusObject Reply::VariantObject() const {
   return Variant(message_, inner) ? ReadObject(inner) : BusObject{};
 }
 
-int32_t Reply::VariantInt32(int32_t fallback) const {
-  DBusMessageIter inner;
-  return Variant(message_, inner) ? ReadInt32(inner, fallback) : fallback;
-}
-
 DBusMessage* BusClient::Build(const Request& request) const {
   DBusMessage* message = dbus_message_new_method_call(
       request.object.name.c_str(), request.object.path.c_str(), request.interface, request.method);
@@ -233,7 +228,6 @@ std::vector<Reply> BusClient::CallAll(const std::vector<Request>& requests, int3
       DBusPendingCall* pending = nullptr;
       bool sent = dbus_connection_send_with_reply(connection_, message, &pending, timeoutMs);
       dbus_message_unref(message);
-      ++callsMade_;
       if (!sent || pending == nullptr) {
         dropAll();
         throw platform::Failure("the accessibility bus is gone");

@@ -55,7 +55,6 @@ class Reply {
   std::map<std::string, std::string> Attributes() const;  // a{ss}
   std::string VariantString() const;                      // v holding s (a property)
   BusObject VariantObject() const;                        // v holding (so)
-  int32_t VariantInt32(int32_t fallback = -1) const;
 
  private:
   DBusMessage* message_ = nullptr;
@@ -80,14 +79,12 @@ class BusClient {
   // Many calls, at most kInFlight at once, replies in request order. The first call that is not
   // answered within timeoutMs ends the batch with platform::Failure.
   std::vector<Reply> CallAll(const std::vector<Request>& requests, int32_t timeoutMs) const;
-  int64_t CallsMade() const { return callsMade_; }
 
   static constexpr size_t kInFlight = 1024;
 
  private:
   DBusMessage* Build(const Request& request) const;
   DBusConnection* connection_;
-  mutable int64_t callsMade_ = 0;
 };
 
 // Argument writers: each value appended in order.
