@@ -208,10 +208,46 @@ Reply BusClient::Call(const Request& request, int32_t timeoutMs) const {
   return std::move(CallAll(one, timeoutMs).front());
 }
 
+BusClient::Unanswered::~Unanswered() {
+  for (auto& [name, pending] : pings) {
+    dbus_pending_call_cancel(pending);
+    dbus_pending_call_unref(pending);
+  }
+}
+
+// A stopped program would cost every call the whole time-out; until it answers the ping sent
+// when it first did not, calls to it fail at once.
+void BusClient::ThrowIfUnanswered(const std::vector<Request>& requests) const {
+  auto& pings = unanswered_->pings;
+  for (auto it = pings.begin(); it != pings.end();) {
+    if (!dbus_pending_call_get_completed(it->second)) {
+      ++it;
+      continue;
+    }
+    dbus_pending_call_unref(it->second);
+    it = pings.erase(it);
+  }
+  for (const Request& request : requests)
+    if (pings.contains(request.object.name))
+      throw platform::Failure(request.object.name + " does not answer (it did not answer before)");
+}
+
+void BusClient::Ping(const std::string& name) const {
+  if (unanswered_->pings.contains(name)) return;
+  DBusMessage* message = dbus_message_new_method_call(name.c_str(), "/", "org.freedesktop.DBus.Peer", "Ping");
+  if (message == nullptr) return;
+  DBusPendingCall* pending = nullptr;
+  // Answered when the program runs again, or with an error once it has left the bus.
+  if (dbus_connection_send_with_reply(connection_, message, &pending, DBUS_TIMEOUT_INFINITE) && pending)
+    unanswered_->pings.emplace(name, pending);
+  dbus_message_unref(message);
+}
+
 std::vector<Reply> BusClient::CallAll(const std::vector<Request>& requests, int32_t timeoutMs) const {
   if (connection_ == nullptr || !dbus_connection_get_is_connected(connection_)) {
     throw platform::Failure("the accessibility bus is not running");
   }
+  ThrowIfUnanswered(requests);
   std::vector<Reply> replies(requests.size());
   std::deque<std::pair<size_t, DBusPendingCall*>> inFlight;
   auto dropAll = [&inFlight] {
@@ -242,6 +278,7 @@ std::vector<Reply> BusClient::CallAll(const std::vector<Request>& requests, int3
     dbus_pending_call_unref(pending);
     if (replies[index].TimedOut()) {
       dropAll();
+      Ping(requests[index].object.name);
       throw platform::Failure(requests[index].object.name + " did not answer " + requests[index].method);
     }
   }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -71,20 +72,35 @@ struct Request {
 
 class BusClient {
  public:
-  explicit BusClient(DBusConnection* connection) : connection_(connection) {}
+  explicit BusClient(DBusConnection* connection)
+      : connection_(connection), unanswered_(std::make_shared<Unanswered>()) {}
 
   // One call; throws platform::Failure when the program did not answer within timeoutMs or the
   // bus is gone. Error replies are returned (the object may lack the interface).
   Reply Call(const Request& request, int32_t timeoutMs) const;
   // Many calls, at most kInFlight at once, replies in request order. The first call that is not
-  // answered within timeoutMs ends the batch with platform::Failure.
+  // answered within timeoutMs ends the batch with platform::Failure. A program that did not
+  // answer is not called again (the batch fails at once) until it answers a ping.
   std::vector<Reply> CallAll(const std::vector<Request>& requests, int32_t timeoutMs) const;
 
   static constexpr size_t kInFlight = 1024;
 
  private:
+  // Programs that did not answer, each with a ping waiting for its next answer.
+  struct Unanswered {
+    Unanswered() = default;
+    Unanswered(const Unanswered&) = delete;
+    Unanswered& operator=(const Unanswered&) = delete;
+    ~Unanswered();
+    std::map<std::string, DBusPendingCall*> pings;
+  };
+
   DBusMessage* Build(const Request& request) const;
+  void ThrowIfUnanswered(const std::vector<Request>& requests) const;
+  void Ping(const std::string& name) const;
+
   DBusConnection* connection_;
+  std::shared_ptr<Unanswered> unanswered_;  // copies of a client share it
 };
 
 // Argument writers: each value appended in order.
