@@ -4,6 +4,7 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include "PageText.h"
 #include "engine/dom/DepthGuard.h"
@@ -151,6 +152,21 @@ TEST(DepthGuard, DeeperStartTagsAndTheirEndTagsAreLeftOut) {
   EXPECT_EQ("<div><div>ab</div>c</div>d", out);
   ASSERT_TRUE(dom::LimitNesting("<div><div><script>'<div><div><div>'</script><div>x", out, 2));
   EXPECT_EQ("<div><div><script>'<div><div><div>'</script>x", out) << "script text is not markup";
+}
+
+TEST(DepthGuard, UnknownElementsOfRewrittenMarkupKeepTheirNames) {
+  // The parser names unknown elements from the markup it read: here the nesting limit's copy.
+  std::string markup = "<my-note>a</my-note><div><x-deep>b</x-deep>";
+  for (size_t i = 0; i < dom::kMaxNestingDepth + 100; ++i) markup += "<div>";
+  markup += "c";
+  auto page = Page(markup);
+  std::vector<std::string> unknown;
+  for (dom::NodeId id = 0; id < page->Tree().Size(); ++id) {
+    const std::string& name = page->Tree()[id].name;
+    if (name.find('-') != std::string::npos) unknown.push_back(name);
+  }
+  EXPECT_EQ((std::vector<std::string>{"my-note", "x-deep"}), unknown);
+  EXPECT_EQ(u"a\r\nb\r\nc", page->BodyText());
 }
 
 TEST(DepthGuard, FormattingElementsReopenedInEveryParagraphAreCapped) {

@@ -86,9 +86,11 @@ void CopyChildren(const GumboNode* from, NodeId to, Tree& tree, std::vector<Node
 }
 
 // gumbo's output, destroyed with it. gumbo frees its tree recursively; the nesting limit keeps
-// that recursion shallow.
+// that recursion shallow. The output points into the markup it read (unknown tags' original
+// text), so markup rewritten by the nesting limit lives as long as the output.
 struct Parsed {
   GumboOptions options = kGumboDefaultOptions;
+  std::string limited;
   GumboOutput* output = nullptr;
   Parsed() = default;
   Parsed(const Parsed&) = delete;
@@ -100,8 +102,7 @@ struct Parsed {
 
 std::unique_ptr<Parsed> Parse(std::string_view utf8Html, GumboTag fragmentContext) {
   auto parsed = std::make_unique<Parsed>();
-  std::string limited;
-  if (LimitNesting(utf8Html, limited)) utf8Html = limited;
+  if (LimitNesting(utf8Html, parsed->limited)) utf8Html = parsed->limited;
   parsed->options.max_errors = 0;
   parsed->options.fragment_context = fragmentContext;
   parsed->options.fragment_namespace = GUMBO_NAMESPACE_HTML;
