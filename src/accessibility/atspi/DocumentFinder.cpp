@@ -35,29 +35,34 @@ void AppendBits(DBusMessageIter& iter, const std::vector<uint32_t>& bits, int wo
   dbus_message_iter_close_container(&iter, &array);
 }
 
+void AppendEmptyArray(DBusMessageIter& iter, const char* signature) {
+  DBusMessageIter array;
+  dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, signature, &array);
+  dbus_message_iter_close_container(&iter, &array);
+}
+
+void AppendBool(DBusMessageIter& iter, bool value) {
+  dbus_bool_t boolean = value ? TRUE : FALSE;
+  dbus_message_iter_append_basic(&iter, DBUS_TYPE_BOOLEAN, &boolean);
+}
+
 // Collection.GetMatches for showing web documents, in tree order.
 void AppendShowingDocumentsRule(DBusMessageIter& iter) {
   DBusMessageIter rule;
   dbus_message_iter_open_container(&iter, DBUS_TYPE_STRUCT, nullptr, &rule);
   AppendBits(rule, {ATSPI_STATE_SHOWING}, 2);
   AppendInt32(rule, ATSPI_Collection_MATCH_ALL);
-  DBusMessageIter attributes;
-  dbus_message_iter_open_container(&rule, DBUS_TYPE_ARRAY, "{ss}", &attributes);
-  dbus_message_iter_close_container(&rule, &attributes);
+  AppendEmptyArray(rule, "{ss}");  // attributes
   AppendInt32(rule, ATSPI_Collection_MATCH_ALL);
   AppendBits(rule, {ATSPI_ROLE_DOCUMENT_WEB}, 4);
   AppendInt32(rule, ATSPI_Collection_MATCH_ANY);
-  DBusMessageIter interfaces;
-  dbus_message_iter_open_container(&rule, DBUS_TYPE_ARRAY, "s", &interfaces);
-  dbus_message_iter_close_container(&rule, &interfaces);
+  AppendEmptyArray(rule, "s");  // interfaces
   AppendInt32(rule, ATSPI_Collection_MATCH_ALL);
-  dbus_bool_t invert = FALSE;
-  dbus_message_iter_append_basic(&rule, DBUS_TYPE_BOOLEAN, &invert);
+  AppendBool(rule, false);  // invert
   dbus_message_iter_close_container(&iter, &rule);
   AppendUint32(iter, ATSPI_Collection_SORT_ORDER_CANONICAL);
   AppendInt32(iter, 0);  // all of them
-  dbus_bool_t traverse = TRUE;
-  dbus_message_iter_append_basic(&iter, DBUS_TYPE_BOOLEAN, &traverse);
+  AppendBool(iter, true);  // traverse
 }
 
 }  // namespace
