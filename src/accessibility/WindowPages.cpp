@@ -45,7 +45,8 @@ std::shared_ptr<BrowserDocument> WindowPages::Snapshot(AxRef ref, const BrowserW
   auto found = pages_.find(ref);
   std::shared_ptr<AxBridge> bridge = found != pages_.end() ? found->second.bridge : bus_.Bridge(ref);
   std::u16string url = bridge->Url();
-  if (found != pages_.end() && found->second.url == url && !found->second.stale) return found->second.document;
+  if (found != pages_.end() && found->second.url == url && !found->second.stale)
+    return found->second.document;
   AxNode tree = bus_.ReadTree(ref);
   // The window's place: it does not change during one move, and the page's geometry asks for it
   // often.

@@ -7,7 +7,8 @@ namespace lectryn::app {
 namespace {
 
 accessibility::BrowserWindow Plain(const desktop::X11Window& window) {
-  return {window.id, window.pid,
+  return {window.id,
+          window.pid,
           {window.client.x(), window.client.y(), window.client.width(), window.client.height()}};
 }
 
