@@ -36,7 +36,7 @@ class BrowserDocument : public platform::HTMLDocument, public std::enable_shared
 
   // The page changed or is gone.
   void Discard();
-  bool Discarded() const { return discarded_; }
+  bool Discarded() const override { return discarded_; }
 
   // For the elements and ranges.
   void CheckUsable() const;

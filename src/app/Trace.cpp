@@ -105,12 +105,12 @@ WordTrace WordOfNarration(const narration::Narration& main, int32_t position, in
   word.word = text.substr(start, std::clamp<int64_t>(length, 0, size - start));
   word.audioMs = audioMs;
   // The page the words are highlighted in may be the picked frame's or gone: tolerate both.
+  if (!main.workingDoc || main.workingDoc->Discarded()) return word;
   auto page = std::dynamic_pointer_cast<engine::Document>(main.workingDoc);
   // Another program's page keeps the selection it was asked for in its snapshot too.
-  if (auto browserPage = std::dynamic_pointer_cast<accessibility::BrowserDocument>(main.workingDoc);
-      browserPage && !browserPage->Discarded())
+  if (auto browserPage = std::dynamic_pointer_cast<accessibility::BrowserDocument>(main.workingDoc))
     page = browserPage->Snapshot().Document();
-  if (page && !page->Discarded()) {
+  if (page) {
     platform::Tolerate([&] {
       word.selection = page->SelectedText();
       if (auto span = page->SelectionInBodyText()) {

@@ -35,8 +35,7 @@ constexpr int32_t kNullPen = 8;
 constexpr int32_t kR2CopyPen = 13;
 
 bool IsGone(const platform::DocumentPtr& document) {
-  auto* page = dynamic_cast<engine::Document*>(document.get());
-  return !document || (page && page->Discarded());
+  return !document || document->Discarded();
 }
 
 // Platforms without a display: they cannot grab the pointer, and their topLevelAt answers from a

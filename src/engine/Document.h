@@ -41,7 +41,7 @@ class Document : public platform::HTMLDocument, public std::enable_shared_from_t
 
   void SetReadyState(std::u16string state);  // "uninitialized" | "loading" | "interactive" | "complete"
   void Discard();  // the page was replaced: every later call on it, its elements and ranges throws Failure
-  bool Discarded() const { return discarded_; }
+  bool Discarded() const override { return discarded_; }
 
   struct FrameSlot {
     platform::ElementPtr element;

@@ -87,6 +87,8 @@ class HTMLDocument {
   virtual std::u16string URL() = 0;
   virtual ElementPtr elementFromPoint(int32_t x, int32_t y) = 0;    // Nothing when none
   virtual ElementPtr getElementById(const std::u16string& id) = 0;  // Nothing when none
+  // The page was replaced or is gone: every call on it, its elements and its ranges fails.
+  virtual bool Discarded() const { return false; }
 };
 
 // Ready states of the browser objects.

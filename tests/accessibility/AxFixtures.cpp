@@ -121,4 +121,9 @@ bool FakeBridge::Busy() {
   return busy;
 }
 
+std::u16string FakeBridge::Url() {
+  if (failing) throw platform::Failure("the browser did not answer");
+  return url;
+}
+
 }  // namespace lectryn::accessibility::testing

@@ -42,13 +42,14 @@ class FakeBridge : public AxBridge {
   void Select(AxRef object, int32_t startOffset, int32_t endOffset) override;
   void ScrollTo(AxRef object, int32_t startOffset, int32_t endOffset) override;
   bool Busy() override;
-  std::u16string Url() override { return u"https://example.test/"; }
+  std::u16string Url() override;
 
   std::map<std::pair<int32_t, int32_t>, std::vector<AxRef>> chains;  // by screen point
   std::map<AxRef, AxExtents> extents;
   std::vector<Call> selects;
   std::vector<Call> scrolls;
   bool busy = false;
+  std::u16string url = u"https://example.test/";
   bool failing = false;  // every call throws platform::Failure
 };
 

@@ -67,8 +67,21 @@ class FakePages : public OtherPages {
     asked = window;
     return ShowsPage(window) ? document : nullptr;
   }
-  std::shared_ptr<engine::Document> document = engine::Document::Parse("<p>Text</p>", u"file:///page.htm");
+  platform::DocumentPtr document = engine::Document::Parse("<p>Text</p>", u"file:///page.htm");
   X11Window asked;
+};
+
+// A page of another program that is not one of our engine's documents; it can be gone.
+class ForeignPage : public platform::HTMLDocument {
+ public:
+  platform::ElementPtr body() override { return nullptr; }
+  platform::ElementPtr documentElement() override { return nullptr; }
+  std::u16string readyState() override { return u"complete"; }
+  std::u16string URL() override { return u"https://example.test/"; }
+  platform::ElementPtr elementFromPoint(int32_t, int32_t) override { return nullptr; }
+  platform::ElementPtr getElementById(const std::u16string&) override { return nullptr; }
+  bool Discarded() const override { return gone; }
+  bool gone = false;
 };
 
 // Mapping reaches the server before the next request of another connection only eventually.
@@ -177,6 +190,23 @@ TEST_F(OtherProgramsTest, APageWindowAnswersWithItsDocumentAndOthersWithNone) {
   EXPECT_TRUE(windows_->EnumChildWindows(page, [&](platform::HWND) { return ++visited, true; }));
   EXPECT_EQ(visited, 0);
   EXPECT_EQ(windows_->GetParent(page), 0);
+}
+
+TEST_F(OtherProgramsTest, AnotherProgramsPageThatIsGoneIsNotHandedOut) {
+  auto foreign = std::make_shared<ForeignPage>();
+  pages_.document = foreign;
+  ForeignWindow browser({100, 100, 400, 300}, "Browser", 4242);
+  Settle();
+  uint32_t getObject = windows_->RegisterWindowMessageA("WM_HTML_GETOBJECT");
+  platform::HWND page = WindowAt(200, 200);
+  platform::LRESULT result = 0;
+  windows_->SendMessageTimeoutA(page, getObject, 0, 0, platform::SMTO_ABORTIFHUNG, 1000, result);
+  ASSERT_EQ(windows_->ObjectFromLresult(result, 0), foreign);
+
+  foreign->gone = true;
+  EXPECT_EQ(windows_->ObjectFromLresult(result, 0), nullptr) << "the token outlived its page";
+  windows_->SendMessageTimeoutA(page, getObject, 0, 0, platform::SMTO_ABORTIFHUNG, 1000, result);
+  EXPECT_EQ(result, 0);
 }
 
 TEST_F(OtherProgramsTest, TheOutlineOverAnotherWindowIsTheOverlaysAndLetsThePointerThrough) {

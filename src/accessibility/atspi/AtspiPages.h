@@ -8,31 +8,32 @@
 #include <optional>
 
 #include "accessibility/AxTree.h"
+#include "accessibility/PageBus.h"
 #include "accessibility/atspi/AtspiWorker.h"
 
 namespace lectryn::accessibility::atspi {
 
 struct Session;
 
-class AtspiPages {
+class AtspiPages : public PageBus {
  public:
   // post queues a task on the UI loop (UiLoop::Post).
   explicit AtspiPages(AtspiWorker::PostFunction post);
-  ~AtspiPages();
+  ~AtspiPages() override;
   AtspiPages(const AtspiPages&) = delete;
   AtspiPages& operator=(const AtspiPages&) = delete;
 
   // The web document that program pid shows in the window at windowScreenRect (the program's
   // frame that matches the window best); nullopt when it shows none.
-  std::optional<AxRef> WebDocumentOf(int32_t pid, AxExtents windowScreenRect);
+  std::optional<AxRef> WebDocumentOf(int32_t pid, AxExtents windowScreenRect) override;
   // The document's objects as they are now.
-  AxNode ReadTree(AxRef document);
-  std::shared_ptr<AxBridge> Bridge(AxRef document);
+  AxNode ReadTree(AxRef document) override;
+  std::shared_ptr<AxBridge> Bridge(AxRef document) override;
   // changed runs on the UI thread when a page of a document we found may have changed (loaded,
   // reloaded, objects or text changed anywhere in its program). Returns an id for
   // StopPageChanged.
-  int OnPageChanged(std::function<void(AxRef document)> changed);
-  void StopPageChanged(int id);
+  int OnPageChanged(std::function<void(AxRef document)> changed) override;
+  void StopPageChanged(int id) override;
 
   // Bounds of the calls that may take long on big pages.
   static constexpr int32_t kReadTreeTimeoutMs = 15000;

@@ -1,0 +1,28 @@
+#pragma once
+// What the browser pages need of the accessibility bus: the web document a browser window shows,
+// that document's objects and live calls, and word that a page changed. Every call may throw
+// platform::Failure when the program or the bus does not answer in time.
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "accessibility/AxTree.h"
+
+namespace lectryn::accessibility {
+
+class PageBus {
+ public:
+  virtual ~PageBus() = default;
+  // The web document that program pid shows in the window at windowScreenRect; nullopt when it
+  // shows none.
+  virtual std::optional<AxRef> WebDocumentOf(int32_t pid, AxExtents windowScreenRect) = 0;
+  // The document's objects as they are now.
+  virtual AxNode ReadTree(AxRef document) = 0;
+  virtual std::shared_ptr<AxBridge> Bridge(AxRef document) = 0;
+  // changed runs on the UI thread when a page of a document found may have changed. Returns an id
+  // for StopPageChanged.
+  virtual int OnPageChanged(std::function<void(AxRef document)> changed) = 0;
+  virtual void StopPageChanged(int id) = 0;
+};
+
+}  // namespace lectryn::accessibility

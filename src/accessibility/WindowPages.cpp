@@ -1,0 +1,74 @@
+#include "accessibility/WindowPages.h"
+
+#include "accessibility/BrowserDocument.h"
+#include "platform/Failure.h"
+
+namespace lectryn::accessibility {
+
+WindowPages::WindowPages(PageBus& bus, Describe describe, Clock clock)
+    : bus_(bus), describe_(std::move(describe)), clock_(std::move(clock)) {
+  // A changed page is read again at the next drag over it; a reading that runs keeps its snapshot.
+  // The change may be a tab switch, so which window shows what is asked again too.
+  listener_ = bus_.OnPageChanged([this](AxRef document) {
+    if (auto page = pages_.find(document); page != pages_.end()) page->second.stale = true;
+    shown_.clear();
+  });
+}
+
+WindowPages::~WindowPages() {
+  bus_.StopPageChanged(listener_);
+}
+
+std::optional<AxRef> WindowPages::DocumentOf(const BrowserWindow& window) {
+  auto now = clock_();
+  auto known = shown_.find(window.id);
+  if (known != shown_.end() && now - known->second.checked < kRecheck) return known->second.document;
+  std::optional<AxRef> document;
+  if (window.pid > 0) platform::Tolerate([&] { document = bus_.WebDocumentOf(window.pid, window.client); });
+  shown_[window.id] = {document, now};
+  return document;
+}
+
+bool WindowPages::ShowsPage(const BrowserWindow& window) {
+  return DocumentOf(window).has_value();
+}
+
+std::shared_ptr<BrowserDocument> WindowPages::Document(const BrowserWindow& window) {
+  std::optional<AxRef> ref = DocumentOf(window);
+  if (!ref) return nullptr;
+  std::shared_ptr<BrowserDocument> document;
+  platform::Tolerate([&] { document = Snapshot(*ref, window); });
+  return document;
+}
+
+std::shared_ptr<BrowserDocument> WindowPages::Snapshot(AxRef ref, const BrowserWindow& window) {
+  auto found = pages_.find(ref);
+  std::shared_ptr<AxBridge> bridge = found != pages_.end() ? found->second.bridge : bus_.Bridge(ref);
+  std::u16string url = bridge->Url();
+  if (found != pages_.end() && found->second.url == url && !found->second.stale)
+    return found->second.document;
+  AxNode tree = bus_.ReadTree(ref);
+  // The window's place: it does not change during one move, and the page's geometry asks for it
+  // often.
+  struct Origin {
+    platform::POINTAPI at;
+    std::chrono::steady_clock::time_point asked;
+  };
+  auto origin = std::make_shared<Origin>(Origin{{window.client.x, window.client.y}, clock_()});
+  auto clientOrigin = [origin, describe = describe_, clock = clock_, id = window.id] {
+    auto now = clock();
+    if (now - origin->asked >= kOriginKept) {
+      if (auto described = describe(id)) origin->at = {described->client.x, described->client.y};
+      origin->asked = now;
+    }
+    return origin->at;
+  };
+  auto document = BrowserDocument::Create(tree, bridge, url, clientOrigin);
+  // Another address is another page: what was read of the old one is gone with it.
+  if (found != pages_.end() && found->second.url != url && found->second.document)
+    found->second.document->Discard();
+  pages_[ref] = {url, bridge, document, false};
+  return document;
+}
+
+}  // namespace lectryn::accessibility
