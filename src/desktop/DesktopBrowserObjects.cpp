@@ -1,5 +1,9 @@
 #include "desktop/DesktopBrowserObjects.h"
 
+#include <QApplication>
+#include <QScreen>
+
+#include "desktop/WindowPlacement.h"
 #include "engine/Document.h"
 
 namespace lectryn::desktop {
@@ -7,8 +11,46 @@ namespace lectryn::desktop {
 namespace {
 
 constexpr char kPageWindowName[] = "page";
+constexpr int kWindowGapPx = 8;
+constexpr int kMinimumPageWidthPx = 480;
+constexpr int kMinimumPageHeightPx = 360;
+
+ScreenRect ScreenRectOf(const QRect& rect) {
+  return {rect.x(), rect.y(), rect.width(), rect.height()};
+}
 
 }  // namespace
+
+void PlaceFreeOfProgramWindows(QWidget* anchor, QWidget& window) {
+  QScreen* screen = anchor && anchor->screen() ? anchor->screen() : QGuiApplication::primaryScreen();
+  if (!screen) return;
+  std::vector<ScreenRect> taken;
+  for (QWidget* other : QApplication::topLevelWidgets()) {
+    Qt::WindowType type = other->windowType();
+    if (other == &window || !other->isVisible() || type == Qt::Popup || type == Qt::ToolTip ||
+        type == Qt::Desktop)
+      continue;
+    taken.push_back(ScreenRectOf(other->frameGeometry()));
+  }
+  // The new window's frame is not known before it is shown: the anchor's stands in for it.
+  QMargins frame;
+  ScreenRect beside{screen->availableGeometry().x(), screen->availableGeometry().y(), 0, 0};
+  if (anchor) {
+    QRect outer = anchor->frameGeometry();
+    QRect inner = anchor->geometry();
+    frame = QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                     outer.bottom() - inner.bottom());
+    beside = ScreenRectOf(outer);
+  }
+  int frameWidth = frame.left() + frame.right();
+  int frameHeight = frame.top() + frame.bottom();
+  WindowSizes sizes{window.width() + frameWidth, window.height() + frameHeight,
+                    kMinimumPageWidthPx + frameWidth, kMinimumPageHeightPx + frameHeight};
+  ScreenRect place =
+      PlaceNewWindow(ScreenRectOf(screen->availableGeometry()), taken, beside, sizes, kWindowGapPx);
+  window.resize(place.width - frameWidth, place.height - frameHeight);
+  window.move(place.x, place.y);  // a window's position is its frame's
+}
 
 DesktopBrowserObjects::DesktopBrowserObjects(platform::UiLoop& loop, WindowRegistry& registry,
                                              std::shared_ptr<QtFontMetrics> fonts,
@@ -40,6 +82,10 @@ std::shared_ptr<PageWindow> DesktopBrowserObjects::NewPageWindow() {
   std::erase_if(windows_, [](const QPointer<PageWindow>& known) { return known.isNull(); });
   windows_.emplace_back(window.get());
   return window;
+}
+
+void DesktopBrowserObjects::PlaceBeside(std::function<QWidget*()> anchor) {
+  place_ = [anchor = std::move(anchor)](PageWindow& window) { PlaceFreeOfProgramWindows(anchor(), window); };
 }
 
 std::shared_ptr<DesktopBrowserControl> DesktopBrowserObjects::NewControl() {
