@@ -15,8 +15,8 @@ constexpr int kWindowGapPx = 8;
 constexpr int kMinimumPageWidthPx = 480;
 constexpr int kMinimumPageHeightPx = 360;
 
-ScreenRect ScreenRectOf(const QRect& rect) {
-  return {rect.x(), rect.y(), rect.width(), rect.height()};
+platform::RECT ScreenRectOf(const QRect& rect) {
+  return {rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()};
 }
 
 }  // namespace
@@ -24,7 +24,7 @@ ScreenRect ScreenRectOf(const QRect& rect) {
 void PlaceFreeOfProgramWindows(QWidget* anchor, QWidget& window) {
   QScreen* screen = anchor && anchor->screen() ? anchor->screen() : QGuiApplication::primaryScreen();
   if (!screen) return;
-  std::vector<ScreenRect> taken;
+  std::vector<platform::RECT> taken;
   for (QWidget* other : QApplication::topLevelWidgets()) {
     Qt::WindowType type = other->windowType();
     if (other == &window || !other->isVisible() || type == Qt::Popup || type == Qt::ToolTip ||
@@ -34,7 +34,8 @@ void PlaceFreeOfProgramWindows(QWidget* anchor, QWidget& window) {
   }
   // The new window's frame is not known before it is shown: the anchor's stands in for it.
   QMargins frame;
-  ScreenRect beside{screen->availableGeometry().x(), screen->availableGeometry().y(), 0, 0};
+  QPoint corner = screen->availableGeometry().topLeft();
+  platform::RECT beside{corner.x(), corner.y(), corner.x(), corner.y()};
   if (anchor) {
     QRect outer = anchor->frameGeometry();
     QRect inner = anchor->geometry();
@@ -46,10 +47,10 @@ void PlaceFreeOfProgramWindows(QWidget* anchor, QWidget& window) {
   int frameHeight = frame.top() + frame.bottom();
   WindowSizes sizes{window.width() + frameWidth, window.height() + frameHeight,
                     kMinimumPageWidthPx + frameWidth, kMinimumPageHeightPx + frameHeight};
-  ScreenRect place =
+  platform::RECT place =
       PlaceNewWindow(ScreenRectOf(screen->availableGeometry()), taken, beside, sizes, kWindowGapPx);
-  window.resize(place.width - frameWidth, place.height - frameHeight);
-  window.move(place.x, place.y);  // a window's position is its frame's
+  window.resize(place.right - place.left - frameWidth, place.bottom - place.top - frameHeight);
+  window.move(place.left, place.top);  // a window's position is its frame's
 }
 
 DesktopBrowserObjects::DesktopBrowserObjects(platform::UiLoop& loop, WindowRegistry& registry,

@@ -7,60 +7,74 @@
 #include <algorithm>
 #include <cstdint>
 #include <ostream>
+#include <string>
 
-namespace lectryn::desktop {
+namespace lectryn::platform {
 
-void PrintTo(const ScreenRect& r, std::ostream* out) {
-  *out << "[" << r.x << "," << r.y << " " << r.width << "x" << r.height << "]";
+void PrintTo(const RECT& r, std::ostream* out) {
+  *out << "[" << r.left << "," << r.top << " - " << r.right << "," << r.bottom << "]";
 }
 
+}  // namespace lectryn::platform
+
+namespace lectryn::desktop {
 namespace {
+
+using platform::RECT;
 
 constexpr int kGap = 8;
 constexpr WindowSizes kPageSizes{900, 700, 480, 360};
 
-int64_t Overlap(const ScreenRect& a, const ScreenRect& b) {
-  int64_t w = std::min(a.Right(), b.Right()) - std::max(a.x, b.x);
-  int64_t h = std::min(a.Bottom(), b.Bottom()) - std::max(a.y, b.y);
+// Rectangles are written here by their corner and size.
+RECT At(int x, int y, int width, int height) {
+  return {x, y, x + width, y + height};
+}
+
+int64_t Overlap(const RECT& a, const RECT& b) {
+  int64_t w = std::min(a.right, b.right) - std::max(a.left, b.left);
+  int64_t h = std::min(a.bottom, b.bottom) - std::max(a.top, b.top);
   return w > 0 && h > 0 ? w * h : 0;
 }
 
-int64_t Covered(const ScreenRect& spot, const std::vector<ScreenRect>& taken) {
+int64_t Covered(const RECT& spot, const std::vector<RECT>& taken) {
   int64_t covered = 0;
-  for (const ScreenRect& window : taken) covered += Overlap(spot, window);
+  for (const RECT& window : taken) covered += Overlap(spot, window);
   return covered;
 }
 
-bool Inside(const ScreenRect& outer, const ScreenRect& inner) {
-  return inner.x >= outer.x && inner.y >= outer.y && inner.Right() <= outer.Right() &&
-         inner.Bottom() <= outer.Bottom();
-}
-
-ScreenRect Grown(const ScreenRect& r, int by) {
-  return {r.x - by, r.y - by, r.width + 2 * by, r.height + 2 * by};
+bool Inside(const RECT& outer, const RECT& inner) {
+  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+         inner.bottom <= outer.bottom;
 }
 
 struct Layout {
   const char* name;
-  ScreenRect area;
-  std::vector<ScreenRect> taken;  // the first is the main window, the anchor
-  bool preferredFits;             // a free spot exists at the preferred size
+  RECT area;
+  std::vector<RECT> taken;  // the first is the main window, the anchor
+  bool preferredFits;       // a free spot exists at the preferred size
 };
+
+// Named by its name, so that test names stay the same from run to run.
+void PrintTo(const Layout& layout, std::ostream* out) {
+  *out << layout.name;
+}
 
 class FreeSpot : public ::testing::TestWithParam<Layout> {};
 
 TEST_P(FreeSpot, CoversNoWindowKeepsItsDistanceAndStaysOnTheScreen) {
   const Layout& layout = GetParam();
-  ScreenRect placed = PlaceNewWindow(layout.area, layout.taken, layout.taken.front(), kPageSizes, kGap);
+  RECT placed = PlaceNewWindow(layout.area, layout.taken, layout.taken.front(), kPageSizes, kGap);
   EXPECT_TRUE(Inside(layout.area, placed)) << ::testing::PrintToString(placed);
-  for (const ScreenRect& window : layout.taken)
-    EXPECT_EQ(0, Overlap(placed, Grown(window, kGap)))
+  for (const RECT& window : layout.taken) {
+    RECT kept{window.left - kGap, window.top - kGap, window.right + kGap, window.bottom + kGap};
+    EXPECT_EQ(0, Overlap(placed, kept))
         << ::testing::PrintToString(placed) << " over " << ::testing::PrintToString(window);
-  EXPECT_GE(placed.width, kPageSizes.minimumWidth);
-  EXPECT_GE(placed.height, kPageSizes.minimumHeight);
+  }
+  EXPECT_GE(placed.right - placed.left, kPageSizes.minimumWidth);
+  EXPECT_GE(placed.bottom - placed.top, kPageSizes.minimumHeight);
   if (layout.preferredFits) {
-    EXPECT_EQ(kPageSizes.preferredWidth, placed.width);
-    EXPECT_EQ(kPageSizes.preferredHeight, placed.height);
+    EXPECT_EQ(kPageSizes.preferredWidth, placed.right - placed.left);
+    EXPECT_EQ(kPageSizes.preferredHeight, placed.bottom - placed.top);
   }
 }
 
@@ -69,58 +83,54 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // The text-to-speech window right of the main window, where page windows used to open.
         Layout{"SpeechWindowBesideTheMainWindow",
-               {0, 0, 1920, 1050},
-               {{0, 0, 300, 120}, {308, 0, 600, 420}},
+               At(0, 0, 1920, 1050),
+               {At(0, 0, 300, 120), At(308, 0, 600, 420)},
                true},
         Layout{"SpeechWindowBelowTheMainWindow",
-               {0, 0, 1920, 1200},
-               {{20, 20, 300, 120}, {20, 160, 600, 420}},
+               At(0, 0, 1920, 1200),
+               {At(20, 20, 300, 120), At(20, 160, 600, 420)},
                true},
         // A small screen: no room for the preferred size, a smaller window fits below both.
-        Layout{"SmallScreen", {0, 0, 1024, 768}, {{0, 0, 300, 120}, {308, 0, 600, 340}}, false},
+        Layout{"SmallScreen", At(0, 0, 1024, 768), {At(0, 0, 300, 120), At(308, 0, 600, 340)}, false},
         // The main window at the right edge: the page does not go past the screen's edge.
-        Layout{"MainWindowAtTheRightEdge", {0, 0, 1280, 1024}, {{980, 0, 300, 120}}, true},
+        Layout{"MainWindowAtTheRightEdge", At(0, 0, 1280, 1024), {At(980, 0, 300, 120)}, true},
         // A panel's offset and several page windows open already.
         Layout{"OffsetAreaAndOtherPages",
-               {0, 27, 2560, 1573},
-               {{10, 40, 300, 120}, {330, 40, 900, 700}, {1240, 40, 900, 700}},
+               At(0, 27, 2560, 1573),
+               {At(10, 40, 300, 120), At(330, 40, 900, 700), At(1240, 40, 900, 700)},
                true}),
     [](const ::testing::TestParamInfo<Layout>& info) { return std::string(info.param.name); });
 
 TEST(NewWindowPlacement, OpensRightBesideTheMainWindowWhenThatIsFree) {
-  ScreenRect main{40, 30, 300, 120};
-  ScreenRect placed = PlaceNewWindow({0, 0, 1920, 1080}, {main}, main, kPageSizes, kGap);
-  EXPECT_EQ((ScreenRect{main.Right() + kGap, main.y, 900, 700}), placed);
+  RECT main = At(40, 30, 300, 120);
+  RECT placed = PlaceNewWindow(At(0, 0, 1920, 1080), {main}, main, kPageSizes, kGap);
+  EXPECT_EQ(At(main.right + kGap, main.top, 900, 700), placed);
 
   // Beside the main window, below the speech window that sits there.
-  ScreenRect speech{main.Right() + kGap, main.y, 500, 300};
-  placed = PlaceNewWindow({0, 0, 1920, 1080}, {main, speech}, main, kPageSizes, kGap);
+  RECT speech = At(main.right + kGap, main.top, 500, 300);
+  placed = PlaceNewWindow(At(0, 0, 1920, 1080), {main, speech}, main, kPageSizes, kGap);
   EXPECT_EQ(0, Overlap(placed, speech));
-  EXPECT_LT(placed.x, speech.Right()) << "went past the speech window instead of below it";
+  EXPECT_LT(placed.left, speech.right) << "went past the speech window instead of below it";
 }
 
 TEST(NewWindowPlacement, WithoutFreeRoomItCoversAsLittleAsAnySpotWould) {
-  ScreenRect area{0, 0, 1000, 800};
-  std::vector<ScreenRect> taken{{0, 0, 300, 120}, {0, 130, 1000, 400}, {0, 540, 300, 260}};
-  ScreenRect placed = PlaceNewWindow(area, taken, taken.front(), kPageSizes, kGap);
-  EXPECT_EQ(900, placed.width);
-  EXPECT_EQ(700, placed.height);
+  RECT area = At(0, 0, 1000, 800);
+  std::vector<RECT> taken{At(0, 0, 300, 120), At(0, 130, 1000, 400), At(0, 540, 300, 260)};
+  RECT placed = PlaceNewWindow(area, taken, taken.front(), kPageSizes, kGap);
+  EXPECT_EQ(At(placed.left, placed.top, 900, 700), placed);
   EXPECT_TRUE(Inside(area, placed)) << ::testing::PrintToString(placed);
   int64_t least = Covered(placed, taken);
-  for (int x = area.x; x + placed.width <= area.Right(); x += 4)
-    for (int y = area.y; y + placed.height <= area.Bottom(); y += 4)
-      ASSERT_LE(least, Covered({x, y, placed.width, placed.height}, taken)) << "at " << x << "," << y;
+  for (int x = area.left; x + 900 <= area.right; x += 4)
+    for (int y = area.top; y + 700 <= area.bottom; y += 4)
+      ASSERT_LE(least, Covered(At(x, y, 900, 700), taken)) << "at " << x << "," << y;
 }
 
 TEST(NewWindowPlacement, AScreenSmallerThanTheWindowHoldsAllOfIt) {
-  ScreenRect area{0, 24, 640, 456};
-  ScreenRect main{0, 24, 300, 120};
-  ScreenRect placed = PlaceNewWindow(area, {main}, main, kPageSizes, kGap);
-  EXPECT_EQ(area, placed);
-
+  RECT area = At(0, 24, 640, 456);
+  RECT main = At(0, 24, 300, 120);
+  EXPECT_EQ(area, PlaceNewWindow(area, {main}, main, kPageSizes, kGap));
   // Nothing to avoid and no anchor on the screen: still a window that the screen holds.
-  placed = PlaceNewWindow(area, {}, {}, kPageSizes, kGap);
-  EXPECT_EQ((ScreenRect{0, 24, 640, 456}), placed);
+  EXPECT_EQ(area, PlaceNewWindow(area, {}, {}, kPageSizes, kGap));
 }
 
 }  // namespace

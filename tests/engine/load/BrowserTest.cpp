@@ -400,13 +400,20 @@ class PageWindowHistory : public Browsers {
  protected:
   std::u16string File(const std::string& name, const std::string& title) {
     std::string head = title.empty() ? "" : "<title>" + title + "</title>";
-    return FromUtf8(FileUrlFromPath(folder.Write(name, "<html><head>" + head + "</head><p>" + name + "</p>")));
+    return FromUtf8(
+        FileUrlFromPath(folder.Write(name, "<html><head>" + head + "</head><p>" + name + "</p>")));
   }
   bool Arrived() {
     return RunUntil(loop, [&] { return window.readyState() == 4; });
   }
-  bool Visit(const std::u16string& address) {
-    return window.Open(address) && Arrived();
+  bool Visit(const std::u16string& address) { return window.Open(address) && Arrived(); }
+  bool Back() {
+    window.GoBack();
+    return Arrived();
+  }
+  bool Forward() {
+    window.GoForward();
+    return Arrived();
   }
   // The entries with the current one in brackets, the addresses by the names of their files.
   std::string Entries() {
@@ -419,9 +426,7 @@ class PageWindowHistory : public Browsers {
     }
     return out;
   }
-  std::string Shown() {
-    return window.CurrentDocument() ? BodyText(window.CurrentDocument()) : "<none>";
-  }
+  std::string Shown() { return window.CurrentDocument() ? BodyText(window.CurrentDocument()) : "<none>"; }
 
   PageWindow window{loop};
 };
@@ -447,10 +452,8 @@ TEST_F(PageWindowHistory, BackAndForwardWalkThePagesAndANewPageDropsThoseAhead) 
   EXPECT_TRUE(window.CanGoBack());
   EXPECT_FALSE(window.CanGoForward());
 
-  window.GoBack();
-  ASSERT_TRUE(Arrived());
-  window.GoBack();
-  ASSERT_TRUE(Arrived());
+  ASSERT_TRUE(Back());
+  ASSERT_TRUE(Back());
   EXPECT_EQ("a.htm", Shown());
   EXPECT_EQ("[a.htm] b.htm c.htm ", Entries());
   EXPECT_FALSE(window.CanGoBack());
@@ -458,8 +461,7 @@ TEST_F(PageWindowHistory, BackAndForwardWalkThePagesAndANewPageDropsThoseAhead) 
   window.GoBack();  // nothing behind the first page
   EXPECT_EQ(4, window.readyState());
 
-  window.GoForward();
-  ASSERT_TRUE(Arrived());
+  ASSERT_TRUE(Forward());
   EXPECT_EQ("b.htm", Shown());
   EXPECT_EQ("a.htm [b.htm] c.htm ", Entries());
 
@@ -486,12 +488,10 @@ TEST_F(PageWindowHistory, ARedirectOrAReloadThatLandsElsewhereReplacesTheEntry) 
   EXPECT_EQ("start.htm [there.htm] ", Entries());
 
   // Forward to a page that has moved since: its entry follows it too.
-  window.GoBack();
-  ASSERT_TRUE(Arrived());
+  ASSERT_TRUE(Back());
   server.Serve("/there.htm", Response{302, {{"Location", "/elsewhere.htm"}}, ""});
   server.Serve("/elsewhere.htm", Response{200, {}, "<p>elsewhere</p>"});
-  window.GoForward();
-  ASSERT_TRUE(Arrived());
+  ASSERT_TRUE(Forward());
   EXPECT_EQ("elsewhere", Shown());
   EXPECT_EQ("start.htm [elsewhere.htm] ", Entries());
 }
@@ -504,8 +504,7 @@ TEST_F(PageWindowHistory, AFailedLoadIsAnEntryShowingItsErrorPage) {
   EXPECT_EQ("cannot read " + missing + ": no such file", Shown());
   EXPECT_EQ(u"Page not loaded", window.Title());
   EXPECT_TRUE(window.CanGoBack());
-  window.GoBack();
-  ASSERT_TRUE(Arrived());
+  ASSERT_TRUE(Back());
   EXPECT_EQ("a.htm", Shown());
   EXPECT_EQ(u"", window.LastError());
 }
@@ -514,8 +513,7 @@ TEST_F(PageWindowHistory, BackWhileAPageLoadsForgetsThatPage) {
   server.Serve("/slow.htm", Response{200, {}, "<p>slow</p>", 2000});
   // Back before the first page is in: there is nothing to go back to.
   window.Open(File("a.htm", ""));
-  window.GoBack();
-  ASSERT_TRUE(Arrived());
+  ASSERT_TRUE(Back());
   ASSERT_TRUE(Visit(File("b.htm", "")));
 
   int told = 0;
@@ -534,8 +532,7 @@ TEST_F(PageWindowHistory, BackWhileAPageLoadsForgetsThatPage) {
   ASSERT_TRUE(Visit(File("c.htm", "")));
   ASSERT_TRUE(Visit(File("d.htm", "")));
   window.GoBack();
-  window.GoBack();
-  ASSERT_TRUE(Arrived());
+  ASSERT_TRUE(Back());
   EXPECT_EQ("a.htm", Shown());
   EXPECT_EQ("[a.htm] c.htm d.htm ", Entries());
 }
@@ -543,8 +540,7 @@ TEST_F(PageWindowHistory, BackWhileAPageLoadsForgetsThatPage) {
 TEST_F(PageWindowHistory, AClosedWindowDoesNothingTheUserAsks) {
   ASSERT_TRUE(Visit(File("a.htm", "")));
   ASSERT_TRUE(Visit(File("b.htm", "")));
-  window.GoBack();
-  ASSERT_TRUE(Arrived());
+  ASSERT_TRUE(Back());
   bool told = false;
   window.SetOnHistoryChange([&] { told = true; });
   window.Close();
