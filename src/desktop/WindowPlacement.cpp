@@ -82,12 +82,6 @@ RECT NearestInside(const RECT& room, int width, int height, const RECT& anchor, 
                std::clamp(anchor.top, room.top, room.bottom - height), width, height);
 }
 
-int64_t Covered(const RECT& spot, const std::vector<RECT>& taken) {
-  int64_t covered = 0;
-  for (const RECT& window : taken) covered += OverlapArea(spot, window);
-  return covered;
-}
-
 // No free room: the least covering spot. Covering changes its rate only where an edge of the spot
 // meets an edge of a window or of the area, so the least is at such a spot.
 RECT LeastCovering(const RECT& area, const std::vector<RECT>& taken, const RECT& anchor, int width,
@@ -107,7 +101,7 @@ RECT LeastCovering(const RECT& area, const std::vector<RECT>& taken, const RECT&
     for (int y : ys) {
       RECT spot = Sized(std::clamp(x, area.left, area.right - width),
                         std::clamp(y, area.top, area.bottom - height), width, height);
-      int64_t covered = Covered(spot, taken);
+      int64_t covered = CoveredArea(spot, taken);
       int64_t distance = DistanceFromBeside(spot, anchor, gapPx);
       if (covered < bestCovered || (covered == bestCovered && distance < bestDistance)) {
         best = spot;
@@ -120,6 +114,12 @@ RECT LeastCovering(const RECT& area, const std::vector<RECT>& taken, const RECT&
 }
 
 }  // namespace
+
+int64_t CoveredArea(const RECT& spot, const std::vector<RECT>& windows) {
+  int64_t covered = 0;
+  for (const RECT& window : windows) covered += OverlapArea(spot, window);
+  return covered;
+}
 
 RECT PlaceNewWindow(const RECT& area, const std::vector<RECT>& taken, const RECT& anchor,
                     const WindowSizes& sizes, int gapPx) {

@@ -2,11 +2,15 @@
 // Where a new window of the program opens: on free screen space beside the window it belongs to,
 // so that it hides none of the program's other windows. Rectangles are the window system's, in
 // screen pixels; no Qt, so that the choice can be tried for any screen.
+#include <cstdint>
 #include <vector>
 
 #include "platform/WindowSystem.h"
 
 namespace lectryn::desktop {
+
+// How much of `windows` the spot covers, in square pixels (a window covered twice counts twice).
+int64_t CoveredArea(const platform::RECT& spot, const std::vector<platform::RECT>& windows);
 
 struct WindowSizes {
   int preferredWidth = 0;

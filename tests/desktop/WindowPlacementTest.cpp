@@ -30,16 +30,9 @@ RECT At(int x, int y, int width, int height) {
   return {x, y, x + width, y + height};
 }
 
-int64_t Overlap(const RECT& a, const RECT& b) {
-  int64_t w = std::min(a.right, b.right) - std::max(a.left, b.left);
-  int64_t h = std::min(a.bottom, b.bottom) - std::max(a.top, b.top);
-  return w > 0 && h > 0 ? w * h : 0;
-}
-
-int64_t Covered(const RECT& spot, const std::vector<RECT>& taken) {
-  int64_t covered = 0;
-  for (const RECT& window : taken) covered += Overlap(spot, window);
-  return covered;
+// Apart when one lies wholly on one side of the other (right and bottom are outside).
+bool Apart(const RECT& a, const RECT& b) {
+  return a.right <= b.left || b.right <= a.left || a.bottom <= b.top || b.bottom <= a.top;
 }
 
 bool Inside(const RECT& outer, const RECT& inner) {
@@ -67,8 +60,8 @@ TEST_P(FreeSpot, CoversNoWindowKeepsItsDistanceAndStaysOnTheScreen) {
   EXPECT_TRUE(Inside(layout.area, placed)) << ::testing::PrintToString(placed);
   for (const RECT& window : layout.taken) {
     RECT kept{window.left - kGap, window.top - kGap, window.right + kGap, window.bottom + kGap};
-    EXPECT_EQ(0, Overlap(placed, kept))
-        << ::testing::PrintToString(placed) << " over " << ::testing::PrintToString(window);
+    EXPECT_TRUE(Apart(placed, kept)) << ::testing::PrintToString(placed) << " over "
+                                     << ::testing::PrintToString(window);
   }
   EXPECT_GE(placed.right - placed.left, kPageSizes.minimumWidth);
   EXPECT_GE(placed.bottom - placed.top, kPageSizes.minimumHeight);
@@ -109,20 +102,24 @@ TEST(NewWindowPlacement, OpensRightBesideTheMainWindowWhenThatIsFree) {
   // Beside the main window, below the speech window that sits there.
   RECT speech = At(main.right + kGap, main.top, 500, 300);
   placed = PlaceNewWindow(At(0, 0, 1920, 1080), {main, speech}, main, kPageSizes, kGap);
-  EXPECT_EQ(0, Overlap(placed, speech));
+  EXPECT_TRUE(Apart(placed, speech)) << ::testing::PrintToString(placed);
   EXPECT_LT(placed.left, speech.right) << "went past the speech window instead of below it";
 }
 
 TEST(NewWindowPlacement, WithoutFreeRoomItCoversAsLittleAsAnySpotWould) {
+  // A quarter of one window, half of another, nothing of one that only touches.
+  EXPECT_EQ(25 + 50, CoveredArea(At(0, 0, 10, 10), {At(5, 5, 10, 10), At(-5, 0, 10, 20), At(10, 0, 5, 5)}));
+
   RECT area = At(0, 0, 1000, 800);
   std::vector<RECT> taken{At(0, 0, 300, 120), At(0, 130, 1000, 400), At(0, 540, 300, 260)};
   RECT placed = PlaceNewWindow(area, taken, taken.front(), kPageSizes, kGap);
   EXPECT_EQ(At(placed.left, placed.top, 900, 700), placed);
   EXPECT_TRUE(Inside(area, placed)) << ::testing::PrintToString(placed);
-  int64_t least = Covered(placed, taken);
+  int64_t least = CoveredArea(placed, taken);
+  EXPECT_GT(least, 0);  // no spot was free
   for (int x = area.left; x + 900 <= area.right; x += 4)
     for (int y = area.top; y + 700 <= area.bottom; y += 4)
-      ASSERT_LE(least, Covered(At(x, y, 900, 700), taken)) << "at " << x << "," << y;
+      ASSERT_LE(least, CoveredArea(At(x, y, 900, 700), taken)) << "at " << x << "," << y;
 }
 
 TEST(NewWindowPlacement, AScreenSmallerThanTheWindowHoldsAllOfIt) {
