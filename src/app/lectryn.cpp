@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QIcon>
-#include <QScreen>
 #include <QSocketNotifier>
 #include <cerrno>
 #include <cstdio>
@@ -48,7 +47,6 @@ using namespace lectryn;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr int32_t kScriptedMsPerWord = 250;
-constexpr int kPageWindowGapPx = 8;
 
 void SayError(const std::string& message) {
   std::fprintf(stderr, "lectryn: %s\n", message.c_str());
@@ -102,20 +100,6 @@ class Termination {
   std::function<void()> onSignal_;
   std::unique_ptr<QSocketNotifier> notifier_;
 };
-
-// A page window opens beside the main window, so that dragging from the banner reaches it; each
-// next one a little lower and to the right.
-void PlaceBeside(QWidget* mainWindow, QWidget& page, int cascade) {
-  if (!mainWindow) return;
-  QScreen* screen = mainWindow->screen() ? mainWindow->screen() : QGuiApplication::primaryScreen();
-  QRect area = screen->availableGeometry();
-  QRect main = mainWindow->frameGeometry();
-  int left = main.right() + 1 + kPageWindowGapPx;
-  int width = std::max(480, area.right() - left - kPageWindowGapPx);
-  int height = std::max(360, area.bottom() - main.top() - kPageWindowGapPx);
-  int step = (cascade % 8) * 24;
-  page.setGeometry(left + step, main.top() + step, width - step, height - step);
-}
 
 class Program {
  public:
@@ -177,9 +161,8 @@ class Program {
     if (main.IsSecondInstance() || !main.Loaded()) return 0;
     Termination termination([&main] { main.Unload(); });
 
-    int cascade = 0;
-    browsers.SetPlacement(
-        [&](desktop::PageWindow& page) { PlaceBeside(host.WindowOf(main), page, cascade++); });
+    // Beside the main window, so that dragging from the banner reaches the page.
+    browsers.PlaceBeside([&] { return host.WindowOf(main); });
     for (const std::string& page : options_.pages)
       if (!main.OpenPage(platform::FromUtf8(page))) SayError("cannot open " + page);
     int status = QApplication::exec();

@@ -1,5 +1,9 @@
 #include "desktop/DesktopBrowserObjects.h"
 
+#include <QApplication>
+#include <QScreen>
+
+#include "desktop/WindowPlacement.h"
 #include "engine/Document.h"
 
 namespace lectryn::desktop {
@@ -7,8 +11,47 @@ namespace lectryn::desktop {
 namespace {
 
 constexpr char kPageWindowName[] = "page";
+constexpr int kWindowGapPx = 8;
+constexpr int kMinimumPageWidthPx = 480;
+constexpr int kMinimumPageHeightPx = 360;
+
+platform::RECT ScreenRectOf(const QRect& rect) {
+  return {rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()};
+}
 
 }  // namespace
+
+void PlaceFreeOfProgramWindows(QWidget* anchor, QWidget& window) {
+  QScreen* screen = anchor && anchor->screen() ? anchor->screen() : QGuiApplication::primaryScreen();
+  if (!screen) return;
+  std::vector<platform::RECT> taken;
+  for (QWidget* other : QApplication::topLevelWidgets()) {
+    Qt::WindowType type = other->windowType();
+    if (other == &window || !other->isVisible() || type == Qt::Popup || type == Qt::ToolTip ||
+        type == Qt::Desktop)
+      continue;
+    taken.push_back(ScreenRectOf(other->frameGeometry()));
+  }
+  // The new window's frame is not known before it is shown: the anchor's stands in for it.
+  QMargins frame;
+  QPoint corner = screen->availableGeometry().topLeft();
+  platform::RECT beside{corner.x(), corner.y(), corner.x(), corner.y()};
+  if (anchor) {
+    QRect outer = anchor->frameGeometry();
+    QRect inner = anchor->geometry();
+    frame = QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                     outer.bottom() - inner.bottom());
+    beside = ScreenRectOf(outer);
+  }
+  int frameWidth = frame.left() + frame.right();
+  int frameHeight = frame.top() + frame.bottom();
+  WindowSizes sizes{window.width() + frameWidth, window.height() + frameHeight,
+                    kMinimumPageWidthPx + frameWidth, kMinimumPageHeightPx + frameHeight};
+  platform::RECT place =
+      PlaceNewWindow(ScreenRectOf(screen->availableGeometry()), taken, beside, sizes, kWindowGapPx);
+  window.resize(place.right - place.left - frameWidth, place.bottom - place.top - frameHeight);
+  window.move(place.left, place.top);  // a window's position is its frame's
+}
 
 DesktopBrowserObjects::DesktopBrowserObjects(platform::UiLoop& loop, WindowRegistry& registry,
                                              std::shared_ptr<QtFontMetrics> fonts,
@@ -40,6 +83,10 @@ std::shared_ptr<PageWindow> DesktopBrowserObjects::NewPageWindow() {
   std::erase_if(windows_, [](const QPointer<PageWindow>& known) { return known.isNull(); });
   windows_.emplace_back(window.get());
   return window;
+}
+
+void DesktopBrowserObjects::PlaceBeside(std::function<QWidget*()> anchor) {
+  place_ = [anchor = std::move(anchor)](PageWindow& window) { PlaceFreeOfProgramWindows(anchor(), window); };
 }
 
 std::shared_ptr<DesktopBrowserControl> DesktopBrowserObjects::NewControl() {

@@ -38,8 +38,9 @@ class DesktopBrowserObjects : public platform::BrowserObjects {
 
   // Told when a page window is shown or hidden, with the name "page"; may be set at any time.
   void SetOnWindowShown(std::function<void(const std::string& name, bool shown)> onWindowShown);
-  // Decides where each page window made from now on opens, when it is first shown.
-  void SetPlacement(std::function<void(PageWindow&)> place) { place_ = std::move(place); }
+  // Each page window made from now on opens beside `anchor` (the main window, asked when the page
+  // window is first shown), where it covers none of the program's visible windows.
+  void PlaceBeside(std::function<QWidget*()> anchor);
 
  private:
   void RegisterView(PageView* view);
@@ -53,5 +54,8 @@ class DesktopBrowserObjects : public platform::BrowserObjects {
   std::shared_ptr<std::function<void(const std::string&, bool)>> onWindowShown_;
   std::function<void(PageWindow&)> place_;
 };
+
+// Moves and sizes `window`, not shown yet, onto free space of `anchor`'s screen beside it.
+void PlaceFreeOfProgramWindows(QWidget* anchor, QWidget& window);
 
 }  // namespace lectryn::desktop

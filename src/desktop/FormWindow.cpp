@@ -4,16 +4,15 @@
 #include <QCloseEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
-#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScopedValueRollback>
 #include <QScreen>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <algorithm>
 
+#include "desktop/DroppedAddresses.h"
 #include "desktop/PlatformKeys.h"
 #include "desktop/QtPictures.h"
 
@@ -344,22 +343,13 @@ void FormWindow::ForwardMouse(QMouseEvent* event) {
 }
 
 void FormWindow::dragEnterEvent(QDragEnterEvent* event) {
-  const QMimeData* data = event->mimeData();
-  if (!abandoned_ && form_.Form_Drop && (data->hasUrls() || data->hasText())) event->acceptProposedAction();
+  if (!abandoned_ && form_.Form_Drop && !DroppedAddresses(*event->mimeData()).empty())
+    event->acceptProposedAction();
 }
 
-// Files arrive as local paths, anything else as the address or text that was dropped.
 void FormWindow::dropEvent(QDropEvent* event) {
   if (abandoned_) return;
-  std::vector<std::u16string> addresses;
-  const QMimeData* data = event->mimeData();
-  if (data->hasUrls()) {
-    for (const QUrl& url : data->urls())
-      addresses.push_back((url.isLocalFile() ? url.toLocalFile() : url.toString()).toStdU16String());
-  } else {
-    for (const QString& line : data->text().split(u'\n', Qt::SkipEmptyParts))
-      if (!line.trimmed().isEmpty()) addresses.push_back(line.trimmed().toStdU16String());
-  }
+  std::vector<std::u16string> addresses = DroppedAddresses(*event->mimeData());
   event->acceptProposedAction();
   if (!addresses.empty()) form_.Drop(addresses);
 }

@@ -6,12 +6,13 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QUrl>
 #include <algorithm>
 #include <cmath>
 
 #include "desktop/DisplayListPainter.h"
 #include "engine/Element.h"
+#include "engine/load/Address.h"
+#include "platform/Text.h"
 
 namespace lectryn::desktop {
 
@@ -219,8 +220,11 @@ std::optional<QString> PageView::LinkAt(QPoint viewPoint) {
     if (!tree[node].IsElement() || tree[node].name != "a") continue;
     const std::u16string* href = tree.AttributeValue(node, "href");
     if (href == nullptr) continue;
-    QUrl base(QString::fromStdU16String(document_->URL()));
-    return base.resolved(QUrl(QString::fromStdU16String(*href).trimmed())).toString();
+    // Resolved as the engine resolves frames, so a link and a frame with one address agree.
+    std::optional<std::string> address =
+        engine::ResolveAddress(platform::ToUtf8(document_->URL()), platform::ToUtf8(*href));
+    if (!address) return std::nullopt;
+    return QString::fromStdString(*address);
   }
   return std::nullopt;
 }

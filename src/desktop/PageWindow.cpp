@@ -9,11 +9,10 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QShowEvent>
 #include <QToolBar>
-#include <QUrl>
 
+#include "desktop/DroppedAddresses.h"
 #include "engine/Document.h"
 
 namespace lectryn::desktop {
@@ -22,17 +21,6 @@ namespace {
 
 constexpr int kDefaultWidthPx = 900;
 constexpr int kDefaultHeightPx = 700;
-
-// The file or address a drop carries: a local file as its path, other links as written, or the
-// first line of dropped text.
-QString DroppedAddress(const QMimeData& data) {
-  if (data.hasUrls() && !data.urls().isEmpty()) {
-    const QUrl& url = data.urls().front();
-    return url.isLocalFile() ? url.toLocalFile() : url.toString();
-  }
-  if (data.hasText()) return data.text().trimmed().section(QLatin1Char('\n'), 0, 0).trimmed();
-  return {};
-}
 
 }  // namespace
 
@@ -47,26 +35,27 @@ PageWindow::PageWindow(platform::UiLoop& loop, std::shared_ptr<QtFontMetrics> fo
                        engine::LoadOptions options)
     : engine_(loop, options) {
   view_ = new PageView(std::move(fonts), this);
-  view_->SetLinkHandler([this](const QString& address) { Load(address, HistoryStep::Add); });
+  view_->SetLinkHandler([this](const QString& address) { engine_.Open(address.toStdU16String()); });
   setCentralWidget(view_);
   BuildActions();
   BuildBars();
   setAcceptDrops(true);
   resize(kDefaultWidthPx, kDefaultHeightPx);
-  UpdateHistoryActions();
+  ShowHistory();
   engine_.SetOnReadyStateChange([this](platform::ReadyState state) { OnReadyStateChange(state); });
+  engine_.SetOnHistoryChange([this] { ShowHistory(); });
 }
 
 void PageWindow::BuildActions() {
   back_ = new QAction(tr("&Back"), this);
   back_->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
-  connect(back_, &QAction::triggered, this, [this] { GoBack(); });
+  connect(back_, &QAction::triggered, this, [this] { engine_.GoBack(); });
   forward_ = new QAction(tr("&Forward"), this);
   forward_->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Right));
-  connect(forward_, &QAction::triggered, this, [this] { GoForward(); });
+  connect(forward_, &QAction::triggered, this, [this] { engine_.GoForward(); });
   reload_ = new QAction(tr("&Reload"), this);
   reload_->setShortcut(QKeySequence(Qt::Key_F5));
-  connect(reload_, &QAction::triggered, this, [this] { Reload(); });
+  connect(reload_, &QAction::triggered, this, [this] { engine_.Reload(); });
   open_ = new QAction(tr("&Open Page..."), this);
   open_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
   connect(open_, &QAction::triggered, this, [this] { AskForPage(); });
@@ -92,16 +81,12 @@ void PageWindow::BuildBars() {
   addressBar_->setClearButtonEnabled(true);
   toolBar_->addWidget(addressBar_);
   connect(addressBar_, &QLineEdit::returnPressed, this, [this] {
-    if (addressBar_->text().trimmed().isEmpty()) return;
-    Load(addressBar_->text().trimmed(), HistoryStep::Add);
-    view_->setFocus();  // keys scroll the page next, as in a browser
+    if (engine_.Open(addressBar_->text().toStdU16String()))
+      view_->setFocus();  // keys scroll the page next, as in a browser
   });
 }
 
 void PageWindow::navigate(const std::u16string& address) {
-  // Set first, in case the page arrives at once; a closed window, where this fails, never loads again.
-  pendingStep_ = HistoryStep::Add;
-  pageArrived_ = false;
   engine_.navigate(address);
 }
 
@@ -132,82 +117,31 @@ platform::DocumentPtr PageWindow::document() {
   return engine_.document();
 }
 
-void PageWindow::Load(const QString& address, HistoryStep step) {
-  if (engine_.Closed()) return;
-  pendingStep_ = step;
-  pageArrived_ = false;
-  engine_.navigate(address.toStdU16String());
-}
-
-void PageWindow::GoBack() {
-  if (history_.empty() || current_ == 0 || engine_.Closed()) return;
-  --current_;
-  UpdateHistoryActions();
-  Load(QString::fromStdU16String(history_[current_]), HistoryStep::Stay);
-}
-
-void PageWindow::GoForward() {
-  if (current_ + 1 >= history_.size() || engine_.Closed()) return;
-  ++current_;
-  UpdateHistoryActions();
-  Load(QString::fromStdU16String(history_[current_]), HistoryStep::Stay);
-}
-
-void PageWindow::Reload() {
-  if (engine_.Closed() || history_.empty()) return;
-  pendingStep_ = HistoryStep::Stay;
-  pageArrived_ = false;
-  engine_.Refresh();
-}
-
 void PageWindow::AskForPage() {
   bool ok = false;
   QString address = QInputDialog::getText(this, tr("Open Page"), tr("File or address:"), QLineEdit::Normal,
                                           addressBar_->text(), &ok);
-  if (ok && !address.trimmed().isEmpty()) Load(address.trimmed(), HistoryStep::Add);
+  if (ok) engine_.Open(address.toStdU16String());
 }
 
 void PageWindow::OnReadyStateChange(platform::ReadyState state) {
-  switch (state) {
-    case platform::ReadyState::Loading:
-      addressBar_->setText(QString::fromStdU16String(engine_.LocationURL()));
-      break;
-    case platform::ReadyState::Interactive:
-    case platform::ReadyState::Complete:
-      // Also at 4: the frames attached since 3 change the page's layout.
-      view_->SetDocument(engine_.CurrentDocument());
-      if (!pageArrived_) OnPageArrived();
-      break;
-    default:
-      view_->SetDocument(engine_.CurrentDocument());  // stopped: nothing to show
-      break;
+  if (state == platform::ReadyState::Loading) {
+    addressBar_->setText(QString::fromStdU16String(engine_.LocationURL()));
+    return;
   }
+  // Shown at 3 and again at 4, since the frames attached since 3 change the page's layout; once
+  // loading stops there is nothing to show.
+  view_->SetDocument(engine_.CurrentDocument());
 }
 
-// The page of a navigation is in (or its error page): the history, address and title follow it.
-void PageWindow::OnPageArrived() {
-  pageArrived_ = true;
-  std::u16string location = engine_.LocationURL();
-  if (pendingStep_ == HistoryStep::Add || history_.empty()) {
-    if (!history_.empty()) history_.resize(current_ + 1);
-    history_.push_back(location);
-    current_ = history_.size() - 1;
-  } else {
-    history_[current_] = location;  // a redirect or a reload that went elsewhere
-  }
-  pendingStep_ = HistoryStep::Stay;
-  UpdateHistoryActions();
-
-  addressBar_->setText(QString::fromStdU16String(location));
-  std::shared_ptr<engine::Document> page = engine_.CurrentDocument();
-  std::u16string title = page ? page->Title() : std::u16string();
-  setWindowTitle(QString::fromStdU16String(title.empty() ? location : title));
-}
-
-void PageWindow::UpdateHistoryActions() {
-  back_->setEnabled(!history_.empty() && current_ > 0);
-  forward_->setEnabled(current_ + 1 < history_.size());
-  reload_->setEnabled(!history_.empty());
+// A page arrived, or the user went back or forward: the bar, title and actions follow.
+void PageWindow::ShowHistory() {
+  back_->setEnabled(engine_.CanGoBack());
+  forward_->setEnabled(engine_.CanGoForward());
+  reload_->setEnabled(engine_.CanReload());
+  if (engine_.History().Empty()) return;
+  addressBar_->setText(QString::fromStdU16String(engine_.History().Entries()[engine_.History().Current()]));
+  if (engine_.CurrentDocument()) setWindowTitle(QString::fromStdU16String(engine_.Title()));
 }
 
 // The user closed the window: the page is dropped and the program's later calls fail; the
@@ -228,14 +162,15 @@ void PageWindow::hideEvent(QHideEvent* event) {
 }
 
 void PageWindow::dragEnterEvent(QDragEnterEvent* event) {
-  if (!engine_.Closed() && !DroppedAddress(*event->mimeData()).isEmpty()) event->acceptProposedAction();
+  if (!engine_.Closed() && !DroppedAddresses(*event->mimeData()).empty()) event->acceptProposedAction();
 }
 
+// A page window shows one page: the first of the drop's.
 void PageWindow::dropEvent(QDropEvent* event) {
-  QString address = DroppedAddress(*event->mimeData());
-  if (address.isEmpty()) return;
+  std::vector<std::u16string> addresses = DroppedAddresses(*event->mimeData());
+  if (addresses.empty()) return;
   event->acceptProposedAction();
-  Load(address, HistoryStep::Add);
+  engine_.Open(addresses.front());
 }
 
 }  // namespace lectryn::desktop

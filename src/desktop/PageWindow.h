@@ -39,8 +39,8 @@ class PageWindow : public QMainWindow, public platform::BrowserApplication {
   bool Closed() const { return engine_.Closed(); }
   std::u16string LastError() const { return engine_.LastError(); }
   // The addresses this window has shown, oldest first, and which of them is shown now.
-  const std::vector<std::u16string>& History() const { return history_; }
-  size_t HistoryIndex() const { return current_; }
+  const std::vector<std::u16string>& History() const { return engine_.History().Entries(); }
+  size_t HistoryIndex() const { return engine_.History().Current(); }
 
   PageView* View() const { return view_; }
   QLineEdit* AddressBar() const { return addressBar_; }
@@ -64,21 +64,12 @@ class PageWindow : public QMainWindow, public platform::BrowserApplication {
   void dropEvent(QDropEvent* event) override;
 
  private:
-  // What a navigation does to the history once its page arrives.
-  enum class HistoryStep { Add, Stay };
-
   PageWindow(platform::UiLoop& loop, std::shared_ptr<QtFontMetrics> fonts, engine::LoadOptions options);
   void BuildActions();
   void BuildBars();
-  // Navigations the user starts in the window; nothing once it is closed.
-  void Load(const QString& address, HistoryStep step);
-  void GoBack();
-  void GoForward();
-  void Reload();
   void AskForPage();
   void OnReadyStateChange(platform::ReadyState state);
-  void OnPageArrived();
-  void UpdateHistoryActions();
+  void ShowHistory();
 
   engine::PageWindow engine_;
   PageView* view_ = nullptr;  // children of the window
@@ -89,11 +80,6 @@ class PageWindow : public QMainWindow, public platform::BrowserApplication {
   QAction* reload_ = nullptr;
   QAction* open_ = nullptr;
   QAction* close_ = nullptr;
-
-  std::vector<std::u16string> history_;
-  size_t current_ = 0;  // index into history_ of the page shown; meaningless while it is empty
-  HistoryStep pendingStep_ = HistoryStep::Stay;
-  bool pageArrived_ = false;  // the navigation under way has shown its page
   std::function<void(bool)> onShown_;
   std::function<void(PageWindow&)> place_;
 };

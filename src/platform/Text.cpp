@@ -98,4 +98,32 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
   return EqualsIgnoringCase(a, b);
 }
 
+namespace {
+
+bool IsAsciiSpaceOrControl(char c) {
+  return static_cast<unsigned char>(c) <= 0x20;
+}
+
+bool IsAsciiSpaceOrControl(char16_t c) {
+  return c <= 0x20;
+}
+
+template <typename View>
+View TrimAsciiSpaceOf(View text) {
+  auto blank = [](auto c) { return IsAsciiSpaceOrControl(c); };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+}  // namespace
+
+std::string_view TrimAsciiSpace(std::string_view text) {
+  return TrimAsciiSpaceOf(text);
+}
+
+std::u16string_view TrimAsciiSpace(std::u16string_view text) {
+  return TrimAsciiSpaceOf(text);
+}
+
 }  // namespace lectryn::platform

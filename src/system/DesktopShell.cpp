@@ -7,71 +7,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstring>
 #include <thread>
 
+#include "platform/AddressText.h"
 #include "platform/Failure.h"
+#include "platform/Text.h"
 
 extern char** environ;
 
 namespace lectryn::system {
 
 namespace {
-
-bool IsSchemeChar(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
-}
-
-bool IsHostChar(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.';
-}
-
-bool AllDigits(const std::string& text) {
-  if (text.empty()) return false;
-  for (char c : text) {
-    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-  }
-  return true;
-}
-
-// "host:8080/path" is a host with a port, not a scheme called "host".
-bool HasScheme(const std::string& address) {
-  size_t colon = address.find(':');
-  if (colon == std::string::npos || colon == 0) return false;
-  if (!std::isalpha(static_cast<unsigned char>(address[0]))) return false;
-  for (size_t i = 1; i < colon; ++i) {
-    if (!IsSchemeChar(address[i])) return false;
-  }
-  size_t portEnd = address.find_first_of("/?#", colon + 1);
-  return !AllDigits(address.substr(colon + 1, portEnd - colon - 1));
-}
-
-// A host name is dotted ("www.example.com"), "localhost", or any single label followed by a path.
-bool StartsWithHostName(const std::string& address) {
-  size_t hostEnd = address.find_first_of("/?#");
-  std::string host = address.substr(0, hostEnd);
-  if (size_t colon = host.find(':'); colon != std::string::npos) {
-    if (!AllDigits(host.substr(colon + 1))) return false;
-    host.resize(colon);
-  }
-  if (host.empty() || host.front() == '.' || host.front() == '-' || host.back() == '.' ||
-      host.back() == '-') {
-    return false;
-  }
-  for (char c : host) {
-    if (!IsHostChar(c)) return false;
-  }
-  return host.find('.') != std::string::npos || host == "localhost" ||
-         (hostEnd != std::string::npos && address[hostEnd] == '/');
-}
-
-std::string Trimmed(const std::string& text) {
-  size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  size_t last = text.find_last_not_of(" \t\r\n");
-  return text.substr(first, last - first + 1);
-}
 
 bool PathExists(const std::string& path) {
   struct stat info {};
@@ -148,14 +95,14 @@ bool DesktopShell::FileExists(const std::string& path) {
 }
 
 std::optional<std::string> DesktopShell::OpenerArgument(const std::string& file) {
-  std::string address = Trimmed(file);
+  std::string address(platform::TrimAsciiSpace(file));
   if (address.empty()) return std::nullopt;
   if (address.front() == '/') {
     if (!PathExists(address)) return std::nullopt;
     return address;
   }
-  if (HasScheme(address) || PathExists(address)) return address;
-  if (StartsWithHostName(address)) return "http://" + address;
+  if (!platform::SchemeOf(address).empty() || PathExists(address)) return address;
+  if (platform::StartsWithHostName(address)) return "http://" + address;
   return std::nullopt;
 }
 

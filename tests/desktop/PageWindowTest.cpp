@@ -314,5 +314,30 @@ TEST_F(PageWindows, EmbeddedControlShowsItsPageAndFollowsLinks) {
   EXPECT_TRUE(guard.isNull());
 }
 
+// A link and a frame with the same address reach the same page: a relative path with "..", a query
+// and a fragment, and the white space that pages put inside addresses.
+TEST_F(PageWindows, LinksResolveAsFramesDo) {
+  const char kAddress[] = " ../pages/./framed.htm\n?part=1&amp;x=%20#end ";
+  folder_.Write("pages/framed.htm", Page("", "<p>Framed</p>"));
+  std::string top =
+      folder_.Write("top/index.htm",
+                    Page("Top", std::string("<iframe id=frame src=\"") + kAddress +
+                                    "\"></iframe><p><a id=link href=\"" + kAddress + "\">the link</a></p>"));
+  OpenWindow(top);
+  window_->put_Visible(true);
+  platform::ElementPtr frame = window_->document()->getElementById(u"frame");
+  ASSERT_NE(nullptr, frame);
+  ASSERT_NE(nullptr, frame->contentWindow()) << "the frame was not loaded";
+  std::u16string framed = frame->contentWindow()->document()->URL();
+  EXPECT_EQ(FileAddress(folder_.Path("pages/framed.htm")), framed);
+
+  std::vector<std::u16string> followed;
+  window_->View()->SetLinkHandler(
+      [&](const QString& address) { followed.push_back(address.toStdU16String()); });
+  Click(*window_->View(), u"link");
+  // A file's address names the file without its query and fragment.
+  EXPECT_EQ(std::vector<std::u16string>{framed + u"?part=1&x=%20#end"}, followed);
+}
+
 }  // namespace
 }  // namespace lectryn::desktop

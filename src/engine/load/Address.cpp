@@ -5,29 +5,18 @@
 #include <cctype>
 #include <vector>
 
+#include "platform/AddressText.h"
+#include "platform/Text.h"
+
 namespace lectryn::engine {
 namespace {
 
-bool IsAlpha(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
+using platform::SchemeOf;
 
 std::string Lower(std::string_view text) {
   std::string out(text);
   for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return out;
-}
-
-// The scheme in front of ':', lower case; empty for a plain path. One letter is a drive, not a
-// scheme, and never occurs on Linux anyway.
-std::string SchemeOf(std::string_view address) {
-  size_t colon = address.find(':');
-  if (colon == std::string_view::npos || colon < 2 || !IsAlpha(address[0])) return {};
-  for (size_t i = 1; i < colon; ++i) {
-    char c = address[i];
-    if (!IsAlpha(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '.') return {};
-  }
-  return Lower(address.substr(0, colon));
 }
 
 // scheme:[//authority]path[?query][#fragment], split without decoding (RFC 3986, section 3).
@@ -238,9 +227,7 @@ std::optional<std::string> ResolveAddress(std::string_view base, std::string_vie
   std::string cleaned;
   for (char c : reference)
     if (c != '\t' && c != '\n' && c != '\r') cleaned += c;
-  std::string_view trimmed = cleaned;
-  while (!trimmed.empty() && static_cast<unsigned char>(trimmed.front()) <= 0x20) trimmed.remove_prefix(1);
-  while (!trimmed.empty() && static_cast<unsigned char>(trimmed.back()) <= 0x20) trimmed.remove_suffix(1);
+  std::string_view trimmed = platform::TrimAsciiSpace(cleaned);
   if (trimmed.empty()) return std::nullopt;
 
   Parts ref = Split(trimmed);

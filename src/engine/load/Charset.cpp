@@ -24,10 +24,8 @@ char Lower(char c) {
 }
 
 std::string LowerTrimmed(std::string_view text) {
-  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
   std::string out;
-  for (char c : text) out += Lower(c);
+  for (char c : platform::TrimAsciiSpace(text)) out += Lower(c);
   return out;
 }
 
@@ -179,9 +177,7 @@ std::string CharsetOfContentType(std::string_view contentType) {
     at = next == std::string_view::npos ? next : at + 1 + next;
     size_t equals = parameter.find('=');
     if (equals == std::string_view::npos || LowerTrimmed(parameter.substr(0, equals)) != "charset") continue;
-    std::string_view value = parameter.substr(equals + 1);
-    while (!value.empty() && IsSpace(value.front())) value.remove_prefix(1);
-    while (!value.empty() && IsSpace(value.back())) value.remove_suffix(1);
+    std::string_view value = platform::TrimAsciiSpace(parameter.substr(equals + 1));
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
       value = value.substr(1, value.size() - 2);
     return std::string(value);

@@ -5,17 +5,6 @@
 #include "platform/Text.h"
 
 namespace lectryn::engine {
-namespace {
-
-std::string Trimmed(std::string text) {
-  size_t begin = 0;
-  while (begin < text.size() && static_cast<unsigned char>(text[begin]) <= 0x20) ++begin;
-  size_t end = text.size();
-  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20) --end;
-  return text.substr(begin, end - begin);
-}
-
-}  // namespace
 
 std::string ErrorPageHtml(const std::string& message) {
   return "<!DOCTYPE html><html><head><title>Page not loaded</title></head><body><p>" + EscapeHtml(message) +
@@ -32,7 +21,7 @@ void Navigator::Navigate(const std::u16string& address) {
   ++navigation_;
   framesPending_ = 0;
   framesStarted_ = 0;
-  location_ = NormalizeAddress(Trimmed(platform::ToUtf8(address)));
+  location_ = NormalizeAddress(platform::TrimAsciiSpace(platform::ToUtf8(address)));
   pageAddress_.clear();
   lastError_.clear();
   fetcher_.Start(location_, [this](FetchedPage page) { OnPage(std::move(page)); });

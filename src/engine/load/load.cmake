@@ -9,6 +9,7 @@ target_sources(lectryn_engine PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/EngineBrowserObjects.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Fetch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Fetcher.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/History.cpp
   ${CMAKE_CURRENT_LIST_DIR}/JavascriptUrl.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Navigator.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PageWindow.cpp)

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/AddressText.h"
+#include "platform/Text.h"
+
 namespace lectryn::engine {
 namespace {
 
@@ -89,6 +92,34 @@ TEST(Addresses, FramesShareTheirPagesOrigin) {
   EXPECT_FALSE(SameOrigin("http://host/a", "file:///etc/passwd"));
   EXPECT_FALSE(SameOrigin("file:///a/top.htm", "http://host/a"));
   EXPECT_TRUE(SameOrigin("http://host/a", "about:blank"));
+}
+
+// What every reader of typed, dropped and linked addresses relies on.
+TEST(AddressText, SchemesHostNamesAndTrimming) {
+  EXPECT_EQ("https", platform::SchemeOf("HTTPS://example.org/"));
+  EXPECT_EQ("view-source+x.y", platform::SchemeOf("view-source+x.y:a"));
+  EXPECT_EQ("mailto", platform::SchemeOf("mailto:me@example.com"));
+  EXPECT_EQ("", platform::SchemeOf("c:/pages/a.htm"));  // a drive letter
+  EXPECT_EQ("", platform::SchemeOf("localhost:8080/page"));
+  EXPECT_EQ("", platform::SchemeOf("example.com:80"));
+  EXPECT_EQ("", platform::SchemeOf("pages/a:b.htm"));
+  EXPECT_EQ("", platform::SchemeOf("1x:y"));
+  EXPECT_EQ("", platform::SchemeOf(":x"));
+
+  EXPECT_TRUE(platform::StartsWithHostName("www.example.com"));
+  EXPECT_TRUE(platform::StartsWithHostName("localhost:8080/a"));
+  EXPECT_TRUE(platform::StartsWithHostName("intranet/page"));
+  EXPECT_FALSE(platform::StartsWithHostName("intranet"));
+  EXPECT_FALSE(platform::StartsWithHostName("-x.example.com/a"));
+  EXPECT_FALSE(platform::StartsWithHostName("host:port/a"));
+  EXPECT_FALSE(platform::StartsWithHostName("a b/c"));
+  EXPECT_FALSE(platform::StartsWithHostName("/tmp/a.htm"));
+
+  EXPECT_EQ("a b", platform::TrimAsciiSpace("\t\r\n a b \f\v\x01"));
+  EXPECT_EQ("", platform::TrimAsciiSpace(" \n "));
+  // Bytes of UTF-8 characters are not white space, whatever the sign of char.
+  EXPECT_EQ("\xC3\xA9", platform::TrimAsciiSpace(" \xC3\xA9 "));
+  EXPECT_EQ(u"\u00A0x\u2003", platform::TrimAsciiSpace(u"\n\u00A0x\u2003\t"));
 }
 
 }  // namespace

@@ -261,7 +261,7 @@ TEST_F(Browsers, PageWindowKeepsItsFrameSettingsAndFailsOnceClosed) {
   EXPECT_TRUE(window->Closed());
   EXPECT_THROW(application->navigate(FromUtf8(kTemplate)), platform::Failure);
   EXPECT_THROW(application->readyState(), platform::Failure);
-  EXPECT_THROW(window->Refresh(), platform::Failure);
+  EXPECT_FALSE(window->CanReload());
   EXPECT_EQ(nullptr, window->CurrentDocument());
   EXPECT_THROW(page->body(), platform::Failure);
 
@@ -392,6 +392,168 @@ TEST_F(Browsers, LocalPagesLoadLocalFramesAndSurviveMissingOnes) {
   EXPECT_EQ("framed", FrameText(control.Document(), u"f"));
   EXPECT_EQ("<not attached>", FrameText(control.Document(), u"gone"));
   EXPECT_EQ(u"", control.LastError());
+}
+
+// What a person does in a page window: Back, Forward, Reload, new pages typed or clicked, with
+// pages from files and from the loopback server.
+class PageWindowHistory : public Browsers {
+ protected:
+  std::u16string File(const std::string& name, const std::string& title) {
+    std::string head = title.empty() ? "" : "<title>" + title + "</title>";
+    return FromUtf8(
+        FileUrlFromPath(folder.Write(name, "<html><head>" + head + "</head><p>" + name + "</p>")));
+  }
+  bool Arrived() {
+    return RunUntil(loop, [&] { return window.readyState() == 4; });
+  }
+  bool Visit(const std::u16string& address) { return window.Open(address) && Arrived(); }
+  bool Back() {
+    window.GoBack();
+    return Arrived();
+  }
+  bool Forward() {
+    window.GoForward();
+    return Arrived();
+  }
+  // The entries with the current one in brackets, the addresses by the names of their files.
+  std::string Entries() {
+    std::string out;
+    for (size_t i = 0; i < window.History().Entries().size(); ++i) {
+      std::string entry = ToUtf8(window.History().Entries()[i]);
+      entry = entry.substr(entry.rfind('/') + 1);
+      out += i == window.History().Current() ? "[" + entry + "]" : entry;
+      out += ' ';
+    }
+    return out;
+  }
+  std::string Shown() { return window.CurrentDocument() ? BodyText(window.CurrentDocument()) : "<none>"; }
+
+  PageWindow window{loop};
+};
+
+TEST_F(PageWindowHistory, BackAndForwardWalkThePagesAndANewPageDropsThoseAhead) {
+  EXPECT_FALSE(window.CanGoBack());
+  EXPECT_FALSE(window.CanGoForward());
+  EXPECT_FALSE(window.CanReload());
+  EXPECT_FALSE(window.Open(u" \t\r\n"));
+  EXPECT_EQ(0, window.readyState());
+
+  std::u16string a = File("a.htm", "Page A");
+  std::u16string b = File("b.htm", "");
+  ASSERT_TRUE(Visit(u"  " + a + u"\n"));
+  EXPECT_EQ("[a.htm] ", Entries());
+  EXPECT_FALSE(window.CanGoBack());
+  EXPECT_TRUE(window.CanReload());
+  EXPECT_EQ(u"Page A", window.Title());
+  ASSERT_TRUE(Visit(b));
+  EXPECT_EQ(b, window.Title());  // no title: the address
+  ASSERT_TRUE(Visit(File("c.htm", "")));
+  EXPECT_EQ("a.htm b.htm [c.htm] ", Entries());
+  EXPECT_TRUE(window.CanGoBack());
+  EXPECT_FALSE(window.CanGoForward());
+
+  ASSERT_TRUE(Back());
+  ASSERT_TRUE(Back());
+  EXPECT_EQ("a.htm", Shown());
+  EXPECT_EQ("[a.htm] b.htm c.htm ", Entries());
+  EXPECT_FALSE(window.CanGoBack());
+  EXPECT_TRUE(window.CanGoForward());
+  window.GoBack();  // nothing behind the first page
+  EXPECT_EQ(4, window.readyState());
+
+  ASSERT_TRUE(Forward());
+  EXPECT_EQ("b.htm", Shown());
+  EXPECT_EQ("a.htm [b.htm] c.htm ", Entries());
+
+  // The program's navigation is a new page like the user's.
+  window.navigate(File("d.htm", ""));
+  ASSERT_TRUE(Arrived());
+  EXPECT_EQ("a.htm b.htm [d.htm] ", Entries());
+  EXPECT_FALSE(window.CanGoForward());
+}
+
+TEST_F(PageWindowHistory, ARedirectOrAReloadThatLandsElsewhereReplacesTheEntry) {
+  server.Serve("/moved", Response{302, {{"Location", "/here.htm"}}, ""});
+  server.Serve("/here.htm", Response{200, {}, "<p>here</p>"});
+  ASSERT_TRUE(Visit(File("start.htm", "")));
+  ASSERT_TRUE(Visit(FromUtf8(server.Url("/moved"))));
+  EXPECT_EQ("start.htm [here.htm] ", Entries());
+  EXPECT_EQ(FromUtf8(server.Url("/here.htm")), window.History().Entries()[1]);
+
+  server.Serve("/here.htm", Response{302, {{"Location", "/there.htm"}}, ""});
+  server.Serve("/there.htm", Response{200, {}, "<p>there</p>"});
+  window.Reload();
+  ASSERT_TRUE(Arrived());
+  EXPECT_EQ("there", Shown());
+  EXPECT_EQ("start.htm [there.htm] ", Entries());
+
+  // Forward to a page that has moved since: its entry follows it too.
+  ASSERT_TRUE(Back());
+  server.Serve("/there.htm", Response{302, {{"Location", "/elsewhere.htm"}}, ""});
+  server.Serve("/elsewhere.htm", Response{200, {}, "<p>elsewhere</p>"});
+  ASSERT_TRUE(Forward());
+  EXPECT_EQ("elsewhere", Shown());
+  EXPECT_EQ("start.htm [elsewhere.htm] ", Entries());
+}
+
+TEST_F(PageWindowHistory, AFailedLoadIsAnEntryShowingItsErrorPage) {
+  ASSERT_TRUE(Visit(File("a.htm", "")));
+  std::string missing = folder.Path("missing.htm");
+  ASSERT_TRUE(Visit(FromUtf8(missing)));
+  EXPECT_EQ("a.htm [missing.htm] ", Entries());
+  EXPECT_EQ("cannot read " + missing + ": no such file", Shown());
+  EXPECT_EQ(u"Page not loaded", window.Title());
+  EXPECT_TRUE(window.CanGoBack());
+  ASSERT_TRUE(Back());
+  EXPECT_EQ("a.htm", Shown());
+  EXPECT_EQ(u"", window.LastError());
+}
+
+TEST_F(PageWindowHistory, BackWhileAPageLoadsForgetsThatPage) {
+  server.Serve("/slow.htm", Response{200, {}, "<p>slow</p>", 2000});
+  // Back before the first page is in: there is nothing to go back to.
+  window.Open(File("a.htm", ""));
+  ASSERT_TRUE(Back());
+  ASSERT_TRUE(Visit(File("b.htm", "")));
+
+  int told = 0;
+  window.SetOnHistoryChange([&] { ++told; });
+  window.Open(FromUtf8(server.Url("/slow.htm")));
+  ASSERT_TRUE(RunUntil(loop, [&] { return !server.Requests().empty(); }));
+  window.GoBack();
+  EXPECT_EQ(1, told);  // the current entry moves at once
+  EXPECT_EQ("[a.htm] b.htm ", Entries());
+  ASSERT_TRUE(Arrived());
+  EXPECT_EQ("a.htm", Shown());
+  EXPECT_EQ("[a.htm] b.htm ", Entries());
+  EXPECT_TRUE(window.CanGoForward());
+
+  // Two steps back while the first is loading go two entries back.
+  ASSERT_TRUE(Visit(File("c.htm", "")));
+  ASSERT_TRUE(Visit(File("d.htm", "")));
+  window.GoBack();
+  ASSERT_TRUE(Back());
+  EXPECT_EQ("a.htm", Shown());
+  EXPECT_EQ("[a.htm] c.htm d.htm ", Entries());
+}
+
+TEST_F(PageWindowHistory, AClosedWindowDoesNothingTheUserAsks) {
+  ASSERT_TRUE(Visit(File("a.htm", "")));
+  ASSERT_TRUE(Visit(File("b.htm", "")));
+  ASSERT_TRUE(Back());
+  bool told = false;
+  window.SetOnHistoryChange([&] { told = true; });
+  window.Close();
+  EXPECT_TRUE(told);
+  EXPECT_FALSE(window.CanGoBack());
+  EXPECT_FALSE(window.CanGoForward());
+  EXPECT_FALSE(window.CanReload());
+  EXPECT_FALSE(window.Open(File("c.htm", "")));
+  window.GoForward();
+  window.Reload();
+  loop.RunUntilIdle();
+  EXPECT_EQ(nullptr, window.CurrentDocument());
+  EXPECT_EQ("[a.htm] b.htm ", Entries());
 }
 
 }  // namespace
