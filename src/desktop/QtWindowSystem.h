@@ -20,6 +20,8 @@
 #include "desktop/WindowRegistry.h"
 #include "desktop/X11Windows.h"
 #include "platform/WindowSystem.h"
+#include "windowsystem/GdiObjects.h"
+#include "windowsystem/RegisteredMessages.h"
 
 namespace lectryn::desktop {
 
@@ -77,17 +79,6 @@ class QtWindowSystem : public QObject, public platform::WindowSystem {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  struct Pen {
-    int32_t style;
-    int32_t width;  // px
-  };
-  struct DeviceContext {
-    platform::HWND window;
-    int32_t rop;
-    platform::HGDIOBJ pen;
-    platform::HGDIOBJ brush;
-  };
-
   QWidget* TopLevelAt(QPoint screenPt) const;
   QWidget* StackedTopLevelAt(QPoint screenPt) const;
   QWidget* ClientWidget(platform::HWND hWnd) const;
@@ -95,7 +86,6 @@ class QtWindowSystem : public QObject, public platform::WindowSystem {
   platform::LRESULT TokenFor(const platform::DocumentPtr& document);
   void DropExpiredTokens();
   void ShowOverrideCursor(bool shown);
-  static bool IsStock(platform::HGDIOBJ object);
   // Other programs' windows get handles from their own range.
   bool IsOther(platform::HWND hWnd) const { return hWnd >= kFirstOtherHandle; }
   platform::HWND HandleOfOther(XWindowId id);
@@ -106,7 +96,6 @@ class QtWindowSystem : public QObject, public platform::WindowSystem {
   static QPoint FromDevice(QPoint device);
   OutlineLayer* OutlinesOf(platform::HWND hWnd);
   static constexpr platform::HWND kFirstOtherHandle = 0x40000000;
-  static bool IsBrush(platform::HGDIOBJ object);
 
   WindowRegistry& registry_;
   X11Windows* x11_ = nullptr;
@@ -121,17 +110,14 @@ class QtWindowSystem : public QObject, public platform::WindowSystem {
   };
   static constexpr std::chrono::milliseconds kDescriptionKept{20};
   mutable std::optional<Description> described_;  // the other window asked for last
-  std::map<std::string, uint32_t> messages_;
+  windowsystem::RegisteredMessages messages_;
   std::map<platform::LRESULT, std::weak_ptr<platform::HTMLDocument>> documents_;
   platform::LRESULT lastToken_ = 0;
   platform::HWND capture_ = 0;  // taken by SetCapture until ReleaseCapture
   platform::HWND pressed_ = 0;  // the window a button went down on, until every button is up
   bool overrideCursor_ = false;
   std::list<QPointer<QWidget>> activated_;  // top-level windows, the last activated first
-  std::map<platform::HDC, DeviceContext> dcs_;
-  platform::HDC lastDc_ = 0x1000;
-  std::map<platform::HGDIOBJ, Pen> pens_;
-  platform::HGDIOBJ lastPen_ = 0x2000;
+  windowsystem::GdiObjects gdi_;
 };
 
 }  // namespace lectryn::desktop
