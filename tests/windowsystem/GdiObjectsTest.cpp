@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -144,6 +145,9 @@ struct DrawingCase {
   int32_t brush;
   const char* expected;
 };
+void PrintTo(const DrawingCase& c, std::ostream* out) {
+  *out << c.name;
+}
 class FrameTest : public ::testing::TestWithParam<DrawingCase> {};
 
 TEST_P(FrameTest, PenGivesTheBandAndBrushTheFill) {
