@@ -14,7 +14,6 @@
 namespace lectryn::desktop {
 
 using platform::HDC;
-using platform::HGDIOBJ;
 using platform::HWND;
 using platform::LRESULT;
 using platform::POINTAPI;
@@ -212,18 +211,14 @@ bool QtWindowSystem::EnumChildWindows(HWND parent, const std::function<bool(HWND
   return true;
 }
 
-uint32_t QtWindowSystem::RegisterWindowMessageA(const std::string& name) {
-  return messages_.Register(name);
-}
-
 // A view answers at once, so the time-out never passes.
 // Another program's page answers through its reader, whose waits are bounded.
 LRESULT QtWindowSystem::SendMessageTimeoutA(HWND hWnd, uint32_t msg, int64_t, int64_t, uint32_t, uint32_t,
                                             LRESULT& result) {
-  const bool asksDocument = messages_.Is(msg, kGetObjectMessage);
+  const bool asksDocument = Messages().Is(msg, kGetObjectMessage);
   if (IsOther(hWnd)) {
     std::optional<X11Window> window = OtherWindow(hWnd);
-    if (!window || !messages_.Known(msg)) return 0;
+    if (!window || !Messages().Known(msg)) return 0;
     if (!asksDocument || !otherPages_) {
       result = 0;
       return 1;
@@ -235,7 +230,7 @@ LRESULT QtWindowSystem::SendMessageTimeoutA(HWND hWnd, uint32_t msg, int64_t, in
   }
   const WindowEntry* entry = registry_.Find(hWnd);
   if (!entry) return 0;
-  if (!messages_.Known(msg)) return 0;
+  if (!Messages().Known(msg)) return 0;
   // A window that does not handle the message answers 0 through its default handling.
   result = asksDocument && entry->document ? TokenFor(entry->document()) : 0;
   return 1;
@@ -350,40 +345,18 @@ void QtWindowSystem::ShowOverrideCursor(bool shown) {
   overrideCursor_ = shown;
 }
 
-HDC QtWindowSystem::GetWindowDC(HWND hWnd) {
-  if (IsOther(hWnd) ? !otherIds_.contains(hWnd) : !registry_.Find(hWnd)) return 0;
-  return gdi_.GetWindowDC(hWnd);
-}
-
-int32_t QtWindowSystem::ReleaseDC(HWND hWnd, HDC dc) {
-  return gdi_.ReleaseDC(hWnd, dc);
+bool QtWindowSystem::CanDrawOn(HWND hWnd) const {
+  return IsOther(hWnd) ? otherIds_.contains(hWnd) : registry_.Find(hWnd) != nullptr;
 }
 
 int32_t QtWindowSystem::GetSystemMetrics(int32_t index) {
   return index == platform::SM_CXBORDER ? 1 : 0;
 }
 
-int32_t QtWindowSystem::SetROP2(HDC dc, int32_t mode) {
-  return gdi_.SetROP2(dc, mode);
-}
-
-// The colour does not matter here: the outline layers only invert.
-HGDIOBJ QtWindowSystem::CreatePen(int32_t style, int32_t width, uint32_t colour) {
-  return gdi_.CreatePen(style, width, colour);
-}
-
-HGDIOBJ QtWindowSystem::GetStockObject(int32_t index) {
-  return gdi_.GetStockObject(index);
-}
-
-HGDIOBJ QtWindowSystem::SelectObject(HDC dc, HGDIOBJ object) {
-  return gdi_.SelectObject(dc, object);
-}
-
 // Only inverting frames show: the pen's band inside the rectangle (right and bottom outside)
 // toggles on the window's outline layer. Other drawing is accepted and not shown.
 bool QtWindowSystem::Rectangle(HDC dc, int32_t left, int32_t top, int32_t right, int32_t bottom) {
-  std::optional<windowsystem::GdiObjects::Frame> frame = gdi_.FrameOf(dc, left, top, right, bottom);
+  std::optional<windowsystem::GdiObjects::Frame> frame = Gdi().FrameOf(dc, left, top, right, bottom);
   if (!frame) return false;
   OutlineLayer* outlines = OutlinesOf(frame->window);
   if (!outlines && !registry_.Find(frame->window)) return false;
@@ -405,10 +378,6 @@ OutlineLayer* QtWindowSystem::OutlinesOf(HWND hWnd) {
   if (!window) return nullptr;
   if (overlay_.Bands().isEmpty()) overlay_.Cover(window->client, DevicePixelRatio());
   return &overlay_;
-}
-
-bool QtWindowSystem::DeleteObject(HGDIOBJ object) {
-  return gdi_.DeleteObject(object);
 }
 
 bool QtWindowSystem::InvalidateRect(HWND hWnd, bool) {

@@ -20,24 +20,22 @@
 #include "desktop/WindowRegistry.h"
 #include "desktop/X11Windows.h"
 #include "platform/WindowSystem.h"
-#include "windowsystem/GdiObjects.h"
-#include "windowsystem/RegisteredMessages.h"
+#include "windowsystem/WindowSystemBase.h"
 
 namespace lectryn::desktop {
 
-class QtWindowSystem : public QObject, public platform::WindowSystem {
+class QtWindowSystem : public QObject, public windowsystem::WindowSystemBase {
  public:
   // Watches the application's presses and activations, so a QApplication must exist; the registry
   // outlives the window system.
   explicit QtWindowSystem(WindowRegistry& registry);
   ~QtWindowSystem() override;
 
-  // platform::WindowSystem
+  // platform::WindowSystem, beside the bookkeeping of WindowSystemBase
   platform::HWND WindowFromPoint(platform::POINTAPI pt) override;
   int32_t GetClassNameA(platform::HWND hWnd, std::string& buffer, int32_t bufferLength) override;
   platform::HWND GetParent(platform::HWND hWnd) override;
   bool EnumChildWindows(platform::HWND parent, const std::function<bool(platform::HWND)>& visit) override;
-  uint32_t RegisterWindowMessageA(const std::string& name) override;
   platform::LRESULT SendMessageTimeoutA(platform::HWND hWnd, uint32_t msg, int64_t wParam, int64_t lParam,
                                         uint32_t flags, uint32_t timeoutMs,
                                         platform::LRESULT& result) override;
@@ -48,15 +46,8 @@ class QtWindowSystem : public QObject, public platform::WindowSystem {
   bool ClientToScreen(platform::HWND hWnd, platform::POINTAPI& pt) override;
   bool ScreenToClient(platform::HWND hWnd, platform::POINTAPI& pt) override;
   void SetPointer(platform::HWND hWnd, platform::Pointer pointer) override;
-  platform::HDC GetWindowDC(platform::HWND hWnd) override;
-  int32_t ReleaseDC(platform::HWND hWnd, platform::HDC dc) override;
   int32_t GetSystemMetrics(int32_t index) override;
-  int32_t SetROP2(platform::HDC dc, int32_t mode) override;
-  platform::HGDIOBJ CreatePen(int32_t style, int32_t width, uint32_t colour) override;
-  platform::HGDIOBJ GetStockObject(int32_t index) override;
-  platform::HGDIOBJ SelectObject(platform::HDC dc, platform::HGDIOBJ object) override;
   bool Rectangle(platform::HDC dc, int32_t left, int32_t top, int32_t right, int32_t bottom) override;
-  bool DeleteObject(platform::HGDIOBJ object) override;
   bool InvalidateRect(platform::HWND hWnd, bool erase) override;
   bool SetWindowPos(platform::HWND hWnd, platform::HWND insertAfter, int32_t x, int32_t y, int32_t cx,
                     int32_t cy, uint32_t flags) override;
@@ -77,6 +68,7 @@ class QtWindowSystem : public QObject, public platform::WindowSystem {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  bool CanDrawOn(platform::HWND hWnd) const override;
 
  private:
   QWidget* TopLevelAt(QPoint screenPt) const;
@@ -110,14 +102,12 @@ class QtWindowSystem : public QObject, public platform::WindowSystem {
   };
   static constexpr std::chrono::milliseconds kDescriptionKept{20};
   mutable std::optional<Description> described_;  // the other window asked for last
-  windowsystem::RegisteredMessages messages_;
   std::map<platform::LRESULT, std::weak_ptr<platform::HTMLDocument>> documents_;
   platform::LRESULT lastToken_ = 0;
   platform::HWND capture_ = 0;  // taken by SetCapture until ReleaseCapture
   platform::HWND pressed_ = 0;  // the window a button went down on, until every button is up
   bool overrideCursor_ = false;
   std::list<QPointer<QWidget>> activated_;  // top-level windows, the last activated first
-  windowsystem::GdiObjects gdi_;
 };
 
 }  // namespace lectryn::desktop

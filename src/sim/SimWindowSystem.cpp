@@ -6,7 +6,6 @@
 namespace lectryn::sim {
 
 using platform::HDC;
-using platform::HGDIOBJ;
 using platform::HWND;
 using platform::LRESULT;
 using platform::POINTAPI;
@@ -167,11 +166,6 @@ bool SimWindowSystem::EnumChildWindows(HWND parent, const std::function<bool(HWN
   return true;
 }
 
-uint32_t SimWindowSystem::RegisterWindowMessageA(const std::string& name) {
-  Record("RegisterWindowMessageA");
-  return messages_.Register(name);
-}
-
 LRESULT SimWindowSystem::SendMessageTimeoutA(HWND hWnd, uint32_t msg, int64_t, int64_t, uint32_t flags,
                                              uint32_t timeoutMs, LRESULT& result) {
   Record("SendMessageTimeoutA");
@@ -182,7 +176,7 @@ LRESULT SimWindowSystem::SendMessageTimeoutA(HWND hWnd, uint32_t msg, int64_t, i
     loop_.PassTime(timeoutMs);
     return 0;
   }
-  bool asksDocument = messages_.Is(msg, "WM_HTML_GETOBJECT");
+  bool asksDocument = Messages().Is(msg, "WM_HTML_GETOBJECT");
   if (window->answer == Answer::Ordinary || !asksDocument) {
     result = 0;
     return 1;
@@ -245,39 +239,9 @@ void SimWindowSystem::SetPointer(HWND hWnd, platform::Pointer pointer) {
   if (Window* window = Find(hWnd)) window->pointer = pointer;
 }
 
-HDC SimWindowSystem::GetWindowDC(HWND hWnd) {
-  Record("GetWindowDC");
-  return Exists(hWnd) ? gdi_.GetWindowDC(hWnd) : 0;
-}
-
-int32_t SimWindowSystem::ReleaseDC(HWND hWnd, HDC dc) {
-  Record("ReleaseDC");
-  return gdi_.ReleaseDC(hWnd, dc);
-}
-
 int32_t SimWindowSystem::GetSystemMetrics(int32_t index) {
   Record("GetSystemMetrics");
   return index == platform::SM_CXBORDER ? borderMetric_ : 0;
-}
-
-int32_t SimWindowSystem::SetROP2(HDC dc, int32_t mode) {
-  Record("SetROP2");
-  return gdi_.SetROP2(dc, mode);
-}
-
-HGDIOBJ SimWindowSystem::CreatePen(int32_t style, int32_t width, uint32_t colour) {
-  Record("CreatePen");
-  return gdi_.CreatePen(style, width, colour);
-}
-
-HGDIOBJ SimWindowSystem::GetStockObject(int32_t index) {
-  Record("GetStockObject");
-  return gdi_.GetStockObject(index);
-}
-
-HGDIOBJ SimWindowSystem::SelectObject(HDC dc, HGDIOBJ object) {
-  Record("SelectObject");
-  return gdi_.SelectObject(dc, object);
 }
 
 // Pixels outside the window are not drawn.
@@ -293,7 +257,7 @@ void SimWindowSystem::Paint(Window& window, int32_t rop, int32_t x, int32_t y, u
 // than the null brush fills what is inside the band. A context whose window is gone draws nothing.
 bool SimWindowSystem::Rectangle(HDC dc, int32_t left, int32_t top, int32_t right, int32_t bottom) {
   Record("Rectangle");
-  std::optional<windowsystem::GdiObjects::Frame> frame = gdi_.FrameOf(dc, left, top, right, bottom);
+  std::optional<windowsystem::GdiObjects::Frame> frame = Gdi().FrameOf(dc, left, top, right, bottom);
   Window* window = frame ? Find(frame->window) : nullptr;
   if (!window) return false;
   const platform::RECT& r = frame->rect;
@@ -312,11 +276,6 @@ bool SimWindowSystem::Rectangle(HDC dc, int32_t left, int32_t top, int32_t right
     }
   }
   return true;
-}
-
-bool SimWindowSystem::DeleteObject(HGDIOBJ object) {
-  Record("DeleteObject");
-  return gdi_.DeleteObject(object);
 }
 
 bool SimWindowSystem::InvalidateRect(HWND hWnd, bool) {

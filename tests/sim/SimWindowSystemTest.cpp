@@ -109,6 +109,19 @@ TEST_F(SimWindowSystemTest, SelectedPenCannotBeDeleted) {
   EXPECT_EQ(1, windows.ReleaseDC(h, dc));
 }
 
+TEST_F(SimWindowSystemTest, DrawingAndMessageCallsAreRecordedInOrder) {
+  HWND h = windows.CreateWindow("Page", {0, 0, 6, 6});
+  windows.ClearCalls();
+  windows.RegisterWindowMessageA("WM_HTML_GETOBJECT");
+  Draw(h, platform::R2_NOT, platform::PS_INSIDEFRAME, 1, platform::NULL_BRUSH, {1, 1, 5, 5});
+  std::string calls;
+  for (const std::string& call : windows.Calls()) calls += call + " ";
+  EXPECT_EQ(
+      "RegisterWindowMessageA GetWindowDC SetROP2 CreatePen SelectObject GetStockObject "
+      "SelectObject Rectangle SelectObject SelectObject DeleteObject ReleaseDC ",
+      calls);
+}
+
 TEST_F(SimWindowSystemTest, ContextOfADestroyedWindowDrawsNothing) {
   HWND h = windows.CreateWindow("Page", {0, 0, 4, 4});
   platform::HDC dc = windows.GetWindowDC(h);
