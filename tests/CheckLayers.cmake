@@ -1,7 +1,7 @@
 # The application folders are written against the contracts only: none of them may include a
 # header of an implementation folder.
 set(logic platform forms narration targeting windows settings)
-set(implementations engine speech system sim desktop accessibility)
+set(implementations engine speech system windowsystem sim desktop accessibility)
 string(JOIN "|" banned ${implementations})
 set(violations "")
 foreach(dir ${logic})

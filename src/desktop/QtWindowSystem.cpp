@@ -14,7 +14,6 @@
 namespace lectryn::desktop {
 
 using platform::HDC;
-using platform::HGDIOBJ;
 using platform::HWND;
 using platform::LRESULT;
 using platform::POINTAPI;
@@ -22,17 +21,8 @@ using platform::POINTAPI;
 namespace {
 
 constexpr char kGetObjectMessage[] = "WM_HTML_GETOBJECT";
-constexpr uint32_t kFirstMessage = 0xC000;  // where the platform starts numbering named messages
 constexpr int32_t kTwipsPerInch = 1440;
 constexpr int32_t kDefaultTwipsPerPixel = 15;  // 96 DPI
-
-// Stock objects: brushes first, then pens, as the platform numbers them.
-constexpr HGDIOBJ kStockBase = 0x100;
-constexpr int32_t kStockCount = 32;
-constexpr int32_t kWhiteBrush = 0;
-constexpr int32_t kBlackPen = 7;
-constexpr int32_t kNullPen = 8;
-constexpr int32_t kR2CopyPen = 13;
 
 bool IsGone(const platform::DocumentPtr& document) {
   return !document || document->Discarded();
@@ -220,22 +210,15 @@ bool QtWindowSystem::EnumChildWindows(HWND parent, const std::function<bool(HWND
   return true;
 }
 
-uint32_t QtWindowSystem::RegisterWindowMessageA(const std::string& name) {
-  if (name.empty()) return 0;
-  auto [it, added] = messages_.emplace(name, kFirstMessage + static_cast<uint32_t>(messages_.size()));
-  return it->second;
-}
-
 // A view answers at once, so the time-out never passes.
 // Another program's page answers through its reader, whose waits are bounded.
 LRESULT QtWindowSystem::SendMessageTimeoutA(HWND hWnd, uint32_t msg, int64_t, int64_t, uint32_t, uint32_t,
                                             LRESULT& result) {
-  auto named =
-      std::find_if(messages_.begin(), messages_.end(), [msg](const auto& m) { return m.second == msg; });
+  const bool asksDocument = Messages().Is(msg, kGetObjectMessage);
   if (IsOther(hWnd)) {
     std::optional<X11Window> window = OtherWindow(hWnd);
-    if (!window || named == messages_.end()) return 0;
-    if (named->first != kGetObjectMessage || !otherPages_) {
+    if (!window || !Messages().Known(msg)) return 0;
+    if (!asksDocument || !otherPages_) {
       result = 0;
       return 1;
     }
@@ -246,9 +229,9 @@ LRESULT QtWindowSystem::SendMessageTimeoutA(HWND hWnd, uint32_t msg, int64_t, in
   }
   const WindowEntry* entry = registry_.Find(hWnd);
   if (!entry) return 0;
-  if (named == messages_.end()) return 0;
+  if (!Messages().Known(msg)) return 0;
   // A window that does not handle the message answers 0 through its default handling.
-  result = named->first == kGetObjectMessage && entry->document ? TokenFor(entry->document()) : 0;
+  result = asksDocument && entry->document ? TokenFor(entry->document()) : 0;
   return 1;
 }
 
@@ -361,74 +344,26 @@ void QtWindowSystem::ShowOverrideCursor(bool shown) {
   overrideCursor_ = shown;
 }
 
-HDC QtWindowSystem::GetWindowDC(HWND hWnd) {
-  if (IsOther(hWnd) ? !otherIds_.contains(hWnd) : !registry_.Find(hWnd)) return 0;
-  HDC dc = ++lastDc_;
-  dcs_[dc] = {hWnd, kR2CopyPen, kStockBase + kBlackPen, kStockBase + kWhiteBrush};
-  return dc;
-}
-
-int32_t QtWindowSystem::ReleaseDC(HWND hWnd, HDC dc) {
-  auto found = dcs_.find(dc);
-  if (found == dcs_.end() || found->second.window != hWnd) return 0;
-  dcs_.erase(found);
-  return 1;
+bool QtWindowSystem::CanDrawOn(HWND hWnd) const {
+  return IsOther(hWnd) ? otherIds_.contains(hWnd) : registry_.Find(hWnd) != nullptr;
 }
 
 int32_t QtWindowSystem::GetSystemMetrics(int32_t index) {
   return index == platform::SM_CXBORDER ? 1 : 0;
 }
 
-int32_t QtWindowSystem::SetROP2(HDC dc, int32_t mode) {
-  auto found = dcs_.find(dc);
-  if (found == dcs_.end()) return 0;
-  return std::exchange(found->second.rop, mode);
-}
-
-// The colour does not matter: the outline layers only invert.
-HGDIOBJ QtWindowSystem::CreatePen(int32_t style, int32_t width, uint32_t /*colour*/) {
-  HGDIOBJ pen = ++lastPen_;
-  pens_[pen] = {style, width};
-  return pen;
-}
-
-HGDIOBJ QtWindowSystem::GetStockObject(int32_t index) {
-  return index >= 0 && index < kStockCount ? kStockBase + index : 0;
-}
-
-bool QtWindowSystem::IsStock(HGDIOBJ object) {
-  return object >= kStockBase && object < kStockBase + kStockCount;
-}
-
-bool QtWindowSystem::IsBrush(HGDIOBJ object) {
-  return IsStock(object) && object - kStockBase <= platform::NULL_BRUSH;
-}
-
-HGDIOBJ QtWindowSystem::SelectObject(HDC dc, HGDIOBJ object) {
-  auto found = dcs_.find(dc);
-  if (found == dcs_.end()) return 0;
-  if (IsBrush(object)) return std::exchange(found->second.brush, object);
-  if (pens_.contains(object) || IsStock(object)) return std::exchange(found->second.pen, object);
-  return 0;
-}
-
 // Only inverting frames show: the pen's band inside the rectangle (right and bottom outside)
 // toggles on the window's outline layer. Other drawing is accepted and not shown.
 bool QtWindowSystem::Rectangle(HDC dc, int32_t left, int32_t top, int32_t right, int32_t bottom) {
-  auto found = dcs_.find(dc);
-  if (found == dcs_.end()) return false;
-  const DeviceContext& context = found->second;
-  OutlineLayer* outlines = OutlinesOf(context.window);
-  if (!outlines && !registry_.Find(context.window)) return false;
-  int32_t band = 1;  // stock pens are one pixel wide
-  if (auto pen = pens_.find(context.pen); pen != pens_.end()) band = std::max(1, pen->second.width);
-  if (context.pen == kStockBase + kNullPen) band = 0;
-  if (context.rop != platform::R2_NOT || band == 0 || !outlines) return true;
-  if (left > right) std::swap(left, right);
-  if (top > bottom) std::swap(top, bottom);
-  if (left == right || top == bottom) return true;
-  QRect rect(left, top, right - left, bottom - top);
-  if (outlines->ToggleOutline(rect, band) && onOutline) onOutline(context.window, rect);
+  std::optional<windowsystem::GdiObjects::Frame> frame = Gdi().FrameOf(dc, left, top, right, bottom);
+  if (!frame) return false;
+  OutlineLayer* outlines = OutlinesOf(frame->window);
+  if (!outlines && !registry_.Find(frame->window)) return false;
+  if (frame->rop != platform::R2_NOT || frame->bandPx == 0 || !outlines) return true;
+  const platform::RECT& r = frame->rect;
+  if (r.left == r.right || r.top == r.bottom) return true;
+  QRect rect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+  if (outlines->ToggleOutline(rect, frame->bandPx) && onOutline) onOutline(frame->window, rect);
   return true;
 }
 
@@ -442,12 +377,6 @@ OutlineLayer* QtWindowSystem::OutlinesOf(HWND hWnd) {
   if (!window) return nullptr;
   if (overlay_.Bands().isEmpty()) overlay_.Cover(window->client, DevicePixelRatio());
   return &overlay_;
-}
-
-bool QtWindowSystem::DeleteObject(HGDIOBJ object) {
-  for (const auto& [dc, context] : dcs_)
-    if (context.pen == object) return false;  // still selected
-  return pens_.erase(object) != 0;
 }
 
 bool QtWindowSystem::InvalidateRect(HWND hWnd, bool) {

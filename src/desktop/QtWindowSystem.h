@@ -20,22 +20,22 @@
 #include "desktop/WindowRegistry.h"
 #include "desktop/X11Windows.h"
 #include "platform/WindowSystem.h"
+#include "windowsystem/WindowSystemBase.h"
 
 namespace lectryn::desktop {
 
-class QtWindowSystem : public QObject, public platform::WindowSystem {
+class QtWindowSystem : public QObject, public windowsystem::WindowSystemBase {
  public:
   // Watches the application's presses and activations, so a QApplication must exist; the registry
   // outlives the window system.
   explicit QtWindowSystem(WindowRegistry& registry);
   ~QtWindowSystem() override;
 
-  // platform::WindowSystem
+  // platform::WindowSystem, beside the bookkeeping of WindowSystemBase
   platform::HWND WindowFromPoint(platform::POINTAPI pt) override;
   int32_t GetClassNameA(platform::HWND hWnd, std::string& buffer, int32_t bufferLength) override;
   platform::HWND GetParent(platform::HWND hWnd) override;
   bool EnumChildWindows(platform::HWND parent, const std::function<bool(platform::HWND)>& visit) override;
-  uint32_t RegisterWindowMessageA(const std::string& name) override;
   platform::LRESULT SendMessageTimeoutA(platform::HWND hWnd, uint32_t msg, int64_t wParam, int64_t lParam,
                                         uint32_t flags, uint32_t timeoutMs,
                                         platform::LRESULT& result) override;
@@ -46,15 +46,8 @@ class QtWindowSystem : public QObject, public platform::WindowSystem {
   bool ClientToScreen(platform::HWND hWnd, platform::POINTAPI& pt) override;
   bool ScreenToClient(platform::HWND hWnd, platform::POINTAPI& pt) override;
   void SetPointer(platform::HWND hWnd, platform::Pointer pointer) override;
-  platform::HDC GetWindowDC(platform::HWND hWnd) override;
-  int32_t ReleaseDC(platform::HWND hWnd, platform::HDC dc) override;
   int32_t GetSystemMetrics(int32_t index) override;
-  int32_t SetROP2(platform::HDC dc, int32_t mode) override;
-  platform::HGDIOBJ CreatePen(int32_t style, int32_t width, uint32_t colour) override;
-  platform::HGDIOBJ GetStockObject(int32_t index) override;
-  platform::HGDIOBJ SelectObject(platform::HDC dc, platform::HGDIOBJ object) override;
   bool Rectangle(platform::HDC dc, int32_t left, int32_t top, int32_t right, int32_t bottom) override;
-  bool DeleteObject(platform::HGDIOBJ object) override;
   bool InvalidateRect(platform::HWND hWnd, bool erase) override;
   bool SetWindowPos(platform::HWND hWnd, platform::HWND insertAfter, int32_t x, int32_t y, int32_t cx,
                     int32_t cy, uint32_t flags) override;
@@ -75,19 +68,9 @@ class QtWindowSystem : public QObject, public platform::WindowSystem {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  bool CanDrawOn(platform::HWND hWnd) const override;
 
  private:
-  struct Pen {
-    int32_t style;
-    int32_t width;  // px
-  };
-  struct DeviceContext {
-    platform::HWND window;
-    int32_t rop;
-    platform::HGDIOBJ pen;
-    platform::HGDIOBJ brush;
-  };
-
   QWidget* TopLevelAt(QPoint screenPt) const;
   QWidget* StackedTopLevelAt(QPoint screenPt) const;
   QWidget* ClientWidget(platform::HWND hWnd) const;
@@ -95,7 +78,6 @@ class QtWindowSystem : public QObject, public platform::WindowSystem {
   platform::LRESULT TokenFor(const platform::DocumentPtr& document);
   void DropExpiredTokens();
   void ShowOverrideCursor(bool shown);
-  static bool IsStock(platform::HGDIOBJ object);
   // Other programs' windows get handles from their own range.
   bool IsOther(platform::HWND hWnd) const { return hWnd >= kFirstOtherHandle; }
   platform::HWND HandleOfOther(XWindowId id);
@@ -106,7 +88,6 @@ class QtWindowSystem : public QObject, public platform::WindowSystem {
   static QPoint FromDevice(QPoint device);
   OutlineLayer* OutlinesOf(platform::HWND hWnd);
   static constexpr platform::HWND kFirstOtherHandle = 0x40000000;
-  static bool IsBrush(platform::HGDIOBJ object);
 
   WindowRegistry& registry_;
   X11Windows* x11_ = nullptr;
@@ -121,17 +102,12 @@ class QtWindowSystem : public QObject, public platform::WindowSystem {
   };
   static constexpr std::chrono::milliseconds kDescriptionKept{20};
   mutable std::optional<Description> described_;  // the other window asked for last
-  std::map<std::string, uint32_t> messages_;
   std::map<platform::LRESULT, std::weak_ptr<platform::HTMLDocument>> documents_;
   platform::LRESULT lastToken_ = 0;
   platform::HWND capture_ = 0;  // taken by SetCapture until ReleaseCapture
   platform::HWND pressed_ = 0;  // the window a button went down on, until every button is up
   bool overrideCursor_ = false;
   std::list<QPointer<QWidget>> activated_;  // top-level windows, the last activated first
-  std::map<platform::HDC, DeviceContext> dcs_;
-  platform::HDC lastDc_ = 0x1000;
-  std::map<platform::HGDIOBJ, Pen> pens_;
-  platform::HGDIOBJ lastPen_ = 0x2000;
 };
 
 }  // namespace lectryn::desktop

@@ -6,7 +6,6 @@
 namespace lectryn::sim {
 
 using platform::HDC;
-using platform::HGDIOBJ;
 using platform::HWND;
 using platform::LRESULT;
 using platform::POINTAPI;
@@ -167,12 +166,6 @@ bool SimWindowSystem::EnumChildWindows(HWND parent, const std::function<bool(HWN
   return true;
 }
 
-uint32_t SimWindowSystem::RegisterWindowMessageA(const std::string& name) {
-  Record("RegisterWindowMessageA");
-  auto [it, added] = messages_.emplace(name, 0xC000 + static_cast<uint32_t>(messages_.size()));
-  return it->second;
-}
-
 LRESULT SimWindowSystem::SendMessageTimeoutA(HWND hWnd, uint32_t msg, int64_t, int64_t, uint32_t flags,
                                              uint32_t timeoutMs, LRESULT& result) {
   Record("SendMessageTimeoutA");
@@ -183,8 +176,7 @@ LRESULT SimWindowSystem::SendMessageTimeoutA(HWND hWnd, uint32_t msg, int64_t, i
     loop_.PassTime(timeoutMs);
     return 0;
   }
-  auto found = messages_.find("WM_HTML_GETOBJECT");
-  bool asksDocument = found != messages_.end() && found->second == msg;
+  bool asksDocument = Messages().Is(msg, "WM_HTML_GETOBJECT");
   if (window->answer == Answer::Ordinary || !asksDocument) {
     result = 0;
     return 1;
@@ -247,111 +239,43 @@ void SimWindowSystem::SetPointer(HWND hWnd, platform::Pointer pointer) {
   if (Window* window = Find(hWnd)) window->pointer = pointer;
 }
 
-HDC SimWindowSystem::GetWindowDC(HWND hWnd) {
-  Record("GetWindowDC");
-  if (!Exists(hWnd)) return 0;
-  HDC dc = ++lastDc_;
-  dcs_[dc] = {hWnd, kR2CopyPen, kStockBase + kBlackPen, kStockBase + kWhiteBrush};
-  return dc;
-}
-
-int32_t SimWindowSystem::ReleaseDC(HWND hWnd, HDC dc) {
-  Record("ReleaseDC");
-  auto found = dcs_.find(dc);
-  if (found == dcs_.end() || found->second.window != hWnd) return 0;
-  dcs_.erase(found);
-  return 1;
-}
-
 int32_t SimWindowSystem::GetSystemMetrics(int32_t index) {
   Record("GetSystemMetrics");
   return index == platform::SM_CXBORDER ? borderMetric_ : 0;
 }
 
-int32_t SimWindowSystem::SetROP2(HDC dc, int32_t mode) {
-  Record("SetROP2");
-  auto found = dcs_.find(dc);
-  if (found == dcs_.end()) return 0;
-  return std::exchange(found->second.rop, mode);
-}
-
-HGDIOBJ SimWindowSystem::CreatePen(int32_t style, int32_t width, uint32_t colour) {
-  Record("CreatePen");
-  HGDIOBJ pen = ++lastPen_;
-  pens_[pen] = {style, width, colour};
-  return pen;
-}
-
-HGDIOBJ SimWindowSystem::GetStockObject(int32_t index) {
-  Record("GetStockObject");
-  return index >= 0 && index < 32 ? kStockBase + index : 0;
-}
-
-bool SimWindowSystem::IsBrush(HGDIOBJ object) {
-  int32_t index = object - kStockBase;
-  return IsStock(object) && index <= platform::NULL_BRUSH;
-}
-
-HGDIOBJ SimWindowSystem::SelectObject(HDC dc, HGDIOBJ object) {
-  Record("SelectObject");
-  auto found = dcs_.find(dc);
-  if (found == dcs_.end()) return 0;
-  if (IsBrush(object)) return std::exchange(found->second.brush, object);
-  if (pens_.count(object) != 0 || IsStock(object)) return std::exchange(found->second.pen, object);
-  return 0;
-}
-
-void SimWindowSystem::Paint(DeviceContext& dc, int32_t x, int32_t y, uint32_t colour) {
-  Window& window = windows_.at(dc.window);
+// Pixels outside the window are not drawn.
+void SimWindowSystem::Paint(Window& window, int32_t rop, int32_t x, int32_t y, uint32_t colour) {
   if (x < 0 || y < 0 || x >= window.rect.Width() || y >= window.rect.Height()) return;
   if (window.pixels.empty())
     window.pixels.assign(static_cast<size_t>(window.rect.Width()) * window.rect.Height(), kBackground);
   uint32_t& pixel = window.pixels[static_cast<size_t>(y) * window.rect.Width() + x];
-  pixel = dc.rop == platform::R2_NOT ? (~pixel & 0xFFFFFF) : colour;
+  pixel = rop == platform::R2_NOT ? (~pixel & 0xFFFFFF) : colour;
 }
 
 // The frame band of the pen lies inside the rectangle (right and bottom excluded); a brush other
-// than the null brush fills what is inside the band. Coordinates given in either order are sorted.
+// than the null brush fills what is inside the band. A context whose window is gone draws nothing.
 bool SimWindowSystem::Rectangle(HDC dc, int32_t left, int32_t top, int32_t right, int32_t bottom) {
   Record("Rectangle");
-  auto found = dcs_.find(dc);
-  if (found == dcs_.end()) return false;
-  DeviceContext& context = found->second;
-  if (left > right) std::swap(left, right);
-  if (top > bottom) std::swap(top, bottom);
-  int32_t band = 0;
-  uint32_t penColour = 0;
-  if (auto pen = pens_.find(context.pen); pen != pens_.end()) {
-    band = std::max(1, pen->second.width);
-    penColour = pen->second.colour;
-  } else if (context.pen != kStockBase + kNullPen) {
-    band = 1;
-    penColour = context.pen == kStockBase + kWhitePen ? 0xFFFFFF : 0;
-  }
-  bool fills = context.brush != kStockBase + platform::NULL_BRUSH;
-  uint32_t fillColour = context.brush == kStockBase + kBlackBrush ? 0 : 0xFFFFFF;
-  const Window& window = windows_.at(context.window);
-  int32_t fromX = std::max(left, 0), toX = std::min(right, window.rect.Width());
-  int32_t fromY = std::max(top, 0), toY = std::min(bottom, window.rect.Height());
+  std::optional<windowsystem::GdiObjects::Frame> frame = Gdi().FrameOf(dc, left, top, right, bottom);
+  Window* window = frame ? Find(frame->window) : nullptr;
+  if (!window) return false;
+  const platform::RECT& r = frame->rect;
+  const int32_t band = frame->bandPx;
+  int32_t fromX = std::max(r.left, 0), toX = std::min(r.right, window->rect.Width());
+  int32_t fromY = std::max(r.top, 0), toY = std::min(r.bottom, window->rect.Height());
   for (int32_t y = fromY; y < toY; ++y) {
     for (int32_t x = fromX; x < toX; ++x) {
-      bool onBand = x < left + band || x >= right - band || y < top + band || y >= bottom - band;
+      bool onBand = x < r.left + band || x >= r.right - band || y < r.top + band || y >= r.bottom - band;
       if (onBand)
-        Paint(context, x, y, penColour);
-      else if (fills)
-        Paint(context, x, y, fillColour);
+        Paint(*window, frame->rop, x, y, frame->penColour);
+      else if (frame->fillColour)
+        Paint(*window, frame->rop, x, y, *frame->fillColour);
       else
-        x = std::max(x, right - band - 1);  // skip the untouched inside
+        x = std::max(x, r.right - band - 1);  // skip the untouched inside
     }
   }
   return true;
-}
-
-bool SimWindowSystem::DeleteObject(HGDIOBJ object) {
-  Record("DeleteObject");
-  for (const auto& [dc, context] : dcs_)
-    if (context.pen == object) return false;  // still selected
-  return pens_.erase(object) != 0;
 }
 
 bool SimWindowSystem::InvalidateRect(HWND hWnd, bool) {

@@ -8,11 +8,13 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "platform/WindowSystem.h"
 #include "sim/SimUiLoop.h"
+#include "windowsystem/WindowSystemBase.h"
 
 namespace lectryn::sim {
 
@@ -35,17 +37,9 @@ enum class Answer {
   Hung,      // does not take messages at all
 };
 
-// Stock objects of the simulated device contexts.
-constexpr int32_t kWhiteBrush = 0;
-constexpr int32_t kBlackBrush = 4;
-constexpr int32_t kWhitePen = 6;
-constexpr int32_t kBlackPen = 7;
-constexpr int32_t kNullPen = 8;
-constexpr int32_t kPsSolid = 0;
-constexpr int32_t kR2CopyPen = 13;
 constexpr uint32_t kBackground = 0xFFFFFF;  // the colour of every pixel of an untouched layer
 
-class SimWindowSystem : public platform::WindowSystem {
+class SimWindowSystem : public windowsystem::WindowSystemBase {
  public:
   explicit SimWindowSystem(SimUiLoop& loop) : loop_(loop) {}
 
@@ -76,19 +70,18 @@ class SimWindowSystem : public platform::WindowSystem {
   // The whole layer, row by row (the window's size, all background when never drawn on).
   std::vector<uint32_t> Pixels(platform::HWND hWnd) const;
   platform::Pointer PointerOf(platform::HWND hWnd) const;
-  int32_t OpenDeviceContexts() const { return static_cast<int32_t>(dcs_.size()); }
-  int32_t LivePens() const { return static_cast<int32_t>(pens_.size()); }
+  int32_t OpenDeviceContexts() const { return static_cast<int32_t>(Gdi().OpenContexts()); }
+  int32_t LivePens() const { return static_cast<int32_t>(Gdi().LivePens()); }
   // Calls by their platform name, in order, e.g. "SendMessageTimeoutA".
   const std::vector<std::string>& Calls() const { return calls_; }
   size_t CountCalls(const std::string& name) const;
   void ClearCalls() { calls_.clear(); }
 
-  // platform::WindowSystem
+  // platform::WindowSystem, beside the bookkeeping of WindowSystemBase
   platform::HWND WindowFromPoint(platform::POINTAPI pt) override;
   int32_t GetClassNameA(platform::HWND hWnd, std::string& buffer, int32_t bufferLength) override;
   platform::HWND GetParent(platform::HWND hWnd) override;
   bool EnumChildWindows(platform::HWND parent, const std::function<bool(platform::HWND)>& visit) override;
-  uint32_t RegisterWindowMessageA(const std::string& name) override;
   platform::LRESULT SendMessageTimeoutA(platform::HWND hWnd, uint32_t msg, int64_t wParam, int64_t lParam,
                                         uint32_t flags, uint32_t timeoutMs,
                                         platform::LRESULT& result) override;
@@ -99,19 +92,16 @@ class SimWindowSystem : public platform::WindowSystem {
   bool ClientToScreen(platform::HWND hWnd, platform::POINTAPI& pt) override;
   bool ScreenToClient(platform::HWND hWnd, platform::POINTAPI& pt) override;
   void SetPointer(platform::HWND hWnd, platform::Pointer pointer) override;
-  platform::HDC GetWindowDC(platform::HWND hWnd) override;
-  int32_t ReleaseDC(platform::HWND hWnd, platform::HDC dc) override;
   int32_t GetSystemMetrics(int32_t index) override;
-  int32_t SetROP2(platform::HDC dc, int32_t mode) override;
-  platform::HGDIOBJ CreatePen(int32_t style, int32_t width, uint32_t colour) override;
-  platform::HGDIOBJ GetStockObject(int32_t index) override;
-  platform::HGDIOBJ SelectObject(platform::HDC dc, platform::HGDIOBJ object) override;
   bool Rectangle(platform::HDC dc, int32_t left, int32_t top, int32_t right, int32_t bottom) override;
-  bool DeleteObject(platform::HGDIOBJ object) override;
   bool InvalidateRect(platform::HWND hWnd, bool erase) override;
   bool SetWindowPos(platform::HWND hWnd, platform::HWND insertAfter, int32_t x, int32_t y, int32_t cx,
                     int32_t cy, uint32_t flags) override;
   std::vector<platform::RECT> MonitorRects() override { return monitors_; }
+
+ protected:
+  bool CanDrawOn(platform::HWND hWnd) const override { return Exists(hWnd); }
+  void Called(std::string_view name) override { Record(std::string(name)); }
 
  private:
   struct Window {
@@ -127,29 +117,13 @@ class SimWindowSystem : public platform::WindowSystem {
     platform::Pointer pointer = platform::Pointer::Default;
     std::vector<uint32_t> pixels;  // rect's size, row by row; empty until first drawn on
   };
-  struct Pen {
-    int32_t style;
-    int32_t width;
-    uint32_t colour;
-  };
-  struct DeviceContext {
-    platform::HWND window;
-    int32_t rop = kR2CopyPen;
-    platform::HGDIOBJ pen;
-    platform::HGDIOBJ brush;
-  };
-
   const Window* Find(platform::HWND hWnd) const;
   Window* Find(platform::HWND hWnd) { return const_cast<Window*>(std::as_const(*this).Find(hWnd)); }
   platform::HWND DeepestChildAt(platform::HWND parent, platform::POINTAPI pt) const;
   std::vector<platform::HWND> ChildrenOf(platform::HWND parent) const;  // creation order
   bool Visit(platform::HWND parent, const std::function<bool(platform::HWND)>& visit) const;
-  void Paint(DeviceContext& dc, int32_t x, int32_t y, uint32_t colour);
-  static bool IsStock(platform::HGDIOBJ object) { return object >= kStockBase && object < kStockBase + 32; }
-  static bool IsBrush(platform::HGDIOBJ object);
+  static void Paint(Window& window, int32_t rop, int32_t x, int32_t y, uint32_t colour);
   void Record(std::string name) { calls_.push_back(std::move(name)); }
-
-  static constexpr platform::HGDIOBJ kStockBase = 0x100;
 
   SimUiLoop& loop_;
   std::map<platform::HWND, Window> windows_;
@@ -158,11 +132,6 @@ class SimWindowSystem : public platform::WindowSystem {
   platform::HWND capture_ = 0;
   int32_t borderMetric_ = 1;
   std::vector<platform::RECT> monitors_{{0, 0, 1920, 1080}};
-  std::map<std::string, uint32_t> messages_;
-  std::map<platform::HDC, DeviceContext> dcs_;
-  platform::HDC lastDc_ = 0x1000;
-  std::map<platform::HGDIOBJ, Pen> pens_;
-  platform::HGDIOBJ lastPen_ = 0x2000;
   platform::LRESULT lastToken_ = 0;
   std::vector<std::string> calls_;
 };

@@ -94,7 +94,7 @@ TEST_F(SimWindowSystemTest, WideBandClipsAtTheWindowAndBrushFillsTheInside) {
             Draw(h, platform::R2_NOT, platform::PS_INSIDEFRAME, 3, platform::NULL_BRUSH, {3, -5, 12, 12}));
   windows.InvalidateRect(0, true);
   EXPECT_EQ("0,0 1,0 2,0 0,1 1,1 2,1 0,2 1,2 2,2 ",
-            Draw(h, platform::R2_NOT, platform::PS_INSIDEFRAME, 1, kWhiteBrush, {0, 0, 3, 3}));
+            Draw(h, platform::R2_NOT, platform::PS_INSIDEFRAME, 1, windowsystem::kWhiteBrush, {0, 0, 3, 3}));
 }
 
 TEST_F(SimWindowSystemTest, SelectedPenCannotBeDeleted) {
@@ -107,6 +107,30 @@ TEST_F(SimWindowSystemTest, SelectedPenCannotBeDeleted) {
   EXPECT_TRUE(windows.DeleteObject(pen));
   EXPECT_EQ(0, windows.ReleaseDC(h + 1, dc)) << "a context is released by its own window";
   EXPECT_EQ(1, windows.ReleaseDC(h, dc));
+}
+
+TEST_F(SimWindowSystemTest, DrawingAndMessageCallsAreRecordedInOrder) {
+  HWND h = windows.CreateWindow("Page", {0, 0, 6, 6});
+  windows.ClearCalls();
+  windows.RegisterWindowMessageA("WM_HTML_GETOBJECT");
+  Draw(h, platform::R2_NOT, platform::PS_INSIDEFRAME, 1, platform::NULL_BRUSH, {1, 1, 5, 5});
+  std::string calls;
+  for (const std::string& call : windows.Calls()) calls += call + " ";
+  EXPECT_EQ(
+      "RegisterWindowMessageA GetWindowDC SetROP2 CreatePen SelectObject GetStockObject "
+      "SelectObject Rectangle SelectObject SelectObject DeleteObject ReleaseDC ",
+      calls);
+}
+
+TEST_F(SimWindowSystemTest, ContextOfADestroyedWindowDrawsNothing) {
+  HWND h = windows.CreateWindow("Page", {0, 0, 4, 4});
+  platform::HDC dc = windows.GetWindowDC(h);
+  windows.SetROP2(dc, platform::R2_NOT);
+  windows.DestroyWindow(h);
+  EXPECT_FALSE(windows.Rectangle(dc, 0, 0, 4, 4));
+  EXPECT_EQ(0, windows.GetWindowDC(h));
+  EXPECT_EQ(1, windows.ReleaseDC(h, dc)) << "the context is still given back";
+  EXPECT_EQ(0, windows.OpenDeviceContexts());
 }
 
 TEST_F(SimWindowSystemTest, BlockedTimeRunsNothingUntilTheLoopRuns) {
