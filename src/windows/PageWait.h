@@ -21,11 +21,6 @@ constexpr int64_t kPageWaitLimitMs = 30'000;
 bool WaitForPage(platform::UiLoop& loop, const std::function<int32_t()>& readyState,
                  const std::function<bool()>& stillWanted);
 
-// A page object that should be there and is not counts as a failing outside call.
-template <class T>
-std::shared_ptr<T> Present(std::shared_ptr<T> object, const char* what) {
-  if (!object) throw platform::Failure(std::string("the page has no ") + what);
-  return object;
-}
+using platform::Present;
 
 }  // namespace lectryn::windows
