@@ -76,12 +76,8 @@ void BM_ReadWholePage(benchmark::State& state) {
     app::TracingVoiceFactory voices(scripted, hooks);
     app::Trace trace(nullptr);
     narration::Narration main(voices);
-    main.workingDoc = document;
-    main.cbContinue.SetValue(1);
-    main.rng = document->body()->createTextRange();
-    main.rng->collapse(true);
     state.ResumeTiming();
-    main.SayNextParagraph();
+    main.SayFromTop(document);
     loop.RunUntilIdle();
     words = wordMicros.size();
   }

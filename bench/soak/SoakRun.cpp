@@ -166,9 +166,8 @@ class Soak {
     main_.rng = document_->body()->createTextRange();
     auto element = document_->getElementById(u"p" + platform::FromUtf8(std::to_string(cycle % kParagraphs)));
     main_.rng->moveToElementText(*element);
-    main_.tbSpeach.SetText(narration::JoinLineBreaks(narration::TrimLineBreaks(main_.rng->text())));
     main_.cbContinue.SetValue(carryOn ? 1 : 0);
-    main_.cbStart_Click();
+    main_.SayRange();
     RunUntil([&, words = watched_.words] { return watched_.words > words; }, kWordWaitMs);
     main_.cbNext_Click();
     if (carryOn) RunUntil([&, ends = watched_.ends] { return watched_.ends > ends; }, kWordWaitMs);

@@ -57,22 +57,19 @@ void ReadAloud::TraceWord(int32_t position, int32_t length, int64_t audioMs) {
 }
 
 std::optional<std::string> ReadAloud::Start(const std::optional<std::u16string>& elementId) {
-  main_.workingDoc = document_;
-  main_.cbContinue.SetValue(forms::vbChecked);
   if (elementId) {
+    main_.workingDoc = document_;
+    main_.cbContinue.SetValue(forms::vbChecked);
     platform::ElementPtr element = document_->getElementById(*elementId);
     if (!element)
       return "no element with the id \"" + platform::ToUtf8(*elementId) + "\" in " +
              platform::ToUtf8(document_->URL());
     main_.rng = document_->body()->createTextRange();
     main_.rng->moveToElementText(*element);
-    main_.tbSpeach.SetText(narration::JoinLineBreaks(narration::TrimLineBreaks(main_.rng->text())));
-    main_.cbStart_Click();
+    main_.SayRange();
   } else {
     main_.StopSpeaking();
-    main_.rng = document_->body()->createTextRange();
-    main_.rng->collapse(true);
-    main_.SayNextParagraph();
+    main_.SayFromTop(document_);
   }
   if (voiceFailure_) return *voiceFailure_;
   return std::nullopt;

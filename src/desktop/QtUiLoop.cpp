@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <chrono>
+#include <limits>
 #include <utility>
 
 namespace lectryn::desktop {
@@ -43,6 +44,16 @@ void QtUiLoop::PostDelayed(int64_t delayMs, std::function<void()> task) {
 
 void QtUiLoop::DoEvents() {
   QCoreApplication::processEvents();
+}
+
+void QtUiLoop::WaitForEvents(int64_t boundMs) {
+  // The bound is an event of its own: the blocking wait below ends with it at the latest.
+  QTimer bound;
+  bound.setSingleShot(true);
+  bound.setTimerType(Qt::PreciseTimer);
+  bound.start(
+      std::chrono::milliseconds(std::clamp<int64_t>(boundMs, 0, std::numeric_limits<int32_t>::max())));
+  QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
 int64_t QtUiLoop::NowMs() const {

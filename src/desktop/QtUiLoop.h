@@ -20,6 +20,7 @@ class QtUiLoop : public platform::UiLoop {
   void StopTimer(platform::TimerId timer) override;
   void PostDelayed(int64_t delayMs, std::function<void()> task) override;
   void DoEvents() override;
+  void WaitForEvents(int64_t boundMs) override;
   int64_t NowMs() const override;
 
  private:

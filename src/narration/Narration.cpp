@@ -74,6 +74,23 @@ void Narration::cbStart_Click() {
   StartSpeaking();
 }
 
+void Narration::SayRange() {
+  tbSpeach.SetText(u"");
+  platform::Tolerate([&] {
+    tbSpeach.SetText(TrimLineBreaks(platform::Present(rng, "text range")->text()));
+    tbSpeach.SetText(JoinLineBreaks(tbSpeach.Text()));
+  });
+  cbStart_Click();
+}
+
+void Narration::SayFromTop(platform::DocumentPtr page) {
+  workingDoc = std::move(page);
+  rng = platform::Present(platform::Present(workingDoc, "document")->body(), "body")->createTextRange();
+  platform::Present(rng, "text range")->collapse(true);
+  cbContinue.SetValue(forms::vbChecked);
+  SayNextParagraph();
+}
+
 void Narration::StartSpeaking() {
   if (!pVoice) NewVoice();
   if (tbSpeach.Text().empty()) return;

@@ -73,6 +73,18 @@ class Narration : public platform::VoiceEvents {
   void mnuNarrationContAfter_Click();
   void Form_KeyUp(int16_t KeyCode, int16_t Shift);
 
+  // The two ways a reading starts; the picker, the windows and the terminal reader all start
+  // through them. Whoever takes the request stops what is spoken as it takes it (StopSpeaking),
+  // before any wait of its own: SayFromTop does not stop again after such a wait.
+  //
+  // Reads rng as one piece: its text with the ends trimmed and its lines joined, then Start. A
+  // range that cannot be read leaves nothing to say.
+  void SayRange();
+  // Reads page piece by piece from the top of its body: page becomes workingDoc, rng an empty
+  // range at the body's start, and the continue switch goes on. A page that is Nothing, has no
+  // body or refuses the range fails with platform::Failure; workingDoc is page by then.
+  void SayFromTop(platform::DocumentPtr page);
+
   // Takes the next piece after rng and starts speaking it. See ParagraphReader.cpp.
   bool SayNextParagraph();
 

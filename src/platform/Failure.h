@@ -1,5 +1,6 @@
 #pragma once
 // How failures of outside components reach the program.
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -22,6 +23,13 @@ bool Tolerate(Step&& step) {
   } catch (const Failure&) {
     return false;
   }
+}
+
+// A page object that should be there and is not counts as a failing outside call.
+template <class T>
+std::shared_ptr<T> Present(std::shared_ptr<T> object, const char* what) {
+  if (!object) throw Failure(std::string("the page has no ") + what);
+  return object;
 }
 
 }  // namespace lectryn::platform

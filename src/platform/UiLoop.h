@@ -26,8 +26,12 @@ class UiLoop {
       task();
     });
   }
-  // Runs what is pending now (tasks and due timers) and returns: the windows' wait loops call it.
+  // Runs what is pending now (tasks and due timers) and returns.
   virtual void DoEvents() = 0;
+  // Runs what is pending now; when nothing is, sleeps until something arrives (a posted task, a
+  // timer falling due) or boundMs passes, and runs what arrived. The windows' wait loops call it:
+  // waiting this way costs no processor time, and the bound lets them look at their clock.
+  virtual void WaitForEvents(int64_t boundMs) = 0;
   // Milliseconds on the loop's clock.
   virtual int64_t NowMs() const = 0;
 };

@@ -1,5 +1,7 @@
 #include "sim/SimUiLoop.h"
 
+#include <algorithm>
+#include <chrono>
 #include <limits>
 
 namespace lectryn::sim {
@@ -9,8 +11,11 @@ void SimUiLoop::Post(std::function<void()> task) {
 }
 
 void SimUiLoop::PostDelayed(int64_t delayMs, std::function<void()> task) {
-  std::lock_guard lock(mutex_);
-  tasks_.emplace(Due{nowMs_ + (delayMs < 0 ? 0 : delayMs), nextOrder_++}, std::move(task));
+  {
+    std::lock_guard lock(mutex_);
+    tasks_.emplace(Due{nowMs_ + (delayMs < 0 ? 0 : delayMs), nextOrder_++}, std::move(task));
+  }
+  posted_.notify_all();
 }
 
 platform::TimerId SimUiLoop::StartTimer(int32_t intervalMs, std::function<void()> tick) {
@@ -75,6 +80,11 @@ bool SimUiLoop::RunOneDue(int64_t limitMs, bool includeTimers) {
 }
 
 void SimUiLoop::DoEvents() {
+  RunPending();
+}
+
+bool SimUiLoop::RunPending() {
+  bool ran = false;
   uint64_t lastOrder;
   int64_t now;
   {
@@ -93,6 +103,7 @@ void SimUiLoop::DoEvents() {
       tasks_.erase(first);
     }
     task();
+    ran = true;
   }
   std::vector<platform::TimerId> due;
   for (const auto& [id, timer] : timers_)
@@ -103,7 +114,32 @@ void SimUiLoop::DoEvents() {
     found->second.nextMs = now + found->second.intervalMs;
     auto tick = found->second.tick;
     tick();
+    ran = true;
   }
+  return ran;
+}
+
+void SimUiLoop::WaitForEvents(int64_t boundMs) {
+  if (RunPending()) return;
+  platform::TimerId timer = 0;
+  int64_t nextMs = NextTimerDue(&timer);
+  std::unique_lock lock(mutex_);
+  const int64_t boundAtMs = nowMs_ + std::max<int64_t>(boundMs, 0);
+  if (!tasks_.empty()) nextMs = std::min(nextMs, tasks_.begin()->first.timeMs);
+  if (nextMs > boundAtMs) {
+    const int64_t entryMs = nowMs_;
+    auto postedNow = [&] { return !tasks_.empty() && tasks_.begin()->first.timeMs <= entryMs; };
+    if (posted_.wait_for(lock, std::chrono::milliseconds(std::clamp<int64_t>(boundMs, 0, kIdleRealWaitMs)),
+                         postedNow)) {
+      lock.unlock();
+      RunPending();
+      return;
+    }
+    nextMs = boundAtMs;
+  }
+  nowMs_ = std::max(nowMs_, nextMs);
+  lock.unlock();
+  RunPending();
 }
 
 void SimUiLoop::PassTime(int64_t ms) {

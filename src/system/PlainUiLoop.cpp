@@ -1,5 +1,6 @@
 #include "system/PlainUiLoop.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace lectryn::system {
@@ -29,38 +30,62 @@ int64_t PlainUiLoop::NowMs() const {
       .count();
 }
 
-int64_t PlainUiLoop::RunDueTimers() {
+size_t PlainUiLoop::RunDueTimers() {
   int64_t now = NowMs();
   std::vector<platform::TimerId> due;
   for (const auto& [id, timer] : timers_)
     if (timer.nextMs <= now) due.push_back(id);
+  size_t ticked = 0;
   for (platform::TimerId id : due) {
     auto found = timers_.find(id);
     if (found == timers_.end()) continue;  // stopped by an earlier tick
     found->second.nextMs = now + found->second.intervalMs;
     auto tick = found->second.tick;
     tick();
+    ++ticked;
   }
+  return ticked;
+}
+
+int64_t PlainUiLoop::NextTimerMs() const {
   int64_t next = -1;
   for (const auto& [id, timer] : timers_)
     if (next < 0 || timer.nextMs < next) next = timer.nextMs;
   return next;
 }
 
-void PlainUiLoop::DoEvents() {
+bool PlainUiLoop::RunPending() {
   std::deque<std::function<void()>> pending;
   {
     std::lock_guard lock(mutex_);
     pending.swap(tasks_);
   }
   for (auto& task : pending) task();
-  RunDueTimers();
+  return RunDueTimers() > 0 || !pending.empty();
+}
+
+void PlainUiLoop::DoEvents() {
+  RunPending();
+}
+
+void PlainUiLoop::WaitForEvents(int64_t boundMs) {
+  if (RunPending()) return;
+  int64_t wakeMs = NowMs() + std::max<int64_t>(boundMs, 0);
+  int64_t nextTimer = NextTimerMs();
+  if (nextTimer >= 0) wakeMs = std::min(wakeMs, nextTimer);
+  {
+    std::unique_lock lock(mutex_);
+    wake_.wait_for(lock, std::chrono::milliseconds(std::max<int64_t>(0, wakeMs - NowMs())),
+                   [&] { return !tasks_.empty(); });
+  }
+  RunPending();
 }
 
 bool PlainUiLoop::Run(const std::function<bool()>& done) {
   for (;;) {
     std::function<void()> task;
-    int64_t nextTimer = RunDueTimers();
+    RunDueTimers();
+    int64_t nextTimer = NextTimerMs();
     {
       std::unique_lock lock(mutex_);
       auto ready = [&] { return quit_ || !tasks_.empty(); };

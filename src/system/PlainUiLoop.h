@@ -21,6 +21,7 @@ class PlainUiLoop : public platform::UiLoop {
   platform::TimerId StartTimer(int32_t intervalMs, std::function<void()> tick) override;
   void StopTimer(platform::TimerId timer) override;
   void DoEvents() override;
+  void WaitForEvents(int64_t boundMs) override;
   int64_t NowMs() const override;
 
   // Runs tasks and timers, sleeping between them, until Quit (from any thread) or until done()
@@ -34,8 +35,12 @@ class PlainUiLoop : public platform::UiLoop {
     int64_t nextMs;
     std::function<void()> tick;
   };
-  // Runs due timers; returns the time of the next one (or -1 when none).
-  int64_t RunDueTimers();
+  // Runs due timers; returns how many ticked.
+  size_t RunDueTimers();
+  // When the next timer is due (or -1 when none).
+  int64_t NextTimerMs() const;
+  // Runs the tasks queued now and the due timers; false when there were none.
+  bool RunPending();
 
   std::chrono::steady_clock::time_point start_;
   std::mutex mutex_;

@@ -192,12 +192,7 @@ void Picker::Form_MouseUp(int16_t, int16_t, float, float) {
   windows_.ReleaseCapture();         // the drag is over: later moves over the window are ordinary moves
   windows_.InvalidateRect(0, true);  // every window repaints, which removes the outline
   if (main_.mlngHwndCaptured == 0 || !hoverDoc || !main_.rng) return;
-  main_.tbSpeach.SetText(u"");
-  Tolerate([&] {
-    main_.tbSpeach.SetText(narration::TrimLineBreaks(main_.rng->text()));
-    main_.tbSpeach.SetText(narration::JoinLineBreaks(main_.tbSpeach.Text()));
-  });
-  main_.cbStart_Click();
+  main_.SayRange();
 }
 
 }  // namespace lectryn::targeting

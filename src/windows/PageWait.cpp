@@ -6,7 +6,7 @@ bool WaitForPage(platform::UiLoop& loop, const std::function<int32_t()>& readySt
                  const std::function<bool()>& stillWanted) {
   const int64_t startMs = loop.NowMs();
   while (readyState() < static_cast<int32_t>(platform::ReadyState::Interactive)) {
-    loop.DoEvents();
+    loop.WaitForEvents(kPageWaitPollMs);
     if (!stillWanted() || loop.NowMs() - startMs >= kPageWaitLimitMs) return false;
   }
   return stillWanted();

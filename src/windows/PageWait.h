@@ -15,17 +15,15 @@ namespace lectryn::windows {
 
 // Past this, on the loop's clock, a page that is still not usable is given up.
 constexpr int64_t kPageWaitLimitMs = 30'000;
+// A page's state is looked at again at least this often, also when no event comes.
+constexpr int64_t kPageWaitPollMs = 50;
 
-// Runs the loop's pending work until readyState() reports 3 (interactive) or more. False when
-// stillWanted() turned false or the limit passed first. A failure of readyState() goes to the caller.
+// Runs the loop's work, sleeping while there is none, until readyState() reports 3 (interactive)
+// or more. False when stillWanted() turned false or the limit passed first. A failure of
+// readyState() goes to the caller.
 bool WaitForPage(platform::UiLoop& loop, const std::function<int32_t()>& readyState,
                  const std::function<bool()>& stillWanted);
 
-// A page object that should be there and is not counts as a failing outside call.
-template <class T>
-std::shared_ptr<T> Present(std::shared_ptr<T> object, const char* what) {
-  if (!object) throw platform::Failure(std::string("the page has no ") + what);
-  return object;
-}
+using platform::Present;
 
 }  // namespace lectryn::windows

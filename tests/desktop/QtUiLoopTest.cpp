@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "UiLoopWaitChecks.h"
 #include "desktop/GuiApplication.h"
 
 namespace lectryn::desktop {
@@ -105,6 +106,13 @@ TEST_F(QtUiLoopTest, TheClockIsMonotonicAndCountsMilliseconds) {
   int64_t after = loop_.NowMs();
   EXPECT_GE(after - before, 29);
   EXPECT_LT(after - before, 2000);
+}
+
+TEST_F(QtUiLoopTest, WaitRunsWhatIsPendingAtOnceAndOtherwiseSleepsUntilATaskATimerOrTheBound) {
+  lectryn::testing::ExpectPendingTaskRunsWithoutSleeping(loop_);
+  lectryn::testing::ExpectIdleWaitSleepsUntilTheBound(loop_);
+  lectryn::testing::ExpectTaskFromAnotherThreadWakesTheWait(loop_);
+  lectryn::testing::ExpectDueTimerWakesTheWait(loop_);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "engine/Document.h"
 #include "forms/CheckBox.h"
 #include "narration/Narration.h"
+#include "platform/Failure.h"
 #include "platform/Text.h"
 #include "sim/ScriptedVoice.h"
 #include "sim/SimUiLoop.h"
@@ -48,20 +49,16 @@ struct ReadingTest : ::testing::Test {
     main.cbContinue.SetValue(forms::vbChecked);
   }
 
-  // What the picker does at a release over the element.
+  // The element becomes the target, as under the picker's pointer, and is read.
   void Pick(const char* id) {
     main.rng = doc->body()->createTextRange();
     main.rng->moveToElementText(*doc->getElementById(FromUtf8(id)));
-    main.tbSpeach.SetText(JoinLineBreaks(TrimLineBreaks(main.rng->text())));
-    main.cbStart_Click();
+    main.SayRange();
   }
 
-  // What the help window does: an empty range at the start of the body.
   void ReadFromTop() {
     main.StopSpeaking();
-    main.rng = doc->body()->createTextRange();
-    main.rng->collapse(true);
-    main.SayNextParagraph();
+    main.SayFromTop(doc);
   }
 
   // The selected words without their places.
@@ -241,6 +238,55 @@ TEST_F(ReadingTest, LastPieceEndsAndTheNextCallFindsTheEndOfTheBody) {
   EXPECT_EQ(ChainEnd::EndOfPage, main.LastChainEnd());
   EXPECT_TRUE(main.SayNextParagraph());  // again at the end: nothing spoken
   EXPECT_EQ(1u, pieces.size());
+}
+
+// Whatever the last reading left (its range inside the page, the continue switch off), a reading
+// from the top starts at the body's first word and goes on to the end.
+TEST_F(ReadingTest, FromTheTopIgnoresTheLastRangeAndTurnsContinueOn) {
+  Load(kArticle);
+  Pick("p2");
+  loop.AdvanceBy(150);
+  main.mnuNarrationContAfter_Click();
+  pieces.clear();
+  ReadFromTop();
+  loop.RunUntilIdle();
+  EXPECT_EQ((Strings{"Title here", "First bold words and more.", "Second para. Next line", "Tail text"}),
+            pieces);
+  EXPECT_EQ(forms::vbChecked, main.cbContinue.Value());
+  EXPECT_EQ(ChainEnd::EndOfPage, main.LastChainEnd());
+}
+
+TEST_F(ReadingTest, FromTheTopOfNoPageOrAPageGoneFailsAndSpeaksNothing) {
+  EXPECT_THROW(main.SayFromTop(nullptr), platform::Failure);
+  EXPECT_EQ(nullptr, main.workingDoc);
+  Load(kArticle);
+  doc->Discard();
+  EXPECT_THROW(main.SayFromTop(doc), platform::Failure);
+  EXPECT_EQ(doc, main.workingDoc) << "the window that asked knows which page failed";
+  loop.RunUntilIdle();
+  EXPECT_TRUE(pieces.empty());
+}
+
+// The picked range's text is taken when the reading starts: a page gone by then leaves nothing to
+// say, and neither the last piece nor the instructions are read in its place.
+TEST_F(ReadingTest, PickedRangeOfAPageGoneEndsTheReadingAndSpeaksNothing) {
+  Load(kArticle);
+  Pick("p1");
+  loop.AdvanceBy(150);
+  doc->Discard();
+  main.SayRange();
+  EXPECT_EQ(u"", main.tbSpeach.Text());
+  ASSERT_TRUE(main.pVoice);
+  EXPECT_FALSE(platform::IsSpeaking(*main.pVoice));
+  loop.RunUntilIdle();
+  EXPECT_EQ((Strings{"First bold words and more."}), pieces);
+}
+
+TEST_F(ReadingTest, PickedRangeIsOnePieceOnOneLine) {
+  Load("<body><pre id=pre>\n  first line  \nsecond line\n\n</pre><p>after</p></body>");
+  Pick("pre");
+  ASSERT_FALSE(pieces.empty());
+  EXPECT_EQ("first line   second line", pieces.front());
 }
 
 }  // namespace

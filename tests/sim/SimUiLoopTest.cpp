@@ -88,5 +88,37 @@ TEST(SimUiLoop, RunUntilIdleGivesUpOnEndlessWork) {
   EXPECT_FALSE(loop.RunUntilIdle(1000));
 }
 
+TEST(SimUiLoopWait, PendingWorkRunsOnceWithoutMovingTheClock) {
+  SimUiLoop loop;
+  std::string log;
+  loop.Post([&] {
+    log += "a";
+    loop.Post([&] { log += "b"; });
+  });
+  loop.PostDelayed(10, [&] { log += "c"; });
+  loop.WaitForEvents(50);
+  EXPECT_EQ("a", log);
+  EXPECT_EQ(0, loop.NowMs());
+}
+
+// Idle, the clock moves to the first task or tick due within the bound, else to the bound.
+TEST(SimUiLoopWait, IdleWaitMovesTheClockToWhatFallsDueOrElseToTheBound) {
+  SimUiLoop loop;
+  std::string log;
+  loop.PostDelayed(30, [&] { log += "a@" + std::to_string(loop.NowMs()) + " "; });
+  platform::TimerId timer = loop.StartTimer(70, [&] { log += "t@" + std::to_string(loop.NowMs()) + " "; });
+  loop.WaitForEvents(50);
+  loop.WaitForEvents(50);
+  EXPECT_EQ("a@30 t@70 ", log);
+  loop.WaitForEvents(50);
+  EXPECT_EQ(120, loop.NowMs());
+  EXPECT_EQ("a@30 t@70 ", log);
+  loop.WaitForEvents(50);
+  EXPECT_EQ("a@30 t@70 t@140 ", log);
+  loop.StopTimer(timer);
+  loop.WaitForEvents(0);
+  EXPECT_EQ(140, loop.NowMs());
+}
+
 }  // namespace
 }  // namespace lectryn::sim

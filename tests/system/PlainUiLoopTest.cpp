@@ -6,6 +6,8 @@
 #include <string>
 #include <thread>
 
+#include "UiLoopWaitChecks.h"
+
 namespace lectryn::system {
 namespace {
 
@@ -46,6 +48,14 @@ TEST(PlainUiLoop, DoEventsRunsPendingTasksOnce) {
   loop.Post(again);
   loop.DoEvents();
   EXPECT_EQ(1, runs);
+}
+
+TEST(PlainUiLoopWait, RunsWhatIsPendingAtOnceAndOtherwiseSleepsUntilATaskATimerOrTheBound) {
+  PlainUiLoop loop;
+  testing::ExpectPendingTaskRunsWithoutSleeping(loop);
+  testing::ExpectIdleWaitSleepsUntilTheBound(loop);
+  testing::ExpectTaskFromAnotherThreadWakesTheWait(loop);
+  testing::ExpectDueTimerWakesTheWait(loop);
 }
 
 }  // namespace

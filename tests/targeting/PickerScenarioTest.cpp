@@ -4,12 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/Document.h"
-#include "narration/Narration.h"
 #include "platform/Text.h"
-#include "sim/ScriptedVoice.h"
-#include "sim/SimUiLoop.h"
-#include "sim/SimWindowSystem.h"
-#include "targeting/Picker.h"
+#include "targeting/PickerDesk.h"
 
 namespace lectryn::targeting {
 namespace {
@@ -31,28 +27,17 @@ constexpr char kInner[] = R"(<html><body style="margin:0">
 <div style="height:600px">Rest of the frame</div>
 </body></html>)";
 
-struct PickerScenarioTest : ::testing::Test {
-  sim::SimUiLoop loop;
-  sim::ScriptedVoiceFactory voices{loop, 100};
-  narration::Narration main{voices};
-  sim::SimWindowSystem windows{loop};
-  Picker picker{main, windows};
-  HWND mainWnd = windows.CreateWindow("LectrynMain", {0, 0, 200, 100});
+struct PickerScenarioTest : ::testing::Test, PickerDesk {
   HWND pageWnd = windows.CreateWindow("Internet Explorer_Server", {300, 0, 1100, 600});
   std::shared_ptr<engine::Document> page = engine::Document::Parse(kPage, u"file:///page.htm");
 
   PickerScenarioTest() {
     page->SetViewSize(800, 600);
     windows.SetDocument(pageWnd, page);
-    picker.SetWindow(mainWnd);
   }
 
   platform::ElementPtr Get(const char* id, engine::Document& doc) {
     return doc.getElementById(platform::FromUtf8(id));
-  }
-  void Press() {
-    windows.PressButtonOn(mainWnd);
-    picker.Form_MouseDown(1, 0, 0, 0);
   }
   void MoveOnPage(int32_t x, int32_t y) {
     picker.Form_MouseMove(1, 0, static_cast<float>(x + 300), static_cast<float>(y));
@@ -71,7 +56,7 @@ struct PickerScenarioTest : ::testing::Test {
     EXPECT_EQ(el->offsetHeight(), r.Bottom - r.Top);
   }
   std::u16string Taken() {
-    picker.Form_MouseUp(1, 0, 0, 0);
+    Release();
     return main.tbSpeach.Text();
   }
 };

@@ -4,12 +4,8 @@
 
 #include <random>
 
-#include "narration/Narration.h"
-#include "sim/ScriptedVoice.h"
-#include "sim/SimUiLoop.h"
-#include "sim/SimWindowSystem.h"
 #include "targeting/FakePage.h"
-#include "targeting/Picker.h"
+#include "targeting/PickerDesk.h"
 
 namespace lectryn::targeting {
 namespace {
@@ -34,13 +30,7 @@ std::string Str(const OutlineRect& r) {
          std::to_string(r.Bottom);
 }
 
-struct PickerTest : ::testing::Test {
-  sim::SimUiLoop loop;
-  sim::ScriptedVoiceFactory voices{loop, 100};
-  narration::Narration main{voices};
-  sim::SimWindowSystem windows{loop};
-  Picker picker{main, windows};
-  HWND mainWnd = windows.CreateWindow("LectrynMain", {0, 0, 200, 100});
+struct PickerTest : ::testing::Test, PickerDesk {
   HWND frameWnd = windows.CreateWindow("PageFrame", {300, 0, 1100, 650});
   HWND pageWnd = windows.CreateWindow("Internet Explorer_Server", {300, 50, 1100, 650}, frameWnd);
   std::shared_ptr<fake::Document> page = std::make_shared<fake::Document>(u"file:///a.htm");
@@ -52,13 +42,8 @@ struct PickerTest : ::testing::Test {
   PickerTest() {
     windows.SetClientInset(mainWnd, 4, 24);
     windows.SetDocument(pageWnd, page);
-    picker.SetWindow(mainWnd);
   }
 
-  void Press(int16_t button = 1) {
-    windows.PressButtonOn(mainWnd);
-    picker.Form_MouseDown(button, 0, 10, 10);
-  }
   // Screen pixels; the handler gets them in the main window's client area.
   void MoveTo(int32_t x, int32_t y, int16_t button = 1) {
     platform::POINTAPI origin = windows.ClientOrigin(mainWnd);
@@ -66,7 +51,6 @@ struct PickerTest : ::testing::Test {
   }
   // Page client pixels of pageWnd.
   void MoveOnPage(int32_t x, int32_t y, int16_t button = 1) { MoveTo(300 + x, 50 + y, button); }
-  void Release() { picker.Form_MouseUp(1, 0, 0, 0); }
 
   std::vector<uint32_t> PagePixels(HWND hWnd) { return windows.Pixels(hWnd); }
   std::vector<uint32_t> Expected(std::vector<OutlineRect> rects) { return Drawn(800, 600, rects); }

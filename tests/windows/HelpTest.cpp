@@ -53,14 +53,10 @@ class HelpWindow : public ::testing::Test {
     window.Load();
     if (!window.Visible()) window.Show(forms::Modality::Modeless);
   }
-  // Starts a reading of a page elsewhere, as a drag would.
+  // Starts a reading of a page elsewhere.
   void ReadOtherPage(const char* html) {
     other = engine::Document::Parse(html, u"file:///other.htm");
-    sim.main.workingDoc = other;
-    sim.main.rng = other->body()->createTextRange();
-    sim.main.rng->collapse(true);
-    sim.main.cbContinue.SetValue(forms::vbChecked);
-    sim.main.SayNextParagraph();
+    sim.main.SayFromTop(other);
   }
   bool Speaking() { return sim.main.pVoice && platform::IsSpeaking(*sim.main.pVoice); }
 

@@ -80,12 +80,8 @@ void frmHelp::ReadFromTop(platform::WebBrowser& browser, uint64_t request) {
           [this, request] { return request == request_; }))
     return;
   platform::DocumentPtr page = browser.Document();
-  Main->workingDoc = page;
   readPage_ = page;
-  Main->rng = Present(Present(page, "document")->body(), "body")->createTextRange();
-  Present(Main->rng, "text range")->collapse(true);
-  Main->cbContinue.SetValue(forms::vbChecked);
-  Main->SayNextParagraph();
+  Main->SayFromTop(page);
 }
 
 // The page shown is read again; it is not loaded again.

@@ -136,11 +136,7 @@ void frmTextToSpeech::ShowTextAndRead(platform::BrowserApplication& page, uint64
   body->put_leftMargin(0);
   if (!WaitForPage(page, request)) return;
 
-  Main->workingDoc = page.document();
-  Main->rng = Present(Present(Main->workingDoc, "document")->body(), "body")->createTextRange();
-  Present(Main->rng, "text range")->collapse(true);
-  Main->cbContinue.SetValue(forms::vbChecked);
-  Main->SayNextParagraph();
+  Main->SayFromTop(page.document());
 }
 
 bool frmTextToSpeech::WaitForPage(platform::BrowserApplication& page, uint64_t request) {
