@@ -168,14 +168,20 @@ constexpr int kOwnedGapPx = 8;
 // was laid out for, whatever frame a window manager draws around it. A client size, when the
 // form has one, wins.
 QSize FormWindow::ModelSize() const {
-  int menuPx = MenuBarPx();
-  if (form_.ClientWidth() > 0 && form_.ClientHeight() > 0)
-    return QSize(Px(form_.ClientWidth()), Px(form_.ClientHeight()) + menuPx);
-  return QSize(Px(form_.Width()), Px(form_.Height()) - ModelChromePx() + menuPx).expandedTo(QSize(1, 1));
+  if (form_.ClientWidth() > 0 && form_.ClientHeight() > 0) {
+    int width = Px(form_.ClientWidth());
+    return QSize(width, Px(form_.ClientHeight()) + MenuBarPx(width));
+  }
+  int width = Px(form_.Width());
+  return QSize(width, Px(form_.Height()) - ModelChromePx() + MenuBarPx(width)).expandedTo(QSize(1, 1));
 }
 
-int FormWindow::MenuBarPx() const {
-  return menuBar_->isHidden() ? 0 : menuBar_->sizeHint().height();
+// The height the window's layout gives the menu bar: its height for the window's width, which some
+// styles make a pixel more than its size hint, and never less than the hint.
+int FormWindow::MenuBarPx(int windowWidthPx) const {
+  if (menuBar_->isHidden()) return 0;
+  int forWidth = menuBar_->heightForWidth(std::max(windowWidthPx, menuBar_->minimumWidth()));
+  return std::max(forWidth, menuBar_->sizeHint().height());
 }
 
 int FormWindow::ModelChromePx() const {
@@ -274,7 +280,8 @@ void FormWindow::WriteBackPlace() {
     // The client size first: while the form has one, it decides the window's size.
     if (form_.ClientWidth() > 0)
       form_.SetClientSize(client_->width() * twipsPerPixel_, client_->height() * twipsPerPixel_);
-    form_.Resize(width() * twipsPerPixel_, (height() - MenuBarPx() + ModelChromePx()) * twipsPerPixel_);
+    form_.Resize(width() * twipsPerPixel_,
+                 (height() - MenuBarPx(width()) + ModelChromePx()) * twipsPerPixel_);
   }
 }
 

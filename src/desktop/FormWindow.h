@@ -50,7 +50,7 @@ class FormWindow : public QWidget {
   QPoint FrameOffsetOf(const forms::Control& control) const;
   void Follow(forms::Property property);
   QSize ModelSize() const;
-  int MenuBarPx() const;
+  int MenuBarPx(int windowWidthPx) const;
   int ModelChromePx() const;
   void ApplyGeometry();
   void ApplyVisibility();

@@ -7,9 +7,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTimer>
 #include <string>
 #include <vector>
@@ -132,6 +135,18 @@ TEST_F(FormWindowTest, ControlsSitAtTheirTwipsInClientPixelsAndFramesCarryTheirL
   EXPECT_EQ(Find<QPushButton>("cmdOK")->text(), "Go");
   EXPECT_TRUE(Find<QPushButton>("cmdCancel")->isHidden());
   EXPECT_EQ(window_->windowTitle(), "Renamed");
+}
+
+// The Windows style gives a menu bar a pixel more for the window's width than its size hint; the
+// layout gives it that height, and the client area must not lose the pixel.
+TEST_F(FormWindowTest, ClientSizeHoldsWithAMenuBarTallerForItsWidthThanItsHint) {
+  static QStyle* const windowsStyle = QStyleFactory::create("Windows");  // outlives every window
+  ASSERT_NE(windowsStyle, nullptr);
+  window_->findChild<QMenuBar*>()->setStyle(windowsStyle);
+  form_.SetClientSize(6000, 3000);
+  EXPECT_EQ(window_->ClientWidget()->size(), QSize(400, 200));
+  EXPECT_EQ(form_.ClientWidth(), 6000);
+  EXPECT_EQ(form_.ClientHeight(), 3000);
 }
 
 TEST_F(FormWindowTest, PictureIsPaintedAtTheClientTopLeftAtItsOwnSize) {

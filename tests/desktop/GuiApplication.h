@@ -8,6 +8,11 @@ namespace lectryn::desktop::testing {
 inline void EnsureGuiApplication() {
   if (QCoreApplication::instance()) return;
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // The tests check pixels where the page and the forms put them, one device pixel to a CSS pixel,
+  // whatever scaling the desktop they run on asks of Qt.
+  for (const char* scaling : {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_FONT_DPI"})
+    qunsetenv(scaling);
+  qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
   static int argc = 1;
   static char name[] = "desktop_tests";
   static char* argv[] = {name, nullptr};

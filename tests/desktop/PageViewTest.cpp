@@ -144,6 +144,44 @@ TEST_F(PageViewTest, SelectionPaintsOnlyTheWordAndRepaintsOnlyOldAndNewWords) {
   EXPECT_EQ(Count(image, image.rect(), isHighlight), Count(image, golf, isHighlight));
 }
 
+// On a scrolled page too, a new selection repaints where the old and the new word are on screen:
+// what the screen shows is built from the repainted regions alone, as a window system keeps it.
+TEST_F(PageViewTest, SelectionOnAScrolledPageRepaintsTheWordsWhereTheyAreShown) {
+  view_->verticalScrollBar()->setValue(static_cast<int>(RectsOf(u"Hotel").at(0).top()) - kViewHeight / 3);
+  Settle();
+  ASSERT_GT(document_->ViewScroll().y, kSpacerPx / 2);
+  QRect hotel = RectsOf(u"Hotel").at(0).toAlignedRect();
+  QRect india = RectsOf(u"India").at(0).toAlignedRect();
+  ASSERT_TRUE(view_->viewport()->rect().contains(hotel) && view_->viewport()->rect().contains(india));
+  Settle();
+  QImage screen = Grab();
+  auto select = [&](const std::u16string& word) {
+    recorder_.painted = {};
+    Find(word)->select();
+    Settle();
+    QRegion painted = recorder_.painted;
+    // An empty region would render the whole view, which the screen never receives. The region's
+    // corner goes to the target offset.
+    if (!painted.isEmpty()) view_->viewport()->render(&screen, painted.boundingRect().topLeft(), painted);
+    return painted;
+  };
+  auto isHighlight = [](QRgb pixel) { return pixel == kHighlight; };
+  auto margin = [](const QRect& rect) { return rect.adjusted(-3, -3, 3, 3); };
+
+  QRegion painted = select(u"Hotel");
+  EXPECT_TRUE(painted.intersects(hotel));
+  EXPECT_TRUE(painted.subtracted(margin(hotel)).isEmpty());
+  EXPECT_GT(Count(screen, hotel, isHighlight), hotel.width() * hotel.height() / 2);
+  EXPECT_EQ(Count(screen, screen.rect(), isHighlight), Count(screen, hotel, isHighlight));
+
+  painted = select(u"India");
+  EXPECT_TRUE(painted.intersects(hotel) && painted.intersects(india));
+  EXPECT_TRUE(painted.subtracted(QRegion(margin(hotel)) + margin(india)).isEmpty());
+  EXPECT_EQ(Count(screen, hotel, isHighlight), 0) << "the old word's highlight stays on screen";
+  EXPECT_GT(Count(screen, india, isHighlight), india.width() * india.height() / 2);
+  EXPECT_EQ(Count(screen, screen.rect(), isHighlight), Count(screen, india, isHighlight));
+}
+
 TEST_F(PageViewTest, ScrollBarsFollowTheDocumentBothWays) {
   QScrollBar* bar = view_->verticalScrollBar();
   layout::Rect extent = document_->ScrollExtent();

@@ -558,7 +558,9 @@ TEST(CssBadInput, ResolvesInBoundedTime) {
   for (const std::string& html : pages) {
     auto start = std::chrono::steady_clock::now();
     Styled page(html);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << html.substr(0, 60);
+    // A pass that is quadratic in these inputs takes hours; a loaded machine or a sanitizer build
+    // takes seconds.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30)) << html.substr(0, 60);
   }
   Styled huge("<p id=t style='margin-left: 1e30px; width: 1e30px; font-size: 1e30px; line-height: 1e30'>");
   EXPECT_EQ(10000, huge["t"].fontSizePx);

@@ -147,6 +147,8 @@ TEST_F(AboutBox, ShowsVersionPictureAndSiteAndClosesByEnterOrEscape) {
     form.SetHWnd(31);
     form.Show();
     EXPECT_EQ(u"Version 2.10.3", form.lblVersion.Caption());
+    EXPECT_EQ(u"Lectryn will read web pages from your web browser and highlight the words as they are read.",
+              form.Label3.Caption());
     EXPECT_EQ(std::string(sim::kSimAppPath) + "/Banner.jpg", sim::PicturePath(form.Picture()));
     EXPECT_EQ(u"http://lectryn.corvath.example/lectryn", form.lblTitle.ToolTipText());
     form.lblTitle.Click();

@@ -25,7 +25,7 @@ frmAbout::frmAbout(platform::Platform& platform, const MakerSite& site)
       lblTitle("lblTitle", u"Lectryn"),
       lblVersion("lblVersion", u"version"),
       Label3("Label3",
-             u"Lectryn will read web pages from Internet Explorer and highlight the words as they are read."),
+             u"Lectryn will read web pages from your web browser and highlight the words as they are read."),
       Line1("Line1", 120, 5280, 6480, 5280, kWhite),
       cmdOK("cmdOK", u"OK"),
       cmdSysInfo("cmdSysInfo", u"&System Info..."),

@@ -196,9 +196,10 @@ TEST_F(BrowserPage, StoppedBrowserCostsOneBoundedWait) {
   EXPECT_THROW(bridge->Extents(paragraph.ref), platform::Failure);
   int64_t secondMs = MsSince(start);
   kill(pid_, SIGCONT);
+  // One time-out of the bus call, give or take a loaded machine; the second not even half of one.
   EXPECT_GE(firstMs, 900);
-  EXPECT_LT(firstMs, 1500);
-  EXPECT_LT(secondMs, 50);
+  EXPECT_LT(firstMs, 5000);
+  EXPECT_LT(secondMs, 500);
 
   // Resumed, it answers again once the hung call gave up.
   bool answered = false;

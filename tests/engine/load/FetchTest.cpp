@@ -117,7 +117,7 @@ TEST_F(FetchHttp, ATrickleEndsAtTheTimeLimit) {
   FetchResult result = FetchNow(server.Url("/trickle"), limits);
   EXPECT_FALSE(result.ok);
   EXPECT_EQ("cannot load " + server.Url("/trickle") + ": timed out after 1 s", result.error);
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10)) << "half the whole trickle";
 }
 
 TEST_F(FetchHttp, AnAnnouncedTwoGigabyteBodyIsRefusedBeforeItComes) {
