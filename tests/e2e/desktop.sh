@@ -76,6 +76,14 @@ spoken_words() {
   sed -n 's/.*"event":"word".*"word":"\([^"]*\)","selection":"\([^"]*\)".*/\1|\2/p' "$TRACE"
 }
 
+# For each spoken word in order, "word|selection": the browser's own selection as the program read
+# it back right after asking the browser to select that word (empty when it read none back).
+browser_selections() {
+  sed -n -e 's/.*"event":"browser-selection","text":"\([^"]*\)".*/S|\1/p' \
+    -e 's/.*"event":"word".*"word":"\([^"]*\)","selection".*/W|\1/p' "$TRACE" |
+    awk -F'|' '$1 == "S" { selected = $2; next } { print $2 "|" selected; selected = "" }'
+}
+
 # How many times the trace has $1 (a fixed string).
 count_of() {
   grep -cF -- "$1" "$TRACE" 2>/dev/null || true

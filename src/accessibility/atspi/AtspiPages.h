@@ -9,6 +9,7 @@
 
 #include "accessibility/AxTree.h"
 #include "accessibility/atspi/AtspiWorker.h"
+#include "accessibility/atspi/PageReports.h"
 
 namespace lectryn::accessibility::atspi {
 
@@ -16,8 +17,9 @@ struct Session;
 
 class AtspiPages {
  public:
-  // post queues a task on the UI loop (UiLoop::Post).
-  explicit AtspiPages(AtspiWorker::PostFunction post);
+  // post queues a task on the UI loop (UiLoop::Post); reports hears of what fails while nobody
+  // waits for it (highlights the browser did not take, page changes that cannot be followed).
+  explicit AtspiPages(AtspiWorker::PostFunction post, PageReports reports = {});
   ~AtspiPages();
   AtspiPages(const AtspiPages&) = delete;
   AtspiPages& operator=(const AtspiPages&) = delete;
