@@ -101,10 +101,6 @@ void Trace::PageFailed(std::string_view action, std::u16string_view url, std::st
        ",\"reason\":" + JsonString(platform::FromUtf8(std::string(reason))) + "}");
 }
 
-void Trace::BrowserSelection(std::u16string_view text) {
-  Line("{\"event\":\"browser-selection\",\"text\":" + JsonString(text) + "}");
-}
-
 WordTrace WordOfNarration(const narration::Narration& main, int32_t position, int32_t length,
                           int64_t audioMs) {
   const std::u16string& text = main.tbSpeach.Text();

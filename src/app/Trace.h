@@ -51,8 +51,6 @@ class Trace {
   void Window(std::string_view name, bool shown);
   // Another program's page did not do what was asked of it (action: select, scroll, listen).
   void PageFailed(std::string_view action, std::u16string_view url, std::string_view reason);
-  // What the browser says is selected right after it was asked to select a word.
-  void BrowserSelection(std::u16string_view text);
   bool Enabled() const { return file_ != nullptr; }
 
  private:

@@ -220,8 +220,6 @@ class Program {
                  "); reading goes on");
       }
     };
-    if (trace_.Enabled())
-      reports.selected = [this](const std::u16string& selected) { trace_.BrowserSelection(selected); };
     return reports;
   }
 

@@ -76,12 +76,16 @@ spoken_words() {
   sed -n 's/.*"event":"word".*"word":"\([^"]*\)","selection":"\([^"]*\)".*/\1|\2/p' "$TRACE"
 }
 
-# For each spoken word in order, "word|selection": the browser's own selection as the program read
-# it back right after asking the browser to select that word (empty when it read none back).
-browser_selections() {
-  sed -n -e 's/.*"event":"browser-selection","text":"\([^"]*\)".*/S|\1/p' \
-    -e 's/.*"event":"word".*"word":"\([^"]*\)","selection".*/W|\1/p' "$TRACE" |
-    awk -F'|' '$1 == "S" { selected = $2; next } { print $2 "|" selected; selected = "" }'
+# The words of file $1 (one a line) missing, in order, from the selections another program saw,
+# file $2: the browser's selection must have stepped through each of them, in order.
+unselected_words() {
+  awk 'NR == FNR { spoken[++n] = $0; next }
+    { seen[++m] = $0 }
+    END { at = 0
+      for (w = 1; w <= n; w++) {
+        for (i = at + 1; i <= m; i++) if (seen[i] == spoken[w]) break
+        if (i <= m) at = i; else printf "[%s] ", spoken[w]
+      } }' "$1" "$2"
 }
 
 # How many times the trace has $1 (a fixed string).

@@ -1,7 +1,6 @@
 #include "accessibility/atspi/PageBridge.h"
 
 #include <algorithm>
-#include <optional>
 
 #include "accessibility/atspi/Interfaces.h"
 #include "platform/Text.h"
@@ -10,8 +9,9 @@ namespace lectryn::accessibility::atspi {
 namespace {
 
 // A program that has not laid its page out for lookups yet answers with the document itself for a
-// while (up to about half a second after it starts).
-constexpr int kHitTestRetries = 10;
+// while (up to about half a second after it starts): the first lookups of a document wait for it
+// that long in all, also when a lookup runs out of time in between.
+constexpr int64_t kLayoutWaitMs = 500;
 constexpr int kHitTestWaitMs = 50;
 // After that, one program still answers a point over another object than the last with the
 // document until its page has looked (a few milliseconds); a real miss costs these waits.
@@ -59,15 +59,6 @@ std::vector<BusObject> AncestorsToDocument(BusClient& client, const BusObject& d
     chain.push_back(std::move(parent));
   }
   return chain;
-}
-
-// The browser's selection in target now, as its text.
-std::u16string SelectedIn(BusClient& client, const BusObject& target, const Deadline& deadline) {
-  std::vector<int32_t> span =
-      client.Call(bus::Method(target, bus::kText, "GetSelection", Ints({0})), deadline.LeftMs()).Int32s();
-  if (span.size() < 2 || span[1] <= span[0]) return {};
-  Reply text = client.Call(bus::Method(target, bus::kText, "GetText", Ints({span[0], span[1]})), deadline.LeftMs());
-  return platform::FromUtf8(text.String());
 }
 
 }  // namespace
@@ -134,12 +125,11 @@ std::vector<AxRef> PageBridge::ObjectsAtPoint(int32_t screenX, int32_t screenY) 
         if (!Contains(extents.Extents(), screenX, screenY)) return std::vector<AxRef>{};
         std::vector<BusObject> down = Descend(client, documentObject, screenX, screenY, deadline);
         // One program answers "nothing there" until it has fetched the page's layout.
-        for (int round = 0; round < kHitTestRetries && down.size() == 1 && !state.laidOut.contains(document);
-             ++round) {
+        int64_t firstLookupMs = state.firstLookupMs.try_emplace(document, MonotonicMs()).first->second;
+        while (down.size() == 1 && MonotonicMs() - firstLookupMs < kLayoutWaitMs) {
           deadline.Sleep(kHitTestWaitMs);
           down = Descend(client, documentObject, screenX, screenY, deadline);
         }
-        state.laidOut.insert(document);
         for (int round = 0; round < kQuickRetries && down.size() == 1; ++round) {
           deadline.Sleep(kQuickWaitMs);
           down = Descend(client, documentObject, screenX, screenY, deadline);
@@ -161,12 +151,9 @@ AxExtents PageBridge::Extents(AxRef object) {
 }
 
 void PageBridge::Select(AxRef object, int32_t startOffset, int32_t endOffset) {
-  std::optional<std::u16string> selected;
   try {
-    selected = Bounded([object, startOffset, endOffset, document = document_,
-                        readBack = static_cast<bool>(session_->reports.selected)](
-                           BusClient& client, Session::WorkerState& state,
-                           const Deadline& deadline) -> std::optional<std::u16string> {
+    Bounded([object, startOffset, endOffset, document = document_](BusClient& client, Session::WorkerState& state,
+                                                                   const Deadline& deadline) {
       const BusObject& target = state.table.Find(object);
       if (state.events) state.events->OwnChange(target.name, MonotonicMs());
       // A program that keeps several ranges would otherwise show the old one beside the new.
@@ -192,14 +179,11 @@ void PageBridge::Select(AxRef object, int32_t startOffset, int32_t endOffset) {
                             deadline.LeftMs());
       Expect(reply, target, "select in");
       if (!reply.Bool(false)) throw platform::Failure("the page refused the selection");
-      if (!readBack) return std::nullopt;
-      return SelectedIn(client, target, deadline);
     });
   } catch (const platform::Failure& failure) {
     Report(BusProblem::Action::Select, failure);
     throw;
   }
-  if (selected && session_->reports.selected) session_->reports.selected(*selected);
 }
 
 void PageBridge::ScrollTo(AxRef object, int32_t startOffset, int32_t endOffset) {

@@ -1,7 +1,7 @@
 #pragma once
 // What the bus side tells the program besides the results of its calls: the calls that fail while
 // nobody waits for their result to say so (a highlight the browser did not take, page changes we
-// cannot follow), and what the browser selected when asked.
+// cannot follow).
 #include <functional>
 #include <string>
 
@@ -18,11 +18,9 @@ struct BusProblem {
 
 const char* ActionName(BusProblem::Action action);
 
-// Both run on the UI thread; either may be empty.
+// Runs on the UI thread; may be empty.
 struct PageReports {
   std::function<void(const BusProblem&)> problem;
-  // The browser's own selection right after each selection asked of it (only asked when set).
-  std::function<void(const std::u16string& selected)> selected;
 };
 
 }  // namespace lectryn::accessibility::atspi

@@ -28,9 +28,9 @@ struct Session : std::enable_shared_from_this<Session> {
     // The object each document's selection was last put in: a selection is one range, so it
     // leaves that object when it moves to another.
     std::map<AxRef, AxRef> selectedIn;
-    // Documents whose first point lookup was waited for: after it, "nothing there" is their
-    // answer, not a wait.
-    std::set<AxRef> laidOut;
+    // When each document's first point lookup began: some time after it, "nothing there" is
+    // their answer, not a wait.
+    std::map<AxRef, int64_t> firstLookupMs;
   };
 
   explicit Session(AtspiWorker::PostFunction post, AtspiWorker::Bus bus) : worker(std::move(post), bus) {}

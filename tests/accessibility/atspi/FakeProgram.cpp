@@ -2,7 +2,6 @@
 
 #include <atspi/atspi.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
@@ -111,6 +110,14 @@ FakeProgram::~FakeProgram() {
   g_main_context_unref(context_);
 }
 
+std::string FakeProgram::Selected() const {
+  int start = selectionStart_;
+  int end = selectionEnd_;
+  std::string text(kText);
+  if (start < 0 || end <= start || static_cast<size_t>(end) > text.size()) return {};
+  return text.substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
+}
+
 void FakeProgram::Stop() {
   std::lock_guard lock(mutex_);
   stopped_ = true;
@@ -191,20 +198,6 @@ DBusMessage* FakeProgram::Answer(DBusMessage* call) {
   if (method == "RemoveSelection") {
     selectionStart_ = selectionEnd_ = 0;
     return Bool(call, true);
-  }
-  if (method == "GetSelection") {
-    DBusMessage* reply = dbus_message_new_method_return(call);
-    dbus_int32_t start = selectionStart_;
-    dbus_int32_t end = selectionEnd_;
-    dbus_message_append_args(reply, DBUS_TYPE_INT32, &start, DBUS_TYPE_INT32, &end, DBUS_TYPE_INVALID);
-    return reply;
-  }
-  if (method == "GetText" && ints.size() == 2) {
-    std::string text(kText);
-    auto start = static_cast<size_t>(std::clamp<int32_t>(ints[0], 0, static_cast<int32_t>(text.size())));
-    std::string part = text.substr(start, static_cast<size_t>(std::max(0, ints[1] - ints[0])));
-    const char* value = part.c_str();
-    return Return(call, DBUS_TYPE_STRING, &value);
   }
   if (method == "ScrollSubstringTo") return Bool(call, !refuseScroll);
   if (method == "ScrollTo") {

@@ -28,6 +28,8 @@ class FakeProgram {
   DBusConnection* Connection() const { return client_; }
   static std::string Path(int index) { return "/page/" + std::to_string(index); }
 
+  // Its selection now: the text of the deepest object between the offsets last set.
+  std::string Selected() const;
   void Stop();    // answers nothing from now on ...
   void Resume();  // ... until now, then all it got
   std::atomic<int> delayMs{0};  // before each answer
@@ -49,8 +51,8 @@ class FakeProgram {
   std::mutex mutex_;
   std::condition_variable resumed_;
   bool stopped_ = false;
-  int selectionStart_ = 0;  // the program's thread only
-  int selectionEnd_ = 0;
+  std::atomic<int> selectionStart_{0};
+  std::atomic<int> selectionEnd_{0};
   std::thread thread_;
 };
 
