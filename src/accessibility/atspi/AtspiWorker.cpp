@@ -80,7 +80,10 @@ void AtspiWorker::Run(std::function<void()> task, int32_t timeoutMs) {
     throw platform::Failure("the accessible program did not answer within " + std::to_string(timeoutMs) +
                             " ms");
   }
-  if (job->error) std::rethrow_exception(job->error);
+  // Taken from the job, the failure is this thread's alone: the worker may free the job meanwhile.
+  std::exception_ptr error = std::move(job->error);
+  lock.unlock();
+  if (error) std::rethrow_exception(error);
 }
 
 void AtspiWorker::Loop(Bus bus) {
