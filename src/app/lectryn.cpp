@@ -140,7 +140,7 @@ class Program {
     std::unique_ptr<app::BrowserPages> browserPages;
     if (otherWindows.Available() && QGuiApplication::platformName() == QLatin1String("xcb")) {
       bus = std::make_unique<accessibility::atspi::AtspiPages>(
-          [this](std::function<void()> task) { loop_.Post(std::move(task)); }, PageReports());
+          [this](std::function<void()> task) { loop_.Post(std::move(task)); }, BusReports());
       browserPages = std::make_unique<app::BrowserPages>(*bus, otherWindows);
     } else {
       SayError(
@@ -205,7 +205,7 @@ class Program {
 
   // A highlight the browser did not take leaves the reading going; the trace has each, the user is
   // told once per page.
-  accessibility::atspi::PageReports PageReports() {
+  accessibility::atspi::PageReports BusReports() {
     accessibility::atspi::PageReports reports;
     reports.problem = [this](const accessibility::atspi::BusProblem& problem) {
       const char* action = accessibility::atspi::ActionName(problem.action);

@@ -64,15 +64,8 @@ std::vector<BusObject> AncestorsToDocument(BusClient& client, const BusObject& d
 }  // namespace
 
 const char* ActionName(BusProblem::Action action) {
-  switch (action) {
-    case BusProblem::Action::Select:
-      return "select";
-    case BusProblem::Action::Scroll:
-      return "scroll";
-    case BusProblem::Action::Listen:
-      break;
-  }
-  return "listen";
+  constexpr const char* kNames[] = {"select", "scroll", "listen"};  // in the order of Action
+  return kNames[static_cast<size_t>(action)];
 }
 
 // Every call is one task on the worker under one deadline that its bus calls and waits share;
@@ -93,7 +86,6 @@ void PageBridge::Report(BusProblem::Action action, const platform::Failure& fail
   bool first = session.troubledPages.insert(document_).second;
   if (session.reports.problem) session.reports.problem(BusProblem{action, url_, failure.what(), first});
 }
-
 
 std::u16string DocumentUrl(BusClient& client, const BusObject& document, const Deadline& deadline) {
   for (const char* name : {"DocURL", "URI", "URL"}) {
@@ -123,9 +115,9 @@ std::vector<AxRef> PageBridge::ObjectsAtPoint(int32_t screenX, int32_t screenY) 
         Reply extents = client.Call(bus::Extents(documentObject), deadline.LeftMs());
         Expect(extents, documentObject, "measure");
         if (!Contains(extents.Extents(), screenX, screenY)) return std::vector<AxRef>{};
+        int64_t firstLookupMs = state.firstLookupMs.try_emplace(document, MonotonicMs()).first->second;
         std::vector<BusObject> down = Descend(client, documentObject, screenX, screenY, deadline);
         // One program answers "nothing there" until it has fetched the page's layout.
-        int64_t firstLookupMs = state.firstLookupMs.try_emplace(document, MonotonicMs()).first->second;
         while (down.size() == 1 && MonotonicMs() - firstLookupMs < kLayoutWaitMs) {
           deadline.Sleep(kHitTestWaitMs);
           down = Descend(client, documentObject, screenX, screenY, deadline);
