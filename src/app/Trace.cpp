@@ -101,6 +101,10 @@ void Trace::PageFailed(std::string_view action, std::u16string_view url, std::st
        ",\"reason\":" + JsonString(platform::FromUtf8(std::string(reason))) + "}");
 }
 
+void Trace::BrowserSelection(std::u16string_view held) {
+  Line("{\"event\":\"browser-selection\",\"held\":" + JsonString(held) + "}");
+}
+
 WordTrace WordOfNarration(const narration::Narration& main, int32_t position, int32_t length,
                           int64_t audioMs) {
   const std::u16string& text = main.tbSpeach.Text();

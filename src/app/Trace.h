@@ -51,6 +51,9 @@ class Trace {
   void Window(std::string_view name, bool shown);
   // Another program's page did not do what was asked of it (action: select, scroll, listen).
   void PageFailed(std::string_view action, std::u16string_view url, std::string_view reason);
+  // What another program's page held selected when it was asked for the next word: the word
+  // before, when it took it.
+  void BrowserSelection(std::u16string_view held);
   bool Enabled() const { return file_ != nullptr; }
 
  private:

@@ -220,6 +220,8 @@ class Program {
                  "); reading goes on");
       }
     };
+    if (trace_.Enabled())
+      reports.held = [this](const std::u16string& selected) { trace_.BrowserSelection(selected); };
     return reports;
   }
 

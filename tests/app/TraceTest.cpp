@@ -45,6 +45,7 @@ TEST(TraceLines, OneObjectPerLineInTheOrderWritten) {
     // A browser's words in the reason, quotes and all, stay one JSON string.
     trace.PageFailed("select", u"file:///a.htm", "the page said \"no\"");
     trace.PageFailed("listen", u"", "cannot listen");
+    trace.BrowserSelection(u"fox");
   });
   EXPECT_EQ(
       "{\"event\":\"speak\",\"text\":\"Hello world\"}\n"
@@ -57,7 +58,8 @@ TEST(TraceLines, OneObjectPerLineInTheOrderWritten) {
       "{\"event\":\"stop\",\"reason\":\"end-of-page\"}\n"
       "{\"event\":\"highlight-failed\",\"action\":\"select\",\"url\":\"file:///a.htm\","
       "\"reason\":\"the page said \\\"no\\\"\"}\n"
-      "{\"event\":\"listen-failed\",\"action\":\"listen\",\"url\":\"\",\"reason\":\"cannot listen\"}\n",
+      "{\"event\":\"listen-failed\",\"action\":\"listen\",\"url\":\"\",\"reason\":\"cannot listen\"}\n"
+      "{\"event\":\"browser-selection\",\"held\":\"fox\"}\n",
       text);
 }
 

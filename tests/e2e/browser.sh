@@ -29,13 +29,14 @@ sleep 0.5
 kill "$WATCH" 2>/dev/null || true
 wait "$WATCH" 2>/dev/null || true
 
-# Every spoken word, in order, was the browser's selection at some moment after the one before it,
-# as the browser told its selection changes to another program.
-spoken_words | cut -d'|' -f1 >"$WORK/spoken.txt"
-total=$(wc -l <"$WORK/spoken.txt")
+# Every spoken word, in order, was what the browser held selected when the program asked it for
+# the next one; the last word is what it holds at the end.
+words_held <"$TRACE" >"$WORK/held.txt"
+total=$(wc -l <"$WORK/held.txt")
 [ "$total" -ge 40 ] || fail "only $total words spoken"
-missed=$(unselected_words "$WORK/spoken.txt" "$WORK/selections.txt")
-[ -z "$missed" ] || fail "the browser did not select these spoken words: $missed; it selected: $(tr '\n' ' ' <"$WORK/selections.txt")"
+missed=$(words_not_held <"$WORK/held.txt")
+[ -z "$missed" ] || fail "the browser did not select these spoken words (word: what it held instead): $missed"
+holds_last_word "$(tail -n 1 "$WORK/held.txt" | cut -d'|' -f1)"
 ! grep -q "did not take the highlight" "$WORK/out.txt" || fail "a highlight failed: $(cat "$WORK/out.txt")"
 
 read -r fx fy fw fh <<<"$(extents_of 'This paragraph lies far below')"

@@ -76,16 +76,25 @@ spoken_words() {
   sed -n 's/.*"event":"word".*"word":"\([^"]*\)","selection":"\([^"]*\)".*/\1|\2/p' "$TRACE"
 }
 
-# The words of file $1 (one a line) missing, in order, from the selections another program saw,
-# file $2: the browser's selection must have stepped through each of them, in order.
-unselected_words() {
-  awk 'NR == FNR { spoken[++n] = $0; next }
-    { seen[++m] = $0 }
-    END { at = 0
-      for (w = 1; w <= n; w++) {
-        for (i = at + 1; i <= m; i++) if (seen[i] == spoken[w]) break
-        if (i <= m) at = i; else printf "[%s] ", spoken[w]
-      } }' "$1" "$2"
+# For each spoken word of the trace on standard input, "word|held": what the browser held selected
+# when the program asked it for the next word, empty when it was not asked; "-" for the last word,
+# which has no next.
+words_held() {
+  sed -n -e 's/.*"event":"browser-selection","held":"\([^"]*\)".*/S|\1/p' \
+    -e 's/.*"event":"word".*"word":"\([^"]*\)","selection".*/W|\1/p' |
+    awk -F'|' '$1 == "W" { if (n) print word "|" held; word = $2; held = ""; n = 1; next }
+      { held = $2 }
+      END { if (n) print word "|-" }'
+}
+
+# The words of "word|held" lines on standard input that the browser did not hold, as "[word: held]".
+words_not_held() {
+  awk -F'|' '$2 != "-" && $1 != $2 { printf "[%s: %s] ", $1, ($2 == "" ? "nothing" : $2) }'
+}
+
+# Fails unless the browser holds $1 selected now (the reading's last word, which nothing read back).
+holds_last_word() {
+  "$AX" selection | grep -qF "[$1]" || fail "the browser does not hold the last word \"$1\" selected: $("$AX" selection)"
 }
 
 # How many times the trace has $1 (a fixed string).

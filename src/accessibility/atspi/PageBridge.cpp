@@ -1,6 +1,7 @@
 #include "accessibility/atspi/PageBridge.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "accessibility/atspi/Interfaces.h"
 #include "platform/Text.h"
@@ -59,6 +60,15 @@ std::vector<BusObject> AncestorsToDocument(BusClient& client, const BusObject& d
     chain.push_back(std::move(parent));
   }
   return chain;
+}
+
+// The text the browser holds selected in object now, empty for none.
+std::u16string HeldSelection(BusClient& client, const BusObject& object, const Deadline& deadline) {
+  std::vector<int32_t> span =
+      client.Call(bus::Method(object, bus::kText, "GetSelection", Ints({0})), deadline.LeftMs()).Int32s();
+  if (span.size() != 2 || span[0] >= span[1]) return {};
+  Reply text = client.Call(bus::Method(object, bus::kText, "GetText", Ints({span[0], span[1]})), deadline.LeftMs());
+  return platform::FromUtf8(text.String());
 }
 
 }  // namespace
@@ -143,13 +153,20 @@ AxExtents PageBridge::Extents(AxRef object) {
 }
 
 void PageBridge::Select(AxRef object, int32_t startOffset, int32_t endOffset) {
+  std::optional<std::u16string> held;
   try {
-    Bounded([object, startOffset, endOffset, document = document_](BusClient& client, Session::WorkerState& state,
-                                                                   const Deadline& deadline) {
+    held = Bounded([object, startOffset, endOffset, document = document_,
+                    readBack = static_cast<bool>(session_->reports.held)](
+                       BusClient& client, Session::WorkerState& state,
+                       const Deadline& deadline) -> std::optional<std::u16string> {
       const BusObject& target = state.table.Find(object);
       if (state.events) state.events->OwnChange(target.name, MonotonicMs());
-      // A program that keeps several ranges would otherwise show the old one beside the new.
+      std::optional<std::u16string> held;
       auto previous = state.selectedIn.find(document);
+      // Some programs take a selection some time after they said yes: by the next one they have.
+      if (readBack && previous != state.selectedIn.end())
+        held = HeldSelection(client, state.table.Find(previous->second), deadline);
+      // A program that keeps several ranges would otherwise show the old one beside the new.
       if (previous != state.selectedIn.end() && previous->second != object) {
         const BusObject& old = state.table.Find(previous->second);
         Reply oldCount = client.Call(bus::Method(old, bus::kText, "GetNSelections"), deadline.LeftMs());
@@ -171,11 +188,13 @@ void PageBridge::Select(AxRef object, int32_t startOffset, int32_t endOffset) {
                             deadline.LeftMs());
       Expect(reply, target, "select in");
       if (!reply.Bool(false)) throw platform::Failure("the page refused the selection");
+      return held;
     });
   } catch (const platform::Failure& failure) {
     Report(BusProblem::Action::Select, failure);
     throw;
   }
+  if (held && session_->reports.held) session_->reports.held(*held);
 }
 
 void PageBridge::ScrollTo(AxRef object, int32_t startOffset, int32_t endOffset) {

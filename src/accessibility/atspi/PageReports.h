@@ -1,7 +1,7 @@
 #pragma once
 // What the bus side tells the program besides the results of its calls: the calls that fail while
 // nobody waits for their result to say so (a highlight the browser did not take, page changes we
-// cannot follow).
+// cannot follow), and what the browser held selected.
 #include <functional>
 #include <string>
 
@@ -18,9 +18,12 @@ struct BusProblem {
 
 const char* ActionName(BusProblem::Action action);
 
-// Runs on the UI thread; may be empty.
+// Both run on the UI thread; either may be empty.
 struct PageReports {
   std::function<void(const BusProblem&)> problem;
+  // What the browser held selected when the next selection was asked of it in the same page: the
+  // one asked before, if it took it. Asked of the browser only when set.
+  std::function<void(const std::u16string& selected)> held;
 };
 
 }  // namespace lectryn::accessibility::atspi

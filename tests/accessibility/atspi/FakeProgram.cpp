@@ -199,6 +199,21 @@ DBusMessage* FakeProgram::Answer(DBusMessage* call) {
     selectionStart_ = selectionEnd_ = 0;
     return Bool(call, true);
   }
+  if (method == "GetSelection") {
+    DBusMessage* reply = dbus_message_new_method_return(call);
+    dbus_int32_t start = selectionStart_;
+    dbus_int32_t end = selectionEnd_;
+    dbus_message_append_args(reply, DBUS_TYPE_INT32, &start, DBUS_TYPE_INT32, &end, DBUS_TYPE_INVALID);
+    return reply;
+  }
+  if (method == "GetText" && ints.size() == 2) {
+    std::string text(kText);
+    std::string part = ints[0] >= 0 && ints[1] > ints[0] && static_cast<size_t>(ints[1]) <= text.size()
+                           ? text.substr(static_cast<size_t>(ints[0]), static_cast<size_t>(ints[1] - ints[0]))
+                           : std::string();
+    const char* value = part.c_str();
+    return Return(call, DBUS_TYPE_STRING, &value);
+  }
   if (method == "ScrollSubstringTo") return Bool(call, !refuseScroll);
   if (method == "ScrollTo") {
     if (refuseScroll) return dbus_message_new_error(call, "org.a11y.atspi.Error.Refused", "cannot scroll");

@@ -85,10 +85,13 @@ TEST(PageBridgeBound, APointLookupFindsTheDeepestObjectAndItsAncestors) {
 
 TEST(PageBridgeStalled, AStoppedProgramCostsOneBoundAndIsHighlightedAgainOnceItAnswersLate) {
   Page page(3);
+  std::vector<std::u16string> held;
+  page.session->reports.held = [&held](const std::u16string& text) { held.push_back(text); };
   PageBridge bridge(page.session, page.Object(0));
   AxRef text = page.Object(2);
   bridge.Select(text, 4, 9);
   ASSERT_EQ(page.program.Selected(), "quick");
+  EXPECT_TRUE(held.empty()) << "nothing was asked before";
 
   page.program.Stop();
   auto start = Clock::now();
@@ -103,6 +106,10 @@ TEST(PageBridgeStalled, AStoppedProgramCostsOneBoundAndIsHighlightedAgainOnceItA
   EXPECT_EQ(page.program.Selected(), "brown");
   bridge.Select(text, 16, 19);
   EXPECT_EQ(page.program.Selected(), "fox");
+  // Each word is read back when the next is asked for: the late answers were taken for none.
+  ASSERT_GE(held.size(), 2U);
+  EXPECT_EQ(held[0], u"quick");
+  EXPECT_EQ(held.back(), u"brown");
 }
 
 TEST(PageBridgeReports, AFailedHighlightIsToldOnceAPageAndEachTimeToTheCaller) {
