@@ -94,6 +94,17 @@ void Trace::Window(std::string_view name, bool shown) {
        ",\"shown\":" + (shown ? "true" : "false") + "}");
 }
 
+void Trace::PageFailed(std::string_view action, std::u16string_view url, std::string_view reason) {
+  // A highlight that failed is one kind, page changes that cannot be followed another.
+  std::string event = action == "listen" ? "listen-failed" : "highlight-failed";
+  Line("{\"event\":\"" + event + "\",\"action\":\"" + std::string(action) + "\",\"url\":" + JsonString(url) +
+       ",\"reason\":" + JsonString(platform::FromUtf8(std::string(reason))) + "}");
+}
+
+void Trace::BrowserSelection(std::u16string_view held) {
+  Line("{\"event\":\"browser-selection\",\"held\":" + JsonString(held) + "}");
+}
+
 WordTrace WordOfNarration(const narration::Narration& main, int32_t position, int32_t length,
                           int64_t audioMs) {
   const std::u16string& text = main.tbSpeach.Text();

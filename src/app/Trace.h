@@ -49,6 +49,11 @@ class Trace {
   void Outline(int32_t left, int32_t top, int32_t right, int32_t bottom);
   // A window of the program was shown or hidden.
   void Window(std::string_view name, bool shown);
+  // Another program's page did not do what was asked of it (action: select, scroll, listen).
+  void PageFailed(std::string_view action, std::u16string_view url, std::string_view reason);
+  // What another program's page held selected when it was asked for the next word: the word
+  // before, when it took it.
+  void BrowserSelection(std::u16string_view held);
   bool Enabled() const { return file_ != nullptr; }
 
  private:

@@ -124,7 +124,7 @@ class Program {
     std::unique_ptr<app::BrowserPages> browserPages;
     if (otherWindows.Available() && QGuiApplication::platformName() == QLatin1String("xcb")) {
       bus = std::make_unique<accessibility::atspi::AtspiPages>(
-          [this](std::function<void()> task) { loop_.Post(std::move(task)); });
+          [this](std::function<void()> task) { loop_.Post(std::move(task)); }, BusReports());
       browserPages = std::make_unique<app::BrowserPages>(*bus, otherWindows);
     } else {
       SayError(
@@ -184,6 +184,28 @@ class Program {
       SayError(failure.what());
       return nullptr;
     }
+  }
+
+  // A highlight the browser did not take leaves the reading going; the trace has each, the user is
+  // told once per page.
+  accessibility::atspi::PageReports BusReports() {
+    accessibility::atspi::PageReports reports;
+    reports.problem = [this](const accessibility::atspi::BusProblem& problem) {
+      const char* action = accessibility::atspi::ActionName(problem.action);
+      trace_.PageFailed(action, problem.url, problem.reason);
+      if (!problem.first) return;
+      if (problem.action == accessibility::atspi::BusProblem::Action::Listen) {
+        SayError("cannot follow changes of browsers' pages (" + problem.reason +
+                 "); a page that changes is read as it was");
+      } else {
+        std::string page = problem.url.empty() ? "a page" : platform::ToUtf8(problem.url);
+        SayError("the browser did not take the highlight of " + page + " (" + problem.reason +
+                 "); reading goes on");
+      }
+    };
+    if (trace_.Enabled())
+      reports.held = [this](const std::u16string& selected) { trace_.BrowserSelection(selected); };
+    return reports;
   }
 
   app::VoiceHooks Hooks() {

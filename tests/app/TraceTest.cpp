@@ -42,6 +42,10 @@ TEST(TraceLines, OneObjectPerLineInTheOrderWritten) {
     trace.End();
     trace.Speak(u"Bonjour", u"fr-CA");
     trace.Stop("end-of-page");
+    // A browser's words in the reason, quotes and all, stay one JSON string.
+    trace.PageFailed("select", u"file:///a.htm", "the page said \"no\"");
+    trace.PageFailed("listen", u"", "cannot listen");
+    trace.BrowserSelection(u"fox");
   });
   EXPECT_EQ(
       "{\"event\":\"speak\",\"text\":\"Hello world\"}\n"
@@ -51,7 +55,11 @@ TEST(TraceLines, OneObjectPerLineInTheOrderWritten) {
       "\"selectionStart\":null,\"selectionEnd\":null,\"audioMs\":0}\n"
       "{\"event\":\"end\"}\n"
       "{\"event\":\"speak\",\"text\":\"Bonjour\",\"lang\":\"fr-CA\"}\n"
-      "{\"event\":\"stop\",\"reason\":\"end-of-page\"}\n",
+      "{\"event\":\"stop\",\"reason\":\"end-of-page\"}\n"
+      "{\"event\":\"highlight-failed\",\"action\":\"select\",\"url\":\"file:///a.htm\","
+      "\"reason\":\"the page said \\\"no\\\"\"}\n"
+      "{\"event\":\"listen-failed\",\"action\":\"listen\",\"url\":\"\",\"reason\":\"cannot listen\"}\n"
+      "{\"event\":\"browser-selection\",\"held\":\"fox\"}\n",
       text);
 }
 

@@ -76,6 +76,27 @@ spoken_words() {
   sed -n 's/.*"event":"word".*"word":"\([^"]*\)","selection":"\([^"]*\)".*/\1|\2/p' "$TRACE"
 }
 
+# For each spoken word of the trace on standard input, "word|held": what the browser held selected
+# when the program asked it for the next word, empty when it was not asked; "-" for the last word,
+# which has no next.
+words_held() {
+  sed -n -e 's/.*"event":"browser-selection","held":"\([^"]*\)".*/S|\1/p' \
+    -e 's/.*"event":"word".*"word":"\([^"]*\)","selection".*/W|\1/p' |
+    awk -F'|' '$1 == "W" { if (n) print word "|" held; word = $2; held = ""; n = 1; next }
+      { held = $2 }
+      END { if (n) print word "|-" }'
+}
+
+# The words of "word|held" lines on standard input that the browser did not hold, as "[word: held]".
+words_not_held() {
+  awk -F'|' '$2 != "-" && $1 != $2 { printf "[%s: %s] ", $1, ($2 == "" ? "nothing" : $2) }'
+}
+
+# Fails unless the browser holds $1 selected now (the reading's last word, which nothing read back).
+holds_last_word() {
+  "$AX" selection | grep -qF "[$1]" || fail "the browser does not hold the last word \"$1\" selected: $("$AX" selection)"
+}
+
 # How many times the trace has $1 (a fixed string).
 count_of() {
   grep -cF -- "$1" "$TRACE" 2>/dev/null || true

@@ -6,8 +6,9 @@
 
 namespace lectryn::accessibility::atspi {
 
-AtspiPages::AtspiPages(AtspiWorker::PostFunction post)
+AtspiPages::AtspiPages(AtspiWorker::PostFunction post, PageReports reports)
     : session_(std::make_shared<Session>(std::move(post), AtspiWorker::Bus::Connect)) {
+  session_->reports = std::move(reports);
   std::weak_ptr<Session> weak = session_;
   Session& session = *session_;
   session.worker.Queue([&session, weak] {
@@ -29,7 +30,14 @@ AtspiPages::AtspiPages(AtspiWorker::PostFunction post)
         for (auto& [id, handler] : handlers) handler(document);
       });
     });
-    session.state.events->Start();
+    std::string failed = session.state.events->Start();
+    if (failed.empty()) return;
+    // Pages that change are then read as they were when first read.
+    session.worker.PostToUi([weak, failed] {
+      auto alive = weak.lock();
+      if (alive && alive->reports.problem)
+        alive->reports.problem(BusProblem{BusProblem::Action::Listen, {}, "cannot listen for " + failed, true});
+    });
   });
   session.worker.AtStop([&session] { session.state.events.reset(); });
 }

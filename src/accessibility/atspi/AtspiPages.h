@@ -10,6 +10,7 @@
 #include "accessibility/AxTree.h"
 #include "accessibility/PageBus.h"
 #include "accessibility/atspi/AtspiWorker.h"
+#include "accessibility/atspi/PageReports.h"
 
 namespace lectryn::accessibility::atspi {
 
@@ -17,8 +18,9 @@ struct Session;
 
 class AtspiPages : public PageBus {
  public:
-  // post queues a task on the UI loop (UiLoop::Post).
-  explicit AtspiPages(AtspiWorker::PostFunction post);
+  // post queues a task on the UI loop (UiLoop::Post); reports hears of what fails while nobody
+  // waits for it (highlights the browser did not take, page changes that cannot be followed).
+  explicit AtspiPages(AtspiWorker::PostFunction post, PageReports reports = {});
   ~AtspiPages() override;
   AtspiPages(const AtspiPages&) = delete;
   AtspiPages& operator=(const AtspiPages&) = delete;

@@ -22,6 +22,11 @@ AtspiWorker::AtspiWorker(PostFunction post, Bus bus)
   thread_ = std::thread([this, bus] { Loop(bus); });
 }
 
+AtspiWorker::AtspiWorker(PostFunction post, DBusConnection* connection)
+    : post_(std::move(post)), context_(g_main_context_new()), given_(connection) {
+  thread_ = std::thread([this] { Loop(Bus::None); });
+}
+
 AtspiWorker::~AtspiWorker() {
   {
     std::lock_guard lock(mutex_);
@@ -75,7 +80,10 @@ void AtspiWorker::Run(std::function<void()> task, int32_t timeoutMs) {
     throw platform::Failure("the accessible program did not answer within " + std::to_string(timeoutMs) +
                             " ms");
   }
-  if (job->error) std::rethrow_exception(job->error);
+  // Taken from the job, the failure is this thread's alone: the worker may free the job meanwhile.
+  std::exception_ptr error = std::move(job->error);
+  lock.unlock();
+  if (error) std::rethrow_exception(error);
 }
 
 void AtspiWorker::Loop(Bus bus) {
@@ -90,6 +98,10 @@ void AtspiWorker::Loop(Bus bus) {
       connected_ = connection != nullptr;
       client_ = BusClient(connection);
     }
+  } else if (given_ != nullptr) {
+    atspi_dbus_connection_setup_with_g_main(given_, context_);
+    connected_ = true;
+    client_ = BusClient(given_);
   }
   for (;;) {
     std::shared_ptr<Job> job;

@@ -27,14 +27,17 @@ class AtspiWorker {
 
   // post queues a task on the UI loop (events reach the UI through it).
   explicit AtspiWorker(PostFunction post, Bus bus = Bus::Connect);
+  // A worker on the caller's own connection to one program (tests); the connection must outlive it.
+  AtspiWorker(PostFunction post, DBusConnection* connection);
   ~AtspiWorker();
   AtspiWorker(const AtspiWorker&) = delete;
   AtspiWorker& operator=(const AtspiWorker&) = delete;
 
   // Runs task on the worker and waits at most timeoutMs for it; its exception is rethrown here.
   // After a time-out the task keeps running on the worker (it may outlive this call, so it must
-  // capture by value), and until it ends every call fails at once: a stopped program costs one
-  // bounded wait, not one per call.
+  // capture by value; its result is dropped), and until it ends every call fails at once: a
+  // stopped program costs one bounded wait, not one per call. Tasks that bound their own bus
+  // calls end soon after, and calls work again.
   template <class Task>
   auto Call(Task task, int32_t timeoutMs) -> decltype(task()) {
     using Result = decltype(task());
@@ -75,6 +78,7 @@ class AtspiWorker {
   std::shared_ptr<Job> hung_;  // the last call that timed out, while it runs
   bool stopping_ = false;
   GMainContext* context_ = nullptr;
+  DBusConnection* given_ = nullptr;
   BusClient client_{nullptr};
   bool connected_ = false;
   std::thread thread_;

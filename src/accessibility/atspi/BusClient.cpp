@@ -1,6 +1,8 @@
 #include "accessibility/atspi/BusClient.h"
 
+#include <algorithm>
 #include <deque>
+#include <thread>
 #include <utility>
 
 #include "platform/Failure.h"
@@ -187,6 +189,16 @@ std::string Reply::VariantString() const {
 BusObject Reply::VariantObject() const {
   DBusMessageIter inner;
   return Variant(message_, inner) ? ReadObject(inner) : BusObject{};
+}
+
+int32_t Deadline::LeftMs() const {
+  auto left = std::chrono::ceil<std::chrono::milliseconds>(end_ - std::chrono::steady_clock::now()).count();
+  if (left <= 0) throw platform::Failure("the accessible program did not answer in time");
+  return static_cast<int32_t>(left);
+}
+
+void Deadline::Sleep(int32_t ms) const {
+  std::this_thread::sleep_until(std::min(end_, std::chrono::steady_clock::now() + std::chrono::milliseconds(ms)));
 }
 
 DBusMessage* BusClient::Build(const Request& request) const {

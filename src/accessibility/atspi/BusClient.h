@@ -5,6 +5,7 @@
 // wait is bounded.
 #include <dbus/dbus.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -62,6 +63,20 @@ class Reply {
 };
 
 using ArgWriter = std::function<void(DBusMessageIter&)>;
+
+// One bound shared by a task's calls and waits: each gets what is left of it, so a task of many
+// calls costs at most the bound in all.
+class Deadline {
+ public:
+  explicit Deadline(int32_t ms) : end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms)) {}
+  // What is left, at least 1 ms; throws platform::Failure once nothing is.
+  int32_t LeftMs() const;
+  // Sleeps ms, or what is left when that is less.
+  void Sleep(int32_t ms) const;
+
+ private:
+  std::chrono::steady_clock::time_point end_;
+};
 
 struct Request {
   BusObject object;

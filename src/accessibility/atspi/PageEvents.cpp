@@ -1,6 +1,7 @@
 #include "accessibility/atspi/PageEvents.h"
 
 #include <chrono>
+#include <string>
 
 namespace lectryn::accessibility::atspi {
 namespace {
@@ -18,14 +19,18 @@ int64_t MonotonicMs() {
       .count();
 }
 
-void PageEvents::Start() {
-  if (listener_ != nullptr) return;
+std::string PageEvents::Start() {
+  if (listener_ != nullptr) return {};
   listener_ = atspi_event_listener_new(&PageEvents::OnEvent, this, nullptr);
+  std::string failed;
   for (const char* type : kEvents) {
     GError* error = nullptr;
-    atspi_event_listener_register(listener_, type, &error);
+    if (atspi_event_listener_register(listener_, type, &error) && error == nullptr) continue;
+    failed += (failed.empty() ? "" : "; ") + std::string(type) + ": " +
+              (error != nullptr && error->message != nullptr ? error->message : "refused");
     if (error != nullptr) g_error_free(error);
   }
+  return failed;
 }
 
 void PageEvents::Stop() {

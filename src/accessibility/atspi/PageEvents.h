@@ -25,8 +25,8 @@ class PageEvents {
   PageEvents(const PageEvents&) = delete;
   PageEvents& operator=(const PageEvents&) = delete;
 
-  // Worker thread only.
-  void Start();
+  // Worker thread only. Returns what could not be listened for and why, empty when all could.
+  std::string Start();
   void Stop();
   // Our own selection changes make some programs report changed text: ignore it for a moment.
   void OwnChange(const std::string& busName, int64_t nowMs);

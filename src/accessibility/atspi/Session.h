@@ -12,6 +12,7 @@
 #include "accessibility/atspi/DocumentFinder.h"
 #include "accessibility/atspi/ObjectTable.h"
 #include "accessibility/atspi/PageEvents.h"
+#include "accessibility/atspi/PageReports.h"
 
 namespace lectryn::accessibility::atspi {
 
@@ -27,12 +28,13 @@ struct Session : std::enable_shared_from_this<Session> {
     // The object each document's selection was last put in: a selection is one range, so it
     // leaves that object when it moves to another.
     std::map<AxRef, AxRef> selectedIn;
-    // Documents whose first point lookup was waited for: after it, "nothing there" is their
-    // answer, not a wait.
-    std::set<AxRef> laidOut;
+    // When each document's first point lookup began: some time after it, "nothing there" is
+    // their answer, not a wait.
+    std::map<AxRef, int64_t> firstLookupMs;
   };
 
   explicit Session(AtspiWorker::PostFunction post, AtspiWorker::Bus bus) : worker(std::move(post), bus) {}
+  Session(AtspiWorker::PostFunction post, DBusConnection* connection) : worker(std::move(post), connection) {}
 
   // Runs task(BusClient&, WorkerState&) on the worker, bounded by timeoutMs.
   template <class Task>
@@ -48,6 +50,9 @@ struct Session : std::enable_shared_from_this<Session> {
   // UI thread only.
   std::map<int, std::function<void(AxRef)>> handlers;
   int nextHandler = 1;
+  PageReports reports;
+  // Documents with a failed highlight reported: the next failures there are no news.
+  std::set<AxRef> troubledPages;
   // Documents with a change queued to the UI; any thread, under pendingMutex.
   std::mutex pendingMutex;
   std::set<AxRef> pending;

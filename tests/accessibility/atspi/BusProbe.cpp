@@ -55,7 +55,7 @@ std::vector<ShownDocument> ShowingDocuments(Session& session) {
             std::string name =
                 client.Call(bus::Property(*document, bus::kAccessible, "Name"), kBusCallTimeoutMs)
                     .VariantString();
-            bool busy = DocumentBusy(client, *document);
+            bool busy = DocumentBusy(client, *document, Deadline(kBusCallTimeoutMs));
             shown.push_back(ShownDocument{pid, *document, name, busy});
           }
         }

@@ -2,11 +2,13 @@
 //   lectryn-ax wait-document TITLE-SUBSTRING [SECONDS]  prints the pid once such a page shows, loaded
 //   lectryn-ax dump                                      prints the showing page's tree
 //   lectryn-ax selection                                 prints "path start end [text]" lines
-//   lectryn-ax watch-selection SECONDS                   prints the selected text each time it
-//                                                        changes, for that long
+//   lectryn-ax watch-selection SECONDS                   prints the selected text each time the
+//                                                        page tells it changed, for that long
 //   lectryn-ax extents TEXT-PREFIX                       prints "x y width height" on the screen
 //                                                        of the first object whose text starts so
 // The page is the one of $LECTRYN_BROWSER_PID when set, else the first showing one.
+#include <atspi/atspi.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -77,10 +79,25 @@ const AxNode* FirstWithText(const AxNode& node, const std::u16string& prefix) {
   return nullptr;
 }
 
+// A busy browser may not answer one of the many calls a page's read takes: a few reads are tried.
+template <class Task>
+auto Retried(Task task) {
+  constexpr int kTries = 4;
+  for (int tries = 1;; ++tries) {
+    try {
+      return task();
+    } catch (const lectryn::platform::Failure&) {
+      if (tries == kTries) throw;
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+  }
+}
+
 int Extents(Session& session, const std::string& prefix) {
   auto shown = ShownDocument(session);
   if (!shown) return 1;
-  std::optional<AxExtents> extents = session.Call(
+  std::optional<AxExtents> extents = Retried([&] {
+    return session.Call(
       [document = shown->document, wanted = lectryn::platform::FromUtf8(prefix)](
           BusClient& client, Session::WorkerState& state) -> std::optional<AxExtents> {
         AxNode tree = TreeReader(client, state.table, kBusCallTimeoutMs).Read(state.table.Intern(document));
@@ -89,6 +106,7 @@ int Extents(Session& session, const std::string& prefix) {
         return client.Call(bus::Extents(state.table.Find(node->ref)), kBusCallTimeoutMs).Extents();
       },
       20000);
+  });
   if (!extents) {
     std::fprintf(stderr, "lectryn-ax: no object's text starts with \"%s\"\n", prefix.c_str());
     return 1;
@@ -107,35 +125,80 @@ int Selection(Session& session) {
   return 0;
 }
 
-// The innermost selection: the last in tree order that is not only an embedded object's mark.
-std::string SelectedText(Session& session, const BusObject& document) {
-  std::string text;
-  for (const probe::TextSelection& selection : probe::Selections(session, document)) {
-    if (selection.text.empty() || selection.text == u"\uFFFC") continue;
-    text = lectryn::platform::ToUtf8(selection.text);
+// Prints the selected text of each object whose selection changed in the watched program, as the
+// change is told: a sampler that reads the whole page misses words selected for less than a read.
+class SelectionWatch {
+ public:
+  SelectionWatch(Session& session, std::string busName) : session_(session), busName_(std::move(busName)) {}
+
+  void Start() {
+    session_.worker.Call(
+        [this] {
+          listener_ = atspi_event_listener_new(&SelectionWatch::OnEvent, this, nullptr);
+          GError* error = nullptr;
+          if (!atspi_event_listener_register(listener_, "object:text-selection-changed", &error) ||
+              error != nullptr) {
+            std::string message = error != nullptr ? error->message : "refused";
+            if (error != nullptr) g_error_free(error);
+            throw lectryn::platform::Failure("cannot listen for selection changes: " + message);
+          }
+        },
+        kBusCallTimeoutMs * 5);
   }
-  return text;
-}
+
+  void Stop() {
+    session_.worker.Call(
+        [this] {
+          atspi_event_listener_deregister(listener_, "object:text-selection-changed", nullptr);
+          g_object_unref(listener_);
+        },
+        kBusCallTimeoutMs * 5);
+  }
+
+ private:
+  static void OnEvent(AtspiEvent* event, void* self) {
+    if (event == nullptr) return;
+    if (event->source != nullptr) static_cast<SelectionWatch*>(self)->Changed(ATSPI_OBJECT(event->source));
+    g_boxed_free(ATSPI_TYPE_EVENT, event);
+  }
+
+  // On the worker, as the event is dispatched there.
+  void Changed(AtspiObject* source) {
+    if (source->app == nullptr || source->app->bus_name == nullptr || busName_ != source->app->bus_name) return;
+    BusObject object{busName_, source->path != nullptr ? source->path : ""};
+    try {
+      BusClient& client = session_.worker.Client();
+      std::vector<int32_t> range =
+          client.Call(bus::Method(object, bus::kText, "GetSelection", Ints({0})), kBusCallTimeoutMs).Int32s();
+      if (range.size() != 2 || range[0] >= range[1]) return;
+      std::string text =
+          client.Call(bus::Method(object, bus::kText, "GetText", Ints({range[0], range[1]})), kBusCallTimeoutMs)
+              .String();
+      // An embedded object's mark stands for the selection inside it, which is told of itself.
+      if (text.empty() || text == "\xEF\xBF\xBC") return;
+      std::string where = object.path + " " + std::to_string(range[0]) + " " + std::to_string(range[1]);
+      if (where == last_) return;
+      last_ = where;
+      std::printf("%s\n", text.c_str());
+      std::fflush(stdout);
+    } catch (const lectryn::platform::Failure&) {
+      // The program did not answer: this change is lost, the next is told again.
+    }
+  }
+
+  Session& session_;
+  std::string busName_;
+  AtspiEventListener* listener_ = nullptr;
+  std::string last_;  // the object and offsets printed last
+};
 
 int WatchSelection(Session& session, int seconds) {
   auto shown = ShownDocument(session);
   if (!shown) return 1;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  std::string last;
-  while (std::chrono::steady_clock::now() < deadline) {
-    std::string text;
-    try {
-      text = SelectedText(session, shown->document);
-    } catch (const lectryn::platform::Failure&) {
-      // A slow answer is one sample lost, not the end of watching.
-    }
-    if (!text.empty() && text != last) {
-      std::printf("%s\n", text.c_str());
-      std::fflush(stdout);
-      last = text;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(15));
-  }
+  SelectionWatch watch(session, shown->document.name);
+  watch.Start();
+  std::this_thread::sleep_for(std::chrono::seconds(seconds));
+  watch.Stop();
   return 0;
 }
 
