@@ -122,6 +122,8 @@ struct ComputedStyle {
   // Tables: the spacing between cells (border-spacing or the table's cellspacing attribute).
   float borderSpacingX = 0, borderSpacingY = 0;
   bool borderCollapse = false;
+
+  bool operator==(const ComputedStyle&) const = default;
 };
 
 }  // namespace lectryn::engine::css

@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 #include <optional>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 
@@ -22,12 +23,6 @@ std::optional<Value> KeywordOf(std::string_view word, KeywordTable<Enum> table) 
     if (name == word) return Value::Keyword(value);
   }
   return std::nullopt;
-}
-
-template <class Enum>
-std::optional<Value> SingleKeyword(const Parts& parts, KeywordTable<Enum> table) {
-  if (parts.size() != 1) return std::nullopt;
-  return KeywordOf(parts[0], table);
 }
 
 // What a length property accepts besides lengths.
@@ -214,9 +209,9 @@ std::optional<Value> FontFamilyOf(std::string_view value) {
   return v;
 }
 
-std::optional<Value> TextAlignOf(const Parts& parts) {
-  if (parts.size() == 1 && parts[0] == "match-parent") return Value{ValueType::Inherit};
-  return SingleKeyword<TextAlign>(parts, {{"left", TextAlign::Left},
+std::optional<Value> TextAlignOf(std::string_view part) {
+  if (part == "match-parent") return Value{ValueType::Inherit};
+  return KeywordOf<TextAlign>(part, {{"left", TextAlign::Left},
                                           {"right", TextAlign::Right},
                                           {"center", TextAlign::Center},
                                           {"justify", TextAlign::Justify},
@@ -248,9 +243,8 @@ std::optional<Value> DecorationLineOf(const Parts& parts) {
   return Value::Keyword(lines);
 }
 
-std::optional<Value> VerticalAlignOf(const Parts& parts) {
-  if (parts.size() != 1) return std::nullopt;
-  auto keyword = KeywordOf<VerticalAlign>(parts[0], {{"baseline", VerticalAlign::Baseline},
+std::optional<Value> VerticalAlignOf(std::string_view part) {
+  auto keyword = KeywordOf<VerticalAlign>(part, {{"baseline", VerticalAlign::Baseline},
                                                      {"sub", VerticalAlign::Sub},
                                                      {"super", VerticalAlign::Super},
                                                      {"top", VerticalAlign::Top},
@@ -261,7 +255,7 @@ std::optional<Value> VerticalAlignOf(const Parts& parts) {
                                                      {"-webkit-baseline-middle", VerticalAlign::Middle}});
   if (keyword) return keyword;
   // A raised or lowered baseline: we lay it out on the baseline.
-  if (LengthOf(parts[0], kPercent | kUnitless)) return Value::Keyword(VerticalAlign::Baseline);
+  if (LengthOf(part, kPercent | kUnitless)) return Value::Keyword(VerticalAlign::Baseline);
   return std::nullopt;
 }
 
@@ -319,128 +313,138 @@ std::optional<Value> BorderSpacingOf(const Parts& parts) {
   return x;
 }
 
+std::optional<Value> VisibilityOf(std::string_view part) {
+  return KeywordOf<Visibility>(part, {{"visible", Visibility::Visible}, {"hidden", Visibility::Hidden},
+                                      {"collapse", Visibility::Hidden}});
+}
+
+std::optional<Value> WhiteSpaceOf(std::string_view part) {
+  return KeywordOf<WhiteSpace>(part, {{"normal", WhiteSpace::Normal}, {"nowrap", WhiteSpace::Nowrap},
+                                      {"pre", WhiteSpace::Pre}, {"pre-wrap", WhiteSpace::PreWrap},
+                                      {"pre-line", WhiteSpace::PreLine},
+                                      {"break-spaces", WhiteSpace::PreWrap}});
+}
+
+// Margins and the insets of positioned boxes.
+std::optional<Value> OffsetOf(std::string_view part) { return LengthOf(part, kAuto | kPercent | kUnitless); }
+
+std::optional<Value> PaddingOf(std::string_view part) {
+  return LengthOf(part, kPercent | kNonNegative | kUnitless);
+}
+
+std::optional<Value> SizeOf(std::string_view part) {
+  if (part == "min-content" || part == "max-content" || part == "fit-content")
+    return Value::Keyword(LengthKeyword::Auto);
+  return LengthOf(part, kAuto | kPercent | kNonNegative | kUnitless);
+}
+
+std::optional<Value> MinSizeOf(std::string_view part) {
+  if (part == "auto") return Value::Px(0);
+  return LengthOf(part, kPercent | kNonNegative | kUnitless);
+}
+
+std::optional<Value> MaxSizeOf(std::string_view part) {
+  return LengthOf(part, kNone | kPercent | kNonNegative | kUnitless);
+}
+
+std::optional<Value> BoxSizingOf(std::string_view part) {
+  return KeywordOf<BoxSizing>(part,
+                              {{"content-box", BoxSizing::ContentBox}, {"border-box", BoxSizing::BorderBox}});
+}
+
+// Float and clear share their side keywords; clear adds "both".
+template <class Enum>
+std::optional<Value> SideKeywordOf(std::string_view part) {
+  if constexpr (std::is_same_v<Enum, Clear>) {
+    if (part == "both") return Value::Keyword(Clear::Both);
+  }
+  return KeywordOf<Enum>(part, {{"none", Enum::None}, {"left", Enum::Left}, {"right", Enum::Right},
+                                {"inline-start", Enum::Left}, {"inline-end", Enum::Right}});
+}
+
+std::optional<Value> PositionOf(std::string_view part) {
+  return KeywordOf<Position>(part, {{"static", Position::Static}, {"relative", Position::Relative},
+                                    {"absolute", Position::Absolute}, {"fixed", Position::Fixed},
+                                    {"sticky", Position::Relative}});
+}
+
+std::optional<Value> TextIndentOf(std::string_view part) { return LengthOf(part, kPercent | kUnitless); }
+
+std::optional<Value> TextTransformOf(std::string_view part) {
+  return KeywordOf<TextTransform>(part, {{"none", TextTransform::None},
+                                         {"uppercase", TextTransform::Uppercase},
+                                         {"lowercase", TextTransform::Lowercase},
+                                         {"capitalize", TextTransform::Capitalize}});
+}
+
+std::optional<Value> BorderCollapseOf(std::string_view part) {
+  return KeywordOf<uint8_t>(part, {{"separate", 0}, {"collapse", 1}});
+}
+
+std::optional<Value> OverflowWrapOf(std::string_view part) {
+  return KeywordOf<OverflowWrap>(part, {{"normal", OverflowWrap::Normal},
+                                        {"break-word", OverflowWrap::BreakWord},
+                                        {"anywhere", OverflowWrap::Anywhere}});
+}
+
+// The grammars the property table names, each read from the whole value or its parts.
+using Parser = std::optional<Value> (*)(std::string_view value, const Parts& parts);
+
+// A value of exactly one component.
+template <std::optional<Value> (*Of)(std::string_view)>
+std::optional<Value> OnePart(std::string_view, const Parts& parts) {
+  return Of(parts.size() == 1 ? parts[0] : std::string_view());
+}
+template <std::optional<Value> (*Of)(const Parts&)>
+std::optional<Value> AllParts(std::string_view, const Parts& parts) {
+  return Of(parts);
+}
+template <std::optional<Value> (*Of)(std::string_view)>
+std::optional<Value> WholeValue(std::string_view value, const Parts&) {
+  return Of(value);
+}
+
+constexpr Parser ParseDisplay = AllParts<DisplayOf>;
+constexpr Parser ParseVisibility = OnePart<VisibilityOf>;
+constexpr Parser ParseWhiteSpace = OnePart<WhiteSpaceOf>;
+constexpr Parser ParseMargin = OnePart<OffsetOf>;
+constexpr Parser ParsePadding = OnePart<PaddingOf>;
+constexpr Parser ParseBorderWidth = OnePart<BorderWidthOf>;
+constexpr Parser ParseBorderStyle = OnePart<BorderStyleOf>;
+constexpr Parser ParseColor = OnePart<ColorOf>;
+constexpr Parser ParseInset = OnePart<OffsetOf>;
+constexpr Parser ParseSize = OnePart<SizeOf>;
+constexpr Parser ParseMinSize = OnePart<MinSizeOf>;
+constexpr Parser ParseMaxSize = OnePart<MaxSizeOf>;
+constexpr Parser ParseBoxSizing = OnePart<BoxSizingOf>;
+constexpr Parser ParseFloat = OnePart<SideKeywordOf<Float>>;
+constexpr Parser ParseClear = OnePart<SideKeywordOf<Clear>>;
+constexpr Parser ParsePosition = OnePart<PositionOf>;
+constexpr Parser ParseOverflow = OnePart<OverflowOf>;
+constexpr Parser ParseFontFamily = WholeValue<FontFamilyOf>;
+constexpr Parser ParseFontSize = OnePart<FontSizeOf>;
+constexpr Parser ParseFontWeight = OnePart<FontWeightOf>;
+constexpr Parser ParseFontStyle = AllParts<FontStyleOf>;
+constexpr Parser ParseLineHeight = OnePart<LineHeightOf>;
+constexpr Parser ParseTextAlign = OnePart<TextAlignOf>;
+constexpr Parser ParseTextIndent = OnePart<TextIndentOf>;
+constexpr Parser ParseDecorationLine = AllParts<DecorationLineOf>;
+constexpr Parser ParseTextTransform = OnePart<TextTransformOf>;
+constexpr Parser ParseVerticalAlign = OnePart<VerticalAlignOf>;
+constexpr Parser ParseListStyleType = OnePart<ListStyleTypeOf>;
+constexpr Parser ParseListStylePosition = OnePart<ListStylePositionOf>;
+constexpr Parser ParseBorderSpacing = AllParts<BorderSpacingOf>;
+constexpr Parser ParseBorderCollapse = OnePart<BorderCollapseOf>;
+constexpr Parser ParseOverflowWrap = OnePart<OverflowWrapOf>;
+
 // The value grammar of every longhand.
 std::optional<Value> LonghandValue(Property property, std::string_view value, const Parts& parts) {
-  auto one = [&]() -> std::string_view { return parts.size() == 1 ? parts[0] : std::string_view(); };
   switch (property) {
-    case Property::Display:
-      return DisplayOf(parts);
-    case Property::Visibility:
-      return SingleKeyword<Visibility>(parts, {{"visible", Visibility::Visible},
-                                               {"hidden", Visibility::Hidden},
-                                               {"collapse", Visibility::Hidden}});
-    case Property::WhiteSpace:
-      return SingleKeyword<WhiteSpace>(parts, {{"normal", WhiteSpace::Normal},
-                                               {"nowrap", WhiteSpace::Nowrap},
-                                               {"pre", WhiteSpace::Pre},
-                                               {"pre-wrap", WhiteSpace::PreWrap},
-                                               {"pre-line", WhiteSpace::PreLine},
-                                               {"break-spaces", WhiteSpace::PreWrap}});
-    case Property::MarginTop:
-    case Property::MarginRight:
-    case Property::MarginBottom:
-    case Property::MarginLeft:
-      return LengthOf(one(), kAuto | kPercent | kUnitless);
-    case Property::PaddingTop:
-    case Property::PaddingRight:
-    case Property::PaddingBottom:
-    case Property::PaddingLeft:
-      return LengthOf(one(), kPercent | kNonNegative | kUnitless);
-    case Property::BorderTopWidth:
-    case Property::BorderRightWidth:
-    case Property::BorderBottomWidth:
-    case Property::BorderLeftWidth:
-      return BorderWidthOf(one());
-    case Property::BorderTopStyle:
-    case Property::BorderRightStyle:
-    case Property::BorderBottomStyle:
-    case Property::BorderLeftStyle:
-      return BorderStyleOf(one());
-    case Property::BorderTopColor:
-    case Property::BorderRightColor:
-    case Property::BorderBottomColor:
-    case Property::BorderLeftColor:
-    case Property::Color:
-    case Property::BackgroundColor:
-    case Property::TextDecorationColor:
-      return ColorOf(one());
-    case Property::Top:
-    case Property::Right:
-    case Property::Bottom:
-    case Property::Left:
-      return LengthOf(one(), kAuto | kPercent | kUnitless);
-    case Property::Width:
-    case Property::Height:
-      if (one() == "min-content" || one() == "max-content" || one() == "fit-content")
-        return Value::Keyword(LengthKeyword::Auto);
-      return LengthOf(one(), kAuto | kPercent | kNonNegative | kUnitless);
-    case Property::MinWidth:
-    case Property::MinHeight:
-      if (one() == "auto") return Value::Px(0);
-      return LengthOf(one(), kPercent | kNonNegative | kUnitless);
-    case Property::MaxWidth:
-    case Property::MaxHeight:
-      return LengthOf(one(), kNone | kPercent | kNonNegative | kUnitless);
-    case Property::BoxSizing:
-      return SingleKeyword<BoxSizing>(
-          parts, {{"content-box", BoxSizing::ContentBox}, {"border-box", BoxSizing::BorderBox}});
-    case Property::Float:
-      return SingleKeyword<Float>(parts, {{"none", Float::None},
-                                          {"left", Float::Left},
-                                          {"right", Float::Right},
-                                          {"inline-start", Float::Left},
-                                          {"inline-end", Float::Right}});
-    case Property::Clear:
-      return SingleKeyword<Clear>(parts, {{"none", Clear::None},
-                                          {"left", Clear::Left},
-                                          {"right", Clear::Right},
-                                          {"both", Clear::Both},
-                                          {"inline-start", Clear::Left},
-                                          {"inline-end", Clear::Right}});
-    case Property::Position:
-      return SingleKeyword<Position>(parts, {{"static", Position::Static},
-                                             {"relative", Position::Relative},
-                                             {"absolute", Position::Absolute},
-                                             {"fixed", Position::Fixed},
-                                             {"sticky", Position::Relative}});
-    case Property::OverflowX:
-    case Property::OverflowY:
-      return OverflowOf(one());
-    case Property::FontFamily:
-      return FontFamilyOf(value);
-    case Property::FontSize:
-      return FontSizeOf(one());
-    case Property::FontWeight:
-      return FontWeightOf(one());
-    case Property::FontStyle:
-      return FontStyleOf(parts);
-    case Property::LineHeight:
-      return LineHeightOf(one());
-    case Property::TextAlign:
-      return TextAlignOf(parts);
-    case Property::TextIndent:
-      return LengthOf(one(), kPercent | kUnitless);
-    case Property::TextDecorationLine:
-      return DecorationLineOf(parts);
-    case Property::TextTransform:
-      return SingleKeyword<TextTransform>(parts, {{"none", TextTransform::None},
-                                                  {"uppercase", TextTransform::Uppercase},
-                                                  {"lowercase", TextTransform::Lowercase},
-                                                  {"capitalize", TextTransform::Capitalize}});
-    case Property::VerticalAlign:
-      return VerticalAlignOf(parts);
-    case Property::ListStyleType:
-      return ListStyleTypeOf(one());
-    case Property::ListStylePosition:
-      return ListStylePositionOf(one());
-    case Property::BorderSpacing:
-      return BorderSpacingOf(parts);
-    case Property::BorderCollapse:
-      return SingleKeyword<uint8_t>(parts, {{"separate", 0}, {"collapse", 1}});
-    case Property::OverflowWrap:
-      return SingleKeyword<OverflowWrap>(parts, {{"normal", OverflowWrap::Normal},
-                                                 {"break-word", OverflowWrap::BreakWord},
-                                                 {"anywhere", OverflowWrap::Anywhere}});
+#define LECTRYN_CSS_PARSE(id, name, inheritance, grammar, ...) \
+  case Property::id:                                          \
+    return Parse##grammar(value, parts);
+    LECTRYN_CSS_PROPERTIES(LECTRYN_CSS_PARSE)
+#undef LECTRYN_CSS_PARSE
     case Property::Count:
       break;
   }
@@ -473,64 +477,9 @@ struct PropertyName {
 };
 
 const std::unordered_map<std::string_view, PropertyName>& PropertyNames() {
-  static const auto* names = new std::unordered_map<std::string_view, PropertyName>{
-      {"display", {Property::Display}},
-      {"visibility", {Property::Visibility}},
-      {"white-space", {Property::WhiteSpace}},
-      {"margin-top", {Property::MarginTop}},
-      {"margin-right", {Property::MarginRight}},
-      {"margin-bottom", {Property::MarginBottom}},
-      {"margin-left", {Property::MarginLeft}},
-      {"padding-top", {Property::PaddingTop}},
-      {"padding-right", {Property::PaddingRight}},
-      {"padding-bottom", {Property::PaddingBottom}},
-      {"padding-left", {Property::PaddingLeft}},
-      {"border-top-width", {Property::BorderTopWidth}},
-      {"border-right-width", {Property::BorderRightWidth}},
-      {"border-bottom-width", {Property::BorderBottomWidth}},
-      {"border-left-width", {Property::BorderLeftWidth}},
-      {"border-top-style", {Property::BorderTopStyle}},
-      {"border-right-style", {Property::BorderRightStyle}},
-      {"border-bottom-style", {Property::BorderBottomStyle}},
-      {"border-left-style", {Property::BorderLeftStyle}},
-      {"border-top-color", {Property::BorderTopColor}},
-      {"border-right-color", {Property::BorderRightColor}},
-      {"border-bottom-color", {Property::BorderBottomColor}},
-      {"border-left-color", {Property::BorderLeftColor}},
-      {"top", {Property::Top}},
-      {"right", {Property::Right}},
-      {"bottom", {Property::Bottom}},
-      {"left", {Property::Left}},
-      {"width", {Property::Width}},
-      {"height", {Property::Height}},
-      {"min-width", {Property::MinWidth}},
-      {"min-height", {Property::MinHeight}},
-      {"max-width", {Property::MaxWidth}},
-      {"max-height", {Property::MaxHeight}},
-      {"box-sizing", {Property::BoxSizing}},
-      {"float", {Property::Float}},
-      {"clear", {Property::Clear}},
-      {"position", {Property::Position}},
-      {"overflow-x", {Property::OverflowX}},
-      {"overflow-y", {Property::OverflowY}},
-      {"color", {Property::Color}},
-      {"background-color", {Property::BackgroundColor}},
-      {"font-family", {Property::FontFamily}},
-      {"font-size", {Property::FontSize}},
-      {"font-weight", {Property::FontWeight}},
-      {"font-style", {Property::FontStyle}},
-      {"line-height", {Property::LineHeight}},
-      {"text-align", {Property::TextAlign}},
-      {"text-indent", {Property::TextIndent}},
-      {"text-decoration-line", {Property::TextDecorationLine}},
-      {"text-decoration-color", {Property::TextDecorationColor}},
-      {"text-transform", {Property::TextTransform}},
-      {"vertical-align", {Property::VerticalAlign}},
-      {"list-style-type", {Property::ListStyleType}},
-      {"list-style-position", {Property::ListStylePosition}},
-      {"border-spacing", {Property::BorderSpacing}},
-      {"border-collapse", {Property::BorderCollapse}},
-      {"overflow-wrap", {Property::OverflowWrap}},
+  static const auto* names = [] {
+    // An alias and the shorthands; every longhand by its own name below.
+    auto* map = new std::unordered_map<std::string_view, PropertyName>{
       {"word-wrap", {Property::OverflowWrap}},
       {"margin", {Property::Count, Shorthand::Margin}},
       {"padding", {Property::Count, Shorthand::Padding}},
@@ -548,7 +497,13 @@ const std::unordered_map<std::string_view, PropertyName>& PropertyNames() {
       {"list-style", {Property::Count, Shorthand::ListStyle}},
       {"overflow", {Property::Count, Shorthand::Overflow}},
       {"text-decoration", {Property::Count, Shorthand::TextDecoration}},
-  };
+    };
+    for (size_t i = 0; i < kPropertyCount; ++i) {
+      auto longhand = static_cast<Property>(i);
+      map->emplace(NameOf(longhand), PropertyName{longhand});
+    }
+    return map;
+  }();
   return *names;
 }
 

@@ -8,76 +8,9 @@
 #include <vector>
 
 #include "engine/css/ComputedStyle.h"
+#include "engine/css/PropertyTable.h"
 
 namespace lectryn::engine::css {
-
-// The longhands we compute. Per-side properties are consecutive in the order top, right,
-// bottom, left, so `SideOf(Property::MarginTop, kLeft)` is margin-left.
-enum class Property : uint8_t {
-  Display,
-  Visibility,
-  WhiteSpace,
-  MarginTop,
-  MarginRight,
-  MarginBottom,
-  MarginLeft,
-  PaddingTop,
-  PaddingRight,
-  PaddingBottom,
-  PaddingLeft,
-  BorderTopWidth,
-  BorderRightWidth,
-  BorderBottomWidth,
-  BorderLeftWidth,
-  BorderTopStyle,
-  BorderRightStyle,
-  BorderBottomStyle,
-  BorderLeftStyle,
-  BorderTopColor,
-  BorderRightColor,
-  BorderBottomColor,
-  BorderLeftColor,
-  Top,
-  Right,
-  Bottom,
-  Left,
-  Width,
-  Height,
-  MinWidth,
-  MinHeight,
-  MaxWidth,
-  MaxHeight,
-  BoxSizing,
-  Float,
-  Clear,
-  Position,
-  OverflowX,
-  OverflowY,
-  Color,
-  BackgroundColor,
-  FontFamily,
-  FontSize,
-  FontWeight,
-  FontStyle,
-  LineHeight,
-  TextAlign,
-  TextIndent,
-  TextDecorationLine,
-  TextDecorationColor,
-  TextTransform,
-  VerticalAlign,
-  ListStyleType,
-  ListStylePosition,
-  BorderSpacing,
-  BorderCollapse,
-  OverflowWrap,
-  Count
-};
-inline constexpr size_t kPropertyCount = static_cast<size_t>(Property::Count);
-
-inline Property SideOf(Property top, int side) {
-  return static_cast<Property>(static_cast<int>(top) + side);
-}
 
 enum class ValueType : uint8_t {
   Keyword,

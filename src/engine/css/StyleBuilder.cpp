@@ -1,6 +1,7 @@
 #include "engine/css/StyleBuilder.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "engine/css/Values.h"
 
@@ -17,179 +18,25 @@ const ComputedStyle& Initial() {
   return initial;
 }
 
-int SideIndex(Property property, Property top) {
-  return static_cast<int>(property) - static_cast<int>(top);
-}
-
-bool InRange(Property property, Property top) {
-  int side = SideIndex(property, top);
-  return side >= 0 && side < 4;
-}
-
-bool IsInherited(Property property) {
-  switch (property) {
-    case Property::Visibility:
-    case Property::WhiteSpace:
-    case Property::Color:
-    case Property::FontFamily:
-    case Property::FontSize:
-    case Property::FontWeight:
-    case Property::FontStyle:
-    case Property::LineHeight:
-    case Property::TextAlign:
-    case Property::TextIndent:
-    case Property::TextTransform:
-    case Property::ListStyleType:
-    case Property::ListStylePosition:
-    case Property::BorderSpacing:
-    case Property::BorderCollapse:
-    case Property::OverflowWrap:
-      return true;
-    default:
-      return false;
-  }
-}
-
+// Every inherited property's value from the parent.
 void CopyInherited(const ComputedStyle& from, ComputedStyle& to) {
-  to.visibility = from.visibility;
-  to.whiteSpace = from.whiteSpace;
-  to.color = from.color;
-  to.fontFamily = from.fontFamily;
-  to.fontSizePx = from.fontSizePx;
-  to.fontWeight = from.fontWeight;
-  to.italic = from.italic;
-  to.lineHeightKind = from.lineHeightKind;
-  to.lineHeight = from.lineHeight;
-  to.textAlign = from.textAlign;
-  to.textIndent = from.textIndent;
-  to.textTransform = from.textTransform;
-  to.listStyleType = from.listStyleType;
-  to.listStylePosition = from.listStylePosition;
-  to.borderSpacingX = from.borderSpacingX;
-  to.borderSpacingY = from.borderSpacingY;
-  to.borderCollapse = from.borderCollapse;
-  to.overflowWrap = from.overflowWrap;
+#define LECTRYN_CSS_INHERIT(id, name, inheritance, grammar, computation, ...) \
+  if constexpr (Inheritance::inheritance == Inheritance::Inherited) __VA_ARGS__::Copy(from, to);
+  LECTRYN_CSS_PROPERTIES(LECTRYN_CSS_INHERIT)
+#undef LECTRYN_CSS_INHERIT
 }
 
 // One property's computed value taken from another style (the parent's, or the initial one).
 void Copy(Property property, const ComputedStyle& from, ComputedStyle& to) {
-  if (InRange(property, Property::MarginTop)) {
-    int side = SideIndex(property, Property::MarginTop);
-    to.margin[side] = from.margin[side];
-  } else if (InRange(property, Property::PaddingTop)) {
-    int side = SideIndex(property, Property::PaddingTop);
-    to.padding[side] = from.padding[side];
-  } else if (InRange(property, Property::BorderTopWidth)) {
-    int side = SideIndex(property, Property::BorderTopWidth);
-    to.borderWidth[side] = from.borderWidth[side];
-  } else if (InRange(property, Property::BorderTopStyle)) {
-    int side = SideIndex(property, Property::BorderTopStyle);
-    to.borderStyle[side] = from.borderStyle[side];
-  } else if (InRange(property, Property::BorderTopColor)) {
-    int side = SideIndex(property, Property::BorderTopColor);
-    to.borderColor[side] = from.borderColor[side];
-  } else if (InRange(property, Property::Top)) {
-    int side = SideIndex(property, Property::Top);
-    to.inset[side] = from.inset[side];
-  }
   switch (property) {
-    case Property::Display:
-      to.display = from.display;
+#define LECTRYN_CSS_COPY(id, name, inheritance, grammar, computation, ...) \
+  case Property::id:                                                       \
+    __VA_ARGS__::Copy(from, to);                                           \
+    break;
+    LECTRYN_CSS_PROPERTIES(LECTRYN_CSS_COPY)
+#undef LECTRYN_CSS_COPY
+    case Property::Count:
       break;
-    case Property::Visibility:
-      to.visibility = from.visibility;
-      break;
-    case Property::WhiteSpace:
-      to.whiteSpace = from.whiteSpace;
-      break;
-    case Property::Width:
-      to.width = from.width;
-      break;
-    case Property::Height:
-      to.height = from.height;
-      break;
-    case Property::MinWidth:
-      to.minWidth = from.minWidth;
-      break;
-    case Property::MinHeight:
-      to.minHeight = from.minHeight;
-      break;
-    case Property::MaxWidth:
-      to.maxWidth = from.maxWidth;
-      break;
-    case Property::MaxHeight:
-      to.maxHeight = from.maxHeight;
-      break;
-    case Property::BoxSizing:
-      to.boxSizing = from.boxSizing;
-      break;
-    case Property::Float:
-      to.floating = from.floating;
-      break;
-    case Property::Clear:
-      to.clear = from.clear;
-      break;
-    case Property::Position:
-      to.position = from.position;
-      break;
-    case Property::OverflowX:
-      to.overflowX = from.overflowX;
-      break;
-    case Property::OverflowY:
-      to.overflowY = from.overflowY;
-      break;
-    case Property::Color:
-      to.color = from.color;
-      break;
-    case Property::BackgroundColor:
-      to.backgroundColor = from.backgroundColor;
-      break;
-    case Property::FontFamily:
-      to.fontFamily = from.fontFamily;
-      break;
-    case Property::FontWeight:
-      to.fontWeight = from.fontWeight;
-      break;
-    case Property::FontStyle:
-      to.italic = from.italic;
-      break;
-    case Property::LineHeight:
-      to.lineHeightKind = from.lineHeightKind;
-      to.lineHeight = from.lineHeight;
-      break;
-    case Property::TextAlign:
-      to.textAlign = from.textAlign;
-      break;
-    case Property::TextIndent:
-      to.textIndent = from.textIndent;
-      break;
-    case Property::TextDecorationLine:
-      to.textDecoration = from.textDecoration;
-      break;
-    case Property::TextTransform:
-      to.textTransform = from.textTransform;
-      break;
-    case Property::VerticalAlign:
-      to.verticalAlign = from.verticalAlign;
-      break;
-    case Property::ListStyleType:
-      to.listStyleType = from.listStyleType;
-      break;
-    case Property::ListStylePosition:
-      to.listStylePosition = from.listStylePosition;
-      break;
-    case Property::BorderSpacing:
-      to.borderSpacingX = from.borderSpacingX;
-      to.borderSpacingY = from.borderSpacingY;
-      break;
-    case Property::BorderCollapse:
-      to.borderCollapse = from.borderCollapse;
-      break;
-    case Property::OverflowWrap:
-      to.overflowWrap = from.overflowWrap;
-      break;
-    default:
-      break;  // sides above; font size and decoration colour by the builder
   }
 }
 
@@ -347,6 +194,72 @@ Length StyleBuilder::ToLength(const Value& value, const ComputedStyle& style) co
   return Length::Px(Pixels(value.length, style));
 }
 
+// The computations the property table names: each stores a declared value, computed, in the
+// property's field F of the style.
+struct StyleBuilder::Computations {
+  template <class F>
+  static void SetKeyword(const StyleBuilder&, const Value& value, ComputedStyle& style) {
+    auto& field = F::Of(style);
+    field = static_cast<std::remove_reference_t<decltype(field)>>(value.keyword);
+  }
+  template <class F>
+  static void SetLength(const StyleBuilder& builder, const Value& value, ComputedStyle& style) {
+    F::Of(style) = builder.ToLength(value, style);
+  }
+  template <class F>
+  static void SetPixels(const StyleBuilder& builder, const Value& value, ComputedStyle& style) {
+    F::Of(style) = builder.Pixels(value.length, style);
+  }
+  template <class F>
+  static void SetColor(const StyleBuilder&, const Value& value, ComputedStyle& style) {
+    F::Of(style) = value.type == ValueType::CurrentColor ? style.color : value.color;
+  }
+  // The colour itself: its currentColor is the parent's.
+  template <class F>
+  static void SetForegroundColor(const StyleBuilder& builder, const Value& value, ComputedStyle& style) {
+    F::Of(style) = value.type == ValueType::CurrentColor ? builder.parent_.color : value.color;
+  }
+  template <class F>
+  static void SetFontFamily(const StyleBuilder&, const Value& value, ComputedStyle& style) {
+    F::Of(style) = value.text;
+  }
+  // Computed in Build before the others, which depend on it.
+  template <class F>
+  static void SetFontSize(const StyleBuilder&, const Value&, ComputedStyle&) {}
+  template <class F>
+  static void SetFontWeight(const StyleBuilder& builder, const Value& value, ComputedStyle& style) {
+    uint16_t parentWeight = builder.parent_.fontWeight;
+    if (value.type == ValueType::Number)
+      F::Of(style) = static_cast<uint16_t>(value.number);
+    else if (value.keyword == static_cast<uint8_t>(FontWeightKeyword::Bolder))
+      F::Of(style) = Bolder(parentWeight);
+    else
+      F::Of(style) = Lighter(parentWeight);
+  }
+  template <class F>
+  static void SetLineHeight(const StyleBuilder& builder, const Value& value, ComputedStyle& style) {
+    if (value.type == ValueType::Keyword) {
+      style.lineHeightKind = LineHeightKind::Normal;
+      style.lineHeight = 0;
+    } else if (value.type == ValueType::Number) {
+      style.lineHeightKind = LineHeightKind::Number;
+      style.lineHeight = value.number;
+    } else {
+      style.lineHeightKind = LineHeightKind::Px;
+      style.lineHeight = value.length.unit == Unit::Percent ? style.fontSizePx * value.length.value / 100
+                                                            : builder.Pixels(value.length, style);
+    }
+  }
+  template <class F>
+  static void SetBorderSpacing(const StyleBuilder& builder, const Value& value, ComputedStyle& style) {
+    style.borderSpacingX = builder.Pixels(value.length, style);
+    style.borderSpacingY = builder.Pixels(value.length2, style);
+  }
+  // Kept aside in Apply until Adjust knows whether the element draws a decoration.
+  template <class F>
+  static void SetDecorationColor(const StyleBuilder&, const Value&, ComputedStyle&) {}
+};
+
 void StyleBuilder::Apply(Property property, const Value& value, ComputedStyle& style) {
   bool inherit =
       value.type == ValueType::Inherit || (value.type == ValueType::Unset && IsInherited(property));
@@ -361,137 +274,19 @@ void StyleBuilder::Apply(Property property, const Value& value, ComputedStyle& s
   }
   if (inherit || initial) {
     Copy(property, inherit ? parent_ : Initial(), style);
-    if (initial && InRange(property, Property::BorderTopColor))
-      style.borderColor[SideIndex(property, Property::BorderTopColor)] = style.color;
+    // A border's initial colour is currentColor.
+    int side = static_cast<int>(property) - static_cast<int>(Property::BorderTopColor);
+    if (initial && side >= 0 && side < 4) style.borderColor[side] = style.color;
     return;
   }
-  Color color = value.type == ValueType::CurrentColor ? style.color : value.color;
-  if (property == Property::Color && value.type == ValueType::CurrentColor) color = parent_.color;
-  auto keyword = value.keyword;
-  if (InRange(property, Property::MarginTop)) {
-    style.margin[SideIndex(property, Property::MarginTop)] = ToLength(value, style);
-  } else if (InRange(property, Property::PaddingTop)) {
-    style.padding[SideIndex(property, Property::PaddingTop)] = ToLength(value, style);
-  } else if (InRange(property, Property::BorderTopWidth)) {
-    style.borderWidth[SideIndex(property, Property::BorderTopWidth)] = Pixels(value.length, style);
-  } else if (InRange(property, Property::BorderTopStyle)) {
-    style.borderStyle[SideIndex(property, Property::BorderTopStyle)] = static_cast<BorderStyle>(keyword);
-  } else if (InRange(property, Property::BorderTopColor)) {
-    style.borderColor[SideIndex(property, Property::BorderTopColor)] = color;
-  } else if (InRange(property, Property::Top)) {
-    style.inset[SideIndex(property, Property::Top)] = ToLength(value, style);
-  }
   switch (property) {
-    case Property::Display:
-      style.display = static_cast<Display>(keyword);
-      break;
-    case Property::Visibility:
-      style.visibility = static_cast<Visibility>(keyword);
-      break;
-    case Property::WhiteSpace:
-      style.whiteSpace = static_cast<WhiteSpace>(keyword);
-      break;
-    case Property::Width:
-      style.width = ToLength(value, style);
-      break;
-    case Property::Height:
-      style.height = ToLength(value, style);
-      break;
-    case Property::MinWidth:
-      style.minWidth = ToLength(value, style);
-      break;
-    case Property::MinHeight:
-      style.minHeight = ToLength(value, style);
-      break;
-    case Property::MaxWidth:
-      style.maxWidth = ToLength(value, style);
-      break;
-    case Property::MaxHeight:
-      style.maxHeight = ToLength(value, style);
-      break;
-    case Property::BoxSizing:
-      style.boxSizing = static_cast<BoxSizing>(keyword);
-      break;
-    case Property::Float:
-      style.floating = static_cast<Float>(keyword);
-      break;
-    case Property::Clear:
-      style.clear = static_cast<Clear>(keyword);
-      break;
-    case Property::Position:
-      style.position = static_cast<Position>(keyword);
-      break;
-    case Property::OverflowX:
-      style.overflowX = static_cast<Overflow>(keyword);
-      break;
-    case Property::OverflowY:
-      style.overflowY = static_cast<Overflow>(keyword);
-      break;
-    case Property::Color:
-      style.color = color;
-      break;
-    case Property::BackgroundColor:
-      style.backgroundColor = color;
-      break;
-    case Property::FontFamily:
-      style.fontFamily = value.text;
-      break;
-    case Property::FontWeight:
-      if (value.type == ValueType::Number)
-        style.fontWeight = static_cast<uint16_t>(value.number);
-      else
-        style.fontWeight = keyword == static_cast<uint8_t>(FontWeightKeyword::Bolder)
-                               ? Bolder(parent_.fontWeight)
-                               : Lighter(parent_.fontWeight);
-      break;
-    case Property::FontStyle:
-      style.italic = keyword != 0;
-      break;
-    case Property::LineHeight:
-      if (value.type == ValueType::Keyword) {
-        style.lineHeightKind = LineHeightKind::Normal;
-        style.lineHeight = 0;
-      } else if (value.type == ValueType::Number) {
-        style.lineHeightKind = LineHeightKind::Number;
-        style.lineHeight = value.number;
-      } else {
-        style.lineHeightKind = LineHeightKind::Px;
-        style.lineHeight = value.length.unit == Unit::Percent ? style.fontSizePx * value.length.value / 100
-                                                              : Pixels(value.length, style);
-      }
-      break;
-    case Property::TextAlign:
-      style.textAlign = static_cast<TextAlign>(keyword);
-      break;
-    case Property::TextIndent:
-      style.textIndent = ToLength(value, style);
-      break;
-    case Property::TextDecorationLine:
-      style.textDecoration = keyword;
-      break;
-    case Property::TextTransform:
-      style.textTransform = static_cast<TextTransform>(keyword);
-      break;
-    case Property::VerticalAlign:
-      style.verticalAlign = static_cast<VerticalAlign>(keyword);
-      break;
-    case Property::ListStyleType:
-      style.listStyleType = static_cast<ListStyleType>(keyword);
-      break;
-    case Property::ListStylePosition:
-      style.listStylePosition = static_cast<ListStylePosition>(keyword);
-      break;
-    case Property::BorderSpacing:
-      style.borderSpacingX = Pixels(value.length, style);
-      style.borderSpacingY = Pixels(value.length2, style);
-      break;
-    case Property::BorderCollapse:
-      style.borderCollapse = keyword != 0;
-      break;
-    case Property::OverflowWrap:
-      style.overflowWrap = static_cast<OverflowWrap>(keyword);
-      break;
-    default:
+#define LECTRYN_CSS_APPLY(id, name, inheritance, grammar, computation, ...) \
+  case Property::id:                                                        \
+    Computations::Set##computation<__VA_ARGS__>(*this, value, style);       \
+    break;
+    LECTRYN_CSS_PROPERTIES(LECTRYN_CSS_APPLY)
+#undef LECTRYN_CSS_APPLY
+    case Property::Count:
       break;
   }
 }

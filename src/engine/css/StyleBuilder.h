@@ -39,6 +39,7 @@ class StyleBuilder {
 
  private:
   void Apply(Property property, const Value& value, ComputedStyle& style);
+  struct Computations;  // the steps the property table names
   void ApplyFontSize(const Value* value, ComputedStyle& style, FontSizeOrigin& font) const;
   void Adjust(ElementRole role, ComputedStyle& style) const;
   float Pixels(Dimension length, const ComputedStyle& style) const;

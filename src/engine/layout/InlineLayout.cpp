@@ -119,8 +119,7 @@ class InlineFormatter {
   float TabWidth(const Piece& piece, float x) const;
   size_t BuildLine(size_t start, float& top, float left, float right, float indent, BlockFlow& flow,
                    int32_t parentBox, const Containing& cb);
-  void EmitLine(size_t start, size_t end, float top, FloatContext::Band band, float indent, bool lastLine,
-                BlockFlow& flow);
+  class LineEmitter;
   size_t LastContent(size_t start, size_t end) const;  // end when the line has none
   bool EndsForced(size_t end) const;
   size_t SplitToFit(size_t index, float room, bool lineEmpty);
@@ -150,6 +149,54 @@ class InlineFormatter {
   std::vector<TextRun> lineRuns_;
   std::vector<NodeId> deferredFloats_;
   std::vector<float> carets_;  // scratch: caret x positions of one text item
+};
+
+// Sets one line that BuildLine chose: aligns it in its band, opens and closes the fragments of
+// inline boxes, places text runs and atomic boxes, grows the line around them, and finally
+// places the line box and everything standing in it.
+class InlineFormatter::LineEmitter {
+ public:
+  LineEmitter(InlineFormatter& formatter, size_t start, size_t end)
+      : f_(formatter),
+        l_(formatter.l_),
+        start_(start),
+        end_(end),
+        lastContent_(formatter.LastContent(start, end)),
+        quirky_(formatter.l_.tree_.Quirks() != dom::QuirksMode::None) {}
+
+  void Emit(float top, FloatContext::Band band, float indent, bool lastLine, BlockFlow& flow);
+
+ private:
+  float ContentWidth() const;
+  void Align(FloatContext::Band band, float indent, bool lastLine);
+  void Begin();
+  void Place(size_t index);
+  void PlaceText(size_t index);
+  void PlaceAtomic(size_t index);
+  void OpenFrame(NodeId element, float boxX);
+  void CloseFrame(float rightEdges);
+  int32_t Group() const { return f_.frames_.empty() ? -1 : f_.frames_.back().group; }
+  float& SinkAbove();
+  float& SinkBelow();
+  void TextExtent();
+  size_t AddMarker();
+  void Finish(float top, FloatContext::Band band, BlockFlow& flow);
+
+  InlineFormatter& f_;
+  Layouter& l_;
+  const size_t start_;
+  const size_t end_;
+  const size_t lastContent_;  // end_ when the line has none
+  // The line height quirk of old pages: the block's strut and the line height of an inline box
+  // without borders or padding count only on lines where text stands directly in them.
+  const bool quirky_;
+  float x_ = 0;          // where the next piece goes
+  float lineStart_ = 0;  // x of the line's content once aligned
+  float perSpace_ = 0;   // what justification adds to each space
+  float trimmed_ = 0;    // the hanging spaces once the line's last content is set: no box covers them
+  float above_ = 0;      // the line's extent around its baseline
+  float below_ = 0;
+  bool visible_ = false;  // not a phantom line: text, an atomic, a break or an inline box with edges
 };
 
 void InlineFormatter::Collect(NodeId first, NodeId last) {
@@ -530,7 +577,7 @@ void InlineFormatter::LayOut(int32_t parentBox, const Containing& cb, BlockFlow&
     if (end == start) break;
     band = Band(top, cb);
     bool last = end >= pieces_.size();
-    EmitLine(start, end, top, band, indent, last, flow);
+    LineEmitter(*this, start, end).Emit(top, band, indent, last, flow);
     indent = 0;
     for (NodeId node : deferredFloats_) PlaceFloat(node, flow.Pending());
     deferredFloats_.clear();
@@ -722,239 +769,255 @@ int32_t InlineFormatter::Expansions(const Piece& piece, bool lastOnLine) const {
   return static_cast<int32_t>(std::count(text_.begin() + piece.begin, text_.begin() + end, u' '));
 }
 
-void InlineFormatter::EmitLine(size_t start, size_t end, float top, FloatContext::Band band, float indent,
-                               bool lastLine, BlockFlow& flow) {
-  const dom::Tree& tree = l_.tree_;
-  const ComputedStyle& style = l_.Style(container_);
-  // The width the line's content takes, without the spaces that hang at its end.
+void InlineFormatter::LineEmitter::Emit(float top, FloatContext::Band band, float indent, bool lastLine,
+                                        BlockFlow& flow) {
+  Align(band, indent, lastLine);
+  Begin();
+  for (size_t i = start_; i < end_; ++i) Place(i);
+  while (!f_.frames_.empty()) CloseFrame(0);
+  Finish(top, band, flow);
+}
+
+// The width the line's content takes, without the spaces that hang at its end.
+float InlineFormatter::LineEmitter::ContentWidth() const {
   float used = 0;
   float hang = 0;
-  for (size_t i = start; i < end; ++i) {
-    const Piece& piece = pieces_[i];
-    Type type = items_[piece.item].type;
+  for (size_t i = start_; i < end_; ++i) {
+    const Piece& piece = f_.pieces_[i];
+    Type type = f_.items_[piece.item].type;
     if (type == Type::Float || type == Type::Absolute || type == Type::Break || type == Type::Block) continue;
-    used += piece.tab ? TabWidth(piece, used) : piece.width;
-    if (Content(piece)) hang = piece.hang;
+    used += piece.tab ? f_.TabWidth(piece, used) : piece.width;
+    if (f_.Content(piece)) hang = piece.hang;
   }
-  used -= hang;
+  return used - hang;
+}
+
+void InlineFormatter::LineEmitter::Align(FloatContext::Band band, float indent, bool lastLine) {
+  const ComputedStyle& style = l_.Style(f_.container_);
+  float used = ContentWidth();
   float room = band.right - band.left - indent;
-  float x = band.left + indent;
-  if (style.textAlign == css::TextAlign::Right && room > used) x += room - used;
-  if (style.textAlign == css::TextAlign::Center && room > used) x += (room - used) / 2;
-  const float lineStart = x;
-  const size_t lastContent = LastContent(start, end);
+  x_ = band.left + indent;
+  if (style.textAlign == css::TextAlign::Right && room > used) x_ += room - used;
+  if (style.textAlign == css::TextAlign::Center && room > used) x_ += (room - used) / 2;
+  lineStart_ = x_;
   // Justified lines share the free room among their spaces; the last line of the block and a
   // line ended by a forced break keep their natural spacing.
-  float perSpace = 0;
-  if (style.textAlign == css::TextAlign::Justify && !lastLine && room > used && !EndsForced(end)) {
+  if (style.textAlign == css::TextAlign::Justify && !lastLine && room > used && !f_.EndsForced(end_)) {
     int32_t spaces = 0;
-    for (size_t i = start; i < end; ++i) spaces += Expansions(pieces_[i], i == lastContent);
-    if (spaces > 0) perSpace = (room - used) / static_cast<float>(spaces);
+    for (size_t i = start_; i < end_; ++i) spaces += f_.Expansions(f_.pieces_[i], i == lastContent_);
+    if (spaces > 0) perSpace_ = (room - used) / static_cast<float>(spaces);
   }
-  float trimmed = 0;  // the hanging spaces once the line's last content is set: no box covers them
+}
 
-  line_ = l_.OpenBox(BoxKind::Line, kNoNode, blockBox_);
-  lineRuns_.clear();
-  frames_.clear();
-  float above = 0;
-  float below = 0;
-  bool visible = false;  // not a phantom line: text, an atomic, a break or an inline box with edges
-  // The line height quirk of old pages: the block's strut and the line height of an inline box
-  // without borders or padding count only on lines where text stands directly in them.
-  const bool quirky = l_.tree_.Quirks() != dom::QuirksMode::None;
-  aligned_.clear();
-  // Extents inside a top- or bottom-aligned subtree count towards that subtree.
-  auto group = [&] { return frames_.empty() ? -1 : frames_.back().group; };
-  auto sinkAbove = [&]() -> float& {
-    return group() < 0 ? above : aligned_[static_cast<size_t>(group())].above;
-  };
-  auto sinkBelow = [&]() -> float& {
-    return group() < 0 ? below : aligned_[static_cast<size_t>(group())].below;
-  };
-  auto boxExtent = [&](NodeId element, float shift) {
-    if (!quirky || HasEdges(element)) Extent(element, shift, sinkAbove(), sinkBelow());
-  };
-  auto textExtent = [&] {
-    if (quirky)
-      Extent(frames_.empty() ? container_ : frames_.back().element,
-             frames_.empty() ? 0 : frames_.back().shift, sinkAbove(), sinkBelow());
-  };
-  if (!quirky) Extent(container_, 0, above, below);
-  auto openFrame = [&](NodeId element, float boxX) {
-    NodeId parent = frames_.empty() ? container_ : frames_.back().element;
-    float shift = Shift(element, parent, frames_.empty() ? 0 : frames_.back().shift);
-    int32_t box = l_.OpenBox(BoxKind::Inline, element, ParentBox());
-    l_.Out(box).border.x = boxX;
-    int32_t inGroup = group();
-    css::VerticalAlign align = l_.Style(element).verticalAlign;
-    if (inGroup < 0 && (align == css::VerticalAlign::Top || align == css::VerticalAlign::Bottom)) {
-      inGroup = static_cast<int32_t>(aligned_.size());
-      aligned_.push_back({align == css::VerticalAlign::Bottom, box, -1, lineRuns_.size(), 0, 0, 0});
-      shift = 0;
-    }
-    frames_.push_back({box, element, shift, inGroup});
-    boxExtent(element, shift);
-  };
+void InlineFormatter::LineEmitter::Begin() {
+  f_.line_ = l_.OpenBox(BoxKind::Line, kNoNode, f_.blockBox_);
+  f_.lineRuns_.clear();
+  f_.frames_.clear();
+  f_.aligned_.clear();
+  if (!quirky_) f_.Extent(f_.container_, 0, above_, below_);
   // Inline elements that continue from the line before start a new fragment here.
-  for (NodeId element : open_) openFrame(element, x);
-  auto closeFrame = [&](float rightEdges) {
-    Frame frame = frames_.back();
-    frames_.pop_back();
-    if (frame.group >= 0 && aligned_[static_cast<size_t>(frame.group)].firstBox == frame.box)
-      aligned_[static_cast<size_t>(frame.group)].endRun = lineRuns_.size();
-    Box& box = l_.Out(frame.box);
-    const ComputedStyle& s = l_.Style(frame.element);
-    VerticalMetrics metrics = l_.Vertical(l_.FontOf(frame.element));
-    Edges border = Layouter::BorderOf(s);
-    Edges padding = Layouter::PaddingOf(s, cb_->width);
-    box.borderWidths = border;
-    box.padding = padding;
-    float boxTop = frame.shift - metrics.ascent - padding.top - border.top;
-    box.border.y = boxTop;
-    box.border.h =
-        metrics.ascent + metrics.descent + padding.top + padding.bottom + border.top + border.bottom;
-    box.border.w = std::max(0.0F, x - trimmed + rightEdges - box.border.x);
-    l_.CloseBox(frame.box);
-    if (frame.group >= 0 && aligned_[static_cast<size_t>(frame.group)].firstBox == frame.box)
-      aligned_[static_cast<size_t>(frame.group)].endBox = box.end;
-  };
+  for (NodeId element : f_.open_) OpenFrame(element, x_);
+}
 
-  for (size_t i = start; i < end; ++i) {
-    const Piece& piece = pieces_[i];
-    const Item& item = items_[piece.item];
-    switch (item.type) {
-      case Type::Open: {
-        const ComputedStyle& s = l_.Style(item.element);
-        Edges margin = Layouter::MarginOf(s, cb_->width);
-        openFrame(item.element, x + margin.left);
-        open_.push_back(item.element);
-        if (piece.width != 0) visible = true;
-        x += piece.width;
+// Extents inside a top- or bottom-aligned subtree count towards that subtree.
+float& InlineFormatter::LineEmitter::SinkAbove() {
+  return Group() < 0 ? above_ : f_.aligned_[static_cast<size_t>(Group())].above;
+}
+
+float& InlineFormatter::LineEmitter::SinkBelow() {
+  return Group() < 0 ? below_ : f_.aligned_[static_cast<size_t>(Group())].below;
+}
+
+void InlineFormatter::LineEmitter::TextExtent() {
+  if (quirky_)
+    f_.Extent(f_.frames_.empty() ? f_.container_ : f_.frames_.back().element,
+              f_.frames_.empty() ? 0 : f_.frames_.back().shift, SinkAbove(), SinkBelow());
+}
+
+void InlineFormatter::LineEmitter::OpenFrame(NodeId element, float boxX) {
+  auto& frames = f_.frames_;
+  NodeId parent = frames.empty() ? f_.container_ : frames.back().element;
+  float shift = f_.Shift(element, parent, frames.empty() ? 0 : frames.back().shift);
+  int32_t box = l_.OpenBox(BoxKind::Inline, element, f_.ParentBox());
+  l_.Out(box).border.x = boxX;
+  int32_t inGroup = Group();
+  css::VerticalAlign align = l_.Style(element).verticalAlign;
+  if (inGroup < 0 && (align == css::VerticalAlign::Top || align == css::VerticalAlign::Bottom)) {
+    inGroup = static_cast<int32_t>(f_.aligned_.size());
+    f_.aligned_.push_back({align == css::VerticalAlign::Bottom, box, -1, f_.lineRuns_.size(), 0, 0, 0});
+    shift = 0;
+  }
+  frames.push_back({box, element, shift, inGroup});
+  if (!quirky_ || f_.HasEdges(element)) f_.Extent(element, shift, SinkAbove(), SinkBelow());
+}
+
+void InlineFormatter::LineEmitter::CloseFrame(float rightEdges) {
+  Frame frame = f_.frames_.back();
+  f_.frames_.pop_back();
+  Aligned* group = nullptr;
+  if (frame.group >= 0 && f_.aligned_[static_cast<size_t>(frame.group)].firstBox == frame.box)
+    group = &f_.aligned_[static_cast<size_t>(frame.group)];
+  if (group != nullptr) group->endRun = f_.lineRuns_.size();
+  Box& box = l_.Out(frame.box);
+  const ComputedStyle& s = l_.Style(frame.element);
+  VerticalMetrics metrics = l_.Vertical(l_.FontOf(frame.element));
+  Edges border = Layouter::BorderOf(s);
+  Edges padding = Layouter::PaddingOf(s, f_.cb_->width);
+  box.borderWidths = border;
+  box.padding = padding;
+  box.border.y = frame.shift - metrics.ascent - padding.top - border.top;
+  box.border.h = metrics.ascent + metrics.descent + padding.top + padding.bottom + border.top + border.bottom;
+  box.border.w = std::max(0.0F, x_ - trimmed_ + rightEdges - box.border.x);
+  l_.CloseBox(frame.box);
+  if (group != nullptr) group->endBox = box.end;
+}
+
+void InlineFormatter::LineEmitter::Place(size_t index) {
+  const Piece& piece = f_.pieces_[index];
+  const Item& item = f_.items_[piece.item];
+  switch (item.type) {
+    case Type::Open: {
+      Edges margin = Layouter::MarginOf(l_.Style(item.element), f_.cb_->width);
+      OpenFrame(item.element, x_ + margin.left);
+      f_.open_.push_back(item.element);
+      if (piece.width != 0) visible_ = true;
+      x_ += piece.width;
+      break;
+    }
+    case Type::Close: {
+      if (f_.frames_.empty()) break;
+      Edges margin = Layouter::MarginOf(l_.Style(item.element), f_.cb_->width);
+      x_ += piece.width;
+      CloseFrame(-margin.right);
+      if (!f_.open_.empty()) f_.open_.pop_back();
+      if (piece.width != 0) visible_ = true;
+      break;
+    }
+    case Type::Text:
+      PlaceText(index);
+      break;
+    case Type::Atomic:
+      PlaceAtomic(index);
+      break;
+    case Type::Break:
+      visible_ = true;
+      TextExtent();
+      break;
+    case Type::Float:
+    case Type::Absolute:
+    case Type::Block:
+      break;  // placed while the line was chosen, or between lines
+  }
+}
+
+void InlineFormatter::LineEmitter::PlaceText(size_t index) {
+  const Piece& piece = f_.pieces_[index];
+  const Item& item = f_.items_[piece.item];
+  visible_ = true;
+  TextExtent();
+  float width = piece.tab ? f_.TabWidth(piece, x_ - lineStart_) : piece.width;
+  width += perSpace_ * static_cast<float>(f_.Expansions(piece, index == lastContent_));
+  if (index == lastContent_) trimmed_ = piece.hang;
+  if (!item.hidden) {
+    TextRun run;
+    int32_t offset = static_cast<int32_t>(piece.begin - item.begin);
+    if (item.unitStart >= 0) {
+      run.unitStart = item.unitStart + offset;
+      run.unitEnd = run.unitStart + static_cast<int32_t>(piece.end - piece.begin);
+    }
+    run.node = item.node;
+    run.element = item.element;
+    run.line = f_.line_;
+    run.font = item.font;
+    run.x = x_;
+    run.width = width;
+    run.baseline = f_.frames_.empty() ? 0 : f_.frames_.back().shift;
+    VerticalMetrics metrics = l_.Vertical(item.font);
+    run.top = run.baseline - metrics.ascent;
+    run.height = metrics.ascent + metrics.descent;
+    run.text = f_.text_.substr(piece.begin, piece.end - piece.begin);
+    f_.lineRuns_.push_back(std::move(run));
+  }
+  x_ += width;
+}
+
+void InlineFormatter::LineEmitter::PlaceAtomic(size_t index) {
+  const Item& item = f_.items_[f_.pieces_[index].item];
+  visible_ = true;
+  float width = 0;
+  float height = 0;
+  int32_t box =
+      l_.LayOutContextRoot(item.node, f_.ParentBox(), BoxKind::Atomic, x_, 0, *f_.cb_, &width, &height);
+  Box& placed = l_.Out(box);
+  const ComputedStyle& s = l_.Style(item.node);
+  Edges margin = Layouter::MarginOf(s, f_.cb_->width);
+  // The baseline of an inline-block is that of its last line; of anything else, its bottom margin edge.
+  float baseline = height;
+  if (placed.replaced == ReplacedKind::None && !placed.scrollContainer) {
+    for (int32_t b = placed.end - 1; b > box; --b) {
+      if (l_.Out(b).kind == BoxKind::Line && l_.Out(b).border.h > 0) {
+        baseline = l_.Out(b).baseline - (placed.border.y - margin.top);
         break;
       }
-      case Type::Close: {
-        if (frames_.empty()) break;
-        const ComputedStyle& s = l_.Style(item.element);
-        Edges margin = Layouter::MarginOf(s, cb_->width);
-        x += piece.width;
-        closeFrame(-margin.right);
-        if (!open_.empty()) open_.pop_back();
-        if (piece.width != 0) visible = true;
-        break;
-      }
-      case Type::Text: {
-        visible = true;
-        textExtent();
-        float width = piece.tab ? TabWidth(piece, x - lineStart) : piece.width;
-        width += perSpace * static_cast<float>(Expansions(piece, i == lastContent));
-        if (i == lastContent) trimmed = piece.hang;
-        if (!item.hidden) {
-          TextRun run;
-          int32_t offset = static_cast<int32_t>(piece.begin - item.begin);
-          if (item.unitStart >= 0) {
-            run.unitStart = item.unitStart + offset;
-            run.unitEnd = run.unitStart + static_cast<int32_t>(piece.end - piece.begin);
-          }
-          run.node = item.node;
-          run.element = item.element;
-          run.line = line_;
-          run.font = item.font;
-          run.x = x;
-          run.width = width;
-          run.baseline = frames_.empty() ? 0 : frames_.back().shift;
-          VerticalMetrics metrics = l_.Vertical(item.font);
-          run.top = run.baseline - metrics.ascent;
-          run.height = metrics.ascent + metrics.descent;
-          run.text = text_.substr(piece.begin, piece.end - piece.begin);
-          lineRuns_.push_back(std::move(run));
-        }
-        x += width;
-        break;
-      }
-      case Type::Atomic: {
-        visible = true;
-        float width = 0;
-        float height = 0;
-        int32_t box =
-            l_.LayOutContextRoot(item.node, ParentBox(), BoxKind::Atomic, x, 0, *cb_, &width, &height);
-        Box& placed = l_.Out(box);
-        const ComputedStyle& s = l_.Style(item.node);
-        Edges margin = Layouter::MarginOf(s, cb_->width);
-        // The baseline of an inline-block is that of its last line; of anything else, its bottom margin edge.
-        float baseline = height;
-        if (placed.replaced == ReplacedKind::None && !placed.scrollContainer) {
-          for (int32_t b = placed.end - 1; b > box; --b) {
-            if (l_.Out(b).kind == BoxKind::Line && l_.Out(b).border.h > 0) {
-              baseline = l_.Out(b).baseline - (placed.border.y - margin.top);
-              break;
-            }
-          }
-        }
-        float shift = frames_.empty() ? 0 : frames_.back().shift;
-        if (s.verticalAlign == css::VerticalAlign::Middle) {
-          VerticalMetrics parent =
-              l_.Vertical(l_.FontOf(frames_.empty() ? container_ : frames_.back().element));
-          baseline = height / 2 + parent.ascent / 4;
-        }
-        if (group() < 0 &&
-            (s.verticalAlign == css::VerticalAlign::Top || s.verticalAlign == css::VerticalAlign::Bottom)) {
-          aligned_.push_back({s.verticalAlign == css::VerticalAlign::Bottom, box, placed.end, 0, 0, baseline,
-                              height - baseline});
-          shift = 0;
-        } else {
-          sinkAbove() = std::max(sinkAbove(), baseline - shift);
-          sinkBelow() = std::max(sinkBelow(), height - baseline + shift);
-        }
-        l_.Translate(box, placed.end, 0, shift - baseline);
-        x += width;
-        if (i == lastContent) trimmed = 0;
-        break;
-      }
-      case Type::Break:
-        visible = true;
-        textExtent();
-        break;
-      default:
-        break;
     }
   }
-  while (!frames_.empty()) closeFrame(0);
-  (void)tree;
-
-  // A list item's marker hangs left of its first line.
-  size_t markerRuns = 0;  // the aligned subtrees' runs stand this many places later
-  if (l_.marker_ && visible) {
-    lineRuns_.insert(lineRuns_.begin(), l_.MarkerRun(line_));
-    l_.marker_.reset();
-    markerRuns = 1;
+  float shift = f_.frames_.empty() ? 0 : f_.frames_.back().shift;
+  css::VerticalAlign align = s.verticalAlign;
+  if (align == css::VerticalAlign::Middle) {
+    NodeId parent = f_.frames_.empty() ? f_.container_ : f_.frames_.back().element;
+    baseline = height / 2 + l_.Vertical(l_.FontOf(parent)).ascent / 4;
   }
+  if (Group() < 0 && (align == css::VerticalAlign::Top || align == css::VerticalAlign::Bottom)) {
+    f_.aligned_.push_back(
+        {align == css::VerticalAlign::Bottom, box, placed.end, 0, 0, baseline, height - baseline});
+    shift = 0;
+  } else {
+    SinkAbove() = std::max(SinkAbove(), baseline - shift);
+    SinkBelow() = std::max(SinkBelow(), height - baseline + shift);
+  }
+  l_.Translate(box, placed.end, 0, shift - baseline);
+  x_ += width;
+  if (index == lastContent_) trimmed_ = 0;
+}
 
-  PlaceAligned(above, below);
-  float height = visible ? above + below : 0;
-  if (visible) top = std::max(top, flow.Resolve());
-  const float baseline = visible ? top + above : top;
-  Box& lineBox = l_.Out(line_);
+// A list item's marker hangs left of its first line; returns how many runs it put before the
+// line's own.
+size_t InlineFormatter::LineEmitter::AddMarker() {
+  if (!l_.marker_ || !visible_) return 0;
+  f_.lineRuns_.insert(f_.lineRuns_.begin(), l_.MarkerRun(f_.line_));
+  l_.marker_.reset();
+  return 1;
+}
+
+// Places the line box below what comes before it and moves its boxes and runs onto its baseline.
+void InlineFormatter::LineEmitter::Finish(float top, FloatContext::Band band, BlockFlow& flow) {
+  size_t markerRuns = AddMarker();  // the aligned subtrees' runs stand this many places later
+  f_.PlaceAligned(above_, below_);
+  float height = visible_ ? above_ + below_ : 0;
+  if (visible_) top = std::max(top, flow.Resolve());
+  const float baseline = visible_ ? top + above_ : top;
+  Box& lineBox = l_.Out(f_.line_);
   lineBox.border = {band.left, top, std::max(0.0F, band.right - band.left), height};
   lineBox.baseline = baseline;
-  l_.Translate(line_ + 1, static_cast<int32_t>(l_.out_->boxes.size()), 0, baseline);
-  for (const Aligned& g : aligned_) {
-    float delta = g.bottom ? below - g.below : g.above - above;
+  l_.Translate(f_.line_ + 1, static_cast<int32_t>(l_.out_->boxes.size()), 0, baseline);
+  for (const Aligned& g : f_.aligned_) {
+    float delta = g.bottom ? below_ - g.below : g.above - above_;
     l_.Translate(g.firstBox, g.endBox, 0, delta);
     for (size_t r = g.firstRun + markerRuns; r < g.endRun + markerRuns; ++r) {
-      lineRuns_[r].baseline += delta;
-      lineRuns_[r].top += delta;
+      f_.lineRuns_[r].baseline += delta;
+      f_.lineRuns_[r].top += delta;
     }
   }
   auto& runs = l_.out_->runs;
   lineBox.firstRun = static_cast<int32_t>(runs.size());
-  lineBox.runCount = static_cast<int32_t>(lineRuns_.size());
-  for (TextRun& run : lineRuns_) {
+  lineBox.runCount = static_cast<int32_t>(f_.lineRuns_.size());
+  for (TextRun& run : f_.lineRuns_) {
     run.baseline += baseline;
     run.top += baseline;
     runs.push_back(std::move(run));
   }
-  l_.CloseBox(line_);
-  if (visible) flow.cursorY = top + height;
+  l_.CloseBox(f_.line_);
+  if (visible_) flow.cursorY = top + height;
 }
 
 void Layouter::LayOutInline(NodeId first, NodeId last, int32_t parentBox, const Containing& cb,
