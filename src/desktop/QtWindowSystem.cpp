@@ -9,7 +9,6 @@
 #include <cmath>
 #include <utility>
 
-#include "engine/Document.h"
 
 namespace lectryn::desktop {
 
