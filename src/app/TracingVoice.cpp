@@ -22,6 +22,11 @@ class TracingVoice : public platform::SpVoice,
   }
   int32_t Skip(const std::u16string& type, int32_t count) override { return inner_->Skip(type, count); }
   platform::SpeechVoiceStatus Status() const override { return inner_->Status(); }
+  bool Pause() override { return inner_->Pause(); }
+  void Resume() override { inner_->Resume(); }
+  void SetRate(int32_t wordsPerMinute) override { inner_->SetRate(wordsPerMinute); }
+  int32_t Rate() const override { return inner_->Rate(); }
+  void SetVoiceChoices(const platform::VoiceChoices& choices) override { inner_->SetVoiceChoices(choices); }
 
   void pVoice_Word(int32_t stream, int64_t position, int32_t character, int32_t length) override {
     auto keep = shared_from_this();  // the handler may drop this voice

@@ -25,6 +25,9 @@ class TracingVoiceFactory : public platform::VoiceFactory {
   TracingVoiceFactory(platform::VoiceFactory& inner, VoiceHooks hooks)
       : inner_(inner), hooks_(std::move(hooks)) {}
   std::shared_ptr<platform::SpVoice> CreateVoice(platform::VoiceEvents& sink) override;
+  std::vector<platform::InstalledVoice> InstalledVoices() override { return inner_.InstalledVoices(); }
+  std::string DefaultVoiceFor(const std::u16string& tag) override { return inner_.DefaultVoiceFor(tag); }
+  int32_t DefaultRate() const override { return inner_.DefaultRate(); }
 
  private:
   platform::VoiceFactory& inner_;

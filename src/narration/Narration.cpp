@@ -1,5 +1,7 @@
 #include "narration/Narration.h"
 
+#include <algorithm>
+
 #include "platform/Failure.h"
 
 namespace lectryn::narration {
@@ -66,7 +68,94 @@ void Narration::CallVoice(Call&& call) {
 
 void Narration::NewVoice() {
   pVoice = nullptr;  // the old voice stops before the new one exists
-  CallVoice([this] { pVoice = voices_.CreateVoice(*this); });
+  bool wasPaused = paused_;
+  paused_ = false;
+  CallVoice([this] {
+    pVoice = voices_.CreateVoice(*this);
+    pVoice->SetRate(rate_);
+    pVoice->SetVoiceChoices(voiceChoices_);
+  });
+  if (wasPaused) ListenerStateChanged();
+}
+
+void Narration::ListenerStateChanged() {
+  if (OnListenerStateChanged) OnListenerStateChanged();
+}
+
+bool Narration::Reading() const {
+  return pVoice && platform::IsSpeaking(*pVoice);
+}
+
+void Narration::Pause() {
+  if (paused_ || !Reading()) return;
+  bool held = false;
+  CallVoice([&] { held = pVoice->Pause(); });
+  if (!held) return;
+  paused_ = true;
+  ListenerStateChanged();
+}
+
+void Narration::Resume() {
+  if (!paused_) return;
+  paused_ = false;
+  if (pVoice) CallVoice([this] { pVoice->Resume(); });
+  ListenerStateChanged();
+}
+
+void Narration::PauseOrResume() {
+  if (paused_) {
+    Resume();
+  } else {
+    Pause();
+  }
+}
+
+void Narration::PreviousSentence() {
+  if (!Reading()) return;
+  int32_t back = pVoice->Status().SentenceHeardMs < kSentenceRestartMs ? -1 : 0;
+  CallVoice([&] { pVoice->Skip(u"SENTENCE", back); });
+}
+
+void Narration::NextParagraph() {
+  if (!Reading()) return;
+  SayNextParagraph();
+}
+
+void Narration::PreviousParagraph() {
+  if (!Reading()) return;
+  StartSpeaking();
+}
+
+void Narration::SetRate(int32_t wordsPerMinute) {
+  int32_t rate = wordsPerMinute == 0
+                     ? 0
+                     : std::clamp(wordsPerMinute, platform::kMinWordsPerMinute, platform::kMaxWordsPerMinute);
+  if (rate == rate_) return;
+  rate_ = rate;
+  if (pVoice) CallVoice([this] { pVoice->SetRate(rate_); });
+  ListenerStateChanged();
+}
+
+int32_t Narration::EffectiveRate() const {
+  return rate_ != 0 ? rate_ : voices_.DefaultRate();
+}
+
+void Narration::Faster() {
+  SetRate(std::min(EffectiveRate() + kRateStep, platform::kMaxWordsPerMinute));
+}
+
+void Narration::Slower() {
+  SetRate(std::max(EffectiveRate() - kRateStep, platform::kMinWordsPerMinute));
+}
+
+void Narration::NormalSpeed() {
+  SetRate(0);
+}
+
+void Narration::SetVoiceChoices(platform::VoiceChoices choices) {
+  voiceChoices_ = std::move(choices);
+  if (pVoice) CallVoice([this] { pVoice->SetVoiceChoices(voiceChoices_); });
+  ListenerStateChanged();
 }
 
 void Narration::cbStart_Click() {

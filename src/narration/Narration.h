@@ -19,6 +19,11 @@
 
 namespace lectryn::narration {
 
+// Faster and Slower change the speed by this many words per minute.
+constexpr int32_t kRateStep = 25;
+// Previous Sentence within this much of a sentence goes to the one before; later, to its start.
+constexpr int64_t kSentenceRestartMs = 500;
+
 // What the instruction text in tbSpeach says before any page is captured.
 extern const char16_t kInstructionText[];
 
@@ -73,6 +78,43 @@ class Narration : public platform::VoiceEvents {
   void mnuNarrationContAfter_Click();
   void Form_KeyUp(int16_t KeyCode, int16_t Shift);
 
+  // The listener's controls, for the "&Voice" menu, the terminal reader's keys and the desktop's
+  // media controls. Each works while reading or paused and does nothing otherwise.
+  //
+  // Pause holds the voice at the word being heard; Resume goes on from there. Stop while paused stops.
+  void Pause();
+  void Resume();
+  void PauseOrResume();
+  bool Paused() const { return paused_; }
+  // A piece is being read or is paused.
+  bool Reading() const;
+  // Back to the start of the sentence being heard, or to the sentence before it within the first half
+  // second of a sentence; before the first sentence of a piece, the last sentence of the piece before.
+  void PreviousSentence();
+  // Next Sentence of the narration menu.
+  void NextSentence() { cbNext_Click(); }
+  // The piece before the one being read, or after it; the selection and the page follow.
+  void PreviousParagraph();
+  void NextParagraph();
+
+  // The speed in words per minute (kMinWordsPerMinute..kMaxWordsPerMinute); 0 is the voice's own.
+  // Applies to the voice speaking now, from its next word, and to every voice made afterwards.
+  void SetRate(int32_t wordsPerMinute);
+  int32_t Rate() const { return rate_; }
+  // The words per minute heard: the rate, or the voice's own for 0.
+  int32_t EffectiveRate() const;
+  void Faster();
+  void Slower();
+  void NormalSpeed();
+  // The user's voice per language, for every voice made from now on and the next piece read.
+  void SetVoiceChoices(platform::VoiceChoices choices);
+  const platform::VoiceChoices& VoiceChoices() const { return voiceChoices_; }
+  platform::VoiceFactory& Voices() { return voices_; }
+
+  // Told after anything a listener can see changed: a reading started or ended, paused or resumed,
+  // the speed or the voices changed.
+  std::function<void()> OnListenerStateChanged;
+
   // The two ways a reading starts; the picker, the windows and the terminal reader all start
   // through them. Whoever takes the request stops what is spoken as it takes it (StopSpeaking),
   // before any wait of its own: SayFromTop does not stop again after such a wait.
@@ -101,6 +143,7 @@ class Narration : public platform::VoiceEvents {
   enum class Piece { Spoken, Empty, EndOfBody, BeyondBody, NoProgress };
   void StartSpeaking();
   void NewVoice();
+  void ListenerStateChanged();
   std::u16string PieceLanguage();
   Piece TakeNextPiece(platform::IHTMLTxtRange& bodyRng, platform::IHTMLTxtRange& prevRng);
   void EndChainAsUnusable(ChainEnd why);
@@ -110,6 +153,9 @@ class Narration : public platform::VoiceEvents {
   platform::VoiceFactory& voices_;
   platform::TxtRangePtr wordRng;  // the word highlighted last; Nothing at the start of each piece
   bool wordRngOnWord_ = false;    // false while wordRng is still the copy of rng
+  bool paused_ = false;
+  int32_t rate_ = 0;
+  platform::VoiceChoices voiceChoices_;
   ChainEnd chainEnd_ = ChainEnd::Running;
 };
 
