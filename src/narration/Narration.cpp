@@ -79,7 +79,7 @@ void Narration::NewVoice() {
 }
 
 void Narration::ListenerStateChanged() {
-  if (OnListenerStateChanged) OnListenerStateChanged();
+  for (const auto& observer : listenerObservers_) observer();
 }
 
 bool Narration::Reading() const {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "forms/CheckBox.h"
 #include "forms/CommandButton.h"
@@ -111,9 +112,11 @@ class Narration : public platform::VoiceEvents {
   const platform::VoiceChoices& VoiceChoices() const { return voiceChoices_; }
   platform::VoiceFactory& Voices() { return voices_; }
 
-  // Told after anything a listener can see changed: a reading started or ended, paused or resumed,
-  // the speed or the voices changed.
-  std::function<void()> OnListenerStateChanged;
+  // Each observer is told after anything a listener can see changed: a reading started or ended,
+  // paused or resumed, the speed or the voices changed. Observers stay for the narration's life.
+  void WatchListenerState(std::function<void()> observer) {
+    listenerObservers_.push_back(std::move(observer));
+  }
 
   // The two ways a reading starts; the picker, the windows and the terminal reader all start
   // through them. Whoever takes the request stops what is spoken as it takes it (StopSpeaking),
@@ -154,6 +157,7 @@ class Narration : public platform::VoiceEvents {
   platform::TxtRangePtr wordRng;  // the word highlighted last; Nothing at the start of each piece
   bool wordRngOnWord_ = false;    // false while wordRng is still the copy of rng
   bool paused_ = false;
+  std::vector<std::function<void()>> listenerObservers_;
   int32_t rate_ = 0;
   platform::VoiceChoices voiceChoices_;
   ChainEnd chainEnd_ = ChainEnd::Running;
