@@ -203,7 +203,8 @@ void Narration::StartSpeaking(FromSentence from) {
   chainEnd_ = ChainEnd::Running;
   if (!pVoice) return;
   std::u16string language = PieceLanguage();
-  int32_t flags = platform::SVSFlagsAsync | (from == FromSentence::Last ? platform::SVSFStartAtLastSentence : 0);
+  int32_t flags =
+      platform::SVSFlagsAsync | (from == FromSentence::Last ? platform::SVSFStartAtLastSentence : 0);
   CallVoice([&] {
     pVoice->SetLanguage(language);
     pVoice->Speak(tbSpeach.Text(), flags);

@@ -154,8 +154,8 @@ bool Narration::SayPreviousParagraph(FromSentence from) {
 }
 
 // piece comes in as a copy of nextRng and leaves as the piece before it, with its text.
-Narration::Piece Narration::TakePreviousPiece(platform::IHTMLTxtRange& piece, platform::IHTMLTxtRange& nextRng,
-                                              std::u16string& text) {
+Narration::Piece Narration::TakePreviousPiece(platform::IHTMLTxtRange& piece,
+                                              platform::IHTMLTxtRange& nextRng, std::u16string& text) {
   // The probe: the word before nextRng, found over any blanks, line breaks and pictures between.
   piece.collapse(true);
   do {

@@ -144,9 +144,9 @@ void ScriptedVoice::Resume() {
 }
 
 void ScriptedVoice::SetRate(int32_t wordsPerMinute) {
-  rate_ = wordsPerMinute == 0 ? 0
-                              : std::clamp(wordsPerMinute, platform::kMinWordsPerMinute,
-                                           platform::kMaxWordsPerMinute);
+  rate_ = wordsPerMinute == 0
+              ? 0
+              : std::clamp(wordsPerMinute, platform::kMinWordsPerMinute, platform::kMaxWordsPerMinute);
 }
 
 int64_t ScriptedVoice::AudioMs() const {

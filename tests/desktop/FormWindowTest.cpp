@@ -201,9 +201,9 @@ TEST_F(FormWindowTest, ShortcutsWithShiftArrowsAndSymbolsReachTheirItemsPastAMul
   std::vector<std::string> fired;
   forms::MenuItem& file = *form_.Menus()[0];
   const std::pair<const char*, forms::Shortcut> keys[] = {
-      {"T", forms::CtrlKey('T')},           {"Shift+T", {forms::KeyOfLetter('T'), true, true}},
-      {"Up", {forms::vbKeyUp, true}},       {"Down", {forms::vbKeyDown, true}},
-      {"=", forms::CtrlKey('=')},           {"-", forms::CtrlKey('-')},
+      {"T", forms::CtrlKey('T')},     {"Shift+T", {forms::KeyOfLetter('T'), true, true}},
+      {"Up", {forms::vbKeyUp, true}}, {"Down", {forms::vbKeyDown, true}},
+      {"=", forms::CtrlKey('=')},     {"-", forms::CtrlKey('-')},
       {"0", forms::CtrlKey('0')}};
   for (const auto& [name, key] : keys)
     file.Add(std::string("mnu") + name, u"x", key).OnClick = [&fired, name = std::string(name)] {
@@ -224,8 +224,8 @@ TEST_F(FormWindowTest, ShortcutsWithShiftArrowsAndSymbolsReachTheirItemsPastAMul
   emit menu->aboutToShow();
   QStringList shown;
   for (QAction* action : menu->actions().mid(3)) shown << action->text();
-  EXPECT_EQ(QStringList({"x\tCtrl+T", "x\tCtrl+Shift+T", "x\tCtrl+Up", "x\tCtrl+Down", "x\tCtrl+=", "x\tCtrl+-",
-                         "x\tCtrl+0"}),
+  EXPECT_EQ(QStringList({"x\tCtrl+T", "x\tCtrl+Shift+T", "x\tCtrl+Up", "x\tCtrl+Down",
+                         "x\tCtrl+=", "x\tCtrl+-", "x\tCtrl+0"}),
             shown);
 }
 

@@ -119,7 +119,7 @@ TEST_F(ListenerControls, PreviousSentenceAtTheStartOfThePageStartsItsFirstSenten
 
 TEST_F(ListenerControls, ParagraphMovesGoBackOverPicturesRestartTheFirstPieceAndEndAfterTheLast) {
   ReadFromTop();
-  loop.AdvanceBy(1350);  // "Gamma"
+  loop.AdvanceBy(1350);      // "Gamma"
   main.PreviousParagraph();  // over the picture's empty piece
   loop.AdvanceBy(10);
   EXPECT_EQ(WordOf("Beta", "Beta one"), Highlight());

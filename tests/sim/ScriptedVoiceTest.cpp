@@ -203,7 +203,8 @@ TEST_F(VoiceFixture, EachTextIsSpokenByTheChosenVoiceOfItsLanguageOrTheDefaultOn
     voice->SetLanguage(tag);
     voice->Speak(u"x", platform::SVSFlagsAsync);
   }
-  EXPECT_EQ((std::vector<std::string>{"sim/fr", "sim/en-GB", "sim/de", "sim/en", "sim/en"}), factory.VoicesUsed());
+  EXPECT_EQ((std::vector<std::string>{"sim/fr", "sim/en-GB", "sim/de", "sim/en", "sim/en"}),
+            factory.VoicesUsed());
 }
 
 }  // namespace

@@ -39,13 +39,14 @@ TEST_F(VoiceMenuTest, VoiceSitsBetweenNarrationAndHelpWithItsItemsAndShortcutsAn
   for (const forms::MenuItem* menu : main->Menus()) bar.push_back(platform::ToUtf8(menu->Caption()));
   EXPECT_EQ((Strings{"&Narration", "&Voice", "&Help"}), bar);
   EXPECT_EQ((Strings{"&Pause Ctrl+P", "Pre&vious Sentence Ctrl+Shift+T", "Previous P&aragraph Ctrl+Up",
-                     "Next Pa&ragraph Ctrl+Down", "&Faster Ctrl+=", "&Slower Ctrl+-", "&Normal Speed Ctrl+0", "-",
-                     "&Voices..."}),
+                     "Next Pa&ragraph Ctrl+Down", "&Faster Ctrl+=", "&Slower Ctrl+-", "&Normal Speed Ctrl+0",
+                     "-", "&Voices..."}),
             Items(main->mnuVoice));
   EXPECT_EQ("mnuVoiceVoices", main->mnuVoice.Items().back()->Name());
-  EXPECT_EQ((Strings{"&Start Ctrl+N", "S&top", "&Next Sentence Ctrl+T", "-", "Continue After Selection Ctrl+F", "-",
-                     "Text to &speech... Ctrl+S", "-", "&Open Page... Ctrl+O"}),
-            Items(main->mnuNarration));
+  EXPECT_EQ(
+      (Strings{"&Start Ctrl+N", "S&top", "&Next Sentence Ctrl+T", "-", "Continue After Selection Ctrl+F", "-",
+               "Text to &speech... Ctrl+S", "-", "&Open Page... Ctrl+O"}),
+      Items(main->mnuNarration));
   EXPECT_EQ((Strings{"Getting Going F1", "About... Ctrl+B", "-", "Make a Suggestion", "-",
                      "Lectryn Discussion Forum(Online)", "-", "Check For Update"}),
             Items(main->mnuAbout));
@@ -159,7 +160,8 @@ INSTANTIATE_TEST_SUITE_P(
                       StoredChoices{"0", "en=sim/gone\nfr=sim/fr", 0, {{"fr", "sim/fr"}}},
                       StoredChoices{"79", "en", 0, {}}, StoredChoices{"451", "EN=sim/en", 0, {}},
                       StoredChoices{"fast", "en=sim/en\n=sim/fr", 0, {}}, StoredChoices{"1e2", "en=", 0, {}},
-                      StoredChoices{"-200", "", 0, {}}, StoredChoices{"200 words", "en=sim/en\n", 0, {{"en", "sim/en"}}}));
+                      StoredChoices{"-200", "", 0, {}},
+                      StoredChoices{"200 words", "en=sim/en\n", 0, {{"en", "sim/en"}}}));
 
 }  // namespace
 }  // namespace lectryn::windows::main

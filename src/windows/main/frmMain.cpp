@@ -65,7 +65,8 @@ frmMain::frmMain(platform::Platform& platform, const MakerSite& site)
                                             {forms::KeyOfLetter('T'), true, true})),
       mnuVoicePreviousParagraph(
           mnuVoice.Add("mnuVoicePreviousParagraph", u"Previous P&aragraph", {forms::vbKeyUp, true})),
-      mnuVoiceNextParagraph(mnuVoice.Add("mnuVoiceNextParagraph", u"Next Pa&ragraph", {forms::vbKeyDown, true})),
+      mnuVoiceNextParagraph(
+          mnuVoice.Add("mnuVoiceNextParagraph", u"Next Pa&ragraph", {forms::vbKeyDown, true})),
       mnuVoiceFaster(mnuVoice.Add("mnuVoiceFaster", u"&Faster", forms::CtrlKey('='))),
       mnuVoiceSlower(mnuVoice.Add("mnuVoiceSlower", u"&Slower", forms::CtrlKey('-'))),
       mnuVoiceNormalSpeed(mnuVoice.Add("mnuVoiceNormalSpeed", u"&Normal Speed", forms::CtrlKey('0'))),
@@ -218,8 +219,9 @@ void frmMain::ReadListenerSettings() {
   std::vector<platform::InstalledVoice> installed = Voices().InstalledVoices();
   if (!installed.empty()) {
     std::erase_if(*choices, [&](const auto& choice) {
-      return std::none_of(installed.begin(), installed.end(),
-                          [&](const platform::InstalledVoice& voice) { return voice.identifier == choice.second; });
+      return std::none_of(installed.begin(), installed.end(), [&](const platform::InstalledVoice& voice) {
+        return voice.identifier == choice.second;
+      });
     });
   }
   SetVoiceChoices(std::move(*choices));
