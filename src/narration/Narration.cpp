@@ -119,7 +119,9 @@ void Narration::PauseOrResume() {
 
 void Narration::PreviousSentence() {
   if (!Reading()) return;
-  platform::SpeechVoiceStatus status = pVoice->Status();
+  platform::SpeechVoiceStatus status;
+  CallVoice([&] { status = pVoice->Status(); });
+  if (!pVoice) return;
   bool early = status.SentenceHeardMs < kSentenceRestartMs;
   if (early && status.CurrentSentence == 0 && SayPreviousParagraph(FromSentence::Last)) return;
   // At the first sentence of the page, -1 moves nothing and starts it again.

@@ -211,12 +211,13 @@ bool frmMain::Reachable(int32_t left, int32_t top) {
 }
 
 // A stored choice that cannot be read, or a voice no longer installed, is passed over; it is written
-// over at the next close.
+// over at the next close. Voices that cannot be listed are all taken as installed.
 void frmMain::ReadListenerSettings() {
   if (auto rate = settings::RateOfSetting(settings_.ReadSetting(settings::kRateSetting, "0"))) SetRate(*rate);
   auto choices = settings::VoiceChoicesOfSetting(settings_.ReadSetting(settings::kVoicesSetting, ""));
   if (!choices || choices->empty()) return;
-  std::vector<platform::InstalledVoice> installed = Voices().InstalledVoices();
+  std::vector<platform::InstalledVoice> installed;
+  platform::Tolerate([&] { installed = Voices().InstalledVoices(); });
   if (!installed.empty()) {
     std::erase_if(*choices, [&](const auto& choice) {
       return std::none_of(installed.begin(), installed.end(), [&](const platform::InstalledVoice& voice) {
