@@ -219,14 +219,6 @@ TEST_F(FormWindowTest, ShortcutsWithShiftArrowsAndSymbolsReachTheirItemsPastAMul
   SendKey(notes, Qt::Key_Minus, Qt::ControlModifier | Qt::KeypadModifier);
   SendKey(notes, Qt::Key_0, Qt::ControlModifier);
   EXPECT_EQ((std::vector<std::string>{"Shift+T", "T", "Up", "Down", "=", "=", "-", "0"}), fired);
-
-  QMenu* menu = window_->MenuBar()->actions()[0]->menu();
-  emit menu->aboutToShow();
-  QStringList shown;
-  for (QAction* action : menu->actions().mid(3)) shown << action->text();
-  EXPECT_EQ(QStringList({"x\tCtrl+T", "x\tCtrl+Shift+T", "x\tCtrl+Up", "x\tCtrl+Down",
-                         "x\tCtrl+=", "x\tCtrl+-", "x\tCtrl+0"}),
-            shown);
 }
 
 TEST_F(FormWindowTest, EnterAndEscapeReachTheDefaultAndCancelButtonsOnce) {

@@ -187,22 +187,6 @@ TEST_F(ListenerControls, APausedReadingStaysPausedThroughMovesAndShowsWhereItWil
   EXPECT_EQ((Strings{"reading", "paused", "reading", "idle"}), told);  // new pieces tell nothing
 }
 
-// The instruction text, read with no page: going back starts it again, going on ends it.
-TEST_F(ListenerControls, WithoutAPageParagraphMovesRestartOrEndTheText) {
-  main.tbSpeach.SetText(u"One two. Three four.");
-  main.cbStart_Click();
-  loop.AdvanceBy(250);
-  main.PreviousParagraph();
-  loop.AdvanceBy(10);
-  main.PreviousSentence();
-  EXPECT_EQ(2u, Pieces().size());
-  main.NextParagraph();
-  EXPECT_FALSE(main.Reading());
-  EXPECT_EQ(ChainEnd::NoDocument, main.LastChainEnd());
-  main.PreviousParagraph();  // not reading: nothing to move
-  EXPECT_EQ(2u, Pieces().size());
-}
-
 TEST_F(ListenerControls, SpeedReachesTheVoiceSpeakingAndEveryLaterOneWithinTheVoicesRange) {
   main.tbSpeach.SetText(u"a b c d e f");
   main.cbStart_Click();
