@@ -311,9 +311,8 @@ bool FormWindow::eventFilter(QObject* watched, QEvent* event) {
 
 // Keys no control took: menu shortcuts, then Enter and Escape for the default and cancel buttons.
 void FormWindow::keyPressEvent(QKeyEvent* event) {
-  int32_t code = PlatformKeyCode(event->key());
-  bool ctrl = event->modifiers() & Qt::ControlModifier;
-  if (!abandoned_ && code != 0 && form_.PressKey({code, ctrl})) {
+  forms::Shortcut key = PlatformShortcut(event->key(), event->modifiers());
+  if (!abandoned_ && !key.None() && form_.PressKey(key)) {
     event->accept();
     return;
   }

@@ -44,9 +44,20 @@ int32_t PlatformKeyCode(int qtKey) {
       return 45;
     case Qt::Key_Delete:
       return 46;
+    case Qt::Key_Equal:
+    case Qt::Key_Plus:  // "+" is the "=" key with Shift, or a key of its own on the keypad
+      return forms::kKeyEquals;
+    case Qt::Key_Minus:
+      return forms::kKeyMinus;
     default:
       return 0;
   }
+}
+
+forms::Shortcut PlatformShortcut(int qtKey, Qt::KeyboardModifiers modifiers) {
+  int32_t code = PlatformKeyCode(qtKey);
+  bool symbol = code == forms::kKeyEquals || code == forms::kKeyMinus;
+  return {code, (modifiers & Qt::ControlModifier) != 0, !symbol && (modifiers & Qt::ShiftModifier) != 0};
 }
 
 int16_t PlatformShift(Qt::KeyboardModifiers modifiers) {

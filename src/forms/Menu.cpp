@@ -5,11 +5,20 @@ namespace lectryn::forms {
 std::u16string Shortcut::ToString() const {
   if (None()) return u"";
   std::u16string text = ctrl ? u"Ctrl+" : u"";
+  if (shift) text += u"Shift+";
   if (keyCode >= vbKeyF1 && keyCode < vbKeyF1 + 12) {
     text += u'F';
     int number = keyCode - vbKeyF1 + 1;
     if (number >= 10) text += static_cast<char16_t>(u'0' + number / 10);
     text += static_cast<char16_t>(u'0' + number % 10);
+  } else if (keyCode == vbKeyUp) {
+    text += u"Up";
+  } else if (keyCode == vbKeyDown) {
+    text += u"Down";
+  } else if (keyCode == kKeyEquals) {
+    text += u'=';
+  } else if (keyCode == kKeyMinus) {
+    text += u'-';
   } else {
     text += static_cast<char16_t>(keyCode);
   }

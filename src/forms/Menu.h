@@ -14,8 +14,13 @@ namespace lectryn::forms {
 // Key codes as the platform numbers them.
 constexpr int32_t vbKeyEscape = 27;
 constexpr int32_t vbKeyReturn = 13;
+constexpr int32_t vbKeyUp = 38;
+constexpr int32_t vbKeyDown = 40;
+constexpr int32_t vbKey0 = 48;
 constexpr int32_t vbKeyA = 65;
 constexpr int32_t vbKeyF1 = 112;
+constexpr int32_t kKeyEquals = 187;  // the "=" key, "+" with Shift
+constexpr int32_t kKeyMinus = 189;
 inline constexpr int32_t KeyOfLetter(char letter) {
   return vbKeyA + (letter - 'A');
 }
@@ -23,13 +28,18 @@ inline constexpr int32_t KeyOfLetter(char letter) {
 struct Shortcut {
   int32_t keyCode = 0;  // 0: none
   bool ctrl = false;
+  bool shift = false;
   bool operator==(const Shortcut&) const = default;
   bool None() const { return keyCode == 0; }
-  std::u16string ToString() const;  // "Ctrl+N", "F1", "" for none
+  std::u16string ToString() const;  // "Ctrl+N", "Ctrl+Shift+T", "Ctrl+Up", "F1", "" for none
 };
 
-inline constexpr Shortcut CtrlKey(char letter) {
-  return {KeyOfLetter(letter), true};
+// Ctrl with a letter, a digit or "=" and "-" as typed.
+inline constexpr Shortcut CtrlKey(char key) {
+  if (key >= 'A' && key <= 'Z') return {KeyOfLetter(key), true};
+  if (key == '=') return {kKeyEquals, true};
+  if (key == '-') return {kKeyMinus, true};
+  return {key, true};
 }
 
 class MenuItem : public Control {

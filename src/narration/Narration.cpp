@@ -62,24 +62,31 @@ void Narration::CallVoice(Call&& call) {
   } catch (const platform::Failure& failure) {
     // Without a voice nothing is spoken; the next Start tries a new one.
     pVoice = nullptr;
+    paused_ = false;
     if (OnVoiceFailure) OnVoiceFailure(failure.what());
+    FollowReadingState();
   }
 }
 
 void Narration::NewVoice() {
   pVoice = nullptr;  // the old voice stops before the new one exists
-  bool wasPaused = paused_;
   paused_ = false;
   CallVoice([this] {
     pVoice = voices_.CreateVoice(*this);
     pVoice->SetRate(rate_);
     pVoice->SetVoiceChoices(voiceChoices_);
   });
-  if (wasPaused) ListenerStateChanged();
+  FollowReadingState();
 }
 
 void Narration::ListenerStateChanged() {
+  toldReading_ = Reading();
+  toldPaused_ = paused_;
   for (const auto& observer : listenerObservers_) observer();
+}
+
+void Narration::FollowReadingState() {
+  if (Reading() != toldReading_ || paused_ != toldPaused_) ListenerStateChanged();
 }
 
 bool Narration::Reading() const {
@@ -92,14 +99,14 @@ void Narration::Pause() {
   CallVoice([&] { held = pVoice->Pause(); });
   if (!held) return;
   paused_ = true;
-  ListenerStateChanged();
+  FollowReadingState();
 }
 
 void Narration::Resume() {
   if (!paused_) return;
   paused_ = false;
   if (pVoice) CallVoice([this] { pVoice->Resume(); });
-  ListenerStateChanged();
+  FollowReadingState();
 }
 
 void Narration::PauseOrResume() {
@@ -112,18 +119,30 @@ void Narration::PauseOrResume() {
 
 void Narration::PreviousSentence() {
   if (!Reading()) return;
-  int32_t back = pVoice->Status().SentenceHeardMs < kSentenceRestartMs ? -1 : 0;
-  CallVoice([&] { pVoice->Skip(u"SENTENCE", back); });
+  platform::SpeechVoiceStatus status;
+  CallVoice([&] { status = pVoice->Status(); });
+  if (!pVoice) return;
+  bool early = status.SentenceHeardMs < kSentenceRestartMs;
+  if (early && status.CurrentSentence == 0 && SayPreviousParagraph(FromSentence::Last)) return;
+  // At the first sentence of the page, -1 moves nothing and starts it again.
+  CallVoice([&] { pVoice->Skip(u"SENTENCE", early ? -1 : 0); });
 }
 
 void Narration::NextParagraph() {
   if (!Reading()) return;
-  SayNextParagraph();
+  if (SayNextParagraph() && chainEnd_ == ChainEnd::Running) {
+    ShowPieceStartWhilePaused();
+    return;
+  }
+  // No piece follows: the reading ends here as at the end of the page, the last piece's text kept.
+  // A page found unusable has already taken the voice.
+  if (pVoice) NewVoice();
 }
 
 void Narration::PreviousParagraph() {
   if (!Reading()) return;
-  StartSpeaking();
+  if (!SayPreviousParagraph(FromSentence::First)) StartSpeaking();
+  ShowPieceStartWhilePaused();
 }
 
 void Narration::SetRate(int32_t wordsPerMinute) {
@@ -165,10 +184,7 @@ void Narration::cbStart_Click() {
 
 void Narration::SayRange() {
   tbSpeach.SetText(u"");
-  platform::Tolerate([&] {
-    tbSpeach.SetText(TrimLineBreaks(platform::Present(rng, "text range")->text()));
-    tbSpeach.SetText(JoinLineBreaks(tbSpeach.Text()));
-  });
+  platform::Tolerate([&] { tbSpeach.SetText(PieceText(platform::Present(rng, "text range")->text())); });
   cbStart_Click();
 }
 
@@ -180,18 +196,22 @@ void Narration::SayFromTop(platform::DocumentPtr page) {
   SayNextParagraph();
 }
 
-void Narration::StartSpeaking() {
+void Narration::StartSpeaking(FromSentence from) {
   if (!pVoice) NewVoice();
   if (tbSpeach.Text().empty()) return;
   wordRng = nullptr;
   wordRngOnWord_ = false;
+  wordPosition_ = -1;
   chainEnd_ = ChainEnd::Running;
   if (!pVoice) return;
   std::u16string language = PieceLanguage();
+  int32_t flags =
+      platform::SVSFlagsAsync | (from == FromSentence::Last ? platform::SVSFStartAtLastSentence : 0);
   CallVoice([&] {
     pVoice->SetLanguage(language);
-    pVoice->Speak(tbSpeach.Text(), platform::SVSFlagsAsync);
+    pVoice->Speak(tbSpeach.Text(), flags);
   });
+  FollowReadingState();
 }
 
 // The piece is the text of one element: its language is that element's. Text that comes from no

@@ -32,6 +32,8 @@ extern const char16_t kInstructionText[];
 std::u16string TrimLineBreaks(const std::u16string& text);
 // Every "\r\n" pair, left to right, becomes one space: how a piece's lines are joined for the voice.
 std::u16string JoinLineBreaks(std::u16string_view text);
+// What the voice is given for the text of a piece: its ends trimmed, then its lines joined.
+std::u16string PieceText(const std::u16string& rangeText);
 
 // Why the last chain of pieces ended; for the terminal reader and tests.
 enum class ChainEnd {
@@ -94,7 +96,8 @@ class Narration : public platform::VoiceEvents {
   void PreviousSentence();
   // Next Sentence of the narration menu.
   void NextSentence() { cbNext_Click(); }
-  // The piece before the one being read, or after it; the selection and the page follow.
+  // The piece before the one being read (the first piece of the page starts again), or after it (the
+  // last piece ends the reading as the end of the page does); the selection and the page follow.
   void PreviousParagraph();
   void NextParagraph();
 
@@ -144,19 +147,34 @@ class Narration : public platform::VoiceEvents {
 
  private:
   enum class Piece { Spoken, Empty, EndOfBody, BeyondBody, NoProgress };
-  void StartSpeaking();
+  enum class FromSentence { First, Last };
+  void StartSpeaking(FromSentence from = FromSentence::First);
   void NewVoice();
   void ListenerStateChanged();
+  // Tells the observers when the reading started, ended, paused or resumed since they were last told.
+  void FollowReadingState();
   std::u16string PieceLanguage();
   Piece TakeNextPiece(platform::IHTMLTxtRange& bodyRng, platform::IHTMLTxtRange& prevRng);
+  // Takes the piece before rng and starts speaking it; false, with nothing changed, when rng is the
+  // first piece of the page or there is no page to go back in.
+  bool SayPreviousParagraph(FromSentence from);
+  Piece TakePreviousPiece(platform::IHTMLTxtRange& piece, platform::IHTMLTxtRange& nextRng,
+                          std::u16string& text);
   void EndChainAsUnusable(ChainEnd why);
+  // Selects the word at position (UTF-16 units into tbSpeach) in the page and scrolls to it.
+  void HighlightWord(int32_t position, int32_t length);
+  // While paused no word comes to show where a move landed: the piece's first word is shown.
+  void ShowPieceStartWhilePaused();
   template <class Call>
   void CallVoice(Call&& call);
 
   platform::VoiceFactory& voices_;
   platform::TxtRangePtr wordRng;  // the word highlighted last; Nothing at the start of each piece
   bool wordRngOnWord_ = false;    // false while wordRng is still the copy of rng
+  int32_t wordPosition_ = -1;     // in tbSpeach of the word highlighted last; -1 before the first
   bool paused_ = false;
+  bool toldReading_ = false;  // the reading state the observers know
+  bool toldPaused_ = false;
   std::vector<std::function<void()>> listenerObservers_;
   int32_t rate_ = 0;
   platform::VoiceChoices voiceChoices_;

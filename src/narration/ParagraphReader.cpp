@@ -1,6 +1,8 @@
 // The paragraph reader: after a piece has been spoken, moves rng to the next piece of the page and
 // hands its text to the voice. A piece is the text of the innermost element that encloses the word
-// after the previous piece, cut so that it starts where the previous piece ended.
+// after the previous piece, cut so that it starts where the previous piece ended. Going back takes
+// the mirror image: the innermost element that encloses the word before the piece, cut so that it
+// ends where the piece starts.
 #include "narration/Narration.h"
 
 #include "platform/Failure.h"
@@ -49,6 +51,10 @@ std::u16string TrimLineBreaks(const std::u16string& text) {
     TrimSpaces(trimmed);
   }
   return trimmed;
+}
+
+std::u16string PieceText(const std::u16string& rangeText) {
+  return JoinLineBreaks(TrimLineBreaks(rangeText));
 }
 
 bool Narration::SayNextParagraph() {
@@ -117,15 +123,63 @@ Narration::Piece Narration::TakeNextPiece(platform::IHTMLTxtRange& bodyRng,
   // A piece that does not end after the previous one would be read again and again.
   if (rng->compareEndPoints(u"EndToEnd", prevRng) <= 0) return Piece::NoProgress;
 
-  tbSpeach.SetText(TrimLineBreaks(rng->text()));
-  tbSpeach.SetText(JoinLineBreaks(tbSpeach.Text()));
+  tbSpeach.SetText(PieceText(rng->text()));
   return tbSpeach.Text().empty() ? Piece::Empty : Piece::Spoken;
+}
+
+bool Narration::SayPreviousParagraph(FromSentence from) {
+  if (!workingDoc || !rng) return false;
+  // The piece being read stays untouched until the one before is found: a page that fails half way
+  // leaves the reading where it is.
+  platform::TxtRangePtr nextRng = rng;
+  for (;;) {
+    platform::TxtRangePtr piece;
+    std::u16string text;
+    Piece found = Piece::NoProgress;
+    if (!platform::Tolerate([&] {
+          piece = nextRng->duplicate();
+          found = TakePreviousPiece(*piece, *nextRng, text);
+        }))
+      return false;
+    if (found == Piece::Empty) {
+      nextRng = piece;  // an element with nothing to say: go on before it
+      continue;
+    }
+    if (found != Piece::Spoken) return false;
+    rng = piece;
+    tbSpeach.SetText(text);
+    StartSpeaking(from);
+    return true;
+  }
+}
+
+// piece comes in as a copy of nextRng and leaves as the piece before it, with its text.
+Narration::Piece Narration::TakePreviousPiece(platform::IHTMLTxtRange& piece,
+                                              platform::IHTMLTxtRange& nextRng, std::u16string& text) {
+  // The probe: the word before nextRng, found over any blanks, line breaks and pictures between.
+  piece.collapse(true);
+  do {
+    if (piece.moveStart(u"Word", -1) == 0) return Piece::EndOfBody;  // the page starts here
+  } while (TrimLineBreaks(piece.text()).empty());
+  // Just that word: a probe reaching over a line break into another block would belong to both.
+  piece.collapse(true);
+  piece.moveEnd(u"Word", 1);
+
+  platform::ElementPtr parent = piece.parentElement();
+  if (!parent) throw platform::Failure("the probe has no enclosing element");
+  piece.moveToElementText(*parent);
+  if (piece.compareEndPoints(u"EndToStart", nextRng) > 0) piece.setEndPoint(u"EndToStart", nextRng);
+  if (piece.compareEndPoints(u"StartToStart", nextRng) >= 0) return Piece::NoProgress;
+  text = PieceText(piece.text());
+  return text.empty() ? Piece::Empty : Piece::Spoken;
 }
 
 void Narration::EndChainAsUnusable(ChainEnd why) {
   rng = nullptr;
   pVoice = nullptr;
+  paused_ = false;
   chainEnd_ = why;
+  FollowReadingState();
 }
 
 }  // namespace lectryn::narration

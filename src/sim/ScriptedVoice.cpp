@@ -1,6 +1,8 @@
 #include "sim/ScriptedVoice.h"
 #include "sim/SimUiLoop.h"
 
+#include <algorithm>
+
 #include "platform/Failure.h"
 #include "platform/Text.h"
 
@@ -50,52 +52,123 @@ std::vector<ScriptedWord> SplitScriptedWords(const std::u16string& text) {
   return words;
 }
 
-ScriptedVoice::ScriptedVoice(platform::UiLoop& loop, platform::VoiceEvents& sink, int32_t msPerWord,
-                             std::shared_ptr<std::vector<std::u16string>> spoken,
-                             std::shared_ptr<std::vector<std::u16string>> languages)
-    : loop_(loop),
-      sink_(sink),
-      msPerWord_(msPerWord),
-      spoken_(std::move(spoken)),
-      languages_(languages ? std::move(languages) : std::make_shared<std::vector<std::u16string>>()) {}
+namespace {
 
-int32_t ScriptedVoice::Speak(const std::u16string& text, int32_t /*flags*/) {
-  spoken_->push_back(text);
-  languages_->push_back(language_);
+// "pt-BR" -> "pt": the key of a voice choice.
+std::string PrimaryLanguage(const std::u16string& tag) {
+  std::string primary;
+  for (char16_t c : tag) {
+    if (c == u'-' || c == u'_') break;
+    primary += static_cast<char>(c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c & 0x7F);
+  }
+  return primary;
+}
+
+}  // namespace
+
+std::vector<platform::InstalledVoice> ScriptedInstalledVoices() {
+  return {
+      {"sim/en", u"Scripted English", {"en", "en-US"}},
+      {"sim/en-GB", u"Scripted English (Britain)", {"en-GB", "en"}},
+      {"sim/fr", u"Scripted French", {"fr"}},
+      {"sim/de", u"Scripted German", {"de", "de-CH"}},
+  };
+}
+
+std::string ScriptedDefaultVoiceFor(const std::u16string& tag) {
+  std::string primary = PrimaryLanguage(tag);
+  for (const platform::InstalledVoice& voice : ScriptedInstalledVoices()) {
+    if (PrimaryLanguage(platform::FromUtf8(voice.languages.front())) == primary) return voice.identifier;
+  }
+  return "sim/en";
+}
+
+ScriptedVoice::ScriptedVoice(platform::UiLoop& loop, platform::VoiceEvents& sink, int32_t msPerWord,
+                             std::shared_ptr<ScriptedLog> log)
+    : loop_(loop), sink_(sink), msPerWord_(msPerWord), log_(std::move(log)) {}
+
+int32_t ScriptedVoice::Speak(const std::u16string& text, int32_t flags) {
+  auto chosen = choices_.find(PrimaryLanguage(language_));
+  log_->spoken.push_back(text);
+  log_->languages.push_back(language_);
+  log_->voices.push_back(chosen != choices_.end() ? chosen->second : ScriptedDefaultVoiceFor(language_));
   words_ = SplitScriptedWords(text);
-  next_ = 0;
   speaking_ = true;
-  ++generation_;
   ++stream_;
-  streamStartMs_ = loop_.NowMs();
-  ScheduleNext(0);
+  audioBaseMs_ = 0;
+  runningSinceMs_ = loop_.NowMs();
+  size_t first = 0;
+  if ((flags & platform::SVSFStartAtLastSentence) && !words_.empty()) {
+    while (words_[first].sentence != words_.back().sentence) ++first;
+  }
+  JumpTo(first, first < words_.size() ? words_[first].sentence : 0);
   return stream_;
 }
 
 int32_t ScriptedVoice::Skip(const std::u16string& type, int32_t count) {
   if (!platform::EqualsIgnoringAsciiCase(type, u"SENTENCE")) throw platform::Failure("unsupported skip type");
-  if (!speaking_ || count <= 0) return 0;
-  // The word raised last is being spoken: its sentence is the one left.
-  int32_t current = next_ > 0 ? words_[next_ - 1].sentence : (words_.empty() ? 0 : words_[0].sentence);
-  size_t target = next_;
-  int32_t skipped = 0;
-  while (skipped < count && target < words_.size()) {
-    while (target < words_.size() && words_[target].sentence <= current) ++target;
-    ++skipped;
-    if (target < words_.size()) current = words_[target].sentence;
-  }
-  next_ = target;
-  ++generation_;
-  ScheduleNext(0);
-  return skipped;
+  if (!speaking_ || words_.empty()) return 0;
+  int32_t last = words_.back().sentence;
+  // Past the last sentence counts as one more: the stream then ends.
+  int32_t moved = count > 0 ? std::min(count, last + 1 - sentence_) : std::max(count, -sentence_);
+  int32_t target = sentence_ + moved;
+  size_t next = 0;
+  while (next < words_.size() && words_[next].sentence < target) ++next;
+  JumpTo(next, target);
+  return moved;
 }
 
 platform::SpeechVoiceStatus ScriptedVoice::Status() const {
-  return {static_cast<int32_t>(speaking_ ? platform::SpeechRunState::IsSpeaking
-                                         : platform::SpeechRunState::Done)};
+  platform::SpeechVoiceStatus status;
+  status.RunningState =
+      static_cast<int32_t>(speaking_ ? platform::SpeechRunState::IsSpeaking : platform::SpeechRunState::Done);
+  status.Paused = paused_;
+  status.CurrentSentence = sentence_;
+  status.SentenceHeardMs = speaking_ ? AudioMs() - sentenceStartMs_ : 0;
+  return status;
+}
+
+bool ScriptedVoice::Pause() {
+  if (!speaking_ || paused_) return true;
+  audioBaseMs_ = AudioMs();
+  paused_ = true;
+  ++generation_;  // the event already posted must not come
+  return true;
+}
+
+void ScriptedVoice::Resume() {
+  if (!paused_) return;
+  paused_ = false;
+  runningSinceMs_ = loop_.NowMs();
+  ScheduleNext(dueAudioMs_ - AudioMs());
+}
+
+void ScriptedVoice::SetRate(int32_t wordsPerMinute) {
+  rate_ = wordsPerMinute == 0
+              ? 0
+              : std::clamp(wordsPerMinute, platform::kMinWordsPerMinute, platform::kMaxWordsPerMinute);
+}
+
+int64_t ScriptedVoice::AudioMs() const {
+  return audioBaseMs_ + (paused_ ? 0 : loop_.NowMs() - runningSinceMs_);
+}
+
+int64_t ScriptedVoice::WordMs() const {
+  if (rate_ == 0) return msPerWord_;
+  return (static_cast<int64_t>(msPerWord_) * kScriptedDefaultRate + rate_ / 2) / rate_;
+}
+
+void ScriptedVoice::JumpTo(size_t next, int32_t sentence) {
+  next_ = next;
+  sentence_ = sentence;
+  sentenceStartMs_ = AudioMs();
+  ScheduleNext(0);
 }
 
 void ScriptedVoice::ScheduleNext(int64_t delayMs) {
+  ++generation_;
+  dueAudioMs_ = AudioMs() + delayMs;
+  if (paused_) return;  // Resume posts it
   std::weak_ptr<ScriptedVoice> self = weak_from_this();
   uint64_t generation = generation_;
   loop_.PostDelayed(delayMs, [self, generation] {
@@ -106,20 +179,24 @@ void ScriptedVoice::ScheduleNext(int64_t delayMs) {
 
 void ScriptedVoice::RaiseNext(uint64_t generation) {
   if (generation != generation_ || !speaking_) return;
-  int64_t audioMs = loop_.NowMs() - streamStartMs_;
+  int64_t audioMs = AudioMs();
   if (next_ >= words_.size()) {
     speaking_ = false;
     sink_.pVoice_EndStream(stream_, audioMs);  // may Speak again on this voice
     return;
   }
   const ScriptedWord word = words_[next_++];
-  ScheduleNext(msPerWord_);
+  if (word.sentence != sentence_) {
+    sentence_ = word.sentence;
+    sentenceStartMs_ = audioMs;
+  }
+  ScheduleNext(WordMs());
   sink_.pVoice_Word(stream_, audioMs, word.position, word.length);
 }
 
 std::shared_ptr<platform::SpVoice> ScriptedVoiceFactory::CreateVoice(platform::VoiceEvents& sink) {
   ++created_;
-  return std::make_shared<ScriptedVoice>(loop_, sink, msPerWord_, spoken_, languages_);
+  return std::make_shared<ScriptedVoice>(loop_, sink, msPerWord_, log_);
 }
 
 }  // namespace lectryn::sim

@@ -195,6 +195,32 @@ TEST_F(FormWindowTest, AShortcutFiresItsItemOnceAndLaterItemsAppear) {
   EXPECT_EQ(later, 1);
 }
 
+// Shift tells Ctrl+Shift+T from Ctrl+T; "=" and "-" count with or without Shift, whose place for
+// them differs between keyboard layouts, and from the keypad too.
+TEST_F(FormWindowTest, ShortcutsWithShiftArrowsAndSymbolsReachTheirItemsPastAMultiLineBox) {
+  std::vector<std::string> fired;
+  forms::MenuItem& file = *form_.Menus()[0];
+  const std::pair<const char*, forms::Shortcut> keys[] = {
+      {"T", forms::CtrlKey('T')},     {"Shift+T", {forms::KeyOfLetter('T'), true, true}},
+      {"Up", {forms::vbKeyUp, true}}, {"Down", {forms::vbKeyDown, true}},
+      {"=", forms::CtrlKey('=')},     {"-", forms::CtrlKey('-')},
+      {"0", forms::CtrlKey('0')}};
+  for (const auto& [name, key] : keys)
+    file.Add(std::string("mnu") + name, u"x", key).OnClick = [&fired, name = std::string(name)] {
+      fired.push_back(name);
+    };
+  QWidget* notes = Find<QPlainTextEdit>("txtNotes");
+  SendKey(notes, Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
+  SendKey(notes, Qt::Key_T, Qt::ControlModifier);
+  SendKey(notes, Qt::Key_Up, Qt::ControlModifier);
+  SendKey(notes, Qt::Key_Down, Qt::ControlModifier);
+  SendKey(notes, Qt::Key_Equal, Qt::ControlModifier);
+  SendKey(notes, Qt::Key_Plus, Qt::ControlModifier | Qt::ShiftModifier);
+  SendKey(notes, Qt::Key_Minus, Qt::ControlModifier | Qt::KeypadModifier);
+  SendKey(notes, Qt::Key_0, Qt::ControlModifier);
+  EXPECT_EQ((std::vector<std::string>{"Shift+T", "T", "Up", "Down", "=", "=", "-", "0"}), fired);
+}
+
 TEST_F(FormWindowTest, EnterAndEscapeReachTheDefaultAndCancelButtonsOnce) {
   QLineEdit* name = Find<QLineEdit>("txtName");
   SendKey(name, Qt::Key_Return);

@@ -121,5 +121,91 @@ TEST_F(VoiceFixture, NewSpeakReplacesTheTextBeingSpoken) {
   EXPECT_EQ((Log{"one@0", "two@100", "four@150", "END@250"}), sink.log);
 }
 
+TEST_F(VoiceFixture, PauseHoldsEveryEventAndResumeGoesOnWithTheTimeLeftOfTheWord) {
+  Speak("one two three");
+  loop.AdvanceBy(150);  // "two" is heard; "three" is due in 50 ms
+  EXPECT_TRUE(voice->Pause());
+  EXPECT_TRUE(voice->Pause());  // a second pause changes nothing
+  loop.AdvanceBy(1000);
+  EXPECT_EQ((Log{"one@0", "two@100"}), sink.log);
+  EXPECT_EQ(2, State());
+  EXPECT_TRUE(voice->Status().Paused);
+  voice->Resume();
+  voice->Resume();
+  EXPECT_FALSE(voice->Status().Paused);
+  loop.RunUntilIdle();
+  EXPECT_EQ((Log{"one@0", "two@100", "three@1200", "END@1300"}), sink.log);
+}
+
+TEST_F(VoiceFixture, WhatSpeakAndSkipStartWhilePausedIsHeardOnResume) {
+  Speak("One two. Three four.");
+  loop.AdvanceBy(50);
+  voice->Pause();
+  voice->Skip(u"SENTENCE", 1);
+  loop.AdvanceBy(500);
+  EXPECT_EQ((Log{"One@0"}), sink.log);
+  voice->Resume();
+  loop.AdvanceBy(50);
+  voice->Pause();
+  Speak("Five six.");
+  loop.AdvanceBy(500);
+  EXPECT_EQ((Log{"One@0", "Three@550"}), sink.log);
+  voice->Resume();
+  loop.RunUntilIdle();
+  EXPECT_EQ((Log{"One@0", "Three@550", "Five@1100", "six@1200", "END@1300"}), sink.log);
+}
+
+TEST_F(VoiceFixture, RateScalesTheTimeOfTheWordsAfterTheOneHeardWithinTheVoicesRange) {
+  Speak("a b c d e");
+  loop.AdvanceBy(10);  // "a" is heard; "b" is due at 100
+  voice->SetRate(350);
+  EXPECT_EQ(350, voice->Rate());
+  loop.AdvanceBy(140);  // "b" at 100, "c" at 150
+  voice->SetRate(10000);
+  EXPECT_EQ(platform::kMaxWordsPerMinute, voice->Rate());
+  loop.AdvanceBy(50);  // "d" at 200: the time per word is now 39 ms
+  voice->SetRate(0);
+  loop.RunUntilIdle();
+  EXPECT_EQ((Log{"a@0", "b@100", "c@150", "d@200", "e@239", "END@339"}), sink.log);
+  voice->SetRate(1);
+  EXPECT_EQ(platform::kMinWordsPerMinute, voice->Rate());
+}
+
+TEST_F(VoiceFixture, StatusNamesTheSentenceHeardAndSkipGoesBackToItsStartOrTheOneBefore) {
+  Speak("One two. Three four. Five six.");
+  loop.AdvanceBy(350);  // "four" is heard, 150 ms into the second sentence
+  EXPECT_EQ(1, voice->Status().CurrentSentence);
+  EXPECT_EQ(150, voice->Status().SentenceHeardMs);
+  EXPECT_EQ(0, voice->Skip(u"SENTENCE", 0));
+  EXPECT_EQ(0, voice->Status().SentenceHeardMs);
+  loop.AdvanceBy(50);
+  EXPECT_EQ(-1, voice->Skip(u"SENTENCE", -1));
+  EXPECT_EQ(0, voice->Status().CurrentSentence);
+  loop.AdvanceBy(50);
+  EXPECT_EQ(0, voice->Skip(u"SENTENCE", -3));  // nothing before the first: it starts again
+  loop.RunUntilIdle();
+  EXPECT_EQ((Log{"One@0", "two@100", "Three@200", "four@300", "Three@350", "One@400", "One@450", "two@550",
+                 "Three@650", "four@750", "Five@850", "six@950", "END@1050"}),
+            sink.log);
+}
+
+TEST_F(VoiceFixture, StartingAtTheLastSentenceSpeaksOnlyIt) {
+  sink.text = u"One two. Three four! Five six";
+  voice->Speak(sink.text, platform::SVSFlagsAsync | platform::SVSFStartAtLastSentence);
+  EXPECT_EQ(2, voice->Status().CurrentSentence);
+  loop.RunUntilIdle();
+  EXPECT_EQ((Log{"Five@0", "six@100", "END@200"}), sink.log);
+}
+
+TEST_F(VoiceFixture, EachTextIsSpokenByTheChosenVoiceOfItsLanguageOrTheDefaultOne) {
+  voice->SetVoiceChoices({{"fr", "sim/fr"}, {"en", "sim/en-GB"}});
+  for (const char16_t* tag : {u"fr-CA", u"EN", u"de-CH", u"", u"ja"}) {
+    voice->SetLanguage(tag);
+    voice->Speak(u"x", platform::SVSFlagsAsync);
+  }
+  EXPECT_EQ((std::vector<std::string>{"sim/fr", "sim/en-GB", "sim/de", "sim/en", "sim/en"}),
+            factory.VoicesUsed());
+}
+
 }  // namespace
 }  // namespace lectryn::sim

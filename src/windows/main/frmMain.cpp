@@ -1,11 +1,13 @@
 #include "windows/main/frmMain.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 
 #include "platform/Failure.h"
 #include "platform/Text.h"
+#include "settings/ListenerSettings.h"
 #include "windows/about/frmAbout.h"
 #include "windows/updates/frmUpdates.h"
 
@@ -57,7 +59,19 @@ frmMain::frmMain(platform::Platform& platform, const MakerSite& site)
       Label1("Label1", u"Simply drag from the background of this form onto the web browser."),
       picker(*this, platform.windows),
       tbhwnd(picker.tbhwnd),
-      mnuAbout(BuildMenuBar()),
+      mnuVoice(BuildMenuBar()),
+      mnuVoicePause(mnuVoice.Add("mnuVoicePause", u"&Pause", forms::CtrlKey('P'))),
+      mnuVoicePreviousSentence(mnuVoice.Add("mnuVoicePreviousSentence", u"Pre&vious Sentence",
+                                            {forms::KeyOfLetter('T'), true, true})),
+      mnuVoicePreviousParagraph(
+          mnuVoice.Add("mnuVoicePreviousParagraph", u"Previous P&aragraph", {forms::vbKeyUp, true})),
+      mnuVoiceNextParagraph(
+          mnuVoice.Add("mnuVoiceNextParagraph", u"Next Pa&ragraph", {forms::vbKeyDown, true})),
+      mnuVoiceFaster(mnuVoice.Add("mnuVoiceFaster", u"&Faster", forms::CtrlKey('='))),
+      mnuVoiceSlower(mnuVoice.Add("mnuVoiceSlower", u"&Slower", forms::CtrlKey('-'))),
+      mnuVoiceNormalSpeed(mnuVoice.Add("mnuVoiceNormalSpeed", u"&Normal Speed", forms::CtrlKey('0'))),
+      mnuVoiceVoices(AddAfterSeparator(mnuVoice, "mnuSep7", "mnuVoiceVoices", u"&Voices...")),
+      mnuAbout(AddMenu("mnuAbout", u"&Help")),
       mnuHelpGetgoing(mnuAbout.Add("mnuHelpGetgoing", u"Getting Going", {forms::vbKeyF1, false})),
       mnuHelpAbout(mnuAbout.Add("mnuHelpAbout", u"About...", forms::CtrlKey('B'))),
       mnuHelpSuggestion(AddAfterSeparator(mnuAbout, "mnuSep2", "mnuHelpSuggestion", u"Make a Suggestion")),
@@ -95,6 +109,14 @@ frmMain::frmMain(platform::Platform& platform, const MakerSite& site)
   mnuHelpDiscuss.OnClick = [this] { mnuHelpDiscuss_Click(); };
   mnuHelpUpdate.OnClick = [this] { mnuHelpUpdate_Click(); };
   mnuNarrationOpenPage.OnClick = [this] { mnuNarrationOpenPage_Click(); };
+  mnuVoicePause.OnClick = [this] { PauseOrResume(); };
+  mnuVoicePreviousSentence.OnClick = [this] { PreviousSentence(); };
+  mnuVoicePreviousParagraph.OnClick = [this] { PreviousParagraph(); };
+  mnuVoiceNextParagraph.OnClick = [this] { NextParagraph(); };
+  mnuVoiceFaster.OnClick = [this] { Faster(); };
+  mnuVoiceSlower.OnClick = [this] { Slower(); };
+  mnuVoiceNormalSpeed.OnClick = [this] { NormalSpeed(); };
+  WatchListenerState([this] { mnuVoicePause.SetCaption(Paused() ? u"&Resume" : u"&Pause"); });
   // A file or address dropped onto the banner opens as if it had been typed into Open Page.
   Form_Drop = [this](const std::vector<std::u16string>& addresses) {
     for (const std::u16string& address : addresses) OpenPage(address);
@@ -107,9 +129,10 @@ frmMain::~frmMain() {
   helpWindow.reset();
 }
 
+// The bar up to "&Voice", whose items follow it; "&Help" comes last.
 forms::MenuItem& frmMain::BuildMenuBar() {
   AddMenu(mnuNarration);
-  return AddMenu("mnuAbout", u"&Help");
+  return AddMenu("mnuVoice", u"&Voice");
 }
 
 // The controls lie below the banner, out of sight once the window is sized to it; they keep their
@@ -150,6 +173,7 @@ void frmMain::Form_Load() {
   SetKeyPreview(true);
   cbContinue.SetValue(forms::vbChecked);
   MoveToSavedPosition();
+  ReadListenerSettings();
 }
 
 void frmMain::SizeToPicture() {
@@ -186,11 +210,35 @@ bool frmMain::Reachable(int32_t left, int32_t top) {
   return false;
 }
 
+// A stored choice that cannot be read, or a voice no longer installed, is passed over; it is written
+// over at the next close. Voices that cannot be listed are all taken as installed.
+void frmMain::ReadListenerSettings() {
+  if (auto rate = settings::RateOfSetting(settings_.ReadSetting(settings::kRateSetting, "0"))) SetRate(*rate);
+  auto choices = settings::VoiceChoicesOfSetting(settings_.ReadSetting(settings::kVoicesSetting, ""));
+  if (!choices || choices->empty()) return;
+  std::vector<platform::InstalledVoice> installed;
+  platform::Tolerate([&] { installed = Voices().InstalledVoices(); });
+  if (!installed.empty()) {
+    std::erase_if(*choices, [&](const auto& choice) {
+      return std::none_of(installed.begin(), installed.end(), [&](const platform::InstalledVoice& voice) {
+        return voice.identifier == choice.second;
+      });
+    });
+  }
+  SetVoiceChoices(std::move(*choices));
+}
+
+void frmMain::WriteListenerSettings() {
+  settings_.WriteSetting(settings::kRateSetting, settings::SettingOfRate(Rate()));
+  settings_.WriteSetting(settings::kVoicesSetting, settings::SettingOfVoiceChoices(VoiceChoices()));
+}
+
 // A left edge of 0 or less (the screen's border, off to the left, minimised) keeps the stored place.
 // A second copy never ran as the program: the running copy's place is not its to overwrite.
 void frmMain::Form_Unload(int16_t& /*Cancel*/) {
   Timer1.SetEnabled(false);
   if (secondInstance_) return;
+  WriteListenerSettings();
   if (Left() > 0) {
     settings_.WriteSetting("MainLeft", std::to_string(Left()));
     settings_.WriteSetting("MainTop", std::to_string(Top()));
@@ -198,10 +246,10 @@ void frmMain::Form_Unload(int16_t& /*Cancel*/) {
 }
 
 // Read and decoded at every tick while a voice exists; a banner file that cannot be read leaves
-// the picture shown.
+// the picture shown. A paused reading shows the quiet banner.
 void frmMain::Timer1_Timer() {
   if (!pVoice) return;
-  bool speaking = platform::IsSpeaking(*pVoice);
+  bool speaking = platform::IsSpeaking(*pVoice) && !Paused();
   std::string file = platform::ProgramFile(platform_.app, speaking ? kSpeakingBanner : kIdleBanner);
   platform::Tolerate([&] { SetPicture(platform_.pictures.LoadPicture(file)); });
 }

@@ -1,6 +1,7 @@
 #pragma once
-// The main window: the reading state and the picker under a banner, the menus of the narration and
-// help commands, the saved position, the banner that follows the voice, and the program's other
+// The main window: the reading state and the picker under a banner, the menus of the narration,
+// voice and help commands, the saved position and listener's choices, the banner that follows the
+// voice, and the program's other
 // windows (help and text-to-speech kept for the whole run, update check and about box made afresh
 // for each opening). Closing it ends the program.
 #include <cstdint>
@@ -66,7 +67,17 @@ class frmMain : public forms::Form, public narration::Narration {
   targeting::Picker picker;
   forms::TextBox& tbhwnd;  // the picker's
 
-  // "&Help" and its items; "&Narration" is the reading state's.
+  // "&Voice", between "&Narration" (the reading state's) and "&Help": the listener's controls.
+  forms::MenuItem& mnuVoice;
+  forms::MenuItem& mnuVoicePause;  // "&Resume" while paused
+  forms::MenuItem& mnuVoicePreviousSentence;
+  forms::MenuItem& mnuVoicePreviousParagraph;
+  forms::MenuItem& mnuVoiceNextParagraph;
+  forms::MenuItem& mnuVoiceFaster;
+  forms::MenuItem& mnuVoiceSlower;
+  forms::MenuItem& mnuVoiceNormalSpeed;
+  forms::MenuItem& mnuVoiceVoices;  // opens the voices dialog, whose owner sets its handler
+  // "&Help" and its items.
   forms::MenuItem& mnuAbout;
   forms::MenuItem& mnuHelpGetgoing;
   forms::MenuItem& mnuHelpAbout;
@@ -105,6 +116,8 @@ class frmMain : public forms::Form, public narration::Narration {
   void Layout();
   void SizeToPicture();
   void MoveToSavedPosition();
+  void ReadListenerSettings();
+  void WriteListenerSettings();
   bool Reachable(int32_t left, int32_t top);
 
   platform::Platform& platform_;
