@@ -16,7 +16,7 @@ struct VoiceHooks {
   std::function<void(const std::u16string& text, const std::u16string& language)> speak;
   std::function<void()> beforeWord;
   std::function<void(int32_t position, int32_t length, int64_t audioMs)> afterWord;
-  std::function<void()> end;
+  std::function<void(int64_t audioMs)> end;  // audioMs: the length of the text's audio
   std::function<void()> afterEnd;
 };
 

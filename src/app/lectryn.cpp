@@ -216,7 +216,7 @@ class Program {
     hooks.afterWord = [this](int32_t position, int32_t length, int64_t audioMs) {
       if (main_ && trace_.Enabled()) trace_.Word(app::WordOfNarration(*main_, position, length, audioMs));
     };
-    hooks.end = [this] { trace_.End(); };
+    hooks.end = [this](int64_t) { trace_.End(); };
     return hooks;
   }
 

@@ -35,7 +35,7 @@ TEST(TracingVoice, HooksSeeSpeakWordsAfterTheSinkAndEndBeforeIt) {
   hooks.afterWord = [&](int32_t position, int32_t, int64_t ms) {
     log.push_back("traced " + std::to_string(position) + "@" + std::to_string(ms));
   };
-  hooks.end = [&] { log.push_back("traced end"); };
+  hooks.end = [&](int64_t) { log.push_back("traced end"); };
   TracingVoiceFactory factory(scripted, hooks);
   Sink sink;
   sink.log = &log;
