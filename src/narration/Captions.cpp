@@ -159,9 +159,8 @@ void CaptionWriter::CloseCue(int64_t endMs) {
 
 std::optional<CaptionFormat> CaptionFormatOf(const std::string& path) {
   std::string extension = std::filesystem::path(path).extension().string();
-  for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  if (extension == ".vtt") return CaptionFormat::WebVtt;
-  if (extension == ".srt") return CaptionFormat::Srt;
+  if (platform::EqualsIgnoringAsciiCase(extension, ".vtt")) return CaptionFormat::WebVtt;
+  if (platform::EqualsIgnoringAsciiCase(extension, ".srt")) return CaptionFormat::Srt;
   return std::nullopt;
 }
 

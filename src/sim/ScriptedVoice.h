@@ -56,6 +56,8 @@ class ScriptedVoiceFactory : public platform::VoiceFactory {
   explicit ScriptedVoiceFactory(platform::UiLoop& loop, int32_t msPerWord = 100)
       : loop_(loop), msPerWord_(msPerWord) {}
   std::shared_ptr<platform::SpVoice> CreateVoice(platform::VoiceEvents& sink) override;
+  // A ScriptedRecorder at this factory's pace (ScriptedRecorder.cpp).
+  std::unique_ptr<platform::AudioRecorder> CreateRecorder(const std::string& path) override;
 
   // Every text handed to Speak by any voice of this factory, in order.
   const std::vector<std::u16string>& Spoken() const { return *spoken_; }
