@@ -98,6 +98,22 @@ TEST_F(SaveReading, StartsAtThePickedElementAndGoesOnToTheEnd) {
   EXPECT_EQ(0, pageChanges);
 }
 
+TEST_F(SaveReading, StartsWhereTheNarrationReadsInThatPageOnly) {
+  EXPECT_EQ(nullptr, ReadingStartIn(main, page));
+  main.workingDoc = page;
+  main.rng = page->body()->createTextRange();
+  main.rng->moveToElementText(*page->getElementById(u"b"));
+  main.SayRange();
+  ASSERT_TRUE(main.Reading());
+  platform::TxtRangePtr start = ReadingStartIn(main, page);
+  ASSERT_NE(nullptr, start);
+  EXPECT_EQ(u"Five six", start->text());
+  EXPECT_NE(main.rng, start) << "the export would move the narration's range";
+  EXPECT_EQ(nullptr, ReadingStartIn(main, engine::Document::Parse(kPage, u"file:///other.htm")));
+  main.StopSpeaking();
+  EXPECT_EQ(nullptr, ReadingStartIn(main, page));
+}
+
 TEST_F(SaveReading, CancelOrClosingTheWindowLeavesNoFileAtAll) {
   ASSERT_TRUE(Start("cancelled.wav"));
   loop.AdvanceBy(350);  // into the second piece

@@ -137,6 +137,13 @@ double ReadingExport::Done() const {
   return std::clamp(done / static_cast<double>(totalUnits_), 0.0, 1.0);
 }
 
+platform::TxtRangePtr ReadingStartIn(const narration::Narration& main, const platform::DocumentPtr& page) {
+  platform::TxtRangePtr start;
+  if (page && main.workingDoc == page && main.rng && main.Reading())
+    platform::Tolerate([&] { start = main.rng->duplicate(); });
+  return start;
+}
+
 std::string CaptionsPathOf(const std::string& audioPath) {
   return std::filesystem::path(audioPath).replace_extension(".vtt").string();
 }

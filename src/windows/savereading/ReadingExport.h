@@ -60,6 +60,11 @@ class ReadingExport {
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
+// Where an export of page starts: at the piece the narration is reading or holds paused in that
+// page (the element the user picked, while it is read), as a range of its own; Nothing (the top)
+// otherwise.
+platform::TxtRangePtr ReadingStartIn(const narration::Narration& main, const platform::DocumentPtr& page);
+
 // The captions' file beside an audio file: its name with .vtt for the extension.
 std::string CaptionsPathOf(const std::string& audioPath);
 // True for a name ending in .wav, .ogg or .opus (any case).
