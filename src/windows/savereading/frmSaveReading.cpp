@@ -42,11 +42,7 @@ void frmSaveReading::Layout() {
 }
 
 bool frmSaveReading::SaveReadingAs(platform::DocumentPtr page, platform::TxtRangePtr from) {
-  std::optional<std::u16string> answer = platform_.dialogs.InputBox(
-      u"Save the reading of this page as an audio file (.wav, .ogg or .opus). Its captions are saved beside "
-      u"it "
-      u"as NAME.vtt.",
-      kSaveReadingTitle, u"");
+  std::optional<std::u16string> answer = platform_.dialogs.SaveFileName(kSaveReadingTitle, kAudioKinds);
   if (!answer) return false;
   audioPath_ = platform::ToUtf8(platform::TrimAsciiSpace(*answer));
   if (audioPath_.empty()) return false;

@@ -15,6 +15,9 @@
 namespace lectryn::windows::savereading {
 
 inline constexpr char16_t kSaveReadingTitle[] = u"Save Reading As";
+// What the file chooser offers; the captions' name is said there too.
+inline constexpr char16_t kAudioKinds[] =
+    u"Audio, with its captions beside it as NAME.vtt (*.wav *.ogg *.opus)";
 
 class frmSaveReading : public forms::Form {
  public:
