@@ -43,11 +43,16 @@ VoiceHooks ReadAloud::Hooks() {
   VoiceHooks hooks;
   hooks.speak = [this](const std::u16string& text, const std::u16string& language) {
     trace_.Speak(text, language);
+    captions_.StartText(text);
   };
   hooks.afterWord = [this](int32_t position, int32_t length, int64_t audioMs) {
     TraceWord(position, length, audioMs);
+    captions_.Word(position, length, audioMs);
   };
-  hooks.end = [this] { trace_.End(); };
+  hooks.end = [this](int64_t audioMs) {
+    trace_.End();
+    captions_.EndText(audioMs);
+  };
   return hooks;
 }
 

@@ -10,6 +10,7 @@
 #include "app/Trace.h"
 #include "app/TracingVoice.h"
 #include "engine/Document.h"
+#include "narration/Captions.h"
 #include "narration/Narration.h"
 
 namespace lectryn::app {
@@ -31,6 +32,8 @@ class ReadAloud {
   std::string Finish();
 
   narration::Narration& Main() { return main_; }
+  // Captions of what has been read; times are those of the texts' audio laid end to end.
+  const std::vector<narration::Cue>& Captions() const { return captions_.Cues(); }
 
  private:
   VoiceHooks Hooks();
@@ -39,6 +42,7 @@ class ReadAloud {
   std::shared_ptr<engine::Document> document_;
   Trace& trace_;
   TerminalView* view_;
+  narration::CaptionWriter captions_;
   TracingVoiceFactory voices_;
   narration::Narration main_;
   bool interrupted_ = false;

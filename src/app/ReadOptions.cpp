@@ -4,6 +4,8 @@
 #include <optional>
 #include <string_view>
 
+#include "narration/Captions.h"
+
 namespace lectryn::app {
 namespace {
 
@@ -63,6 +65,13 @@ const std::vector<OptionEntry>& Options() {
        [](ReadOptions& o, const std::string& trace) -> Error {
          if (trace.empty()) return "--trace needs a file name or -";
          o.trace = trace;
+         return {};
+       }},
+      {"--captions", "FILE.vtt|FILE.srt",
+       [](ReadOptions& o, const std::string& path) -> Error {
+         if (!narration::CaptionFormatOf(path))
+           return "--captions takes a file name ending in .vtt or .srt, not " + path;
+         o.captions = path;
          return {};
        }},
       {"--quiet", "",

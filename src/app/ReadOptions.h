@@ -20,6 +20,7 @@ struct ReadOptions {
   AudioKind audio = AudioKind::Auto;
   std::string wavPath;               // with AudioKind::WavFile
   std::optional<std::string> trace;  // a file, or "-" for standard output
+  std::optional<std::string> captions;  // a .vtt or .srt file
   bool quiet = false;
 };
 

@@ -37,7 +37,7 @@ class TracingVoice : public platform::SpVoice,
   void pVoice_EndStream(int32_t stream, int64_t position) override {
     auto keep = shared_from_this();
     // The end is traced before the handler starts the next piece, so the trace reads in order.
-    if (hooks_.end) hooks_.end();
+    if (hooks_.end) hooks_.end(position);
     sink_.pVoice_EndStream(stream, position);
     if (hooks_.afterEnd) hooks_.afterEnd();
   }

@@ -16,7 +16,7 @@ struct VoiceHooks {
   std::function<void(const std::u16string& text, const std::u16string& language)> speak;
   std::function<void()> beforeWord;
   std::function<void(int32_t position, int32_t length, int64_t audioMs)> afterWord;
-  std::function<void()> end;
+  std::function<void(int64_t audioMs)> end;  // audioMs: the length of the text's audio
   std::function<void()> afterEnd;
 };
 
@@ -28,6 +28,10 @@ class TracingVoiceFactory : public platform::VoiceFactory {
   std::vector<platform::InstalledVoice> InstalledVoices() override { return inner_.InstalledVoices(); }
   std::string DefaultVoiceFor(const std::u16string& tag) override { return inner_.DefaultVoiceFor(tag); }
   int32_t DefaultRate() const override { return inner_.DefaultRate(); }
+  // An export is not a reading aloud: its voices are not traced.
+  std::unique_ptr<platform::AudioRecorder> CreateRecorder(const std::string& path) override {
+    return inner_.CreateRecorder(path);
+  }
 
  private:
   platform::VoiceFactory& inner_;

@@ -22,6 +22,7 @@
 #include "app/ReadAloud.h"
 #include "app/ReadOptions.h"
 #include "engine/Document.h"
+#include "narration/Captions.h"
 #include "platform/Failure.h"
 #include "platform/Text.h"
 #include "sim/ScriptedVoice.h"
@@ -139,6 +140,13 @@ int Read(app::ReadAloud& session, const app::ReadOptions& options, platform::UiL
   if (session.Reading()) run([&] { return !session.Reading(); });
   gInterruption->OnInterrupt({});
   std::string reason = session.Finish();
+  if (options.captions) {
+    // What was read is captioned, also when the reading was cut short, as the audio file is.
+    if (std::optional<std::string> failed = narration::WriteCaptions(*options.captions, session.Captions())) {
+      SayError(*failed);
+      return kExitFailure;
+    }
+  }
   if (reason == "interrupted") return kExitInterrupted;
   if (reason == "voice-failure") return kExitFailure;  // already said on stderr
   return 0;

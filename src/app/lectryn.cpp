@@ -39,6 +39,7 @@
 #include "system/RegistryStore.h"
 #include "windows/MakerSite.h"
 #include "windows/main/frmMain.h"
+#include "windows/savereading/frmSaveReading.h"
 
 namespace {
 
@@ -157,6 +158,17 @@ class Program {
       if (property == forms::Property::Loaded && !static_cast<forms::Form&>(control).Loaded())
         QCoreApplication::quit();
     });
+    // "Save Reading As..." of each page window: one progress window per export, kept until the next.
+    std::vector<std::unique_ptr<windows::savereading::frmSaveReading>> exports;
+    browsers.SetOnSaveReading([&](desktop::PageWindow& window) {
+      std::erase_if(exports, [](const auto& form) { return !form->Loaded(); });
+      platform::DocumentPtr page;
+      platform::Tolerate([&] { page = window.document(); });
+      auto form = std::make_unique<windows::savereading::frmSaveReading>(platform);
+      form->SetHost(&host);
+      if (form->SaveReadingAs(page, windows::savereading::ReadingStartIn(main, page)))
+        exports.push_back(std::move(form));
+    });
     main.Show();
     if (main.IsSecondInstance() || !main.Loaded()) return 0;
     Termination termination([&main] { main.Unload(); });
@@ -216,7 +228,7 @@ class Program {
     hooks.afterWord = [this](int32_t position, int32_t length, int64_t audioMs) {
       if (main_ && trace_.Enabled()) trace_.Word(app::WordOfNarration(*main_, position, length, audioMs));
     };
-    hooks.end = [this] { trace_.End(); };
+    hooks.end = [this](int64_t) { trace_.End(); };
     return hooks;
   }
 

@@ -80,6 +80,7 @@ std::shared_ptr<PageWindow> DesktopBrowserObjects::NewPageWindow() {
       (*onWindowShown)(kPageWindowName, shown);
   });
   window->SetPlacement(place_);
+  if (saveReading_) window->SetOnSaveReading(saveReading_);
   std::erase_if(windows_, [](const QPointer<PageWindow>& known) { return known.isNull(); });
   windows_.emplace_back(window.get());
   return window;

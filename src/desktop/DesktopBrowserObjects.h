@@ -41,6 +41,10 @@ class DesktopBrowserObjects : public platform::BrowserObjects {
   // Each page window made from now on opens beside `anchor` (the main window, asked when the page
   // window is first shown), where it covers none of the program's visible windows.
   void PlaceBeside(std::function<QWidget*()> anchor);
+  // What "Save Reading As..." does in each page window made from now on.
+  void SetOnSaveReading(std::function<void(PageWindow&)> saveReading) {
+    saveReading_ = std::move(saveReading);
+  }
 
  private:
   void RegisterView(PageView* view);
@@ -53,6 +57,7 @@ class DesktopBrowserObjects : public platform::BrowserObjects {
   // Shared with the windows, which may outlive this object until their deletion runs.
   std::shared_ptr<std::function<void(const std::string&, bool)>> onWindowShown_;
   std::function<void(PageWindow&)> place_;
+  std::function<void(PageWindow&)> saveReading_;
 };
 
 // Moves and sizes `window`, not shown yet, onto free space of `anchor`'s screen beside it.

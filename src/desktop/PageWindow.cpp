@@ -59,6 +59,11 @@ void PageWindow::BuildActions() {
   open_ = new QAction(tr("&Open Page..."), this);
   open_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
   connect(open_, &QAction::triggered, this, [this] { AskForPage(); });
+  saveReading_ = new QAction(tr("Save Reading As..."), this);
+  saveReading_->setEnabled(false);
+  connect(saveReading_, &QAction::triggered, this, [this] {
+    if (onSaveReading_) onSaveReading_(*this);
+  });
   close_ = new QAction(tr("&Close"), this);
   close_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
   connect(close_, &QAction::triggered, this, [this] { close(); });
@@ -69,6 +74,7 @@ void PageWindow::BuildActions() {
 void PageWindow::BuildBars() {
   QMenu* file = menuBar()->addMenu(tr("&File"));
   file->addAction(open_);
+  file->addAction(saveReading_);
   file->addSeparator();
   file->addAction(close_);
 
@@ -84,6 +90,11 @@ void PageWindow::BuildBars() {
     if (engine_.Open(addressBar_->text().toStdU16String()))
       view_->setFocus();  // keys scroll the page next, as in a browser
   });
+}
+
+void PageWindow::SetOnSaveReading(std::function<void(PageWindow&)> saveReading) {
+  onSaveReading_ = std::move(saveReading);
+  saveReading_->setEnabled(static_cast<bool>(onSaveReading_));
 }
 
 void PageWindow::navigate(const std::u16string& address) {

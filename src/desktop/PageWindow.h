@@ -49,10 +49,13 @@ class PageWindow : public QMainWindow, public platform::BrowserApplication {
   QAction* ForwardAction() const { return forward_; }
   QAction* ReloadAction() const { return reload_; }
   QAction* OpenAction() const { return open_; }
+  QAction* SaveReadingAction() const { return saveReading_; }
   QAction* CloseAction() const { return close_; }
 
   // Told with true when the window is shown and false when it is hidden (minimising tells nothing).
   void SetOnShown(std::function<void(bool shown)> onShown) { onShown_ = std::move(onShown); }
+  // What "Save Reading As..." in the File menu does; the item is disabled until this is set.
+  void SetOnSaveReading(std::function<void(PageWindow&)> saveReading);
   // Runs once, just before the program first shows the window: where it opens.
   void SetPlacement(std::function<void(PageWindow&)> place) { place_ = std::move(place); }
 
@@ -79,9 +82,11 @@ class PageWindow : public QMainWindow, public platform::BrowserApplication {
   QAction* forward_ = nullptr;
   QAction* reload_ = nullptr;
   QAction* open_ = nullptr;
+  QAction* saveReading_ = nullptr;
   QAction* close_ = nullptr;
   std::function<void(bool)> onShown_;
   std::function<void(PageWindow&)> place_;
+  std::function<void(PageWindow&)> onSaveReading_;
 };
 
 }  // namespace lectryn::desktop

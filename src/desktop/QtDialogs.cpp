@@ -1,6 +1,7 @@
 #include "desktop/QtDialogs.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -32,6 +33,18 @@ std::optional<std::u16string> QtDialogs::InputBox(const std::u16string& prompt, 
                                        QLineEdit::Normal, ToQ(defaultText), &accepted);
   if (!accepted) return std::nullopt;
   return text.toStdU16String();
+}
+
+std::optional<std::u16string> QtDialogs::SaveFileName(const std::u16string& title,
+                                                      const std::u16string& kinds) {
+  QFileDialog chooser(QApplication::activeWindow(), ToQ(title));
+  chooser.setOption(QFileDialog::DontUseNativeDialog);
+  chooser.setAcceptMode(QFileDialog::AcceptSave);
+  chooser.setFileMode(QFileDialog::AnyFile);
+  chooser.setNameFilter(ToQ(kinds));
+  chooser.setWindowModality(Qt::ApplicationModal);
+  if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return std::nullopt;
+  return chooser.selectedFiles().front().toStdU16String();
 }
 
 }  // namespace lectryn::desktop

@@ -37,6 +37,13 @@ class Dialogs {
   // Asks for one line of text, offering defaultText; nothing when the user cancels.
   virtual std::optional<std::u16string> InputBox(const std::u16string& prompt, const std::u16string& title,
                                                  const std::u16string& defaultText) = 0;
+  // Asks for the name of a file to write; kinds names what is written and its patterns, as a file
+  // chooser's filter ("Audio (*.wav *.ogg)"). Nothing when the user cancels. Without a file chooser
+  // of its own, a front end asks for the name as a line of text.
+  virtual std::optional<std::u16string> SaveFileName(const std::u16string& title,
+                                                     const std::u16string& kinds) {
+    return InputBox(kinds, title, u"");
+  }
 };
 
 }  // namespace lectryn::platform

@@ -88,6 +88,8 @@ class ScriptedVoiceFactory : public platform::VoiceFactory {
   std::vector<platform::InstalledVoice> InstalledVoices() override { return ScriptedInstalledVoices(); }
   std::string DefaultVoiceFor(const std::u16string& tag) override { return ScriptedDefaultVoiceFor(tag); }
   int32_t DefaultRate() const override { return kScriptedDefaultRate; }
+  // A ScriptedRecorder at this factory's pace (ScriptedRecorder.cpp).
+  std::unique_ptr<platform::AudioRecorder> CreateRecorder(const std::string& path) override;
 
   // Every text handed to Speak by any voice of this factory, in order.
   const std::vector<std::u16string>& Spoken() const { return log_->spoken; }

@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "app/ReadOptions.h"
+#include "app/Trace.h"
 #include "engine/load/TempFolder.h"
+#include "platform/Text.h"
 
 extern char** environ;
 
@@ -33,10 +35,10 @@ std::string ReadWhole(const std::string& path) {
   return content.str();
 }
 
-// Runs the reader; interruptWhen, if given, is asked with what it printed so far (every 20 ms, at
-// most 20 s) and the reader gets Ctrl+C once it says yes.
-Outcome RunReader(std::vector<std::string> arguments,
-                  const std::function<bool(const std::string&)>& interruptWhen = {}) {
+// Runs a program; interruptWhen, if given, is asked with what it printed so far (every 20 ms, at
+// most 20 s) and the program gets Ctrl+C once it says yes.
+Outcome RunProgram(const char* program, std::vector<std::string> arguments,
+                   const std::function<bool(const std::string&)>& interruptWhen = {}) {
   engine::testing::TempFolder folder;
   std::string outPath = folder.Path("out");
   std::string errPath = folder.Path("err");
@@ -44,13 +46,13 @@ Outcome RunReader(std::vector<std::string> arguments,
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  arguments.insert(arguments.begin(), LECTRYN_READ_BINARY);
+  arguments.insert(arguments.begin(), program);
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
   Outcome outcome;
   pid_t child = 0;
-  if (posix_spawn(&child, LECTRYN_READ_BINARY, &actions, nullptr, argv.data(), environ) == 0) {
+  if (posix_spawn(&child, program, &actions, nullptr, argv.data(), environ) == 0) {
     int status = 0;
     if (interruptWhen) {
       for (int tries = 0; tries < 1000; ++tries) {
@@ -68,6 +70,11 @@ Outcome RunReader(std::vector<std::string> arguments,
   outcome.out = ReadWhole(outPath);
   outcome.err = ReadWhole(errPath);
   return outcome;
+}
+
+Outcome RunReader(std::vector<std::string> arguments,
+                  const std::function<bool(const std::string&)>& interruptWhen = {}) {
+  return RunProgram(LECTRYN_READ_BINARY, std::move(arguments), interruptWhen);
 }
 
 const std::string kSample = std::string(LECTRYN_TEST_PAGES_DIR) + "/load/sample.htm";
@@ -132,6 +139,156 @@ std::string Field(const std::string& line, const std::string& name) {
   if (start == std::string::npos) return "";
   start += key.size();
   return line.substr(start, line.find('"', start) - start);
+}
+
+// Milliseconds of audio in a WAV file: its data chunk over the byte rate of its format chunk.
+int64_t WavMs(const std::string& bytes) {
+  auto number = [&](size_t at, int size) {
+    uint32_t value = 0;
+    for (int i = size - 1; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+  };
+  uint32_t byteRate = 0;
+  for (size_t at = 12; at + 8 <= bytes.size(); at += 8 + number(at + 4, 4)) {
+    if (bytes.compare(at, 4, "fmt ") == 0) byteRate = number(at + 16, 4);
+    if (bytes.compare(at, 4, "data") == 0 && byteRate > 0)
+      return int64_t{number(at + 4, 4)} * 1000 / byteRate;
+  }
+  return -1;
+}
+
+int64_t Number(const std::string& line, const std::string& name) {
+  size_t at = line.find("\"" + name + "\":");
+  return at == std::string::npos ? -1 : std::stoll(line.substr(at + name.size() + 3));
+}
+
+// One reading of a page by the real voice into a WAV file, with its trace and captions.
+class CaptionsOfARecording : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    folder_ = new engine::testing::TempFolder;
+    outcome_ = new Outcome(
+        RunReader({"--audio", folder_->Path("out.wav"), "--quiet", "--trace", "-", "--captions",
+                   folder_->Path("out.vtt"), std::string(LECTRYN_TEST_PAGES_DIR) + "/reading.htm"}));
+  }
+  static void TearDownTestSuite() {
+    delete outcome_;
+    delete folder_;
+  }
+  // The texts spoken and the audioMs of each of their words, from the trace.
+  static void Pieces(std::vector<std::string>& texts, std::vector<std::vector<int64_t>>& words) {
+    for (const std::string& line : Lines(outcome_->out)) {
+      if (line.starts_with(R"({"event":"speak")")) {
+        texts.push_back(Field(line, "text"));
+        words.emplace_back();
+      } else if (line.starts_with(R"({"event":"word")") && !words.empty()) {
+        words.back().push_back(Number(line, "audioMs"));
+      }
+    }
+  }
+  static inline engine::testing::TempFolder* folder_ = nullptr;
+  static inline Outcome* outcome_ = nullptr;
+};
+
+// The captions' times are the file's: the last cue ends where the audio does.
+TEST_F(CaptionsOfARecording, LastCueEndsWithTheAudioFile) {
+  ASSERT_EQ(0, outcome_->exitCode) << outcome_->err;
+  std::string captions = ReadWhole(folder_->Path("out.vtt"));
+  ASSERT_TRUE(captions.starts_with("WEBVTT\n")) << captions;
+  size_t arrow = captions.rfind(" --> ");
+  ASSERT_NE(std::string::npos, arrow) << captions;
+  std::string end = captions.substr(arrow + 5, 12);  // hh:mm:ss.mmm
+  int64_t endMs = std::stoll(end.substr(0, 2)) * 3'600'000 + std::stoll(end.substr(3, 2)) * 60'000 +
+                  std::stoll(end.substr(6, 2)) * 1000 + std::stoll(end.substr(9, 3));
+  int64_t wavMs = WavMs(ReadWhole(folder_->Path("out.wav")));
+  ASSERT_GT(wavMs, 1000);
+  EXPECT_NEAR(wavMs, endMs, 10);
+}
+
+// A parser we did not write reads the captions: Chromium's, through a <track> of a local page. Its
+// cues hold the texts spoken, sentence by sentence, and its word times are the trace's, each text
+// placed after the audio of the texts before it.
+TEST_F(CaptionsOfARecording, ChromiumReadsTheCuesWithTheTracesWordTimes) {
+  ASSERT_EQ(0, outcome_->exitCode) << outcome_->err;
+  const char* chromium = "/usr/bin/chromium";
+  if (access(chromium, X_OK) != 0) GTEST_SKIP() << "no " << chromium;
+  std::u16string captions = platform::FromUtf8(ReadWhole(folder_->Path("out.vtt")));
+  std::string page =
+      folder_->Write("captions.htm", R"(<!DOCTYPE html><body><video></video><pre id="out">pending</pre>
+<script>
+const track = document.createElement('track');
+track.kind = 'captions';
+track.default = true;
+track.src = URL.createObjectURL(new Blob([)" +
+                                         JsonString(captions) + R"(], {type: 'text/vtt'}));
+document.querySelector('video').appendChild(track);
+track.track.mode = 'hidden';
+const show = text => { document.getElementById('out').textContent = text; };
+const seconds = t => t.split(':').reduce((sum, part) => sum * 60 + Number(part), 0);
+const ms = s => Math.round(s * 1000);
+track.onerror = () => show('error');
+track.onload = () => {
+  const lines = [];
+  for (const cue of track.track.cues) {
+    let time = cue.startTime;
+    const words = [];
+    const walker = document.createTreeWalker(cue.getCueAsHTML(), NodeFilter.SHOW_ALL);
+    for (let n = walker.nextNode(); n; n = walker.nextNode()) {
+      if (n.nodeType === Node.PROCESSING_INSTRUCTION_NODE) time = seconds(n.data);
+      else if (n.nodeType === Node.TEXT_NODE && n.parentNode.nodeName === 'SPAN') words.push(ms(time));
+    }
+    lines.push([ms(cue.startTime), ms(cue.endTime), cue.getCueAsHTML().textContent, words.join(' ')].join('|'));
+  }
+  show('cues ' + track.track.cues.length + '\n' + lines.join('\n'));
+};
+</script>)");
+  Outcome dump = RunProgram(
+      "/usr/bin/timeout", {"60", chromium, "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+                           "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                           "--user-data-dir=" + folder_->Path("profile"), "--virtual-time-budget=10000",
+                           "--dump-dom", "file://" + page});
+  size_t start = dump.out.find("<pre id=\"out\">");
+  ASSERT_NE(std::string::npos, start) << dump.out << dump.err;
+  std::vector<std::string> cues =
+      Lines(dump.out.substr(start + 14, dump.out.find("</pre>", start) - start - 14));
+  ASSERT_FALSE(cues.empty());
+  ASSERT_EQ("cues 4", cues[0])
+      << dump.out;  // "First piece", "Skipped?", "No: Second piece here.", "Last one"
+
+  std::vector<std::string> texts;
+  std::vector<std::vector<int64_t>> traced;
+  Pieces(texts, traced);
+  std::string spoken, captioned;
+  std::vector<int64_t> wordMs;
+  for (size_t i = 1; i < cues.size(); ++i) {
+    std::vector<std::string> fields;
+    std::istringstream line(cues[i]);
+    for (std::string field; std::getline(line, field, '|');) fields.push_back(field);
+    ASSERT_EQ(4u, fields.size()) << cues[i];
+    EXPECT_LT(std::stoll(fields[0]), std::stoll(fields[1])) << cues[i];
+    captioned += (captioned.empty() ? "" : " ") + fields[2];
+    std::istringstream times(fields[3]);
+    for (int64_t ms; times >> ms;) wordMs.push_back(ms);
+  }
+  for (const std::string& text : texts) spoken += (spoken.empty() ? "" : " ") + text;
+  EXPECT_EQ(spoken, captioned);
+
+  size_t next = 0;
+  int64_t pieceEndsAfterMs = 0;  // the last word of the text before, in the recording
+  for (size_t piece = 0; piece < traced.size(); ++piece) {
+    ASSERT_LE(next + traced[piece].size(), wordMs.size()) << "fewer words in the captions than traced";
+    int64_t offset = wordMs[next] - traced[piece].front();
+    if (piece == 0) {
+      EXPECT_NEAR(0, offset, 10);
+    } else {
+      EXPECT_GT(offset, pieceEndsAfterMs)
+          << "text " << piece << " starts before the audio of the one before ends";
+    }
+    for (int64_t audioMs : traced[piece])
+      EXPECT_NEAR(offset + audioMs, wordMs[next++], 10) << "text " << piece;
+    pieceEndsAfterMs = offset + traced[piece].back();
+  }
+  EXPECT_EQ(next, wordMs.size()) << "more words in the captions than traced";
 }
 
 // The real voice into a WAV file: every piece names its language, and every word spoken in any

@@ -51,7 +51,9 @@ INSTANTIATE_TEST_SUITE_P(
                       BadLine{{"--print-text", "a.htm", "b.htm"},
                               "more than one page given: a.htm and b.htm"},
                       BadLine{{"--print-txt", "a.htm"}, "unknown option --print-txt"},
-                      BadLine{{"--print-text=yes", "a.htm"}, "--print-text takes no value"}));
+                      BadLine{{"--print-text=yes", "a.htm"}, "--print-text takes no value"},
+                      BadLine{{"--captions", "out.txt", "a.htm"},
+                              "--captions takes a file name ending in .vtt or .srt, not out.txt"}));
 
 TEST(ReadCommandLine, HelpAndUsage) {
   EXPECT_TRUE(Parse({"--help"}).help);

@@ -35,7 +35,7 @@ TEST(TracingVoice, HooksSeeSpeakWordsAfterTheSinkAndEndBeforeIt) {
   hooks.afterWord = [&](int32_t position, int32_t, int64_t ms) {
     log.push_back("traced " + std::to_string(position) + "@" + std::to_string(ms));
   };
-  hooks.end = [&] { log.push_back("traced end"); };
+  hooks.end = [&](int64_t ms) { log.push_back("traced end@" + std::to_string(ms)); };
   TracingVoiceFactory factory(scripted, hooks);
   Sink sink;
   sink.log = &log;
@@ -44,9 +44,20 @@ TEST(TracingVoice, HooksSeeSpeakWordsAfterTheSinkAndEndBeforeIt) {
   EXPECT_EQ(2, sink.voice->Status().RunningState);
   loop.RunUntilIdle();
   EXPECT_EQ((std::vector<std::string>{"speak 5", "word 0", "traced 0@0", "word 3", "traced 3@10",
-                                      "traced end", "end"}),
+                                      "traced end@20", "end"}),
             log);
   EXPECT_FALSE(sink.voice);  // dropped inside its own event without harm
+}
+
+// An export through the program's voices gets the real recorder, not the refusal of a plain factory.
+TEST(TracingVoice, RecordersComeFromTheVoicesItWraps) {
+  sim::SimUiLoop loop;
+  sim::ScriptedVoiceFactory scripted(loop, 10);
+  TracingVoiceFactory factory(scripted, {});
+  std::string path = ::testing::TempDir() + "/tracing-recorder.wav";
+  std::unique_ptr<platform::AudioRecorder> recorder = factory.CreateRecorder(path);
+  ASSERT_NE(nullptr, recorder);
+  EXPECT_EQ(0, recorder->RecordedMs());
 }
 
 }  // namespace

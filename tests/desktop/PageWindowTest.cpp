@@ -231,6 +231,30 @@ TEST_F(PageWindows, OpenPageAsksForAnAddress) {
   WaitForPage(third_);
 }
 
+// "Save Reading As..." sits in the File menu after Open Page and does nothing until the program
+// says what it does; then each window made hands itself to it.
+TEST_F(PageWindows, FileMenuSavesTheReadingOfItsOwnPage) {
+  auto fileMenuTexts = [](PageWindow& window) {
+    std::vector<std::string> texts;
+    for (QAction* menu : window.menuBar()->actions())
+      if (menu->text() == "&File")
+        for (QAction* item : menu->menu()->actions()) texts.push_back(item->text().toStdString());
+    return texts;
+  };
+  OpenWindow(first_);
+  EXPECT_EQ((std::vector<std::string>{"&Open Page...", "Save Reading As...", "", "&Close"}),
+            fileMenuTexts(*window_));
+  EXPECT_FALSE(window_->SaveReadingAction()->isEnabled());
+
+  std::vector<PageWindow*> asked;
+  objects_.SetOnSaveReading([&](PageWindow& window) { asked.push_back(&window); });
+  std::shared_ptr<PageWindow> before = std::move(window_);
+  OpenWindow(second_);
+  ASSERT_TRUE(window_->SaveReadingAction()->isEnabled());
+  window_->SaveReadingAction()->trigger();
+  EXPECT_EQ((std::vector<PageWindow*>{window_.get()}), asked);
+}
+
 TEST_F(PageWindows, BarsFollowTheProgramAndUserClosingEndsTheWindow) {
   OpenWindow(first_);
   window_->put_MenuBar(false);

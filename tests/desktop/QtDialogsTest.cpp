@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QImage>
 #include <QInputDialog>
 #include <QLabel>
@@ -88,6 +89,27 @@ TEST_F(QtDialogsTest, InputBoxGivesTheTypedTextAndNothingOnCancel) {
 
   WhenModal([](QWidget* dialog) { qobject_cast<QInputDialog*>(dialog)->reject(); });
   EXPECT_EQ(dialogs_.InputBox(u"Open which page?", u"Open Page", u""), std::nullopt);
+}
+
+TEST_F(QtDialogsTest, SaveFileNameOffersTheKindsAndGivesTheChosenPathOrNothing) {
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  QString chosen = folder.filePath("reading.ogg");
+  QStringList filters;
+  bool saving = false;
+  WhenModal([&](QWidget* dialog) {
+    auto* chooser = qobject_cast<QFileDialog*>(dialog);
+    filters = chooser->nameFilters();
+    saving = chooser->acceptMode() == QFileDialog::AcceptSave;
+    chooser->selectFile(chosen);
+    QMetaObject::invokeMethod(chooser, "accept");  // as its Save button does
+  });
+  EXPECT_EQ(dialogs_.SaveFileName(u"Save Reading As", u"Audio (*.wav *.ogg)"), chosen.toStdU16String());
+  EXPECT_EQ(filters, QStringList{"Audio (*.wav *.ogg)"});
+  EXPECT_TRUE(saving);
+
+  WhenModal([](QWidget* dialog) { qobject_cast<QFileDialog*>(dialog)->reject(); });
+  EXPECT_EQ(dialogs_.SaveFileName(u"Save Reading As", u"Audio (*.wav)"), std::nullopt);
 }
 
 TEST(QtPictures, LoadsImagesWithHimetricSizesAndFailsOnBadFiles) {
