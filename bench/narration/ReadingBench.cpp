@@ -71,7 +71,7 @@ void BM_ReadWholePage(benchmark::State& state) {
     auto since = [&] { return std::chrono::duration<double, std::micro>(Clock::now() - began).count(); };
     hooks.beforeWord = [&] { began = Clock::now(); };
     hooks.afterWord = [&](int32_t, int32_t, int64_t) { wordMicros.push_back(since()); };
-    hooks.end = [&] { began = Clock::now(); };
+    hooks.end = [&](int64_t) { began = Clock::now(); };
     hooks.afterEnd = [&] { pieceMicros.push_back(since()); };
     app::TracingVoiceFactory voices(scripted, hooks);
     app::Trace trace(nullptr);

@@ -31,13 +31,13 @@ class RecordingTap : public platform::VoiceEvents {
   }
   void pVoice_EndStream(int32_t stream, int64_t position) override {
     if (recording_->file && !recording_->committed) {
-      std::string line = std::to_string(position) + " " + platform::ToUtf8(spoken->back()) + "\n";
+      std::string line = std::to_string(position) + " " + platform::ToUtf8(log->spoken.back()) + "\n";
       std::fwrite(line.data(), 1, line.size(), recording_->file);
       recording_->recordedMs += position;
     }
     sink_.pVoice_EndStream(stream, position);
   }
-  std::shared_ptr<std::vector<std::u16string>> spoken = std::make_shared<std::vector<std::u16string>>();
+  std::shared_ptr<ScriptedLog> log = std::make_shared<ScriptedLog>();
 
  private:
   platform::VoiceEvents& sink_;
@@ -54,7 +54,7 @@ class RecordingVoice : private TapHolder, public ScriptedVoice {
   RecordingVoice(platform::UiLoop& loop, platform::VoiceEvents& sink, int32_t msPerWord,
                  std::shared_ptr<ScriptedRecorder::Recording> recording)
       : TapHolder{RecordingTap(sink, std::move(recording))},
-        ScriptedVoice(loop, tap, msPerWord, tap.spoken) {}
+        ScriptedVoice(loop, tap, msPerWord, tap.log) {}
 };
 
 }  // namespace
