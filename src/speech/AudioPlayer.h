@@ -31,13 +31,14 @@ struct WordMark {
 
 // One synthesis run. Cancelling it (from any thread) drops its audio and events wherever they are.
 struct RunTicket {
-  explicit RunTicket(std::shared_ptr<SpeechStream> stream, int32_t firstSentence = 1)
-      : stream(std::move(stream)), firstSentence(firstSentence) {}
+  explicit RunTicket(std::shared_ptr<SpeechStream> stream, int32_t firstSentence = 1, int32_t firstWord = -1)
+      : stream(std::move(stream)), firstSentence(firstSentence), firstWord(firstWord) {}
   std::atomic<bool> cancelled{false};
   // Set by Cut: the run's audio ends at this run sample and what comes after is dropped; -1 while whole.
   std::atomic<int64_t> cutAt{-1};
   const std::shared_ptr<SpeechStream> stream;
   std::atomic<int32_t> firstSentence;  // 1-based; the synthesiser settles it for a run at the last one
+  const int32_t firstWord;             // the word of it the run begins with; -1: its first
 
   // Under the player's lock.
   std::vector<WordMark> marks;  // every word pushed, in order

@@ -296,7 +296,7 @@ void EspeakEngine::Synthesize(const SynthesisJob& job) {
   SelectRate(job.rate);
   int32_t startSentence = job.startSentence;
   if (startSentence == kLastSentence) {
-    startSentence = LastSentence(job);
+    startSentence = std::max(1, LastSentence(job) + job.fromLast);
     job.ticket->firstSentence = startSentence;
     if (job.ticket->cancelled) return;
   }

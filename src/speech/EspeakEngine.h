@@ -31,6 +31,7 @@ struct SynthesisJob {
   std::shared_ptr<const SpeechText> text;
   std::shared_ptr<const std::vector<TextWord>> words;
   int32_t startSentence = 1;  // 1-based, in the synthesiser's own sentence count; kLastSentence: the last
+  int32_t fromLast = 0;       // with kLastSentence: this many sentences on from the last (back when negative)
   int32_t firstWord = -1;     // when set, the run's audio and words begin at this word of startSentence
   int32_t rate = 0;           // words per minute; 0: as the run before
   std::string voice;          // identifier of the voice that reads it; empty: the one in use

@@ -28,6 +28,7 @@ int32_t EspeakVoice::Speak(const std::u16string& text, int32_t flags) {
   ++streamNumber_;
   speaking_ = true;
   stream_ = std::make_shared<SpeechStream>();
+  fromLast_ = 0;
   StartRun((flags & platform::SVSFStartAtLastSentence) ? kLastSentence : 1, -1, Generation::New);
   return streamNumber_;
 }
@@ -38,6 +39,12 @@ int32_t EspeakVoice::Skip(const std::u16string& type, int32_t count) {
                             "\": the voice skips only by SENTENCE");
   }
   if (!speaking_) return 0;
+  if (heardSentence_ == 0 && !runs_.empty() && runs_.back()->firstSentence == kLastSentence) {
+    // The synthesiser has not yet found the text's last sentence: it goes on from there.
+    fromLast_ += count;
+    StartRun(kLastSentence, -1, Generation::New);
+    return count;
+  }
   int32_t from = HeardSentence();
   // Past the last sentence the run reads nothing and ends at once, which ends the stream as usual.
   int32_t to = std::max(1, from + count);
@@ -94,9 +101,14 @@ void EspeakVoice::SetRate(int32_t wordsPerMinute) {
       // The words before the cut are heard at the old speed, the rest at the new one.
       StartRun(cut.mark.sentence, cut.mark.word, Generation::Same);
       break;
-    case RunCut::Kind::NotStarted:
-      StartRun(run.firstSentence, -1, Generation::New);
+    case RunCut::Kind::NotStarted: {
+      // Nothing of it was heard yet: it is made again, at the new speed.
+      std::shared_ptr<RunTicket> stale = std::move(runs_.back());
+      runs_.pop_back();
+      player_->Cancel(*stale);
+      StartRun(stale->firstSentence, stale->firstWord, Generation::Same);
       break;
+    }
     case RunCut::Kind::NoWordAhead:
       break;  // the words still to come are already made; the next text takes the new speed
   }
@@ -114,7 +126,7 @@ void EspeakVoice::StartRun(int32_t sentence, int32_t firstWord, Generation gener
     heardSentence_ = sentence;
     sentenceStart_ = -1;
   }
-  runs_.push_back(std::make_shared<RunTicket>(stream_, sentence));
+  runs_.push_back(std::make_shared<RunTicket>(stream_, sentence, firstWord));
 
   std::weak_ptr<EspeakVoice> self = weak_from_this();
   uint64_t current = generation_;
@@ -124,6 +136,7 @@ void EspeakVoice::StartRun(int32_t sentence, int32_t firstWord, Generation gener
   job.text = text_;
   job.words = words_;
   job.startSentence = sentence;
+  job.fromLast = fromLast_;
   job.firstWord = firstWord;
   job.rate = rate_ ? rate_ : engine_.DefaultRate();
   job.voice = voice_;

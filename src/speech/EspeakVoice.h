@@ -55,6 +55,7 @@ class EspeakVoice : public platform::SpVoice, public std::enable_shared_from_thi
   int32_t streamNumber_ = 0;
   bool speaking_ = false;
   bool paused_ = false;
+  int32_t fromLast_ = 0;        // sentences skipped before the last one was found
   int32_t heardSentence_ = 0;   // sentence of the word heard last, or where the run starts; 0: ask the run
   int64_t sentenceStart_ = -1;  // player sample of the first word heard of it; -1 before any
 };
