@@ -25,9 +25,9 @@ enum class SpeechRunState : int32_t { Done = 1, IsSpeaking = 2 };
 
 struct SpeechVoiceStatus {
   int32_t RunningState = static_cast<int32_t>(SpeechRunState::Done);
-  bool Paused = false;           // speaking, but held by Pause
-  int32_t CurrentSentence = 0;   // 0-based sentence of the text that is being heard
-  int64_t SentenceHeardMs = 0;   // how much of that sentence has been heard, in milliseconds of audio
+  bool Paused = false;          // speaking, but held by Pause
+  int32_t CurrentSentence = 0;  // 0-based sentence of the text that is being heard
+  int64_t SentenceHeardMs = 0;  // how much of that sentence has been heard, in milliseconds of audio
 };
 
 // Flags of Speak.
@@ -38,6 +38,14 @@ constexpr int32_t SVSFStartAtLastSentence = 1 << 16;
 // Speeds in words per minute that a voice takes; 0 means the voice's own.
 constexpr int32_t kMinWordsPerMinute = 80;
 constexpr int32_t kMaxWordsPerMinute = 450;
+
+// A speed a voice takes: 0 stays 0, anything else is clamped to kMinWordsPerMinute..kMaxWordsPerMinute.
+inline int32_t ClampedWordsPerMinute(int32_t wordsPerMinute) {
+  if (wordsPerMinute == 0) return 0;
+  return wordsPerMinute < kMinWordsPerMinute   ? kMinWordsPerMinute
+         : wordsPerMinute > kMaxWordsPerMinute ? kMaxWordsPerMinute
+                                               : wordsPerMinute;
+}
 
 // An installed voice the user can choose.
 struct InstalledVoice {

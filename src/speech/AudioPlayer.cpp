@@ -264,6 +264,7 @@ void AudioPlayer::Run() {
 
     int64_t played = holding ? heard_.load() : Played();
     heard_ = played;
+    while (!written_.empty() && written_.front().End() <= played) written_.pop_front();
     auto now = Clock::now();
     if (played != lastPlayed || pending_.empty() || holding) {
       lastPlayed = played;

@@ -147,7 +147,9 @@ int OnSynthesized(short* pcm, int count, espeak_EVENT* events) {
   ActiveRun* run = activeRun;
   if (!run || run->job.ticket->cancelled) return 1;  // aborts espeak_ng_Synthesize at once
   if (run->job.ticket->cutAt >= 0) {
-    // Another run goes on from a word of this one; the audio made before it may still be needed.
+    // Another run goes on from a word of this one; the audio up to that word is still needed, and the
+    // player drops what lies past it.
+    if (pcm) run->HandAudio(pcm, count);
     run->HandAudio(nullptr, 0);
     return 1;
   }
@@ -168,7 +170,9 @@ int OnSynthesized(short* pcm, int count, espeak_EVENT* events) {
     return 0;
   }
   run->HandAudio(pcm, count);
-  return run->job.player->WaitForRoom(*run->job.ticket) ? 0 : 1;
+  if (run->job.player->WaitForRoom(*run->job.ticket)) return 0;
+  if (run->job.ticket->cutAt >= 0) run->HandAudio(nullptr, 0);
+  return 1;
 }
 
 }  // namespace

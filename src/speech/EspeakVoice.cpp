@@ -88,9 +88,7 @@ void EspeakVoice::Resume() {
 }
 
 void EspeakVoice::SetRate(int32_t wordsPerMinute) {
-  int32_t rate = wordsPerMinute == 0
-                     ? 0
-                     : std::clamp(wordsPerMinute, platform::kMinWordsPerMinute, platform::kMaxWordsPerMinute);
+  int32_t rate = platform::ClampedWordsPerMinute(wordsPerMinute);
   if (rate == rate_) return;
   rate_ = rate;
   if (!speaking_ || runs_.empty()) return;

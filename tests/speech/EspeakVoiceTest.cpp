@@ -245,6 +245,8 @@ TEST(SpeechToWavFile, FileIsCompleteWhenTheEndIsHeard) {
     auto voice = factory.CreateVoice(sink);
     sink.text = u"Written to a file, as fast as it is made.";
     voice->Speak(sink.text, platform::SVSFlagsAsync);
+    EXPECT_FALSE(voice->Pause()) << "a file has no listener to hold";
+    EXPECT_FALSE(voice->Status().Paused);
     auto guard = loop.StartTimer(60000, [&] { loop.Quit(); });
     ASSERT_TRUE(loop.Run([&] { return sink.ends == 1; }));
     loop.StopTimer(guard);

@@ -1,11 +1,9 @@
 // The listener's controls on the voice: speed, pause and resume, going back by sentences, voices per
 // language.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <mutex>
 #include <span>
 
@@ -230,27 +228,6 @@ TEST_F(RecordedVoice, DroppingAPausedVoiceStopsItAndTheNextVoiceIsHeard) {
   loop.StopTimer(guard);
   EXPECT_EQ((Log{"One", "two"}), sink.log);
   EXPECT_EQ((Log{"Next", "voice", "END"}), next.log);
-}
-
-TEST(PausedFileVoice, VoiceWritingAFileCannotPause) {
-  std::string path =
-      (std::filesystem::temp_directory_path() / ("lectryn-pause-" + std::to_string(::getpid()) + ".wav"))
-          .string();
-  system::PlainUiLoop loop;
-  Recorder sink;
-  {
-    EspeakVoiceFactory factory(loop, AudioChoice::WavFile(path));
-    auto voice = factory.CreateVoice(sink);
-    sink.text = u"Not held.";
-    voice->Speak(sink.text, platform::SVSFlagsAsync);
-    EXPECT_FALSE(voice->Pause());
-    EXPECT_FALSE(voice->Status().Paused);
-    auto guard = loop.StartTimer(60000, [&] { loop.Quit(); });
-    ASSERT_TRUE(loop.Run([&] { return sink.ends == 1; }));
-    loop.StopTimer(guard);
-  }
-  EXPECT_EQ((Log{"Not", "held", "END"}), sink.log);
-  std::filesystem::remove(path);
 }
 
 struct BackCase {
