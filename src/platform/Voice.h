@@ -25,9 +25,9 @@ enum class SpeechRunState : int32_t { Done = 1, IsSpeaking = 2 };
 
 struct SpeechVoiceStatus {
   int32_t RunningState = static_cast<int32_t>(SpeechRunState::Done);
-  bool Paused = false;          // speaking, but held by Pause
-  int32_t CurrentSentence = 0;  // 0-based sentence of the text that is being heard
-  int64_t SentenceHeardMs = 0;  // how much of that sentence has been heard, in milliseconds of audio
+  bool Paused = false;           // speaking, but held by Pause
+  int32_t CurrentSentence = 0;   // 0-based sentence of the text that is being heard
+  int64_t SentenceHeardMs = 0;   // how much of that sentence has been heard, in milliseconds of audio
 };
 
 // Flags of Speak.
