@@ -189,15 +189,17 @@ TEST_F(PlayerFixture, CutEndsTheRunAtItsFirstWordNotYetWrittenAndTheNextRunGoesO
 TEST_F(PlayerFixture, PauseWritesAgainFromTheSampleHeardAndHoldsEventsUntilResume) {
   device->lead = 3000;
   player->PushEvent(run, 0, Note("a"));
-  player->PushEvent(run, 3500, Note("b"));
-  for (int at = 0; at < 5000; at += 1000) player->PushAudio(run, Numbered(at, at + 1000));
-  player->PushEnd(run, Note("end"));
+  for (int at = 0; at < 3000; at += 1000) player->PushAudio(run, Numbered(at, at + 1000));
   device->WaitForWritten(3000);
   RunUntilLogHas(1);
   device->Play(1200);
 
   ASSERT_TRUE(player->Pause());
   device->WaitForFlushes(1);
+  // The rest of the run comes while paused.
+  player->PushEvent(run, 3500, Note("b"));
+  for (int at = 3000; at < 5000; at += 1000) player->PushAudio(run, Numbered(at, at + 1000));
+  player->PushEnd(run, Note("end"));
   device->Play(100000);  // nothing is written while paused, so nothing more is heard
   loop.PostDelayed(30, [&] { loop.Quit(); });
   loop.Run();
