@@ -1,6 +1,7 @@
 #include "speech/EspeakVoice.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "platform/Failure.h"
 #include "platform/Text.h"
@@ -84,7 +85,11 @@ bool EspeakVoice::Pause() {
 void EspeakVoice::Resume() {
   if (!paused_) return;
   paused_ = false;
-  player_->Resume();
+  // Heard before the pause, they come before anything heard after it.
+  std::vector<std::function<void()>> held = std::move(heldEvents_);
+  heldEvents_.clear();
+  for (const auto& event : held) event();
+  if (!paused_) player_->Resume();  // unless an event's handler paused again
 }
 
 void EspeakVoice::SetRate(int32_t wordsPerMinute) {
@@ -156,6 +161,12 @@ void EspeakVoice::StartRun(int32_t sentence, int32_t firstWord, Generation gener
 
 void EspeakVoice::OnWord(uint64_t generation, int32_t wordIndex, int32_t sentence, const PlayedEvent& at) {
   if (generation != generation_) return;
+  if (paused_) {
+    // Posted by the player just before it saw the pause: kept for Resume.
+    heldEvents_.push_back(
+        [this, generation, wordIndex, sentence, at] { OnWord(generation, wordIndex, sentence, at); });
+    return;
+  }
   if (sentence != heardSentence_ || sentenceStart_ < 0) sentenceStart_ = at.sample;
   heardSentence_ = sentence;
   const TextWord& word = (*words_)[wordIndex];
@@ -164,6 +175,10 @@ void EspeakVoice::OnWord(uint64_t generation, int32_t wordIndex, int32_t sentenc
 
 void EspeakVoice::OnEnd(uint64_t generation, int64_t streamMs) {
   if (generation != generation_ || !speaking_) return;
+  if (paused_) {
+    heldEvents_.push_back([this, generation, streamMs] { OnEnd(generation, streamMs); });
+    return;
+  }
   speaking_ = false;
   runs_.clear();
   sink_.pVoice_EndStream(streamNumber_, streamMs);  // may Speak again on this voice

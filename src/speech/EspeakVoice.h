@@ -2,6 +2,7 @@
 // A voice of the speech engine: speaks one text at a time on the engine's thread and raises its word
 // and end events on the UI loop when they are heard.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,7 +56,8 @@ class EspeakVoice : public platform::SpVoice, public std::enable_shared_from_thi
   int32_t streamNumber_ = 0;
   bool speaking_ = false;
   bool paused_ = false;
-  int32_t fromLast_ = 0;        // sentences skipped before the last one was found
+  std::vector<std::function<void()>> heldEvents_;  // came while paused; run by Resume, in order
+  int32_t fromLast_ = 0;                           // sentences skipped before the last one was found
   int32_t heardSentence_ = 0;   // sentence of the word heard last, or where the run starts; 0: ask the run
   int64_t sentenceStart_ = -1;  // player sample of the first word heard of it; -1 before any
 };
