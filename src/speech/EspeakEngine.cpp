@@ -119,9 +119,9 @@ std::vector<VoiceEntry> InstalledVoices(std::vector<std::string>& names) {
 
 std::vector<VariantEntry> InstalledVariants() {
   std::vector<VariantEntry> variants;
-  espeak_VOICE spec{};
-  spec.languages = "variant";
-  const espeak_VOICE** list = espeak_ListVoices(&spec);
+  espeak_VOICE variantsOnly{};
+  variantsOnly.languages = "variant";
+  const espeak_VOICE** list = espeak_ListVoices(&variantsOnly);
   for (; list && *list; ++list) {
     const espeak_VOICE& voice = **list;
     if (!voice.identifier) continue;
