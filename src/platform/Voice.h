@@ -39,6 +39,14 @@ constexpr int32_t SVSFStartAtLastSentence = 1 << 16;
 constexpr int32_t kMinWordsPerMinute = 80;
 constexpr int32_t kMaxWordsPerMinute = 450;
 
+// A speed a voice takes: 0 stays 0, anything else is clamped to kMinWordsPerMinute..kMaxWordsPerMinute.
+inline int32_t ClampedWordsPerMinute(int32_t wordsPerMinute) {
+  if (wordsPerMinute == 0) return 0;
+  return wordsPerMinute < kMinWordsPerMinute   ? kMinWordsPerMinute
+         : wordsPerMinute > kMaxWordsPerMinute ? kMaxWordsPerMinute
+                                               : wordsPerMinute;
+}
+
 // An installed voice the user can choose.
 struct InstalledVoice {
   std::string identifier;              // what VoiceChoices hold ("gmw/en-GB-x-rp+f2")

@@ -42,11 +42,20 @@ void AudioPlayer::PushAudio(const std::shared_ptr<RunTicket>& run, std::vector<i
   Push({Kind::Audio, run, std::move(samples), 0, {}});
 }
 
-void AudioPlayer::PushEvent(const std::shared_ptr<RunTicket>& run, int64_t runSample, PlayerTask task) {
+void AudioPlayer::PushEvent(const std::shared_ptr<RunTicket>& run, int64_t runSample, PlayerTask task,
+                            const WordMark* word) {
+  if (word) {
+    std::lock_guard lock(mutex_);
+    run->marks.push_back(*word);
+  }
   Push({Kind::Event, run, {}, runSample, std::move(task)});
 }
 
 void AudioPlayer::PushEnd(const std::shared_ptr<RunTicket>& run, PlayerTask task) {
+  {
+    std::lock_guard lock(mutex_);
+    run->ended = true;
+  }
   Push({Kind::End, run, {}, 0, std::move(task)});
 }
 
@@ -67,8 +76,9 @@ void AudioPlayer::Push(Item item) {
 
 bool AudioPlayer::WaitForRoom(const RunTicket& run) {
   std::unique_lock lock(mutex_);
-  room_.wait(lock, [&] { return stop_ || run.cancelled || queuedSamples_ <= kMaxQueuedSamples; });
-  return !stop_ && !run.cancelled;
+  room_.wait(lock,
+             [&] { return stop_ || run.cancelled || run.cutAt >= 0 || queuedSamples_ <= kMaxQueuedSamples; });
+  return !stop_ && !run.cancelled && run.cutAt < 0;
 }
 
 void AudioPlayer::Cancel(RunTicket& run) {
@@ -81,9 +91,50 @@ void AudioPlayer::Cancel(RunTicket& run) {
   room_.notify_all();
 }
 
+RunCut AudioPlayer::Cut(RunTicket& run) {
+  RunCut cut{RunCut::Kind::NoWordAhead};
+  {
+    std::lock_guard lock(mutex_);
+    if (run.cutAt >= 0 || run.cancelled) return cut;
+    // Taking audio happens under this lock, so nothing of the run past the mark can have been written.
+    auto ahead = std::find_if(run.marks.begin(), run.marks.end(),
+                              [&](const WordMark& mark) { return mark.runSample >= run.taken; });
+    if (ahead != run.marks.end()) {
+      cut = {RunCut::Kind::AtWord, *ahead};
+      run.cutAt = ahead->runSample;
+      ++cuts_;
+    } else if (run.taken == 0 && !run.ended) {
+      cut.kind = RunCut::Kind::NotStarted;
+    }
+  }
+  if (cut.kind == RunCut::Kind::AtWord) {
+    wake_.notify_one();
+    room_.notify_all();
+  }
+  return cut;
+}
+
 void AudioPlayer::WaitUntilIdle() {
   std::unique_lock lock(mutex_);
   room_.wait(lock, [&] { return stop_ || (queue_.empty() && idle_); });
+}
+
+bool AudioPlayer::Pause() {
+  if (!paced_) return false;
+  {
+    std::lock_guard lock(mutex_);
+    paused_ = true;
+  }
+  wake_.notify_one();
+  return true;
+}
+
+void AudioPlayer::Resume() {
+  {
+    std::lock_guard lock(mutex_);
+    paused_ = false;
+  }
+  wake_.notify_one();
 }
 
 void AudioPlayer::EnterRun(const std::shared_ptr<RunTicket>& run) {
@@ -93,29 +144,79 @@ void AudioPlayer::EnterRun(const std::shared_ptr<RunTicket>& run) {
   if (run->stream->firstSample < 0) run->stream->firstSample = runBase_;
 }
 
+bool AudioPlayer::Dropped(const Item& item) const {
+  const RunTicket& run = *item.run;
+  if (run.cancelled) return true;
+  int64_t cutAt = run.cutAt;
+  if (cutAt < 0) return false;
+  switch (item.kind) {
+    case Kind::End:
+      return true;  // the run that goes on in its place ends the stream
+    case Kind::Event:
+      return item.runSample >= cutAt;
+    case Kind::Audio:
+      return run.taken >= cutAt;
+  }
+  return false;
+}
+
 bool AudioPlayer::HoldsCancelledAudio(int64_t played) {
-  while (!written_.empty() && written_.front().end <= played) written_.pop_front();
+  while (!written_.empty() && written_.front().End() <= played) written_.pop_front();
   return std::any_of(written_.begin(), written_.end(),
                      [](const Written& w) { return w.run->cancelled.load(); });
 }
 
+void AudioPlayer::WriteItem(Item item) {
+  EnterRun(item.run);
+  output_->Write(item.samples);
+  written_.push_back({std::move(item.run), writtenSamples_, std::move(item.samples)});
+  writtenSamples_ = written_.back().End();
+}
+
+void AudioPlayer::HoldSound() {
+  int64_t played = Played();
+  output_->Flush();
+  // The device now counts all it was given as played; from here the player's count goes on at the
+  // sample heard last, and the audio after it is written again.
+  skew_ += writtenSamples_ - played;
+  writtenSamples_ = played;
+  std::vector<Item> unheard;
+  for (Written& block : written_) {
+    if (block.End() <= played || block.run->cancelled) continue;
+    auto from = block.samples.begin() + std::max<int64_t>(0, played - block.start);
+    unheard.push_back({Kind::Audio, block.run, std::vector<int16_t>(from, block.samples.end()), 0, {}});
+  }
+  written_.clear();
+  heard_ = played;
+  std::lock_guard lock(mutex_);
+  for (auto item = unheard.rbegin(); item != unheard.rend(); ++item) {
+    auto size = static_cast<int64_t>(item->samples.size());
+    item->run->taken -= size;
+    queuedSamples_ += size;
+    queue_.push_front(std::move(*item));
+  }
+}
+
 void AudioPlayer::Run() {
   uint64_t cancelsSeen = 0;
+  uint64_t cutsSeen = 0;
   bool runOpen = false;  // audio of a run was written and its end not yet reached
   bool outputToldIdle = true;
+  bool holding = false;  // the sound is held by a pause
   int64_t lastPlayed = -1;
   Clock::time_point lastProgress = Clock::now();
 
   std::unique_lock lock(mutex_);
   for (;;) {
     if (stop_) return;
-    bool cancelled = cancelsSeen != cancels_;
+    bool cancelled = cancelsSeen != cancels_ || cutsSeen != cuts_;
     cancelsSeen = cancels_;
+    cutsSeen = cuts_;
     bool queueShrank = false;
     // Events and ends go to pending as soon as they come; audio waits for room in the device.
     while (!queue_.empty()) {
       Item& item = queue_.front();
-      if (item.run->cancelled) {
+      if (Dropped(item)) {
         queuedSamples_ -= static_cast<int64_t>(item.samples.size());
         queue_.pop_front();
         queueShrank = true;
@@ -125,10 +226,16 @@ void AudioPlayer::Run() {
       EnterRun(item.run);
       int64_t sample = item.kind == Kind::Event ? runBase_ + item.runSample : writtenSamples_;
       if (item.kind == Kind::End) runOpen = false;
-      pending_.push_back({item.run, sample, std::move(item.task)});
+      pending_.push_back(
+          {item.run, sample, item.kind == Kind::Event ? item.runSample : -1, std::move(item.task)});
       queue_.pop_front();
     }
     if (cancelled && currentRun_ && currentRun_->cancelled) runOpen = false;
+    bool hold = paused_ && !holding;
+    if (!paused_ && holding) {
+      holding = false;
+      lastProgress = Clock::now();
+    }
     bool tellIdle = queue_.empty() && !runOpen && !outputToldIdle;
     lock.unlock();
     if (queueShrank) room_.notify_all();
@@ -137,23 +244,33 @@ void AudioPlayer::Run() {
       outputToldIdle = true;
       output_->Idle();
     }
-
     if (cancelled) {
-      std::erase_if(pending_, [](const Pending& p) { return p.run->cancelled.load(); });
+      std::erase_if(pending_, [](const Pending& p) {
+        int64_t cutAt = p.run->cutAt;
+        return p.run->cancelled.load() || (cutAt >= 0 && (p.runSample < 0 || p.runSample >= cutAt));
+      });
       // A dropped voice falls silent at once, not after what the device still holds.
-      if (HoldsCancelledAudio(output_->PlayedSamples())) {
+      if (HoldsCancelledAudio(Played())) {
         output_->Flush();
         written_.clear();
       }
     }
+    if (hold) {
+      holding = true;
+      HoldSound();
+      lock.lock();
+      continue;  // what was put back is looked at again
+    }
 
-    int64_t played = output_->PlayedSamples();
+    int64_t played = holding ? heard_.load() : Played();
+    heard_ = played;
+    while (!written_.empty() && written_.front().End() <= played) written_.pop_front();
     auto now = Clock::now();
-    if (played != lastPlayed || pending_.empty()) {
+    if (played != lastPlayed || pending_.empty() || holding) {
       lastPlayed = played;
       lastProgress = now;
     }
-    while (!pending_.empty() && pending_.front().sample <= played) {
+    while (!holding && !pending_.empty() && pending_.front().sample <= played) {
       Pending due = std::move(pending_.front());
       pending_.pop_front();
       if (due.run->cancelled) continue;
@@ -163,21 +280,20 @@ void AudioPlayer::Run() {
 
     const double rate = output_->PlaybackRate();
     lock.lock();
-    bool audioNext = !queue_.empty() && queue_.front().kind == Kind::Audio && !queue_.front().run->cancelled;
+    bool audioNext =
+        !holding && !queue_.empty() && queue_.front().kind == Kind::Audio && !queue_.front().run->cancelled;
     if (audioNext && (rate <= 0 || writtenSamples_ - played < output_->LeadSamples())) {
       Item item = std::move(queue_.front());
       queue_.pop_front();
       queuedSamples_ -= static_cast<int64_t>(item.samples.size());
+      if (int64_t cutAt = item.run->cutAt; cutAt >= 0) {
+        item.samples.resize(
+            static_cast<size_t>(std::min<int64_t>(item.samples.size(), cutAt - item.run->taken)));
+      }
+      item.run->taken += static_cast<int64_t>(item.samples.size());
       lock.unlock();
       room_.notify_all();
-      EnterRun(item.run);
-      output_->Write(item.samples);
-      writtenSamples_ += static_cast<int64_t>(item.samples.size());
-      if (!written_.empty() && written_.back().run == item.run) {
-        written_.back().end = writtenSamples_;
-      } else {
-        written_.push_back({item.run, writtenSamples_});
-      }
+      WriteItem(std::move(item));
       runOpen = true;
       outputToldIdle = false;
       lastProgress = Clock::now();
@@ -192,7 +308,7 @@ void AudioPlayer::Run() {
     }
     // A device that holds audio and stops playing it must not hold back the last words and the end of
     // a run forever.
-    if (!pending_.empty() && !audioNext && rate > 0 && writtenSamples_ > played &&
+    if (!pending_.empty() && !audioNext && !holding && rate > 0 && writtenSamples_ > played &&
         now - lastProgress > stalledAfter_) {
       lock.unlock();
       output_->Flush();
@@ -203,12 +319,15 @@ void AudioPlayer::Run() {
     }
 
     // Items that came while the lock was free are handled before any sleep.
-    bool unhandled = !queue_.empty() && (queue_.front().kind != Kind::Audio || queue_.front().run->cancelled);
-    if (stop_ || cancels_ != cancelsSeen || unhandled) continue;
+    bool unhandled = !queue_.empty() && (queue_.front().kind != Kind::Audio || Dropped(queue_.front()));
+    if (stop_ || cancels_ != cancelsSeen || cuts_ != cutsSeen || unhandled || paused_ != holding) continue;
     size_t queued = queue_.size();
-    auto woken = [&] { return stop_ || cancels_ != cancelsSeen || queue_.size() != queued; };
+    auto woken = [&] {
+      return stop_ || cancels_ != cancelsSeen || cuts_ != cutsSeen || queue_.size() != queued ||
+             paused_ != holding;
+    };
     starving_ = !audioNext;
-    if (pending_.empty() && !audioNext) {
+    if (holding || (pending_.empty() && !audioNext)) {
       wake_.wait(lock, woken);
       starving_ = false;
       continue;

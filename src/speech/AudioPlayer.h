@@ -22,16 +22,44 @@ struct SpeechStream {
   int64_t firstSample = -1;  // where its audio began in the output; player thread only
 };
 
+// A word of a run as the player will play it.
+struct WordMark {
+  int32_t word;      // index into the text's words
+  int32_t sentence;  // the synthesiser's 1-based sentence number
+  int64_t runSample;
+};
+
 // One synthesis run. Cancelling it (from any thread) drops its audio and events wherever they are.
 struct RunTicket {
-  explicit RunTicket(std::shared_ptr<SpeechStream> stream) : stream(std::move(stream)) {}
+  explicit RunTicket(std::shared_ptr<SpeechStream> stream, int32_t firstSentence = 1, int32_t firstWord = -1)
+      : stream(std::move(stream)), firstSentence(firstSentence), firstWord(firstWord) {}
   std::atomic<bool> cancelled{false};
+  // Set by Cut: the run's audio ends at this run sample and what comes after is dropped; -1 while whole.
+  std::atomic<int64_t> cutAt{-1};
   const std::shared_ptr<SpeechStream> stream;
+  std::atomic<int32_t> firstSentence;  // 1-based; the synthesiser settles it for a run at the last one
+  const int32_t firstWord;             // the word of it the run begins with; -1: its first
+
+  // Under the player's lock.
+  std::vector<WordMark> marks;  // every word pushed, in order
+  int64_t taken = 0;            // samples the player took to write (and kept)
+  bool ended = false;           // its synthesis finished
 };
 
 struct PlayedEvent {
-  int64_t sample;    // in the output, counted over everything the player wrote
+  int64_t sample;    // counted over everything the player played, without what a pause set aside
   int64_t streamMs;  // from the start of the stream's audio
+};
+
+// Where Cut ends a run.
+struct RunCut {
+  enum class Kind {
+    AtWord,      // at mark.runSample: the rest of the text goes on from mark.word
+    NotStarted,  // none of its audio was taken yet; it can be started again as a whole
+    NoWordAhead  // every word it has made so far is already on its way to the device
+  };
+  Kind kind;
+  WordMark mark{};
 };
 using PlayerTask = std::function<void(const PlayedEvent&)>;
 
@@ -47,7 +75,8 @@ class AudioPlayer {
 
   // A run's items, in order, from the synthesis thread. runSample counts from the run's first sample.
   void PushAudio(const std::shared_ptr<RunTicket>& run, std::vector<int16_t> samples);
-  void PushEvent(const std::shared_ptr<RunTicket>& run, int64_t runSample, PlayerTask task);
+  void PushEvent(const std::shared_ptr<RunTicket>& run, int64_t runSample, PlayerTask task,
+                 const WordMark* word = nullptr);
   // The run is complete: task is posted once its last sample has been heard.
   void PushEnd(const std::shared_ptr<RunTicket>& run, PlayerTask task);
 
@@ -56,8 +85,18 @@ class AudioPlayer {
   bool WaitForRoom(const RunTicket& run);
   // Cancels the run and wakes the player, which drops it and silences what the device holds of it.
   void Cancel(RunTicket& run);
-  // Waits until everything pushed has been written and every event posted.
+  // Ends the run at its first word that the player has not yet begun to write; the synthesiser stops it.
+  RunCut Cut(RunTicket& run);
+  // Waits until everything pushed has been written and every event posted (never while paused).
   void WaitUntilIdle();
+
+  // Pause drops what the device holds and keeps it, so that Resume goes on from the very sample that
+  // was heard last; no event is posted in between and synthesis waits once its queue is full. False for
+  // an output that is not played in real time (a file).
+  bool Pause();
+  void Resume();
+  // The sample being heard, in PlayedEvent::sample's count; it stands still while paused.
+  int64_t HeardSample() const { return heard_; }
 
   AudioOutput& Output() { return *output_; }
 
@@ -73,18 +112,29 @@ class AudioPlayer {
   struct Pending {
     std::shared_ptr<RunTicket> run;
     int64_t sample;
+    int64_t runSample;  // -1 for the end
     PlayerTask task;
   };
+  // Audio in the device, kept until heard so that a pause can write it again.
   struct Written {
     std::shared_ptr<RunTicket> run;
-    int64_t end;  // output sample after its last one
+    int64_t start;
+    std::vector<int16_t> samples;
+    int64_t End() const { return start + static_cast<int64_t>(samples.size()); }
   };
 
   void Push(Item item);
   void Run();
+  // Player thread, locked: whether the item is dropped since its run was cancelled or cut before it.
+  bool Dropped(const Item& item) const;
   // Player thread: whether the device still holds unheard audio of a cancelled run.
   bool HoldsCancelledAudio(int64_t played);
   void EnterRun(const std::shared_ptr<RunTicket>& run);
+  // Player thread: samples heard, in the player's count.
+  int64_t Played() { return output_->PlayedSamples() - skew_; }
+  void WriteItem(Item item);
+  // Player thread: silences the device and puts what it held back at the head of the queue.
+  void HoldSound();
 
   std::unique_ptr<AudioOutput> output_;
   platform::UiLoop& loop_;
@@ -100,6 +150,9 @@ class AudioPlayer {
   bool idle_ = true;
   bool stop_ = false;
   bool starving_ = false;  // the player sleeps without audio to write
+  bool paused_ = false;
+  uint64_t cuts_ = 0;
+  std::atomic<int64_t> heard_{0};
 
   // Player thread only.
   std::deque<Pending> pending_;
@@ -107,6 +160,7 @@ class AudioPlayer {
   std::shared_ptr<RunTicket> currentRun_;
   int64_t runBase_ = 0;
   int64_t writtenSamples_ = 0;
+  int64_t skew_ = 0;  // the output's sample count minus the player's: audio a pause set aside and wrote again
 
   std::thread thread_;
 };

@@ -23,29 +23,39 @@ std::string StatusText(espeak_ng_STATUS status) {
 
 // The run being synthesised: the library's callback has no other way to reach it.
 struct ActiveRun {
-  explicit ActiveRun(const SynthesisJob& job)
+  explicit ActiveRun(const SynthesisJob& job, int32_t startSentence)
       : job(job),
-        repair(*job.words, job.startSentence <= 1 ? RunStart::TextStart : RunStart::FirstSentence) {}
+        startSentence(startSentence),
+        repair(*job.words, startSentence <= 1 ? RunStart::TextStart : RunStart::FirstSentence),
+        skipping(job.firstWord >= 0) {}
 
   const SynthesisJob& job;
+  const int32_t startSentence;
   WordRepair repair;
   std::vector<TimedWord> repaired;
   std::vector<int16_t> held;                           // audio not yet handed to the player
   std::vector<std::pair<int32_t, int32_t>> sentences;  // (start in UTF-16, number), in text order
-  int64_t samples = 0;
+  int64_t samples = 0;                                 // made by the synthesiser so far
+  int64_t firstSample = 0;  // the run's audio and event times start here: where its first word begins
+  bool skipping;            // the words before the first word are still being made
   bool finished = false;
 
   int32_t SentenceOf(int32_t offsetUtf16) const {
     auto after =
         std::upper_bound(sentences.begin(), sentences.end(), offsetUtf16,
                          [](int32_t offset, const auto& sentence) { return offset < sentence.first; });
-    return after == sentences.begin() ? job.startSentence : (after - 1)->second;
+    return after == sentences.begin() ? startSentence : (after - 1)->second;
   }
 
   void HandRepairedWords() {
     for (const TimedWord& word : repaired) {
-      int32_t sentence = SentenceOf((*job.words)[word.index].startUtf16);
-      job.player->PushEvent(job.ticket, word.sample, job.wordTask(word, sentence));
+      if (skipping) {
+        if (word.index < job.firstWord) continue;
+        skipping = false;
+        firstSample = word.sample;
+      }
+      WordMark mark{word.index, SentenceOf((*job.words)[word.index].startUtf16), word.sample - firstSample};
+      job.player->PushEvent(job.ticket, mark.runSample, job.wordTask(word, mark.sentence), &mark);
     }
     repaired.clear();
   }
@@ -53,17 +63,19 @@ struct ActiveRun {
   // Words go to the player before the audio that holds them, so that none of them is posted late.
   void HandAudio(const short* pcm, int count) {
     if (count > 0) {
+      held.insert(held.end(), pcm, pcm + count);
       samples += count;
-      if (repair.Unsure() && held.size() < kMaxHeldSamples) {
-        held.insert(held.end(), pcm, pcm + count);
-        return;
-      }
+      if (skipping || (repair.Unsure() && held.size() < kMaxHeldSamples)) return;
     }
-    if (!held.empty() && (count > 0 || !repair.Unsure())) {
+    if (skipping) return;
+    int64_t heldFrom = samples - static_cast<int64_t>(held.size());
+    auto before = static_cast<size_t>(std::clamp<int64_t>(firstSample - heldFrom, 0, held.size()));
+    if (before == 0) {
       job.player->PushAudio(job.ticket, std::move(held));
-      held.clear();
+    } else if (before < held.size()) {
+      job.player->PushAudio(job.ticket, std::vector<int16_t>(held.begin() + before, held.end()));
     }
-    if (count > 0) job.player->PushAudio(job.ticket, std::vector<int16_t>(pcm, pcm + count));
+    held.clear();
   }
 
   void Finish() {
@@ -75,17 +87,26 @@ struct ActiveRun {
   }
 };
 
+// Counts a text's sentences without making its audio heard: the number of the last one with a word.
+struct SentenceCount {
+  const RunTicket& ticket;
+  int32_t current = 1;
+  int32_t last = 1;
+};
+
 thread_local ActiveRun* activeRun = nullptr;
+thread_local SentenceCount* activeCount = nullptr;
 
 // The voice data's list: each voice's languages are packed as (priority byte, name, NUL) until a zero
-// priority byte.
-std::vector<VoiceEntry> InstalledVoices() {
+// priority byte. names gets each voice's name.
+std::vector<VoiceEntry> InstalledVoices(std::vector<std::string>& names) {
   std::vector<VoiceEntry> voices;
   const espeak_VOICE** list = espeak_ListVoices(nullptr);
   for (; list && *list; ++list) {
     const espeak_VOICE& voice = **list;
     if (!voice.identifier || !voice.languages) continue;
     VoiceEntry entry{voice.identifier, {}};
+    names.push_back(voice.name ? voice.name : "");
     for (const char* at = voice.languages; *at;) {
       std::string name(at + 1);
       entry.languages.push_back({static_cast<unsigned char>(*at), name});
@@ -96,9 +117,42 @@ std::vector<VoiceEntry> InstalledVoices() {
   return voices;
 }
 
+std::vector<VariantEntry> InstalledVariants() {
+  std::vector<VariantEntry> variants;
+  espeak_VOICE variantsOnly{};
+  variantsOnly.languages = "variant";
+  const espeak_VOICE** list = espeak_ListVoices(&variantsOnly);
+  for (; list && *list; ++list) {
+    const espeak_VOICE& voice = **list;
+    if (!voice.identifier) continue;
+    // The data keeps variants in a folder of their own ("!v/f2"); a voice takes one as "+f2".
+    std::string_view identifier = voice.identifier;
+    identifier = identifier.substr(identifier.find('/') + 1);
+    variants.push_back({std::string(identifier), voice.name ? voice.name : std::string(identifier)});
+  }
+  return variants;
+}
+
+int OnCounted(SentenceCount& count, espeak_EVENT* events) {
+  if (count.ticket.cancelled) return 1;
+  for (espeak_EVENT* event = events; event && event->type != espeakEVENT_LIST_TERMINATED; ++event) {
+    if (event->type == espeakEVENT_SENTENCE) count.current = event->id.number;
+    if (event->type == espeakEVENT_WORD) count.last = count.current;
+  }
+  return 0;
+}
+
 int OnSynthesized(short* pcm, int count, espeak_EVENT* events) {
+  if (activeCount) return OnCounted(*activeCount, events);
   ActiveRun* run = activeRun;
   if (!run || run->job.ticket->cancelled) return 1;  // aborts espeak_ng_Synthesize at once
+  if (run->job.ticket->cutAt >= 0) {
+    // Another run goes on from a word of this one; the audio up to that word is still needed, and the
+    // player drops what lies past it.
+    if (pcm) run->HandAudio(pcm, count);
+    run->HandAudio(nullptr, 0);
+    return 1;
+  }
   for (espeak_EVENT* event = events; event && event->type != espeakEVENT_LIST_TERMINATED; ++event) {
     if (event->type == espeakEVENT_SENTENCE) {
       int32_t offset = run->job.text->Utf16AtPosition(event->text_position);
@@ -116,7 +170,9 @@ int OnSynthesized(short* pcm, int count, espeak_EVENT* events) {
     return 0;
   }
   run->HandAudio(pcm, count);
-  return run->job.player->WaitForRoom(*run->job.ticket) ? 0 : 1;
+  if (run->job.player->WaitForRoom(*run->job.ticket)) return 0;
+  if (run->job.ticket->cutAt >= 0) run->HandAudio(nullptr, 0);
+  return 1;
 }
 
 }  // namespace
@@ -166,7 +222,12 @@ std::string EspeakEngine::Start(const std::string& dataPath) {
     return "the speech engine produces " + std::to_string(espeak_ng_GetSampleRate()) +
            " samples a second, not " + std::to_string(kSampleRate) + "; reinstall espeak-ng-data";
   }
-  languages_ = std::make_unique<const VoiceLanguages>(InstalledVoices(), LocaleLanguageTag());
+  std::vector<std::string> names;
+  std::vector<VoiceEntry> voices = InstalledVoices(names);
+  choices_ = VoiceChoices(voices, names, InstalledVariants());
+  languages_ = std::make_unique<const VoiceLanguages>(std::move(voices), LocaleLanguageTag());
+  defaultRate_ = espeak_GetParameter(espeakRATE, 0);
+  currentRate_ = defaultRate_;
   const std::string& voice = languages_->Default();
   status = espeak_ng_SetVoiceByName(voice.empty() ? "en" : voice.c_str());
   if (status != ENS_OK) {
@@ -199,31 +260,60 @@ void EspeakEngine::Main() {
   }
 }
 
-void EspeakEngine::SelectVoice(const std::string& identifier) {
-  if (identifier.empty() || identifier == currentVoice_) return;
-  espeak_ng_STATUS status = espeak_ng_SetVoiceByName(identifier.c_str());
-  if (status != ENS_OK) {
-    // The text is still read, in the voice in use; loading may leave none selected, so reload that.
-    std::fprintf(stderr, "lectryn: cannot load the speech voice \"%s\": %s\n", identifier.c_str(),
-                 StatusText(status).c_str());
+void EspeakEngine::SelectVoice(const SynthesisJob& job) {
+  for (const std::string* identifier : {&job.voice, &job.fallbackVoice}) {
+    if (identifier->empty() || *identifier == currentVoice_) return;
+    if (failedVoices_.contains(*identifier)) continue;
+    espeak_ng_STATUS status = espeak_ng_SetVoiceByName(identifier->c_str());
+    if (status == ENS_OK) {
+      currentVoice_ = *identifier;
+      currentRate_ = 0;  // set again for the new voice
+      return;
+    }
+    // The text is still read, by the default voice or the one in use; a voice that is gone is said once.
+    failedVoices_.insert(*identifier);
+    std::fprintf(stderr, "lectryn: cannot load the speech voice \"%s\": %s; reading with the default voice\n",
+                 identifier->c_str(), StatusText(status).c_str());
+    // Loading may leave no voice selected.
     espeak_ng_SetVoiceByName(currentVoice_.c_str());
-    return;
   }
-  currentVoice_ = identifier;
+}
+
+void EspeakEngine::SelectRate(int32_t rate) {
+  if (rate <= 0 || rate == currentRate_) return;
+  espeak_SetParameter(espeakRATE, rate, 0);
+  currentRate_ = rate;
+}
+
+int32_t EspeakEngine::LastSentence(const SynthesisJob& job) {
+  SentenceCount count{*job.ticket};
+  activeCount = &count;
+  const std::string& utf8 = job.text->Utf8();
+  espeak_ng_Synthesize(utf8.c_str(), utf8.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr,
+                       nullptr);
+  activeCount = nullptr;
+  return count.last;
 }
 
 void EspeakEngine::Synthesize(const SynthesisJob& job) {
-  SelectVoice(job.voice);
-  ActiveRun run(job);
+  SelectVoice(job);
+  SelectRate(job.rate);
+  int32_t startSentence = job.startSentence;
+  if (startSentence == kLastSentence) {
+    startSentence = std::max(1, LastSentence(job) + job.fromLast);
+    job.ticket->firstSentence = startSentence;
+    if (job.ticket->cancelled) return;
+  }
+  ActiveRun run(job, startSentence);
   activeRun = &run;
   const std::string& utf8 = job.text->Utf8();
   // Sentence k of POS_SENTENCE keeps positions and sentence numbers counted from the start of the text.
-  bool whole = job.startSentence <= 1;
-  espeak_ng_STATUS status = espeak_ng_Synthesize(
-      utf8.c_str(), utf8.size() + 1, whole ? 0 : static_cast<unsigned>(job.startSentence),
-      whole ? POS_CHARACTER : POS_SENTENCE, 0, espeakCHARS_UTF8, nullptr, nullptr);
+  bool whole = startSentence <= 1;
+  espeak_ng_STATUS status =
+      espeak_ng_Synthesize(utf8.c_str(), utf8.size() + 1, whole ? 0 : static_cast<unsigned>(startSentence),
+                           whole ? POS_CHARACTER : POS_SENTENCE, 0, espeakCHARS_UTF8, nullptr, nullptr);
   activeRun = nullptr;
-  if (job.ticket->cancelled || run.finished) return;
+  if (job.ticket->cancelled || job.ticket->cutAt >= 0 || run.finished) return;
   if (status != ENS_OK && status != ENS_SPEECH_STOPPED) {
     // Nobody waits on the run to hear of the failure; say it, and end the stream so reading does not hang.
     std::fprintf(stderr, "lectryn: the speech engine failed to read a text of %d characters: %s\n",

@@ -49,6 +49,9 @@ class EspeakVoiceFactory : public platform::VoiceFactory {
                      const std::string& dataPath = {});
 
   std::shared_ptr<platform::SpVoice> CreateVoice(platform::VoiceEvents& sink) override;
+  std::vector<platform::InstalledVoice> InstalledVoices() override { return engine_.Choices(); }
+  std::string DefaultVoiceFor(const std::u16string& tag) override { return engine_.Languages().Choose(tag); }
+  int32_t DefaultRate() const override { return engine_.DefaultRate(); }
 
   // Blocks until all audio handed over so far has been written and every event posted. A WAV file is
   // complete whenever no voice is speaking, and is closed when the factory and its voices are gone.

@@ -1,6 +1,9 @@
 #include "speech/VoiceLanguages.h"
 
+#include "platform/Text.h"
+
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <utility>
 
@@ -72,6 +75,17 @@ std::string_view AliasOf(std::string_view language) {
   return {};
 }
 
+// "English_(Great_Britain)" and "female2" as people write them: "English (Great Britain)", "female 2".
+std::string PersonName(std::string_view name) {
+  std::string out(name);
+  std::replace(out.begin(), out.end(), '_', ' ');
+  size_t digits = out.size();
+  while (digits > 0 && std::isdigit(static_cast<unsigned char>(out[digits - 1]))) --digits;
+  if (digits > 0 && digits < out.size() && std::isalpha(static_cast<unsigned char>(out[digits - 1])))
+    return out.substr(0, digits) + ' ' + out.substr(digits);
+  return out;
+}
+
 }  // namespace
 
 VoiceLanguages::VoiceLanguages(std::vector<VoiceEntry> voices, std::string_view localeTag)
@@ -113,6 +127,53 @@ const std::string& VoiceLanguages::Choose(std::u16string_view tag) const {
   }
   const std::string& found = Find(ascii);
   return found.empty() ? default_ : found;
+}
+
+std::string VoiceLanguages::PrimaryLanguage(std::u16string_view tag) const {
+  std::string language = Normalized(platform::ToUtf8(tag));
+  if (language.empty()) {
+    auto voice = std::find_if(voices_.begin(), voices_.end(),
+                              [&](const VoiceEntry& entry) { return entry.identifier == default_; });
+    if (voice == voices_.end() || voice->languages.empty()) return {};
+    language = voice->languages.front().name;
+  }
+  return language.substr(0, language.find('-'));
+}
+
+std::string Bcp47Tag(std::string_view name) {
+  std::vector<std::string> parts = Subtags(Normalized(name));
+  bool privateUse = false;
+  for (size_t i = 1; i < parts.size(); ++i) {
+    std::string& part = parts[i];
+    privateUse = privateUse || part == "x";
+    if (privateUse) continue;
+    if (part.size() == 2) {
+      for (char& c : part) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    } else if (part.size() == 4 && std::isalpha(static_cast<unsigned char>(part[0]))) {
+      part[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(part[0])));
+    }
+  }
+  return Joined(parts, parts.size());
+}
+
+std::vector<platform::InstalledVoice> VoiceChoices(const std::vector<VoiceEntry>& voices,
+                                                   const std::vector<std::string>& names,
+                                                   const std::vector<VariantEntry>& variants) {
+  std::vector<platform::InstalledVoice> out;
+  out.reserve(voices.size() * (variants.size() + 1));
+  for (size_t i = 0; i < voices.size(); ++i) {
+    const VoiceEntry& voice = voices[i];
+    std::vector<std::string> tags;
+    for (const VoiceEntry::Language& language : voice.languages) tags.push_back(Bcp47Tag(language.name));
+    bool named = i < names.size() && !names[i].empty();
+    std::u16string name = platform::FromUtf8(PersonName(named ? names[i] : voice.identifier));
+    out.push_back({voice.identifier, name, tags});
+    for (const VariantEntry& variant : variants) {
+      out.push_back({voice.identifier + "+" + variant.identifier,
+                     name + u", " + platform::FromUtf8(PersonName(variant.name)), tags});
+    }
+  }
+  return out;
 }
 
 std::string LocaleLanguageTag() {

@@ -20,6 +20,7 @@ class HandClockOutput : public AudioOutput {
   void Write(std::span<const int16_t> samples) override {
     std::lock_guard lock(mutex_);
     written_ += static_cast<int64_t>(samples.size());
+    contents_.insert(contents_.end(), samples.begin(), samples.end());
     changed_.notify_all();
   }
   int64_t PlayedSamples() override {
@@ -30,6 +31,7 @@ class HandClockOutput : public AudioOutput {
     std::lock_guard lock(mutex_);
     ++flushes_;
     played_ = written_;
+    changed_.notify_all();
   }
   double PlaybackRate() const override { return kSampleRate; }
   int64_t LeadSamples() const override { return lead; }
@@ -46,6 +48,14 @@ class HandClockOutput : public AudioOutput {
     std::lock_guard lock(mutex_);
     return flushes_;
   }
+  void WaitForFlushes(int flushes) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return flushes_ >= flushes; });
+  }
+  std::vector<int16_t> Contents() {
+    std::lock_guard lock(mutex_);
+    return contents_;
+  }
 
  private:
   std::mutex mutex_;
@@ -53,6 +63,7 @@ class HandClockOutput : public AudioOutput {
   int64_t written_ = 0;
   int64_t played_ = 0;
   int flushes_ = 0;
+  std::vector<int16_t> contents_;
 
  public:
   int64_t lead = 100 * kSampleRate;  // set before the player starts writing
@@ -136,6 +147,73 @@ TEST_F(PlayerFixture, RunOfTheSameStreamGoesOnCountingTheStreamsTime) {
   device->Play(4410);
   RunUntilLogHas(3);
   EXPECT_EQ((std::vector<std::string>{"first-run-end@100", "after-skip@100", "end@200"}), log);
+}
+
+// Samples numbered from..to-1 (mod 30000), so that what the device gets tells which ones it got.
+std::vector<int16_t> Numbered(int from, int to) {
+  std::vector<int16_t> samples;
+  for (int i = from; i < to; ++i) samples.push_back(static_cast<int16_t>(i % 30000));
+  return samples;
+}
+
+TEST_F(PlayerFixture, CutEndsTheRunAtItsFirstWordNotYetWrittenAndTheNextRunGoesOnFromThere) {
+  device->lead = 3000;
+  player->PushEvent(run, 500, Note("a"));
+  WordMark b{1, 1, 2500}, c{2, 2, 4500};
+  player->PushEvent(run, b.runSample, Note("b"), &b);
+  player->PushEvent(run, c.runSample, Note("c"), &c);
+  for (int at = 0; at < 6000; at += 1000) player->PushAudio(run, Numbered(at, at + 1000));
+  player->PushEnd(run, Note("old-end"));
+  device->WaitForWritten(3000);
+
+  RunCut cut = player->Cut(*run);
+  ASSERT_EQ(RunCut::Kind::AtWord, cut.kind);
+  EXPECT_EQ(2, cut.mark.word);
+  EXPECT_EQ(2, cut.mark.sentence);
+  auto next = std::make_shared<RunTicket>(run->stream);
+  player->PushEvent(next, 0, Note("c-faster"));
+  player->PushAudio(next, Numbered(20000, 21000));
+  player->PushEnd(next, Note("end"));
+  device->Play(100000);
+  RunUntilLogHas(4);
+  player->WaitUntilIdle();
+  loop.DoEvents();
+  EXPECT_EQ((std::vector<std::string>{"a@22", "b@113", "c-faster@204", "end@249"}), log);
+  std::vector<int16_t> heard = Numbered(0, 4500);
+  std::vector<int16_t> faster = Numbered(20000, 21000);
+  heard.insert(heard.end(), faster.begin(), faster.end());
+  EXPECT_EQ(heard, device->Contents());
+  EXPECT_EQ(RunCut::Kind::NoWordAhead, player->Cut(*next).kind);
+}
+
+TEST_F(PlayerFixture, PauseWritesAgainFromTheSampleHeardAndHoldsEventsUntilResume) {
+  device->lead = 3000;
+  player->PushEvent(run, 0, Note("a"));
+  for (int at = 0; at < 3000; at += 1000) player->PushAudio(run, Numbered(at, at + 1000));
+  device->WaitForWritten(3000);
+  RunUntilLogHas(1);
+  device->Play(1200);
+
+  ASSERT_TRUE(player->Pause());
+  device->WaitForFlushes(1);
+  // The rest of the run comes while paused.
+  player->PushEvent(run, 3500, Note("b"));
+  for (int at = 3000; at < 5000; at += 1000) player->PushAudio(run, Numbered(at, at + 1000));
+  player->PushEnd(run, Note("end"));
+  device->Play(100000);  // nothing is written while paused, so nothing more is heard
+  loop.PostDelayed(30, [&] { loop.Quit(); });
+  loop.Run();
+  EXPECT_EQ((std::vector<std::string>{"a@0"}), log);
+  EXPECT_EQ(1200, player->HeardSample());
+
+  player->Resume();
+  RunUntilLogHas(3);
+  player->WaitUntilIdle();
+  EXPECT_EQ((std::vector<std::string>{"a@0", "b@158", "end@226"}), log);
+  std::vector<int16_t> given = Numbered(0, 3000);
+  std::vector<int16_t> again = Numbered(1200, 5000);
+  given.insert(given.end(), again.begin(), again.end());
+  EXPECT_EQ(given, device->Contents());
 }
 
 TEST(AudioPlayerStall, DeviceThatStopsPlayingIsFlushedSoTheEndStillComes) {

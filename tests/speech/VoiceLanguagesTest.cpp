@@ -139,5 +139,48 @@ TEST(InstalledVoiceLanguages, CoverTheScriptsThatAreRead) {
   }
 }
 
+TEST(VoiceChoiceList, EachVoiceThenItsVariantsWithNamesForPeopleAndLanguageTags) {
+  std::vector<VoiceEntry> voices{{"gmw/en-GB-x-rp", {{5, "en-gb-x-rp"}, {5, "en"}}},
+                                 {"sit/cmn-Latn-pinyin", {{5, "cmn-latn-pinyin"}}},
+                                 {"gmw/en-029", {{5, "en-029"}}}};
+  std::vector<VariantEntry> variants{{"f2", "female2"}, {"Mr serious", "Mr serious"}};
+  std::vector<platform::InstalledVoice> choices =
+      VoiceChoices(voices, {"English_(Received_Pronunciation)", "Chinese (Mandarin, Pinyin)"}, variants);
+  std::vector<std::string> dump;
+  for (const platform::InstalledVoice& choice : choices) {
+    std::string line = choice.identifier + " [" + platform::ToUtf8(choice.name) + "]";
+    for (const std::string& tag : choice.languages) line += " " + tag;
+    dump.push_back(line);
+  }
+  EXPECT_EQ((std::vector<std::string>{
+                "gmw/en-GB-x-rp [English (Received Pronunciation)] en-GB-x-rp en",
+                "gmw/en-GB-x-rp+f2 [English (Received Pronunciation), female 2] en-GB-x-rp en",
+                "gmw/en-GB-x-rp+Mr serious [English (Received Pronunciation), Mr serious] en-GB-x-rp en",
+                "sit/cmn-Latn-pinyin [Chinese (Mandarin, Pinyin)] cmn-Latn-pinyin",
+                "sit/cmn-Latn-pinyin+f2 [Chinese (Mandarin, Pinyin), female 2] cmn-Latn-pinyin",
+                "sit/cmn-Latn-pinyin+Mr serious [Chinese (Mandarin, Pinyin), Mr serious] cmn-Latn-pinyin",
+                "gmw/en-029 [gmw/en-029] en-029",
+                "gmw/en-029+f2 [gmw/en-029, female 2] en-029",
+                "gmw/en-029+Mr serious [gmw/en-029, Mr serious] en-029",
+            }),
+            dump);
+}
+
+TEST(VoiceChoiceList, LanguageTagsTakeTheirUsualCase) {
+  EXPECT_EQ("pt-BR", Bcp47Tag("pt-br"));
+  EXPECT_EQ("sr-Latn-RS", Bcp47Tag("sr_latn_rs"));
+  EXPECT_EQ("es-419", Bcp47Tag("es-419"));
+  EXPECT_EQ("en-US-nyc", Bcp47Tag("en-us-nyc"));
+  EXPECT_EQ("en-GB-x-gbcwmd", Bcp47Tag("en-gb-x-gbcwmd"));
+  EXPECT_EQ("en-x-ab", Bcp47Tag("EN-X-AB"));
+}
+
+TEST(VoiceChoiceList, PrimaryLanguageOfATagOrOfTheDefaultVoice) {
+  VoiceLanguages languages(SampleVoices(), "pt-BR");
+  EXPECT_EQ("pt", languages.PrimaryLanguage(u""));
+  EXPECT_EQ("zh", languages.PrimaryLanguage(u"zh-Hant-TW"));
+  EXPECT_EQ("en", languages.PrimaryLanguage(u"EN_us"));
+}
+
 }  // namespace
 }  // namespace lectryn::speech
