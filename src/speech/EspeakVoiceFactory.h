@@ -49,6 +49,8 @@ class EspeakVoiceFactory : public platform::VoiceFactory {
                      const std::string& dataPath = {});
 
   std::shared_ptr<platform::SpVoice> CreateVoice(platform::VoiceEvents& sink) override;
+  // Voices that write into a WAV or Ogg Opus file instead of this factory's output.
+  std::unique_ptr<platform::AudioRecorder> CreateRecorder(const std::string& path) override;
 
   // Blocks until all audio handed over so far has been written and every event posted. A WAV file is
   // complete whenever no voice is speaking, and is closed when the factory and its voices are gone.
