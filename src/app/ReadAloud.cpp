@@ -37,6 +37,23 @@ ReadAloud::ReadAloud(platform::VoiceFactory& voices, std::shared_ptr<engine::Doc
                      TerminalView* view)
     : document_(std::move(document)), trace_(trace), view_(view), voices_(voices, Hooks()), main_(voices_) {
   main_.OnVoiceFailure = [this](const std::string& message) { voiceFailure_ = message; };
+  rate_ = main_.EffectiveRate();
+  main_.WatchListenerState([this] { ListenerStateChanged(); });
+}
+
+void ReadAloud::ListenerStateChanged() {
+  if (main_.Paused() != paused_) {
+    paused_ = main_.Paused();
+    if (paused_) {
+      trace_.Pause();
+    } else {
+      trace_.Resume();
+    }
+  }
+  if (main_.EffectiveRate() != rate_) {
+    rate_ = main_.EffectiveRate();
+    trace_.Rate(rate_);
+  }
 }
 
 VoiceHooks ReadAloud::Hooks() {
@@ -46,6 +63,9 @@ VoiceHooks ReadAloud::Hooks() {
   };
   hooks.afterWord = [this](int32_t position, int32_t length, int64_t audioMs) {
     TraceWord(position, length, audioMs);
+  };
+  hooks.voice = [this](const std::string& language, const std::string& identifier) {
+    trace_.Voice(language, identifier);
   };
   hooks.end = [this] { trace_.End(); };
   return hooks;
@@ -82,6 +102,14 @@ bool ReadAloud::Reading() const {
 void ReadAloud::Interrupt() {
   interrupted_ = true;
   main_.StopSpeaking();
+}
+
+void ReadAloud::Key(ReaderKey key) {
+  if (key == ReaderKey::Quit) {
+    Interrupt();
+  } else {
+    ApplyKey(key, main_);
+  }
 }
 
 std::string ReadAloud::Finish() {
