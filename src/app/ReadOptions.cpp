@@ -73,6 +73,7 @@ const std::vector<OptionEntry>& Options() {
        }},
       {"--rate", "WPM",
        [](ReadOptions& o, const std::string& rate) -> Error {
+         if (rate.empty()) return "--rate needs WPM";
          int32_t wpm = 0;
          auto [end, error] = std::from_chars(rate.data(), rate.data() + rate.size(), wpm);
          if (error != std::errc() || end != rate.data() + rate.size() || wpm < kMinRate || wpm > kMaxRate) {
