@@ -54,6 +54,8 @@ void ReadAloud::ListenerStateChanged() {
     rate_ = main_.EffectiveRate();
     trace_.Rate(rate_);
   }
+  // Once the listener has changed anything, the view says how things stand.
+  if (view_) view_->SetStatus((paused_ ? "paused, " : "") + std::to_string(rate_) + " words a minute");
 }
 
 VoiceHooks ReadAloud::Hooks() {

@@ -123,7 +123,8 @@ std::unique_ptr<app::TerminalView> MakeView(const app::ReadOptions& options) {
     columns = size.ws_col;
     rows = size.ws_row;
   }
-  return std::make_unique<app::TerminalView>(stdout, columns, std::max(1, std::min(rows - 1, 8)));
+  // The piece's lines and the status line under them fit the screen.
+  return std::make_unique<app::TerminalView>(stdout, columns, std::max(1, std::min(rows - 2, 8)));
 }
 
 // The speed and the voices the desktop stored, unless the command line gives the speed.
@@ -137,7 +138,6 @@ void FollowListenerSettings(narration::Narration& main, const app::ReadOptions& 
 // Runs the reading on the loop until the voice has stopped; run(done) runs the loop until done().
 int Read(app::ReadAloud& session, const app::ReadOptions& options, platform::UiLoop& loop,
          const std::function<void(const std::function<bool()>&)>& run) {
-  FollowListenerSettings(session.Main(), options);
   // Keys typed on the terminal act on the loop, as Ctrl+C does.
   app::TerminalKeys keys(STDIN_FILENO,
                          [&](app::ReaderKey key) { loop.Post([&session, key] { session.Key(key); }); });
@@ -146,6 +146,7 @@ int Read(app::ReadAloud& session, const app::ReadOptions& options, platform::UiL
     std::fprintf(shown, "%s\n", app::kReaderKeysHelp);
     std::fflush(shown);
   }
+  FollowListenerSettings(session.Main(), options);
   std::optional<std::u16string> element;
   if (options.element) element = platform::FromUtf8(*options.element);
   std::optional<std::string> error;
