@@ -5,37 +5,35 @@ namespace {
 
 constexpr char kEscape = '\x1b';
 
+// One table for what a key is typed as and what it does.
+struct KeyEntry {
+  ReaderKey key;
+  std::string_view typed;  // plain bytes that are this key
+  char arrow;              // the final byte of its arrow sequence, or 0
+  void (narration::Narration::*command)();
+};
+
+constexpr KeyEntry kKeys[] = {
+    {ReaderKey::PauseOrResume, " ", 0, &narration::Narration::PauseOrResume},
+    {ReaderKey::PreviousSentence, "", 'D', &narration::Narration::PreviousSentence},
+    {ReaderKey::NextSentence, "", 'C', &narration::Narration::NextSentence},
+    {ReaderKey::PreviousParagraph, "", 'A', &narration::Narration::PreviousParagraph},
+    {ReaderKey::NextParagraph, "", 'B', &narration::Narration::NextParagraph},
+    {ReaderKey::Faster, "+=", 0, &narration::Narration::Faster},
+    {ReaderKey::Slower, "-_", 0, &narration::Narration::Slower},
+    {ReaderKey::Quit, "qQ", 0, nullptr},
+};
+
 std::optional<ReaderKey> Arrow(char final) {
-  switch (final) {
-    case 'A':
-      return ReaderKey::PreviousParagraph;
-    case 'B':
-      return ReaderKey::NextParagraph;
-    case 'C':
-      return ReaderKey::NextSentence;
-    case 'D':
-      return ReaderKey::PreviousSentence;
-    default:
-      return std::nullopt;
-  }
+  for (const KeyEntry& entry : kKeys)
+    if (entry.arrow != 0 && entry.arrow == final) return entry.key;
+  return std::nullopt;
 }
 
 std::optional<ReaderKey> Plain(char byte) {
-  switch (byte) {
-    case ' ':
-      return ReaderKey::PauseOrResume;
-    case '+':
-    case '=':
-      return ReaderKey::Faster;
-    case '-':
-    case '_':
-      return ReaderKey::Slower;
-    case 'q':
-    case 'Q':
-      return ReaderKey::Quit;
-    default:
-      return std::nullopt;
-  }
+  for (const KeyEntry& entry : kKeys)
+    if (entry.typed.find(byte) != std::string_view::npos) return entry.key;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -81,31 +79,8 @@ std::vector<ReaderKey> KeyDecoder::Feed(std::string_view bytes) {
 }
 
 void ApplyKey(ReaderKey key, narration::Narration& narration) {
-  switch (key) {
-    case ReaderKey::PauseOrResume:
-      narration.PauseOrResume();
-      break;
-    case ReaderKey::PreviousSentence:
-      narration.PreviousSentence();
-      break;
-    case ReaderKey::NextSentence:
-      narration.NextSentence();
-      break;
-    case ReaderKey::PreviousParagraph:
-      narration.PreviousParagraph();
-      break;
-    case ReaderKey::NextParagraph:
-      narration.NextParagraph();
-      break;
-    case ReaderKey::Faster:
-      narration.Faster();
-      break;
-    case ReaderKey::Slower:
-      narration.Slower();
-      break;
-    case ReaderKey::Quit:
-      break;  // the caller's: it ends the program
-  }
+  for (const KeyEntry& entry : kKeys)
+    if (entry.key == key && entry.command) (narration.*entry.command)();
 }
 
 }  // namespace lectryn::app

@@ -16,26 +16,9 @@
 namespace lectryn::app {
 namespace {
 
+// Keys as letters, in the order ReaderKey lists them.
 char Letter(ReaderKey key) {
-  switch (key) {
-    case ReaderKey::PauseOrResume:
-      return 'P';
-    case ReaderKey::PreviousSentence:
-      return '<';
-    case ReaderKey::NextSentence:
-      return '>';
-    case ReaderKey::PreviousParagraph:
-      return '^';
-    case ReaderKey::NextParagraph:
-      return 'v';
-    case ReaderKey::Faster:
-      return '+';
-    case ReaderKey::Slower:
-      return '-';
-    case ReaderKey::Quit:
-      return 'q';
-  }
-  return '?';
+  return "P<>^v+-q"[static_cast<int>(key)];
 }
 
 struct Typed {
