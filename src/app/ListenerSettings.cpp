@@ -54,7 +54,8 @@ ListenerSettings ReadListenerSettings(system::RegistryStore& store) {
       stored.rate = NumberOf(value);
     } else if (name.size() > kVoicePrefix.size() && name.starts_with(kVoicePrefix)) {
       const auto* identifier = std::get_if<std::string>(&value);
-      if (identifier && !identifier->empty()) stored.voices[Lower(name.substr(kVoicePrefix.size()))] = *identifier;
+      if (identifier && !identifier->empty())
+        stored.voices[Lower(name.substr(kVoicePrefix.size()))] = *identifier;
     }
   }
   store.RegCloseKey(key);

@@ -68,14 +68,15 @@ std::string Text(std::string_view text) {
 }  // namespace
 
 int64_t ProgramMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - kProgramStart)
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                               kProgramStart)
       .count();
 }
 
 void Trace::Line(std::string_view event, const std::string& members) {
   if (!file_) return;
-  std::string line = "{\"event\":\"" + std::string(event) + "\"" + members + ",\"t\":" +
-                     std::to_string(nowMs_()) + "}\n";
+  std::string line =
+      "{\"event\":\"" + std::string(event) + "\"" + members + ",\"t\":" + std::to_string(nowMs_()) + "}\n";
   std::fputs(line.c_str(), file_);
   std::fflush(file_);
 }
@@ -94,8 +95,8 @@ void Trace::Word(const WordTrace& w) {
   auto number = [](const std::optional<int32_t>& value) { return value ? std::to_string(*value) : "null"; };
   Line("word", ",\"position\":" + std::to_string(w.position) + ",\"length\":" + std::to_string(w.length) +
                    ",\"word\":" + JsonString(w.word) + ",\"selection\":" + JsonString(w.selection) +
-                   ",\"selectionStart\":" + number(w.selectionStart) +
-                   ",\"selectionEnd\":" + number(w.selectionEnd) + ",\"audioMs\":" + std::to_string(w.audioMs));
+                   ",\"selectionStart\":" + number(w.selectionStart) + ",\"selectionEnd\":" +
+                   number(w.selectionEnd) + ",\"audioMs\":" + std::to_string(w.audioMs));
 }
 
 void Trace::End() {

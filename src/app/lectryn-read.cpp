@@ -198,8 +198,9 @@ int ReadAloud(const app::ReadOptions& options) {
 
   // A recording plays nothing: the factory's own output stays silent.
   bool recording = options.audio == app::AudioKind::File;
-  speech::AudioChoice audio = options.audio == app::AudioKind::None || recording ? speech::AudioChoice::Silent()
-                                                                                : speech::AudioChoice::Auto();
+  speech::AudioChoice audio = options.audio == app::AudioKind::None || recording
+                                  ? speech::AudioChoice::Silent()
+                                  : speech::AudioChoice::Auto();
   std::unique_ptr<speech::EspeakVoiceFactory> voices;
   std::unique_ptr<platform::AudioRecorder> recorder;
   try {

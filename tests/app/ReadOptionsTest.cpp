@@ -41,30 +41,31 @@ TEST_P(ReadCommandLineErrors, SayWhatIsWrong) {
 
 INSTANTIATE_TEST_SUITE_P(
     ReadCommandLine, ReadCommandLineErrors,
-    ::testing::Values(BadLine{{}, "no page given"}, BadLine{{"--print-text"}, "no page given"},
-                      BadLine{{"--voice", "robot", "a.htm"}, "--voice takes espeak or scripted, not robot"},
-                      BadLine{{"--audio", "nnone", "a.htm"},
-                              "--audio takes auto, none or a file name ending in .wav, .ogg or .opus, not nnone"},
-                      BadLine{{"--audio", ".ogg", "a.htm"},
-                              "--audio takes auto, none or a file name ending in .wav, .ogg or .opus, not .ogg"},
-                      BadLine{{"--voice=scripted", "--audio=out.wav", "a.htm"},
-                              "--audio out.wav needs the espeak voice: the scripted voice makes no sound"},
-                      BadLine{{"--rate", "79", "a.htm"}, "--rate takes words per minute from 80 to 450, not 79"},
-                      BadLine{{"--rate=451", "a.htm"}, "--rate takes words per minute from 80 to 450, not 451"},
-                      BadLine{{"--rate", "200x", "a.htm"}, "--rate takes words per minute from 80 to 450, not 200x"},
-                      BadLine{{"--rate", "", "a.htm"}, "--rate needs WPM"},
-                      BadLine{{"--rate=-100", "a.htm"}, "--rate takes words per minute from 80 to 450, not -100"},
-                      BadLine{{"a.htm", "--rate"}, "--rate needs WPM"},
-                      BadLine{{"a.htm", "--element"}, "--element needs ID"},
-                      BadLine{{"--print-text", "a.htm", "b.htm"},
-                              "more than one page given: a.htm and b.htm"},
-                      BadLine{{"--print-txt", "a.htm"}, "unknown option --print-txt"},
-                      BadLine{{"--print-text=yes", "a.htm"}, "--print-text takes no value"}));
+    ::testing::Values(
+        BadLine{{}, "no page given"}, BadLine{{"--print-text"}, "no page given"},
+        BadLine{{"--voice", "robot", "a.htm"}, "--voice takes espeak or scripted, not robot"},
+        BadLine{{"--audio", "nnone", "a.htm"},
+                "--audio takes auto, none or a file name ending in .wav, .ogg or .opus, not nnone"},
+        BadLine{{"--audio", ".ogg", "a.htm"},
+                "--audio takes auto, none or a file name ending in .wav, .ogg or .opus, not .ogg"},
+        BadLine{{"--voice=scripted", "--audio=out.wav", "a.htm"},
+                "--audio out.wav needs the espeak voice: the scripted voice makes no sound"},
+        BadLine{{"--rate", "79", "a.htm"}, "--rate takes words per minute from 80 to 450, not 79"},
+        BadLine{{"--rate=451", "a.htm"}, "--rate takes words per minute from 80 to 450, not 451"},
+        BadLine{{"--rate", "200x", "a.htm"}, "--rate takes words per minute from 80 to 450, not 200x"},
+        BadLine{{"--rate", "", "a.htm"}, "--rate needs WPM"},
+        BadLine{{"--rate=-100", "a.htm"}, "--rate takes words per minute from 80 to 450, not -100"},
+        BadLine{{"a.htm", "--rate"}, "--rate needs WPM"},
+        BadLine{{"a.htm", "--element"}, "--element needs ID"},
+        BadLine{{"--print-text", "a.htm", "b.htm"}, "more than one page given: a.htm and b.htm"},
+        BadLine{{"--print-txt", "a.htm"}, "unknown option --print-txt"},
+        BadLine{{"--print-text=yes", "a.htm"}, "--print-text takes no value"}));
 
 TEST(ReadCommandLine, HelpAndUsage) {
   EXPECT_TRUE(Parse({"--help"}).help);
   EXPECT_TRUE(Parse({"a.htm", "-h", "--bogus"}).help);
-  for (const char* option : {"--print-text", "--element ID", "--voice", "--audio", "--trace", "--quiet", "--rate WPM"})
+  for (const char* option :
+       {"--print-text", "--element ID", "--voice", "--audio", "--trace", "--quiet", "--rate WPM"})
     EXPECT_NE(std::string::npos, ReadUsage().find(option)) << option;
 }
 

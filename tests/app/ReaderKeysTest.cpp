@@ -38,16 +38,14 @@ TEST_P(KeyBytes, BecomeTheKeysTyped) {
 
 INSTANTIATE_TEST_SUITE_P(
     TerminalKeys, KeyBytes,
-    ::testing::Values(Typed{{" +=-_qQ"}, "P++--qq"},
-                      Typed{{"\x1b[A\x1b[B\x1b[C\x1b[D"}, "^v><"},
-                      Typed{{"\x1bOC\x1bOD"}, "><"},          // application cursor mode
+    ::testing::Values(Typed{{" +=-_qQ"}, "P++--qq"}, Typed{{"\x1b[A\x1b[B\x1b[C\x1b[D"}, "^v><"},
+                      Typed{{"\x1bOC\x1bOD"}, "><"},            // application cursor mode
                       Typed{{"\x1b[1;5C", "\x1b[1;2A"}, ">^"},  // with Ctrl or Shift
                       Typed{{"\x1b", "[", "D"}, "<"},           // one sequence over three reads
                       Typed{{"\x1b[1;", "5B"}, "v"},
                       Typed{{"\x1b[3~x\x1b[15~\x1b[Z "}, "P"},  // Delete, F5, Shift+Tab are no keys of ours
-                      Typed{{"\x1b", "q"}, "q"},                 // Escape on its own, then q
-                      Typed{{"\x1b\x1b[C"}, ">"},
-                      Typed{{"a\r\n\t\x03"}, ""}));
+                      Typed{{"\x1b", "q"}, "q"},                // Escape on its own, then q
+                      Typed{{"\x1b\x1b[C"}, ">"}, Typed{{"a\r\n\t\x03"}, ""}));
 
 // A voice that says it holds when paused, over the scripted one, as a real voice does.
 class PausingVoices : public platform::VoiceFactory {

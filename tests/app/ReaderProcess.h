@@ -99,7 +99,9 @@ class ReaderProcess {
     return false;
   }
 
-  void Type(const std::string& bytes) { ASSERT_EQ(static_cast<ssize_t>(bytes.size()), write(master_, bytes.data(), bytes.size())); }
+  void Type(const std::string& bytes) {
+    ASSERT_EQ(static_cast<ssize_t>(bytes.size()), write(master_, bytes.data(), bytes.size()));
+  }
   void Signal(int signal) { kill(child_, signal); }
 
   // Waits for the end (20 s at most, then kills it).

@@ -13,8 +13,8 @@
 namespace lectryn::app {
 namespace {
 
-using testing::Outcome;
 using testing::OnTerminal;
+using testing::Outcome;
 using testing::ReaderProcess;
 
 const std::string kReading = std::string(LECTRYN_TEST_PAGES_DIR) + "/reading.htm";
@@ -31,7 +31,8 @@ int Count(const std::string& text, const std::string& part) {
 
 std::string LongPage(const engine::testing::TempFolder& folder) {
   std::string html = "<!DOCTYPE html><body>";
-  for (int i = 1; i <= 20; ++i) html += "<p>Paragraph " + std::to_string(i) + " is read aloud. It has two sentences.</p>";
+  for (int i = 1; i <= 20; ++i)
+    html += "<p>Paragraph " + std::to_string(i) + " is read aloud. It has two sentences.</p>";
   return folder.Write("long.htm", html + "</body>");
 }
 
@@ -59,7 +60,8 @@ TEST(ReaderOnATerminal, KeysChangeTheSpeedAndParagraphAndQuitEndsLikeCtrlC) {
   EXPECT_EQ(0, Count(lines, R"("event":"end")")) << "paragraph 1 was not cut short by the key: " << lines;
   EXPECT_TRUE(Has(outcome.out, kReaderKeysHelp)) << outcome.out;
   termios mode = reader.TerminalMode();
-  EXPECT_TRUE((mode.c_lflag & ICANON) && (mode.c_lflag & ECHO)) << "the terminal was left without line editing or echo";
+  EXPECT_TRUE((mode.c_lflag & ICANON) && (mode.c_lflag & ECHO))
+      << "the terminal was left without line editing or echo";
 }
 
 struct Ending {

@@ -70,7 +70,8 @@ TEST(TraceLines, OneObjectPerLineInTheOrderWrittenEachWithItsTime) {
       "{\"event\":\"stop\",\"reason\":\"end-of-page\",\"t\":50}\n"
       "{\"event\":\"highlight-failed\",\"action\":\"select\",\"url\":\"file:///a.htm\","
       "\"reason\":\"the page said \\\"no\\\"\",\"t\":55}\n"
-      "{\"event\":\"listen-failed\",\"action\":\"listen\",\"url\":\"\",\"reason\":\"cannot listen\",\"t\":60}\n"
+      "{\"event\":\"listen-failed\",\"action\":\"listen\",\"url\":\"\",\"reason\":\"cannot "
+      "listen\",\"t\":60}\n"
       "{\"event\":\"browser-selection\",\"held\":\"fox\",\"t\":65}\n"
       "{\"event\":\"window\",\"name\":\"main\",\"shown\":true,\"t\":70}\n"
       "{\"event\":\"outline\",\"rect\":[1,2,3,4],\"t\":75}\n",

