@@ -194,7 +194,7 @@ TEST(ReadCommand, FollowsTheStoredSpeedAndVoicesUnlessTheRateIsGiven) {
 // Long enough that a recording of it takes a while to make.
 std::string LongPage(const engine::testing::TempFolder& folder) {
   std::string html = "<!DOCTYPE html><body>";
-  for (int i = 1; i <= 60; ++i)
+  for (int i = 1; i <= 150; ++i)
     html +=
         "<p>Paragraph " + std::to_string(i) + " of the recording has two sentences. This is the second.</p>";
   return folder.Write("long.htm", html + "</body>");
