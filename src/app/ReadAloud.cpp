@@ -37,6 +37,25 @@ ReadAloud::ReadAloud(platform::VoiceFactory& voices, std::shared_ptr<engine::Doc
                      TerminalView* view)
     : document_(std::move(document)), trace_(trace), view_(view), voices_(voices, Hooks()), main_(voices_) {
   main_.OnVoiceFailure = [this](const std::string& message) { voiceFailure_ = message; };
+  rate_ = main_.EffectiveRate();
+  main_.WatchListenerState([this] { ListenerStateChanged(); });
+}
+
+void ReadAloud::ListenerStateChanged() {
+  if (main_.Paused() != paused_) {
+    paused_ = main_.Paused();
+    if (paused_) {
+      trace_.Pause();
+    } else {
+      trace_.Resume();
+    }
+  }
+  if (main_.EffectiveRate() != rate_) {
+    rate_ = main_.EffectiveRate();
+    trace_.Rate(rate_);
+  }
+  // Once the listener has changed anything, the view says how things stand.
+  if (view_) view_->SetStatus((paused_ ? "paused, " : "") + std::to_string(rate_) + " words a minute");
 }
 
 VoiceHooks ReadAloud::Hooks() {
@@ -52,6 +71,9 @@ VoiceHooks ReadAloud::Hooks() {
   hooks.end = [this](int64_t audioMs) {
     trace_.End();
     captions_.EndText(audioMs);
+  };
+  hooks.voice = [this](const std::string& language, const std::string& identifier) {
+    trace_.Voice(language, identifier);
   };
   return hooks;
 }
@@ -87,6 +109,14 @@ bool ReadAloud::Reading() const {
 void ReadAloud::Interrupt() {
   interrupted_ = true;
   main_.StopSpeaking();
+}
+
+void ReadAloud::Key(ReaderKey key) {
+  if (key == ReaderKey::Quit) {
+    Interrupt();
+  } else {
+    ApplyKey(key, main_);
+  }
 }
 
 std::string ReadAloud::Finish() {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "app/ReaderKeys.h"
 #include "app/TerminalView.h"
 #include "app/Trace.h"
 #include "app/TracingVoice.h"
@@ -26,8 +27,10 @@ class ReadAloud {
   std::optional<std::string> Start(const std::optional<std::u16string>& elementId);
   // True while the voice is speaking a piece.
   bool Reading() const;
-  // Ctrl+C: the voice stops, nothing more is read.
+  // Ctrl+C or q: the voice stops, nothing more is read.
   void Interrupt();
+  // A key typed while reading: a listener's command, or Quit, which interrupts.
+  void Key(ReaderKey key);
   // Ends the session: the trace's stop line, the view left in place. Returns the reason.
   std::string Finish();
 
@@ -38,6 +41,8 @@ class ReadAloud {
  private:
   VoiceHooks Hooks();
   void TraceWord(int32_t position, int32_t length, int64_t audioMs);
+  // Traces what the listener changed: pause, resume, speed.
+  void ListenerStateChanged();
 
   std::shared_ptr<engine::Document> document_;
   Trace& trace_;
@@ -46,6 +51,8 @@ class ReadAloud {
   TracingVoiceFactory voices_;
   narration::Narration main_;
   bool interrupted_ = false;
+  bool paused_ = false;  // as last traced
+  int32_t rate_ = 0;     // words per minute, as last traced
   std::optional<std::string> voiceFailure_;
 };
 

@@ -1,13 +1,18 @@
 #include "app/ReadOptions.h"
 
+#include <charconv>
 #include <functional>
 #include <optional>
 #include <string_view>
 
 #include "narration/Captions.h"
+#include "platform/Voice.h"
 
 namespace lectryn::app {
 namespace {
+
+constexpr int32_t kMinRate = platform::kMinWordsPerMinute;
+constexpr int32_t kMaxRate = platform::kMaxWordsPerMinute;
 
 // apply returns an error for people when the value is not one the option takes.
 struct OptionEntry {
@@ -16,11 +21,17 @@ struct OptionEntry {
   std::function<std::optional<std::string>(ReadOptions&, const std::string&)> apply;
 };
 
-bool EndsWithWav(const std::string& path) {
-  if (path.size() <= 4) return false;
-  std::string end = path.substr(path.size() - 4);
-  for (char& c : end) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  return end == ".wav";
+bool EndsWith(const std::string& path, std::string_view end) {
+  if (path.size() <= end.size()) return false;
+  for (size_t i = 0; i < end.size(); ++i) {
+    char c = path[path.size() - end.size() + i];
+    if ((c >= 'A' && c <= 'Z' ? c + 32 : c) != end[i]) return false;
+  }
+  return true;
+}
+
+bool IsAudioFileName(const std::string& path) {
+  return EndsWith(path, ".wav") || EndsWith(path, ".ogg") || EndsWith(path, ".opus");
 }
 
 const std::vector<OptionEntry>& Options() {
@@ -47,18 +58,30 @@ const std::vector<OptionEntry>& Options() {
            return "--voice takes espeak or scripted, not " + voice;
          return {};
        }},
-      {"--audio", "auto|none|FILE.wav",
+      {"--audio", "auto|none|FILE.wav|FILE.ogg|FILE.opus",
        [](ReadOptions& o, const std::string& audio) -> Error {
          if (audio == "auto")
            o.audio = AudioKind::Auto;
          else if (audio == "none")
            o.audio = AudioKind::None;
-         else if (EndsWithWav(audio)) {
-           o.audio = AudioKind::WavFile;
-           o.wavPath = audio;
+         else if (IsAudioFileName(audio)) {
+           o.audio = AudioKind::File;
+           o.audioPath = audio;
          } else {
-           return "--audio takes auto, none or a file name ending in .wav, not " + audio;
+           return "--audio takes auto, none or a file name ending in .wav, .ogg or .opus, not " + audio;
          }
+         return {};
+       }},
+      {"--rate", "WPM",
+       [](ReadOptions& o, const std::string& rate) -> Error {
+         if (rate.empty()) return "--rate needs WPM";
+         int32_t wpm = 0;
+         auto [end, error] = std::from_chars(rate.data(), rate.data() + rate.size(), wpm);
+         if (error != std::errc() || end != rate.data() + rate.size() || wpm < kMinRate || wpm > kMaxRate) {
+           return "--rate takes words per minute from " + std::to_string(kMinRate) + " to " +
+                  std::to_string(kMaxRate) + ", not " + rate;
+         }
+         o.rate = wpm;
          return {};
        }},
       {"--trace", "FILE|-",
@@ -150,9 +173,12 @@ ParsedCommandLine Parse(const std::vector<std::string>& arguments, bool desktop)
     if (auto error = entry->apply(parsed.options, value)) return Fail(*error);
   }
   if (!desktop && parsed.options.pages.empty()) return Fail("no page given");
-  if (parsed.options.voice == VoiceKind::Scripted && parsed.options.audio == AudioKind::WavFile)
-    return Fail("--audio " + parsed.options.wavPath +
+  if (parsed.options.voice == VoiceKind::Scripted && parsed.options.audio == AudioKind::File)
+    return Fail("--audio " + parsed.options.audioPath +
                 " needs the espeak voice: the scripted voice makes no sound");
+  // The desktop keeps writing its WAV file while it runs; only the reader records Ogg Opus.
+  if (desktop && parsed.options.audio == AudioKind::File && !EndsWith(parsed.options.audioPath, ".wav"))
+    return Fail("--audio takes a file name ending in .wav here, not " + parsed.options.audioPath);
   if (!parsed.options.pages.empty()) parsed.options.page = parsed.options.pages.front();
   parsed.ok = true;
   return parsed;

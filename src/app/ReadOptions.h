@@ -1,6 +1,7 @@
 #pragma once
 // The command lines of lectryn-read and of the desktop program. Options are described in one table
 // (ReadOptions.cpp), so a new option is one entry there and one member here.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,7 +10,7 @@ namespace lectryn::app {
 
 enum class ReadMode { ReadAloud, PrintText };
 enum class VoiceKind { Espeak, Scripted };
-enum class AudioKind { Auto, None, WavFile };
+enum class AudioKind { Auto, None, File };
 
 struct ReadOptions {
   ReadMode mode = ReadMode::ReadAloud;
@@ -18,7 +19,8 @@ struct ReadOptions {
   std::optional<std::string> element;  // read from this element on, as a drag onto it would
   VoiceKind voice = VoiceKind::Espeak;
   AudioKind audio = AudioKind::Auto;
-  std::string wavPath;               // with AudioKind::WavFile
+  std::string audioPath;             // with AudioKind::File: WAV, or Ogg Opus for .ogg and .opus
+  std::optional<int32_t> rate;       // words per minute; none: as the desktop last stored it
   std::optional<std::string> trace;  // a file, or "-" for standard output
   std::optional<std::string> captions;  // a .vtt or .srt file
   bool quiet = false;

@@ -79,12 +79,26 @@ std::vector<std::string> RenderPiece(const std::u16string& piece, int32_t start,
 }
 
 void TerminalView::Show(const std::u16string& piece, int32_t start, int32_t length) {
+  piece_ = piece;
+  start_ = start;
+  length_ = length;
+  Draw();
+}
+
+void TerminalView::SetStatus(std::string status) {
+  if (status == status_) return;
+  status_ = std::move(status);
+  if (drawnLines_ > 0) Draw();  // else with the first piece
+}
+
+void TerminalView::Draw() {
   std::string frame;
   if (drawnLines_ > 1) {
     frame.append("\x1b[").append(std::to_string(drawnLines_ - 1)).append("A");
   }
   frame.append("\r\x1b[J");
-  auto lines = RenderPiece(piece, start, length, width_, maxLines_);
+  auto lines = RenderPiece(piece_, start_, length_, width_, maxLines_);
+  if (!status_.empty()) lines.push_back(status_);
   for (size_t i = 0; i < lines.size(); ++i) {
     if (i > 0) frame.push_back('\n');
     frame.append(lines[i]);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include "accessibility/BrowserDocument.h"
@@ -55,54 +56,86 @@ bool OpenTraceOutput(const std::optional<std::string>& where, TraceOutput& outpu
   return output != nullptr;
 }
 
-void Trace::Line(const std::string& json) {
+namespace {
+
+// Taken when the program's statics are made, before main: as near to its start as the program sees.
+const std::chrono::steady_clock::time_point kProgramStart = std::chrono::steady_clock::now();
+
+std::string Text(std::string_view text) {
+  return JsonString(platform::FromUtf8(std::string(text)));
+}
+
+}  // namespace
+
+int64_t ProgramMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                               kProgramStart)
+      .count();
+}
+
+void Trace::Line(std::string_view event, const std::string& members) {
   if (!file_) return;
-  std::fputs(json.c_str(), file_);
-  std::fputc('\n', file_);
+  std::string line =
+      "{\"event\":\"" + std::string(event) + "\"" + members + ",\"t\":" + std::to_string(nowMs_()) + "}\n";
+  std::fputs(line.c_str(), file_);
   std::fflush(file_);
 }
 
 void Trace::Speak(std::u16string_view text, std::u16string_view language) {
   // A piece in the default language says nothing of it, as traces did before pages had languages.
   std::string lang = language.empty() ? "" : ",\"lang\":" + JsonString(language);
-  Line("{\"event\":\"speak\",\"text\":" + JsonString(text) + lang + "}");
+  Line("speak", ",\"text\":" + JsonString(text) + lang);
+}
+
+void Trace::Voice(std::string_view language, std::string_view identifier) {
+  Line("voice", ",\"lang\":" + Text(language) + ",\"identifier\":" + Text(identifier));
 }
 
 void Trace::Word(const WordTrace& w) {
   auto number = [](const std::optional<int32_t>& value) { return value ? std::to_string(*value) : "null"; };
-  Line("{\"event\":\"word\",\"position\":" + std::to_string(w.position) +
-       ",\"length\":" + std::to_string(w.length) + ",\"word\":" + JsonString(w.word) +
-       ",\"selection\":" + JsonString(w.selection) + ",\"selectionStart\":" + number(w.selectionStart) +
-       ",\"selectionEnd\":" + number(w.selectionEnd) + ",\"audioMs\":" + std::to_string(w.audioMs) + "}");
+  Line("word", ",\"position\":" + std::to_string(w.position) + ",\"length\":" + std::to_string(w.length) +
+                   ",\"word\":" + JsonString(w.word) + ",\"selection\":" + JsonString(w.selection) +
+                   ",\"selectionStart\":" + number(w.selectionStart) + ",\"selectionEnd\":" +
+                   number(w.selectionEnd) + ",\"audioMs\":" + std::to_string(w.audioMs));
 }
 
 void Trace::End() {
-  Line("{\"event\":\"end\"}");
+  Line("end");
 }
 
 void Trace::Stop(std::string_view reason) {
-  Line("{\"event\":\"stop\",\"reason\":\"" + std::string(reason) + "\"}");
+  Line("stop", ",\"reason\":" + Text(reason));
+}
+
+void Trace::Pause() {
+  Line("pause");
+}
+
+void Trace::Resume() {
+  Line("resume");
+}
+
+void Trace::Rate(int32_t wordsPerMinute) {
+  Line("rate", ",\"wpm\":" + std::to_string(wordsPerMinute));
 }
 
 void Trace::Outline(int32_t left, int32_t top, int32_t right, int32_t bottom) {
-  Line("{\"event\":\"outline\",\"rect\":[" + std::to_string(left) + "," + std::to_string(top) + "," +
-       std::to_string(right) + "," + std::to_string(bottom) + "]}");
+  Line("outline", ",\"rect\":[" + std::to_string(left) + "," + std::to_string(top) + "," +
+                      std::to_string(right) + "," + std::to_string(bottom) + "]");
 }
 
 void Trace::Window(std::string_view name, bool shown) {
-  Line("{\"event\":\"window\",\"name\":" + JsonString(platform::FromUtf8(std::string(name))) +
-       ",\"shown\":" + (shown ? "true" : "false") + "}");
+  Line("window", ",\"name\":" + Text(name) + ",\"shown\":" + (shown ? "true" : "false"));
 }
 
 void Trace::PageFailed(std::string_view action, std::u16string_view url, std::string_view reason) {
   // A highlight that failed is one kind, page changes that cannot be followed another.
-  std::string event = action == "listen" ? "listen-failed" : "highlight-failed";
-  Line("{\"event\":\"" + event + "\",\"action\":\"" + std::string(action) + "\",\"url\":" + JsonString(url) +
-       ",\"reason\":" + JsonString(platform::FromUtf8(std::string(reason))) + "}");
+  Line(action == "listen" ? "listen-failed" : "highlight-failed",
+       ",\"action\":" + Text(action) + ",\"url\":" + JsonString(url) + ",\"reason\":" + Text(reason));
 }
 
 void Trace::BrowserSelection(std::u16string_view held) {
-  Line("{\"event\":\"browser-selection\",\"held\":" + JsonString(held) + "}");
+  Line("browser-selection", ",\"held\":" + JsonString(held));
 }
 
 WordTrace WordOfNarration(const narration::Narration& main, int32_t position, int32_t length,

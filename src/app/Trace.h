@@ -3,6 +3,7 @@
 // reading while it runs.
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,15 +37,26 @@ using TraceOutput = std::unique_ptr<std::FILE, void (*)(std::FILE*)>;
 // `error` set for people when the file cannot be written.
 bool OpenTraceOutput(const std::optional<std::string>& where, TraceOutput& output, std::string& error);
 
+// Milliseconds since the program started, on the monotonic clock.
+int64_t ProgramMs();
+
+// Every line ends with "t": the time it was written, from nowMs.
 class Trace {
  public:
   // file may be null: nothing is written.
-  explicit Trace(std::FILE* file) : file_(file) {}
+  explicit Trace(std::FILE* file, std::function<int64_t()> nowMs = ProgramMs)
+      : file_(file), nowMs_(std::move(nowMs)) {}
   // language: the BCP 47 tag the piece is spoken in, empty for the default.
   void Speak(std::u16string_view text, std::u16string_view language = {});
+  // The piece just spoken is in the language's voice that the user chose (primary language, identifier).
+  void Voice(std::string_view language, std::string_view identifier);
   void Word(const WordTrace& word);
   void End();
   void Stop(std::string_view reason);
+  // The listener paused or resumed the reading, or changed its speed (words per minute heard).
+  void Pause();
+  void Resume();
+  void Rate(int32_t wordsPerMinute);
   // The desktop's picker drew an outline (window coordinates: left, top, right, bottom).
   void Outline(int32_t left, int32_t top, int32_t right, int32_t bottom);
   // A window of the program was shown or hidden.
@@ -57,8 +69,10 @@ class Trace {
   bool Enabled() const { return file_ != nullptr; }
 
  private:
-  void Line(const std::string& json);
+  // json: an object's members after "event", starting with a comma, or empty.
+  void Line(std::string_view event, const std::string& members = {});
   std::FILE* file_;
+  std::function<int64_t()> nowMs_;
 };
 
 }  // namespace lectryn::app

@@ -3,6 +3,16 @@
 namespace lectryn::app {
 namespace {
 
+// "pt-BR" -> "pt": how voice choices are keyed. The default language (empty) has no choice of its own.
+std::string PrimaryLanguage(const std::u16string& tag) {
+  std::string primary;
+  for (char16_t c : tag) {
+    if (c == u'-' || c == u'_' || c > 0x7F) break;
+    primary.push_back(static_cast<char>(c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c));
+  }
+  return primary;
+}
+
 class TracingVoice : public platform::SpVoice,
                      public platform::VoiceEvents,
                      public std::enable_shared_from_this<TracingVoice> {
@@ -14,6 +24,10 @@ class TracingVoice : public platform::SpVoice,
 
   int32_t Speak(const std::u16string& text, int32_t flags) override {
     if (hooks_.speak) hooks_.speak(text, language_);
+    if (hooks_.voice) {
+      auto chosen = choices_.find(PrimaryLanguage(language_));
+      if (chosen != choices_.end()) hooks_.voice(chosen->first, chosen->second);
+    }
     return inner_->Speak(text, flags);
   }
   void SetLanguage(const std::u16string& tag) override {
@@ -26,7 +40,10 @@ class TracingVoice : public platform::SpVoice,
   void Resume() override { inner_->Resume(); }
   void SetRate(int32_t wordsPerMinute) override { inner_->SetRate(wordsPerMinute); }
   int32_t Rate() const override { return inner_->Rate(); }
-  void SetVoiceChoices(const platform::VoiceChoices& choices) override { inner_->SetVoiceChoices(choices); }
+  void SetVoiceChoices(const platform::VoiceChoices& choices) override {
+    choices_ = choices;
+    inner_->SetVoiceChoices(choices);
+  }
 
   void pVoice_Word(int32_t stream, int64_t position, int32_t character, int32_t length) override {
     auto keep = shared_from_this();  // the handler may drop this voice
@@ -47,6 +64,7 @@ class TracingVoice : public platform::SpVoice,
   const VoiceHooks& hooks_;
   std::shared_ptr<platform::SpVoice> inner_;
   std::u16string language_;  // as last chosen, for the trace
+  platform::VoiceChoices choices_;
 };
 
 }  // namespace

@@ -14,6 +14,8 @@ namespace lectryn::app {
 struct VoiceHooks {
   // With the language chosen for the text (empty: the default).
   std::function<void(const std::u16string& text, const std::u16string& language)> speak;
+  // After speak, when the user chose the voice of the text's language (primary language, identifier).
+  std::function<void(const std::string& language, const std::string& identifier)> voice;
   std::function<void()> beforeWord;
   std::function<void(int32_t position, int32_t length, int64_t audioMs)> afterWord;
   std::function<void(int64_t audioMs)> end;  // audioMs: the length of the text's audio

@@ -18,9 +18,11 @@
 #include <thread>
 #include <vector>
 
+#include "app/ListenerSettings.h"
 #include "app/PageLoading.h"
 #include "app/ReadAloud.h"
 #include "app/ReadOptions.h"
+#include "app/TerminalKeys.h"
 #include "engine/Document.h"
 #include "narration/Captions.h"
 #include "platform/Failure.h"
@@ -29,6 +31,7 @@
 #include "sim/SimUiLoop.h"
 #include "speech/EspeakVoiceFactory.h"
 #include "system/PlainUiLoop.h"
+#include "system/RegistryStore.h"
 
 namespace {
 
@@ -121,12 +124,30 @@ std::unique_ptr<app::TerminalView> MakeView(const app::ReadOptions& options) {
     columns = size.ws_col;
     rows = size.ws_row;
   }
-  return std::make_unique<app::TerminalView>(stdout, columns, std::max(1, std::min(rows - 1, 8)));
+  // The piece's lines and the status line under them fit the screen.
+  return std::make_unique<app::TerminalView>(stdout, columns, std::max(1, std::min(rows - 2, 8)));
+}
+
+// The speed and the voices the desktop stored, unless the command line gives the speed.
+void FollowListenerSettings(narration::Narration& main, const app::ReadOptions& options) {
+  app::ListenerSettings stored;
+  if (auto store = system::OpenDefaultRegistry()) stored = app::ReadListenerSettings(*store);
+  if (!stored.voices.empty()) main.SetVoiceChoices(stored.voices);
+  if (auto rate = options.rate ? options.rate : stored.rate) main.SetRate(*rate);
 }
 
 // Runs the reading on the loop until the voice has stopped; run(done) runs the loop until done().
 int Read(app::ReadAloud& session, const app::ReadOptions& options, platform::UiLoop& loop,
          const std::function<void(const std::function<bool()>&)>& run) {
+  // Keys typed on the terminal act on the loop, as Ctrl+C does.
+  app::TerminalKeys keys(STDIN_FILENO,
+                         [&](app::ReaderKey key) { loop.Post([&session, key] { session.Key(key); }); });
+  if (keys.Active()) {
+    std::FILE* shown = isatty(STDOUT_FILENO) && !options.quiet && options.trace != "-" ? stdout : stderr;
+    std::fprintf(shown, "%s\n", app::kReaderKeysHelp);
+    std::fflush(shown);
+  }
+  FollowListenerSettings(session.Main(), options);
   std::optional<std::u16string> element;
   if (options.element) element = platform::FromUtf8(*options.element);
   std::optional<std::string> error;
@@ -139,6 +160,7 @@ int Read(app::ReadAloud& session, const app::ReadOptions& options, platform::UiL
   gInterruption->OnInterrupt([&] { loop.Post([&] { session.Interrupt(); }); });
   if (session.Reading()) run([&] { return !session.Reading(); });
   gInterruption->OnInterrupt({});
+  keys.Stop();
   std::string reason = session.Finish();
   if (options.captions) {
     // What was read is captioned, also when the reading was cut short, as the audio file is.
@@ -182,24 +204,42 @@ int ReadAloud(const app::ReadOptions& options) {
     });
   }
 
-  speech::AudioChoice audio = options.audio == app::AudioKind::None ? speech::AudioChoice::Silent()
-                              : options.audio == app::AudioKind::WavFile
-                                  ? speech::AudioChoice::WavFile(options.wavPath)
+  // A recording plays nothing: the factory's own output stays silent.
+  bool recording = options.audio == app::AudioKind::File;
+  speech::AudioChoice audio = options.audio == app::AudioKind::None || recording
+                                  ? speech::AudioChoice::Silent()
                                   : speech::AudioChoice::Auto();
   std::unique_ptr<speech::EspeakVoiceFactory> voices;
+  std::unique_ptr<platform::AudioRecorder> recorder;
   try {
     voices = std::make_unique<speech::EspeakVoiceFactory>(loop, audio);
+    if (recording) recorder = voices->CreateRecorder(options.audioPath);
   } catch (const platform::Failure& failure) {
     SayError(failure.what());
     return kExitFailure;
   }
   int status;
   {
-    app::ReadAloud session(*voices, document, trace, view.get());
+    platform::VoiceFactory& speaking = recorder ? static_cast<platform::VoiceFactory&>(*recorder) : *voices;
+    app::ReadAloud session(speaking, document, trace, view.get());
     session.Main().OnVoiceFailure = [](const std::string& message) { SayError(message); };
     status = Read(session, options, loop, [&](const std::function<bool()>& done) { loop.Run(done); });
   }
-  voices->WaitUntilIdle();  // a WAV file is complete before the program ends
+  if (!recorder) {
+    voices->WaitUntilIdle();  // the last words are heard before the program ends
+    return status;
+  }
+  // Only a whole reading is kept; the recorder removes anything else as it goes.
+  if (status != 0) {
+    SayError("nothing was written to " + options.audioPath + ": the reading did not end");
+    return status;
+  }
+  try {
+    recorder->Commit();
+  } catch (const platform::Failure& failure) {
+    SayError(failure.what());
+    return kExitFailure;
+  }
   return status;
 }
 

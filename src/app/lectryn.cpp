@@ -187,8 +187,8 @@ class Program {
     if (options_.voice == app::VoiceKind::Scripted)
       return std::make_unique<sim::ScriptedVoiceFactory>(loop_, kScriptedMsPerWord);
     speech::AudioChoice audio = options_.audio == app::AudioKind::None ? speech::AudioChoice::Silent()
-                                : options_.audio == app::AudioKind::WavFile
-                                    ? speech::AudioChoice::WavFile(options_.wavPath)
+                                : options_.audio == app::AudioKind::File
+                                    ? speech::AudioChoice::WavFile(options_.audioPath)
                                     : speech::AudioChoice::Auto();
     try {
       return std::make_unique<speech::EspeakVoiceFactory>(loop_, audio);

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "platform/Failure.h"
+#include "speech/AudioFileRecorder.h"
 #include "speech/EspeakVoice.h"
 #include "speech/SilentOutput.h"
 #include "speech/WavFileOutput.h"
@@ -51,6 +52,10 @@ EspeakVoiceFactory::EspeakVoiceFactory(platform::UiLoop& loop, std::unique_ptr<A
 
 std::shared_ptr<platform::SpVoice> EspeakVoiceFactory::CreateVoice(platform::VoiceEvents& sink) {
   return std::make_shared<EspeakVoice>(sink, engine_, player_);
+}
+
+std::unique_ptr<platform::AudioRecorder> EspeakVoiceFactory::CreateRecorder(const std::string& path) {
+  return std::make_unique<AudioFileRecorder>(*this, loop_, engine_, path);
 }
 
 void EspeakVoiceFactory::WaitUntilIdle() {

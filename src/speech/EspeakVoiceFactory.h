@@ -52,6 +52,8 @@ class EspeakVoiceFactory : public platform::VoiceFactory {
   std::vector<platform::InstalledVoice> InstalledVoices() override { return engine_.Choices(); }
   std::string DefaultVoiceFor(const std::u16string& tag) override { return engine_.Languages().Choose(tag); }
   int32_t DefaultRate() const override { return engine_.DefaultRate(); }
+  // Voices that write into a WAV or Ogg Opus file instead of this factory's output.
+  std::unique_ptr<platform::AudioRecorder> CreateRecorder(const std::string& path) override;
 
   // Blocks until all audio handed over so far has been written and every event posted. A WAV file is
   // complete whenever no voice is speaking, and is closed when the factory and its voices are gone.

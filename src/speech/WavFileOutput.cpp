@@ -1,5 +1,6 @@
 #include "speech/WavFileOutput.h"
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstring>
@@ -38,12 +39,21 @@ WavFileOutput::WavFileOutput(std::string path) : path_(std::move(path)) {
 }
 
 WavFileOutput::~WavFileOutput() {
-  WriteHeader();
-  if (std::fclose(file_) != 0) ReportError("close");
+  Close();
 }
 
-void WavFileOutput::Write(std::span<const int16_t> samples) {
-  if (failed_) return;
+std::string WavFileOutput::Close() {
+  std::lock_guard lock(mutex_);
+  if (!file_) return error_;
+  WriteHeader();
+  if (std::fclose(file_) != 0) ReportError("close");
+  file_ = nullptr;
+  return error_;
+}
+
+void WavFileOutput::WriteToFile(std::span<const int16_t> samples) {
+  std::lock_guard lock(mutex_);
+  if (!file_ || !error_.empty()) return;
   size_t wrote = 0;
   if constexpr (std::endian::native == std::endian::little) {
     wrote = std::fwrite(samples.data(), 2, samples.size(), file_);
@@ -61,11 +71,12 @@ void WavFileOutput::Write(std::span<const int16_t> samples) {
 }
 
 void WavFileOutput::Idle() {
-  if (headerWritten_ != written_) WriteHeader();
+  std::lock_guard lock(mutex_);
+  if (file_ && headerWritten_ != written_) WriteHeader();
 }
 
 void WavFileOutput::WriteHeader() {
-  if (failed_) return;
+  if (!error_.empty()) return;
   auto dataBytes = static_cast<uint32_t>(std::min(written_ * 2, kMaxDataBytes));
   std::vector<unsigned char> header;
   header.reserve(44);
@@ -93,11 +104,10 @@ void WavFileOutput::WriteHeader() {
 }
 
 void WavFileOutput::ReportError(const char* action) {
-  if (failed_) return;
-  failed_ = true;
+  if (!error_.empty()) return;
+  error_ = std::string("cannot ") + action + " the audio file " + path_ + ": " + std::strerror(errno);
   // The player thread has nobody to throw to; say once what went wrong instead of losing audio quietly.
-  std::fprintf(stderr, "lectryn: cannot %s the audio file %s: %s; the file is incomplete\n", action,
-               path_.c_str(), std::strerror(errno));
+  std::fprintf(stderr, "lectryn: %s; the file is incomplete\n", error_.c_str());
 }
 
 }  // namespace lectryn::speech

@@ -1,80 +1,63 @@
 // Runs the built lectryn-read as a person would, and checks what it prints and how it exits.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
-#include <fstream>
+#include <filesystem>
 #include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/ReadOptions.h"
+#include "app/ReaderProcess.h"
 #include "app/Trace.h"
-#include "engine/load/TempFolder.h"
 #include "platform/Text.h"
-
-extern char** environ;
+#include "settings/RegHelper.h"
+#include "system/RegistryStore.h"
 
 namespace lectryn::app {
 namespace {
 
-struct Outcome {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
+using testing::Outcome;
+using testing::ReaderProcess;
+using testing::ReadWhole;
 
-std::string ReadWhole(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream content;
-  content << file.rdbuf();
-  return content.str();
-}
-
-// Runs a program; interruptWhen, if given, is asked with what it printed so far (every 20 ms, at
-// most 20 s) and the program gets Ctrl+C once it says yes.
-Outcome RunProgram(const char* program, std::vector<std::string> arguments,
-                   const std::function<bool(const std::string&)>& interruptWhen = {}) {
-  engine::testing::TempFolder folder;
-  std::string outPath = folder.Path("out");
-  std::string errPath = folder.Path("err");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  arguments.insert(arguments.begin(), program);
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  Outcome outcome;
-  pid_t child = 0;
-  if (posix_spawn(&child, program, &actions, nullptr, argv.data(), environ) == 0) {
-    int status = 0;
-    if (interruptWhen) {
-      for (int tries = 0; tries < 1000; ++tries) {
-        if (interruptWhen(ReadWhole(outPath))) {
-          kill(child, SIGINT);
-          break;
-        }
-        usleep(20'000);
-      }
-    }
-    waitpid(child, &status, 0);
-    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  outcome.out = ReadWhole(outPath);
-  outcome.err = ReadWhole(errPath);
-  return outcome;
-}
-
+// Runs the reader; interruptWhen, if given, is asked with what it printed so far (every 20 ms, at
+// most 20 s) and the reader gets Ctrl+C once it says yes. prepare may set up its folder first.
 Outcome RunReader(std::vector<std::string> arguments,
-                  const std::function<bool(const std::string&)>& interruptWhen = {}) {
-  return RunProgram(LECTRYN_READ_BINARY, std::move(arguments), interruptWhen);
+                  const std::function<bool(const std::string&)>& interruptWhen = {},
+                  const std::function<void(ReaderProcess&)>& prepare = {}) {
+  ReaderProcess reader;
+  if (prepare) prepare(reader);
+  if (!reader.Start(std::move(arguments))) {
+    ADD_FAILURE() << "cannot start the reader";
+    return {};
+  }
+  if (interruptWhen && ReaderProcess::WaitFor([&] { return interruptWhen(reader.Out()); }))
+    reader.Signal(SIGINT);
+  return reader.Finish();
+}
+
+// A trace line without its time, and the time.
+std::string WithoutTime(const std::string& line) {
+  size_t t = line.rfind(",\"t\":");
+  return t == std::string::npos ? line : line.substr(0, t) + "}";
+}
+int64_t TimeOf(const std::string& line) {
+  size_t t = line.rfind(",\"t\":");
+  return t == std::string::npos ? -1 : std::stoll(line.substr(t + 5));
+}
+
+// Runs another program to its end (20 s at most).
+Outcome RunProgram(const char* program, std::vector<std::string> arguments) {
+  ReaderProcess process;
+  if (!process.Start(std::move(arguments), program)) {
+    ADD_FAILURE() << "cannot start " << program;
+    return {};
+  }
+  return process.Finish();
 }
 
 const std::string kSample = std::string(LECTRYN_TEST_PAGES_DIR) + "/load/sample.htm";
@@ -108,7 +91,7 @@ TEST(ReadCommand, UsageErrorsExitTwo) {
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  for (std::string line; std::getline(in, line);) lines.push_back(WithoutTime(line));
   return lines;
 }
 
@@ -319,14 +302,93 @@ TEST(ReadCommand, ReadsAPageOfManyLanguagesEachPieceInItsOwnWithExactSelections)
 }
 
 TEST(ReadCommand, CtrlCStopsTheRealVoiceAndExits130) {
+  auto started = std::chrono::steady_clock::now();
   Outcome outcome = RunReader(
       {"--audio", "none", "--quiet", "--trace", "-", std::string(LECTRYN_TEST_PAGES_DIR) + "/reading.htm"},
       [](const std::string& out) { return out.find("\"word\"") != std::string::npos; });
+  auto tookMs =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
+          .count();
   EXPECT_EQ(130, outcome.exitCode) << outcome.err;
+  // Times count from the program's start: never back, and never past how long it ran.
+  int64_t last = 0;
+  std::istringstream in(outcome.out);
+  for (std::string line; std::getline(in, line);) {
+    EXPECT_GE(TimeOf(line), last) << line;
+    last = TimeOf(line);
+  }
+  EXPECT_LE(last, tookMs);
   std::vector<std::string> lines = Lines(outcome.out);
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(R"({"event":"stop","reason":"interrupted"})", lines.back());
   EXPECT_EQ(std::string::npos, outcome.out.find("Last one")) << "reading went on after Ctrl+C";
+}
+
+TEST(ReadCommand, FollowsTheStoredSpeedAndVoicesUnlessTheRateIsGiven) {
+  auto storeSettings = [](ReaderProcess& reader) {
+    system::RegistryStore store(reader.Folder().Path("config/lectryn"), reader.Folder().Path("machine"));
+    settings::RegHelper helper(store);
+    helper.WriteSetting("Rate", "300");
+    helper.WriteSetting("Voice.fr", "roa/fr-BE");
+  };
+  std::string page = std::string(LECTRYN_TEST_PAGES_DIR) + "/languages.htm";
+  for (const char* rate : {"", "120"}) {
+    std::vector<std::string> arguments = {"--voice", "scripted", "--quiet", "--trace", "-", page};
+    if (*rate) arguments.insert(arguments.end(), {"--rate", rate});
+    Outcome outcome = RunReader(arguments, {}, storeSettings);
+    ASSERT_EQ(0, outcome.exitCode) << outcome.err;
+    std::vector<std::string> lines = Lines(outcome.out);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(std::string(R"({"event":"rate","wpm":)") + (*rate ? rate : "300") + "}", lines[0]);
+    auto french = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+      return line.find(R"("lang":"fr"})") != std::string::npos;
+    });
+    ASSERT_NE(lines.end(), french) << outcome.out;
+    ASSERT_NE(lines.end(), french + 1);
+    EXPECT_EQ(R"({"event":"voice","lang":"fr","identifier":"roa/fr-BE"})", *(french + 1));
+    EXPECT_EQ(1, std::count_if(lines.begin(), lines.end(),
+                               [](const std::string& line) {
+                                 return line.find(R"("event":"voice")") != std::string::npos;
+                               }))
+        << "only French has a voice of the user's";
+  }
+}
+
+// Long enough that a recording of it takes a while to make.
+std::string LongPage(const engine::testing::TempFolder& folder) {
+  std::string html = "<!DOCTYPE html><body>";
+  for (int i = 1; i <= 150; ++i)
+    html +=
+        "<p>Paragraph " + std::to_string(i) + " of the recording has two sentences. This is the second.</p>";
+  return folder.Write("long.htm", html + "</body>");
+}
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(ReadCommand, RecordsAWholeReadingOrNothing) {
+  engine::testing::TempFolder folder;
+  std::string ogg = folder.Path("out/reading.ogg");
+  std::filesystem::create_directory(folder.Path("out"));
+  Outcome whole = RunReader(
+      {"--audio", ogg, "--quiet", "--trace", "-", std::string(LECTRYN_TEST_PAGES_DIR) + "/reading.htm"});
+  ASSERT_EQ(0, whole.exitCode) << whole.err;
+  EXPECT_EQ(R"({"event":"stop","reason":"end-of-page"})", Lines(whole.out).back());
+  EXPECT_EQ(std::vector<std::string>{"reading.ogg"}, FilesIn(folder.Path("out")));
+  EXPECT_TRUE(testing::ReadWhole(ogg).starts_with("OggS"));
+
+  std::string wav = folder.Path("out/long.wav");
+  Outcome interrupted =
+      RunReader({"--audio", wav, "--quiet", "--trace", "-", LongPage(folder)},
+                [](const std::string& out) { return out.find("\"word\"") != std::string::npos; });
+  EXPECT_EQ(130, interrupted.exitCode) << interrupted.err;
+  EXPECT_EQ("lectryn-read: nothing was written to " + wav + ": the reading did not end\n", interrupted.err);
+  EXPECT_EQ(std::vector<std::string>{"reading.ogg"}, FilesIn(folder.Path("out")));
 }
 
 TEST(ReadCommand, UnknownElementsAndMissingPagesAreOneLineErrors) {

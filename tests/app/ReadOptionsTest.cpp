@@ -41,24 +41,33 @@ TEST_P(ReadCommandLineErrors, SayWhatIsWrong) {
 
 INSTANTIATE_TEST_SUITE_P(
     ReadCommandLine, ReadCommandLineErrors,
-    ::testing::Values(BadLine{{}, "no page given"}, BadLine{{"--print-text"}, "no page given"},
-                      BadLine{{"--voice", "robot", "a.htm"}, "--voice takes espeak or scripted, not robot"},
-                      BadLine{{"--audio", "nnone", "a.htm"},
-                              "--audio takes auto, none or a file name ending in .wav, not nnone"},
-                      BadLine{{"--voice=scripted", "--audio=out.wav", "a.htm"},
-                              "--audio out.wav needs the espeak voice: the scripted voice makes no sound"},
-                      BadLine{{"a.htm", "--element"}, "--element needs ID"},
-                      BadLine{{"--print-text", "a.htm", "b.htm"},
-                              "more than one page given: a.htm and b.htm"},
-                      BadLine{{"--print-txt", "a.htm"}, "unknown option --print-txt"},
-                      BadLine{{"--print-text=yes", "a.htm"}, "--print-text takes no value"},
-                      BadLine{{"--captions", "out.txt", "a.htm"},
-                              "--captions takes a file name ending in .vtt or .srt, not out.txt"}));
+    ::testing::Values(
+        BadLine{{}, "no page given"}, BadLine{{"--print-text"}, "no page given"},
+        BadLine{{"--voice", "robot", "a.htm"}, "--voice takes espeak or scripted, not robot"},
+        BadLine{{"--audio", "nnone", "a.htm"},
+                "--audio takes auto, none or a file name ending in .wav, .ogg or .opus, not nnone"},
+        BadLine{{"--audio", ".ogg", "a.htm"},
+                "--audio takes auto, none or a file name ending in .wav, .ogg or .opus, not .ogg"},
+        BadLine{{"--voice=scripted", "--audio=out.wav", "a.htm"},
+                "--audio out.wav needs the espeak voice: the scripted voice makes no sound"},
+        BadLine{{"--rate", "79", "a.htm"}, "--rate takes words per minute from 80 to 450, not 79"},
+        BadLine{{"--rate=451", "a.htm"}, "--rate takes words per minute from 80 to 450, not 451"},
+        BadLine{{"--rate", "200x", "a.htm"}, "--rate takes words per minute from 80 to 450, not 200x"},
+        BadLine{{"--rate", "", "a.htm"}, "--rate needs WPM"},
+        BadLine{{"--rate=-100", "a.htm"}, "--rate takes words per minute from 80 to 450, not -100"},
+        BadLine{{"a.htm", "--rate"}, "--rate needs WPM"},
+        BadLine{{"a.htm", "--element"}, "--element needs ID"},
+        BadLine{{"--print-text", "a.htm", "b.htm"}, "more than one page given: a.htm and b.htm"},
+        BadLine{{"--print-txt", "a.htm"}, "unknown option --print-txt"},
+        BadLine{{"--print-text=yes", "a.htm"}, "--print-text takes no value"},
+        BadLine{{"--captions", "out.txt", "a.htm"},
+                "--captions takes a file name ending in .vtt or .srt, not out.txt"}));
 
 TEST(ReadCommandLine, HelpAndUsage) {
   EXPECT_TRUE(Parse({"--help"}).help);
   EXPECT_TRUE(Parse({"a.htm", "-h", "--bogus"}).help);
-  for (const char* option : {"--print-text", "--element ID", "--voice", "--audio", "--trace", "--quiet"})
+  for (const char* option :
+       {"--print-text", "--element ID", "--voice", "--audio", "--trace", "--quiet", "--rate WPM"})
     EXPECT_NE(std::string::npos, ReadUsage().find(option)) << option;
 }
 
@@ -80,9 +89,19 @@ TEST(ReadCommandLine, ReadingAloudIsTheDefaultWithTheRealVoiceAndSound) {
   EXPECT_EQ("-", parsed.options.trace);
   EXPECT_TRUE(parsed.options.quiet);
 
-  parsed = Parse({"--audio", "Out.WAV", "p.htm"});
-  EXPECT_EQ(AudioKind::WavFile, parsed.options.audio);
-  EXPECT_EQ("Out.WAV", parsed.options.wavPath);
+  EXPECT_FALSE(parsed.options.rate) << "no --rate: the stored speed";
+
+  for (const char* file : {"Out.WAV", "book.ogg", "dir/x.Opus"}) {
+    parsed = Parse({"--audio", file, "p.htm"});
+    ASSERT_TRUE(parsed.ok) << parsed.error;
+    EXPECT_EQ(AudioKind::File, parsed.options.audio);
+    EXPECT_EQ(file, parsed.options.audioPath);
+  }
+  for (int32_t rate : {80, 175, 450}) {
+    parsed = Parse({"--rate", std::to_string(rate), "p.htm"});
+    ASSERT_TRUE(parsed.ok) << parsed.error;
+    EXPECT_EQ(rate, parsed.options.rate);
+  }
 }
 
 TEST(DesktopCommandLine, TakesAnyNumberOfPagesAndOnlyTheVoiceAudioAndTraceOptions) {
@@ -104,6 +123,10 @@ TEST(DesktopCommandLine, TakesAnyNumberOfPagesAndOnlyTheVoiceAudioAndTraceOption
     EXPECT_EQ(std::string::npos, DesktopUsage().find(reader));
   }
   EXPECT_FALSE(ParseDesktopOptions({"--voice", "scripted", "--audio", "o.wav"}).ok);
+  EXPECT_TRUE(ParseDesktopOptions({"--audio", "o.wav"}).ok);
+  EXPECT_EQ("--audio takes a file name ending in .wav here, not o.ogg",
+            ParseDesktopOptions({"--audio", "o.ogg"}).error);
+  EXPECT_EQ("unknown option --rate", ParseDesktopOptions({"--rate", "200"}).error);
   EXPECT_NE(std::string::npos, DesktopUsage().find("[PAGE...]"));
 }
 

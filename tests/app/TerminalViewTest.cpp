@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace lectryn::app {
 namespace {
 
@@ -41,6 +44,30 @@ TEST(RenderPiece, CutsOverlongWordsAndKeepsSurrogatePairsWhole) {
 TEST(RenderPiece, PositionsPastTheEndMarkNothing) {
   EXPECT_EQ((Lines{"short"}), Shown(u"short", 40, 3, 40, 5));
   EXPECT_EQ((Lines{""}), Shown(u"", 0, 0, 40, 5));
+}
+
+TEST(TerminalView, AStatusLineRedrawsInPlaceUnderThePiece) {
+  char* buffer = nullptr;
+  size_t size = 0;
+  std::FILE* file = open_memstream(&buffer, &size);
+  TerminalView view(file, 10, 2);
+  view.SetStatus("200 words a minute");  // nothing shown yet: it waits for the first piece
+  view.SetStatus("");
+  view.Show(u"l0 l1 l2 l3 l4", 0, 2);
+  view.SetStatus("paused");
+  view.SetStatus("paused");  // unchanged: not drawn again
+  view.Show(u"l0 l1 l2 l3 l4", 3, 2);
+  view.SetStatus("");
+  view.Finish();
+  std::fclose(file);
+  std::string drawn(buffer, size);
+  free(buffer);
+  EXPECT_EQ(
+      "\r\x1b[J\x1b[7ml0\x1b[27m l1 l2\nl3 l4"
+      "\x1b[1A\r\x1b[J\x1b[7ml0\x1b[27m l1 l2\nl3 l4\npaused"
+      "\x1b[2A\r\x1b[Jl0 \x1b[7ml1\x1b[27m l2\nl3 l4\npaused"
+      "\x1b[2A\r\x1b[Jl0 \x1b[7ml1\x1b[27m l2\nl3 l4\n",
+      drawn);
 }
 
 }  // namespace

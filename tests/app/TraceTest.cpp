@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 namespace lectryn::app {
@@ -12,7 +13,8 @@ std::string Written(const std::function<void(Trace&)>& write) {
   char* buffer = nullptr;
   size_t size = 0;
   std::FILE* file = open_memstream(&buffer, &size);
-  Trace trace(file);
+  int64_t now = 0;
+  Trace trace(file, [&] { return now += 5; });
   write(trace);
   std::fclose(file);
   std::string text(buffer, size);
@@ -26,7 +28,7 @@ TEST(TraceJson, EscapesQuotesControlsAndKeepsUnicode) {
   EXPECT_EQ("\"\xEF\xBF\xBD\"", JsonString(std::u16string(1, char16_t(0xD800))));
 }
 
-TEST(TraceLines, OneObjectPerLineInTheOrderWritten) {
+TEST(TraceLines, OneObjectPerLineInTheOrderWrittenEachWithItsTime) {
   std::string text = Written([](Trace& trace) {
     trace.Speak(u"Hello world");
     WordTrace word;
@@ -39,27 +41,40 @@ TEST(TraceLines, OneObjectPerLineInTheOrderWritten) {
     word.audioMs = 420;
     trace.Word(word);
     trace.Word(WordTrace{});
+    trace.Pause();
+    trace.Resume();
+    trace.Rate(250);
     trace.End();
     trace.Speak(u"Bonjour", u"fr-CA");
+    trace.Voice("fr", "roa/fr");
     trace.Stop("end-of-page");
     // A browser's words in the reason, quotes and all, stay one JSON string.
     trace.PageFailed("select", u"file:///a.htm", "the page said \"no\"");
     trace.PageFailed("listen", u"", "cannot listen");
     trace.BrowserSelection(u"fox");
+    trace.Window("main", true);
+    trace.Outline(1, 2, 3, 4);
   });
   EXPECT_EQ(
-      "{\"event\":\"speak\",\"text\":\"Hello world\"}\n"
+      "{\"event\":\"speak\",\"text\":\"Hello world\",\"t\":5}\n"
       "{\"event\":\"word\",\"position\":6,\"length\":5,\"word\":\"world\",\"selection\":\"world\","
-      "\"selectionStart\":10,\"selectionEnd\":15,\"audioMs\":420}\n"
+      "\"selectionStart\":10,\"selectionEnd\":15,\"audioMs\":420,\"t\":10}\n"
       "{\"event\":\"word\",\"position\":0,\"length\":0,\"word\":\"\",\"selection\":\"\","
-      "\"selectionStart\":null,\"selectionEnd\":null,\"audioMs\":0}\n"
-      "{\"event\":\"end\"}\n"
-      "{\"event\":\"speak\",\"text\":\"Bonjour\",\"lang\":\"fr-CA\"}\n"
-      "{\"event\":\"stop\",\"reason\":\"end-of-page\"}\n"
+      "\"selectionStart\":null,\"selectionEnd\":null,\"audioMs\":0,\"t\":15}\n"
+      "{\"event\":\"pause\",\"t\":20}\n"
+      "{\"event\":\"resume\",\"t\":25}\n"
+      "{\"event\":\"rate\",\"wpm\":250,\"t\":30}\n"
+      "{\"event\":\"end\",\"t\":35}\n"
+      "{\"event\":\"speak\",\"text\":\"Bonjour\",\"lang\":\"fr-CA\",\"t\":40}\n"
+      "{\"event\":\"voice\",\"lang\":\"fr\",\"identifier\":\"roa/fr\",\"t\":45}\n"
+      "{\"event\":\"stop\",\"reason\":\"end-of-page\",\"t\":50}\n"
       "{\"event\":\"highlight-failed\",\"action\":\"select\",\"url\":\"file:///a.htm\","
-      "\"reason\":\"the page said \\\"no\\\"\"}\n"
-      "{\"event\":\"listen-failed\",\"action\":\"listen\",\"url\":\"\",\"reason\":\"cannot listen\"}\n"
-      "{\"event\":\"browser-selection\",\"held\":\"fox\"}\n",
+      "\"reason\":\"the page said \\\"no\\\"\",\"t\":55}\n"
+      "{\"event\":\"listen-failed\",\"action\":\"listen\",\"url\":\"\",\"reason\":\"cannot "
+      "listen\",\"t\":60}\n"
+      "{\"event\":\"browser-selection\",\"held\":\"fox\",\"t\":65}\n"
+      "{\"event\":\"window\",\"name\":\"main\",\"shown\":true,\"t\":70}\n"
+      "{\"event\":\"outline\",\"rect\":[1,2,3,4],\"t\":75}\n",
       text);
 }
 
