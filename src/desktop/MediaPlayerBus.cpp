@@ -93,67 +93,50 @@ const PropertyInfo kProperties[] = {
     {kPlayerInterface, "CanControl", "b", Access::Read, [](const Shown&) { return QVariant(true); }},
 };
 
+// What a request does, given the state it finds.
+using Request = void (*)(MediaControls& controls, const Shown& shown);
+
+template <void (MediaControls::*command)()>
+void Command(MediaControls& controls, const Shown&) {
+  (controls.*command)();
+}
+
+void PlayOrPause(MediaControls& controls, const Shown& shown) {
+  if (shown.state.status == PlaybackStatus::Playing) {
+    controls.Pause();
+  } else {
+    controls.Play();
+  }
+}
+
+void Nothing(MediaControls&, const Shown&) {}
+
+enum class Supported { Yes, No };
+
 struct MethodInfo {
   const char* interface;
   const char* name;
   const char* signature;  // of the arguments taken
   const char* arguments;  // their introspection
-  // Does the request; an error name when it cannot be done.
-  const char* (*run)(MediaControls& controls, const Shown& shown);
+  Request run;
+  Supported supported = Supported::Yes;
 };
 
-const char* Nothing(MediaControls&, const Shown&) {
-  return nullptr;
-}
-
 const MethodInfo kMethods[] = {
-    {kRootInterface, "Raise", "", "",
-     [](MediaControls& controls, const Shown&) -> const char* {
-       controls.Raise();
-       return nullptr;
-     }},
+    {kRootInterface, "Raise", "", "", Command<&MediaControls::Raise>},
     // The program ends from its own window only.
     {kRootInterface, "Quit", "", "", Nothing},
-    {kPlayerInterface, "Next", "", "",
-     [](MediaControls& controls, const Shown&) -> const char* {
-       controls.NextSentence();
-       return nullptr;
-     }},
-    {kPlayerInterface, "Previous", "", "",
-     [](MediaControls& controls, const Shown&) -> const char* {
-       controls.PreviousSentence();
-       return nullptr;
-     }},
-    {kPlayerInterface, "Pause", "", "",
-     [](MediaControls& controls, const Shown&) -> const char* {
-       controls.Pause();
-       return nullptr;
-     }},
-    {kPlayerInterface, "PlayPause", "", "",
-     [](MediaControls& controls, const Shown& shown) -> const char* {
-       if (shown.state.status == PlaybackStatus::Playing) {
-         controls.Pause();
-       } else {
-         controls.Play();
-       }
-       return nullptr;
-     }},
-    {kPlayerInterface, "Stop", "", "",
-     [](MediaControls& controls, const Shown&) -> const char* {
-       controls.Stop();
-       return nullptr;
-     }},
-    {kPlayerInterface, "Play", "", "",
-     [](MediaControls& controls, const Shown&) -> const char* {
-       controls.Play();
-       return nullptr;
-     }},
+    {kPlayerInterface, "Next", "", "", Command<&MediaControls::NextSentence>},
+    {kPlayerInterface, "Previous", "", "", Command<&MediaControls::PreviousSentence>},
+    {kPlayerInterface, "Pause", "", "", Command<&MediaControls::Pause>},
+    {kPlayerInterface, "PlayPause", "", "", PlayOrPause},
+    {kPlayerInterface, "Stop", "", "", Command<&MediaControls::Stop>},
+    {kPlayerInterface, "Play", "", "", Command<&MediaControls::Play>},
     {kPlayerInterface, "Seek", "x", "<arg name=\"Offset\" type=\"x\" direction=\"in\"/>", Nothing},
     {kPlayerInterface, "SetPosition", "ox",
      "<arg name=\"TrackId\" type=\"o\" direction=\"in\"/><arg name=\"Position\" type=\"x\" direction=\"in\"/>",
      Nothing},
-    {kPlayerInterface, "OpenUri", "s", "<arg name=\"Uri\" type=\"s\" direction=\"in\"/>",
-     [](MediaControls&, const Shown&) -> const char* { return "org.freedesktop.DBus.Error.NotSupported"; }},
+    {kPlayerInterface, "OpenUri", "s", "<arg name=\"Uri\" type=\"s\" direction=\"in\"/>", Nothing, Supported::No},
 };
 
 const PropertyInfo* FindProperty(const QString& interface, const QString& name) {
@@ -285,8 +268,10 @@ QDBusMessage MediaPlayerBus::CallMethod(const QDBusMessage& message) {
     if (message.signature() != QLatin1String(method.signature))
       return ErrorReply(message, "org.freedesktop.DBus.Error.InvalidArgs",
                         QStringLiteral("%1 takes (%2)").arg(method.name, method.signature));
-    if (const char* error = method.run(controls_, Take()))
-      return ErrorReply(message, error, QStringLiteral("%1 is not supported").arg(method.name));
+    if (method.supported == Supported::No)
+      return ErrorReply(message, "org.freedesktop.DBus.Error.NotSupported",
+                        QStringLiteral("%1 is not supported").arg(method.name));
+    method.run(controls_, Take());
     return message.createReply();
   }
   if (message.interface() != QLatin1String(kRootInterface) && message.interface() != QLatin1String(kPlayerInterface))
