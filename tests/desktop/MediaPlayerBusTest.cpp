@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QThread>
 #include <functional>
 #include <memory>
 #include <string>
@@ -47,15 +48,27 @@ struct FakeControls : MediaControls {
   std::vector<double> rates;
   std::function<void()> observer;
 
-  MediaState State() const override { return state; }
-  void Play() override { calls.push_back("Play"); }
-  void Pause() override { calls.push_back("Pause"); }
-  void Stop() override { calls.push_back("Stop"); }
-  void NextSentence() override { calls.push_back("NextSentence"); }
-  void PreviousSentence() override { calls.push_back("PreviousSentence"); }
-  void SetRate(double factor) override { rates.push_back(factor); }
-  void Raise() override { calls.push_back("Raise"); }
+  MediaState State() const override {
+    OnUiThread();
+    return state;
+  }
+  void Play() override { Record("Play"); }
+  void Pause() override { Record("Pause"); }
+  void Stop() override { Record("Stop"); }
+  void NextSentence() override { Record("NextSentence"); }
+  void PreviousSentence() override { Record("PreviousSentence"); }
+  void SetRate(double factor) override {
+    OnUiThread();
+    rates.push_back(factor);
+  }
+  void Raise() override { Record("Raise"); }
   void Watch(std::function<void()> watcher) override { observer = std::move(watcher); }
+  // The narration belongs to the UI thread: requests must not come on the bus's own thread.
+  static void OnUiThread() { EXPECT_EQ(QCoreApplication::instance()->thread(), QThread::currentThread()); }
+  void Record(const char* call) {
+    OnUiThread();
+    calls.push_back(call);
+  }
   void Changed() {
     ASSERT_TRUE(observer) << "the player does not watch the controls";
     observer();
