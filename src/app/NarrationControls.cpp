@@ -88,8 +88,9 @@ void NarrationControls::PreviousSentence() {
 
 void NarrationControls::SetRate(double factor) {
   // Clamped here: a factor that rounds to 0 words per minute would mean the voice's own speed.
-  double wordsPerMinute = std::clamp(factor * narration_.Voices().DefaultRate(),
-                                     double{platform::kMinWordsPerMinute}, double{platform::kMaxWordsPerMinute});
+  double wordsPerMinute =
+      std::clamp(factor * narration_.Voices().DefaultRate(), double{platform::kMinWordsPerMinute},
+                 double{platform::kMaxWordsPerMinute});
   narration_.SetRate(static_cast<int32_t>(std::lround(wordsPerMinute)));
 }
 

@@ -67,28 +67,36 @@ const PropertyInfo kProperties[] = {
     {kRootInterface, "CanQuit", "b", Access::Read, [](const Shown&) { return QVariant(false); }},
     {kRootInterface, "CanRaise", "b", Access::Read, [](const Shown&) { return QVariant(true); }},
     {kRootInterface, "HasTrackList", "b", Access::Read, [](const Shown&) { return QVariant(false); }},
-    {kRootInterface, "Identity", "s", Access::Read, [](const Shown&) { return QVariant(QStringLiteral("Lectryn")); }},
+    {kRootInterface, "Identity", "s", Access::Read,
+     [](const Shown&) { return QVariant(QStringLiteral("Lectryn")); }},
     {kRootInterface, "DesktopEntry", "s", Access::Read,
      [](const Shown&) { return QVariant(QStringLiteral("lectryn")); }},
-    {kRootInterface, "SupportedUriSchemes", "as", Access::Read, [](const Shown&) { return QVariant(QStringList()); }},
-    {kRootInterface, "SupportedMimeTypes", "as", Access::Read, [](const Shown&) { return QVariant(QStringList()); }},
+    {kRootInterface, "SupportedUriSchemes", "as", Access::Read,
+     [](const Shown&) { return QVariant(QStringList()); }},
+    {kRootInterface, "SupportedMimeTypes", "as", Access::Read,
+     [](const Shown&) { return QVariant(QStringList()); }},
     {kPlayerInterface, "PlaybackStatus", "s", Access::Read,
      [](const Shown& shown) { return QVariant(StatusName(shown.state.status)); }},
-    {kPlayerInterface, "Rate", "d", Access::ReadWrite, [](const Shown& shown) { return QVariant(shown.state.rate); }},
+    {kPlayerInterface, "Rate", "d", Access::ReadWrite,
+     [](const Shown& shown) { return QVariant(shown.state.rate); }},
     {kPlayerInterface, "MinimumRate", "d", Access::Read,
      [](const Shown& shown) { return QVariant(shown.state.minimumRate); }},
     {kPlayerInterface, "MaximumRate", "d", Access::Read,
      [](const Shown& shown) { return QVariant(shown.state.maximumRate); }},
-    {kPlayerInterface, "Metadata", "a{sv}", Access::Read, [](const Shown& shown) { return QVariant(Metadata(shown)); }},
+    {kPlayerInterface, "Metadata", "a{sv}", Access::Read,
+     [](const Shown& shown) { return QVariant(Metadata(shown)); }},
     // The reading has no volume of its own: the sound server's is the one to turn.
     {kPlayerInterface, "Volume", "d", Access::Read, [](const Shown&) { return QVariant(1.0); }},
     // Positions in a page read aloud are words, not times: there is no seeking.
     {kPlayerInterface, "Position", "x", Access::Read, [](const Shown&) { return QVariant(qlonglong(0)); }},
-    {kPlayerInterface, "CanGoNext", "b", Access::Read, [](const Shown& shown) { return QVariant(Reading(shown)); }},
+    {kPlayerInterface, "CanGoNext", "b", Access::Read,
+     [](const Shown& shown) { return QVariant(Reading(shown)); }},
     {kPlayerInterface, "CanGoPrevious", "b", Access::Read,
      [](const Shown& shown) { return QVariant(Reading(shown)); }},
-    {kPlayerInterface, "CanPlay", "b", Access::Read, [](const Shown& shown) { return QVariant(shown.state.canPlay); }},
-    {kPlayerInterface, "CanPause", "b", Access::Read, [](const Shown& shown) { return QVariant(Reading(shown)); }},
+    {kPlayerInterface, "CanPlay", "b", Access::Read,
+     [](const Shown& shown) { return QVariant(shown.state.canPlay); }},
+    {kPlayerInterface, "CanPause", "b", Access::Read,
+     [](const Shown& shown) { return QVariant(Reading(shown)); }},
     {kPlayerInterface, "CanSeek", "b", Access::Read, [](const Shown&) { return QVariant(false); }},
     {kPlayerInterface, "CanControl", "b", Access::Read, [](const Shown&) { return QVariant(true); }},
 };
@@ -134,14 +142,17 @@ const MethodInfo kMethods[] = {
     {kPlayerInterface, "Play", "", "", Command<&MediaControls::Play>},
     {kPlayerInterface, "Seek", "x", "<arg name=\"Offset\" type=\"x\" direction=\"in\"/>", Nothing},
     {kPlayerInterface, "SetPosition", "ox",
-     "<arg name=\"TrackId\" type=\"o\" direction=\"in\"/><arg name=\"Position\" type=\"x\" direction=\"in\"/>",
+     "<arg name=\"TrackId\" type=\"o\" direction=\"in\"/><arg name=\"Position\" type=\"x\" "
+     "direction=\"in\"/>",
      Nothing},
-    {kPlayerInterface, "OpenUri", "s", "<arg name=\"Uri\" type=\"s\" direction=\"in\"/>", Nothing, Supported::No},
+    {kPlayerInterface, "OpenUri", "s", "<arg name=\"Uri\" type=\"s\" direction=\"in\"/>", Nothing,
+     Supported::No},
 };
 
 const PropertyInfo* FindProperty(const QString& interface, const QString& name) {
   for (const PropertyInfo& property : kProperties)
-    if (interface == QLatin1String(property.interface) && name == QLatin1String(property.name)) return &property;
+    if (interface == QLatin1String(property.interface) && name == QLatin1String(property.name))
+      return &property;
   return nullptr;
 }
 
@@ -162,12 +173,14 @@ MediaPlayerBus::~MediaPlayerBus() {
 
 std::optional<std::string> MediaPlayerBus::Register() {
   if (!connection_.isConnected())
-    return "no media keys: cannot reach the session bus (" + connection_.lastError().message().toStdString() + ")";
-  if (!connection_.registerVirtualObject(kObjectPath, this)) return "no media keys: the player's object is taken";
+    return "no media keys: cannot reach the session bus (" + connection_.lastError().message().toStdString() +
+           ")";
+  if (!connection_.registerVirtualObject(kObjectPath, this))
+    return "no media keys: the player's object is taken";
   objectRegistered_ = true;
   // Qt asks for the name without replacing its owner, and this name allows no replacement either.
-  for (const QString& name : {QString(kServiceName), kServiceName + QStringLiteral(".instance") +
-                                                         QString::number(getpid())}) {
+  for (const QString& name :
+       {QString(kServiceName), kServiceName + QStringLiteral(".instance") + QString::number(getpid())}) {
     if (connection_.registerService(name)) {
       serviceName_ = name;
       break;
@@ -196,7 +209,8 @@ QVariantMap MediaPlayerBus::PlayerValues() {
   Shown shown = Take();
   QVariantMap values;
   for (const PropertyInfo& property : kProperties)
-    if (property.interface == std::string_view(kPlayerInterface)) values.insert(property.name, property.value(shown));
+    if (property.interface == std::string_view(kPlayerInterface))
+      values.insert(property.name, property.value(shown));
   return values;
 }
 
@@ -274,7 +288,8 @@ QDBusMessage MediaPlayerBus::CallMethod(const QDBusMessage& message) {
     method.run(controls_, Take());
     return message.createReply();
   }
-  if (message.interface() != QLatin1String(kRootInterface) && message.interface() != QLatin1String(kPlayerInterface))
+  if (message.interface() != QLatin1String(kRootInterface) &&
+      message.interface() != QLatin1String(kPlayerInterface))
     return {};
   return ErrorReply(message, "org.freedesktop.DBus.Error.UnknownMethod",
                     QStringLiteral("no method %1 in %2").arg(message.member(), message.interface()));
@@ -305,8 +320,8 @@ QDBusMessage MediaPlayerBus::CallProperties(const QDBusMessage& message) {
                         .arg(message.member(), message.signature(), QLatin1String(kPropertiesInterface)));
 }
 
-QDBusMessage MediaPlayerBus::SetProperty(const QDBusMessage& message, const QString& interface, const QString& name,
-                                         const QVariant& value) {
+QDBusMessage MediaPlayerBus::SetProperty(const QDBusMessage& message, const QString& interface,
+                                         const QString& name, const QVariant& value) {
   const PropertyInfo* property = FindProperty(interface, name);
   if (!property)
     return ErrorReply(message, "org.freedesktop.DBus.Error.UnknownProperty",

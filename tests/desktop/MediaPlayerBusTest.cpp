@@ -89,12 +89,13 @@ class Listener : public QObject {
 
   QDBusMessage Call(QDBusMessage message) {
     QDBusPendingCall call = connection_.asyncCall(message, kPatienceMs);
-    EXPECT_TRUE(SpinUntil([&] { return call.isFinished(); })) << "no answer to " << message.member().toStdString();
+    EXPECT_TRUE(SpinUntil([&] { return call.isFinished(); }))
+        << "no answer to " << message.member().toStdString();
     return call.reply();
   }
   QDBusMessage CallPlayer(const char* interface, const char* member, const QVariantList& arguments = {}) {
-    QDBusMessage message =
-        QDBusMessage::createMethodCall(MediaPlayerBus::kServiceName, MediaPlayerBus::kObjectPath, interface, member);
+    QDBusMessage message = QDBusMessage::createMethodCall(MediaPlayerBus::kServiceName,
+                                                          MediaPlayerBus::kObjectPath, interface, member);
     message.setArguments(arguments);
     return Call(message);
   }
@@ -104,7 +105,8 @@ class Listener : public QObject {
     return reply.arguments().value(0).value<QDBusVariant>().variant();
   }
   QDBusMessage Set(const char* name, const QVariant& value) {
-    return CallPlayer(kProperties, "Set", {QString(kPlayer), QString(name), QVariant::fromValue(QDBusVariant(value))});
+    return CallPlayer(kProperties, "Set",
+                      {QString(kPlayer), QString(name), QVariant::fromValue(QDBusVariant(value))});
   }
 
   // From now on the player's signals are kept in Signals().
@@ -112,8 +114,8 @@ class Listener : public QObject {
     ASSERT_TRUE(connection_.connect(MediaPlayerBus::kServiceName, MediaPlayerBus::kObjectPath, kProperties,
                                     "PropertiesChanged", this, SLOT(Changed(QDBusMessage))));
     // The bus takes a connection's messages in order: once it answered, it has the match rule.
-    Call(QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                                        "GetId"));
+    Call(QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                        "org.freedesktop.DBus", "GetId"));
   }
   // The changed properties of each PropertiesChanged of the player's interface.
   const std::vector<QVariantMap>& Signals() const { return signals_; }
@@ -168,9 +170,10 @@ class MediaPlayerBusTest : public ::testing::Test {
 TEST_F(MediaPlayerBusTest, IntrospectionShowsBothInterfacesAndTheWritableRate) {
   QDBusMessage reply = listener_.CallPlayer("org.freedesktop.DBus.Introspectable", "Introspect");
   std::string xml = reply.arguments().value(0).toString().toStdString();
-  for (const char* part : {"<interface name=\"org.mpris.MediaPlayer2\">", "<method name=\"Raise\">",
-                           "<interface name=\"org.mpris.MediaPlayer2.Player\">", "<method name=\"PlayPause\">",
-                           "<property name=\"Rate\" type=\"d\" access=\"readwrite\"/>"})
+  for (const char* part :
+       {"<interface name=\"org.mpris.MediaPlayer2\">", "<method name=\"Raise\">",
+        "<interface name=\"org.mpris.MediaPlayer2.Player\">", "<method name=\"PlayPause\">",
+        "<property name=\"Rate\" type=\"d\" access=\"readwrite\"/>"})
     EXPECT_NE(std::string::npos, xml.find(part)) << part << " missing from\n" << xml;
 }
 
@@ -193,25 +196,25 @@ TEST_P(MediaPlayerCommands, ReachTheControlsFromDbusSend) {
 
 INSTANTIATE_TEST_SUITE_P(
     MediaPlayerBus, MediaPlayerCommands,
-    ::testing::Values(CommandCase{"org.mpris.MediaPlayer2.Player.PlayPause", PlaybackStatus::Playing, "Pause"},
-                      CommandCase{"org.mpris.MediaPlayer2.Player.PlayPause", PlaybackStatus::Paused, "Play"},
-                      CommandCase{"org.mpris.MediaPlayer2.Player.PlayPause", PlaybackStatus::Stopped, "Play"},
-                      CommandCase{"org.mpris.MediaPlayer2.Player.Next", PlaybackStatus::Playing, "NextSentence"},
-                      CommandCase{"org.mpris.MediaPlayer2.Player.Previous", PlaybackStatus::Paused,
-                                  "PreviousSentence"},
-                      CommandCase{"org.mpris.MediaPlayer2.Player.Stop", PlaybackStatus::Playing, "Stop"},
-                      CommandCase{"org.mpris.MediaPlayer2.Raise", PlaybackStatus::Stopped, "Raise"},
-                      // The program ends from its own window only.
-                      CommandCase{"org.mpris.MediaPlayer2.Quit", PlaybackStatus::Playing, ""},
-                      CommandCase{"org.mpris.MediaPlayer2.Player.Seek int64:5000000", PlaybackStatus::Playing,
-                                  ""}),
+    ::testing::Values(
+        CommandCase{"org.mpris.MediaPlayer2.Player.PlayPause", PlaybackStatus::Playing, "Pause"},
+        CommandCase{"org.mpris.MediaPlayer2.Player.PlayPause", PlaybackStatus::Paused, "Play"},
+        CommandCase{"org.mpris.MediaPlayer2.Player.PlayPause", PlaybackStatus::Stopped, "Play"},
+        CommandCase{"org.mpris.MediaPlayer2.Player.Next", PlaybackStatus::Playing, "NextSentence"},
+        CommandCase{"org.mpris.MediaPlayer2.Player.Previous", PlaybackStatus::Paused, "PreviousSentence"},
+        CommandCase{"org.mpris.MediaPlayer2.Player.Stop", PlaybackStatus::Playing, "Stop"},
+        CommandCase{"org.mpris.MediaPlayer2.Raise", PlaybackStatus::Stopped, "Raise"},
+        // The program ends from its own window only.
+        CommandCase{"org.mpris.MediaPlayer2.Quit", PlaybackStatus::Playing, ""},
+        CommandCase{"org.mpris.MediaPlayer2.Player.Seek int64:5000000", PlaybackStatus::Playing, ""}),
     [](const ::testing::TestParamInfo<CommandCase>& info) { return "Case" + std::to_string(info.index); });
 
 TEST_F(MediaPlayerBusTest, RateIsSetAndReadAsAFactorAndZeroPauses) {
   controls_.state.rate = 1.25;
   EXPECT_EQ(1.25, listener_.Get(kPlayer, "Rate").toDouble());
-  auto [status, output] = DbusSend({"org.freedesktop.DBus.Properties.Set", "string:org.mpris.MediaPlayer2.Player",
-                                    "string:Rate", "variant:double:0.75"});
+  auto [status, output] =
+      DbusSend({"org.freedesktop.DBus.Properties.Set", "string:org.mpris.MediaPlayer2.Player", "string:Rate",
+                "variant:double:0.75"});
   EXPECT_EQ(0, status) << output;
   EXPECT_EQ(QDBusMessage::ReplyMessage, listener_.Set("Rate", 0.0).type());
   // Refused without reaching the controls: a rate that is no number or below 0, and properties that
@@ -228,8 +231,8 @@ TEST_F(MediaPlayerBusTest, RateIsSetAndReadAsAFactorAndZeroPauses) {
 TEST_F(MediaPlayerBusTest, PropertiesShowTheReading) {
   EXPECT_EQ("Lectryn", listener_.Get(kRoot, "Identity").toString());
   // Nothing read yet: no track, nothing to play or go to.
-  QVariantMap player =
-      qdbus_cast<QVariantMap>(listener_.CallPlayer(kProperties, "GetAll", {QString(kPlayer)}).arguments().value(0));
+  QVariantMap player = qdbus_cast<QVariantMap>(
+      listener_.CallPlayer(kProperties, "GetAll", {QString(kPlayer)}).arguments().value(0));
   EXPECT_EQ("Stopped", player.value("PlaybackStatus").toString());
   QVariantMap metadata = qdbus_cast<QVariantMap>(player.value("Metadata"));
   EXPECT_EQ(QStringList{"mpris:trackid"}, metadata.keys());
@@ -292,7 +295,8 @@ TEST_F(MediaPlayerBusTest, ASecondPlayerLeavesTheNameToTheFirst) {
     ASSERT_FALSE(problem) << *problem;
     EXPECT_NE(QString(MediaPlayerBus::kServiceName), second.ServiceName());
     EXPECT_TRUE(second.ServiceName().startsWith(QString(MediaPlayerBus::kServiceName) + '.'));
-    QDBusReply<QString> owner = listener_.Connection().interface()->serviceOwner(MediaPlayerBus::kServiceName);
+    QDBusReply<QString> owner =
+        listener_.Connection().interface()->serviceOwner(MediaPlayerBus::kServiceName);
     EXPECT_EQ(QDBusConnection::sessionBus().baseService(), owner.value());
     // Requests by the well-known name reach the first player only.
     DbusSend({"org.mpris.MediaPlayer2.Player.Stop"});

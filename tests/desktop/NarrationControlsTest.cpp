@@ -28,7 +28,8 @@ struct NarrationControlsTest : ::testing::Test {
   TracingVoiceFactory tracing{voices, Hooks()};
   narration::Narration main{tracing};
   int raised = 0;
-  std::unique_ptr<NarrationControls> controls = std::make_unique<NarrationControls>(main, [this] { ++raised; });
+  std::unique_ptr<NarrationControls> controls =
+      std::make_unique<NarrationControls>(main, [this] { ++raised; });
 
   VoiceHooks Hooks() {
     VoiceHooks hooks;
