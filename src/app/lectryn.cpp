@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QSocketNotifier>
@@ -13,15 +14,18 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "accessibility/atspi/AtspiPages.h"
 #include "app/BrowserPages.h"
+#include "app/NarrationControls.h"
 #include "app/ReadOptions.h"
 #include "app/Trace.h"
 #include "app/TracingVoice.h"
 #include "desktop/DesktopBrowserObjects.h"
+#include "desktop/MediaPlayerBus.h"
 #include "desktop/QtDialogs.h"
 #include "desktop/QtFontMetrics.h"
 #include "desktop/QtFormHost.h"
@@ -177,6 +181,19 @@ class Program {
     browsers.PlaceBeside([&] { return host.WindowOf(main); });
     for (const std::string& page : options_.pages)
       if (!main.OpenPage(platform::FromUtf8(page))) SayError("cannot open " + page);
+
+    // The desktop's media keys and media controls. A desktop without a session bus has none,
+    // which is said only to those who follow the program with a trace.
+    app::NarrationControls mediaControls(main, [&] {
+      main.Show();
+      if (QWidget* window = host.WindowOf(main)) {
+        window->raise();
+        window->activateWindow();
+      }
+    });
+    desktop::MediaPlayerBus mediaPlayer(mediaControls, QDBusConnection::sessionBus());
+    if (std::optional<std::string> problem = mediaPlayer.Register(); problem && trace_.Enabled())
+      SayError(*problem);
     int status = QApplication::exec();
     main_ = nullptr;
     return status;

@@ -36,6 +36,7 @@ class Document : public platform::HTMLDocument, public std::enable_shared_from_t
   platform::ElementPtr documentElement() override;
   std::u16string readyState() override;
   std::u16string URL() override;
+  std::u16string title() override { return Title(); }
   platform::ElementPtr elementFromPoint(int32_t x, int32_t y) override;
   platform::ElementPtr getElementById(const std::u16string& id) override;
 

@@ -85,6 +85,8 @@ class HTMLDocument {
   // "uninitialized", "loading", "interactive" or "complete".
   virtual std::u16string readyState() = 0;
   virtual std::u16string URL() = 0;
+  // The page's title; empty when it has none.
+  virtual std::u16string title() { return {}; }
   virtual ElementPtr elementFromPoint(int32_t x, int32_t y) = 0;    // Nothing when none
   virtual ElementPtr getElementById(const std::u16string& id) = 0;  // Nothing when none
   // The page was replaced or is gone: every call on it, its elements and its ranges fails.
