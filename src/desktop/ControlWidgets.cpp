@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QGroupBox>
@@ -12,6 +13,8 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QTextCursor>
 #include <cmath>
 #include <functional>
@@ -20,7 +23,9 @@
 #include "desktop/LineBreaks.h"
 #include "forms/BrowserSite.h"
 #include "forms/CheckBox.h"
+#include "forms/ComboBox.h"
 #include "forms/CommandButton.h"
+#include "forms/SpinBox.h"
 #include "forms/TextBox.h"
 
 namespace lectryn::desktop {
@@ -438,6 +443,95 @@ class TextBinding : public ControlBinding {
   bool writing_ = false;
 };
 
+// Model changes of the list or the choice never fire Click: Qt's signals are blocked while they
+// are applied, and only a pick by the user (activated) reaches the model.
+class ComboBinding : public ControlBinding {
+ public:
+  ComboBinding(forms::ComboBox& combo, const ControlPlacement& placement)
+      : ControlBinding(combo, placement), combo_(combo), widget_(new QComboBox(placement.client)) {
+    widget_->setObjectName(QString::fromStdString(combo.Name()));
+    QObject::connect(widget_, &QComboBox::activated, this, [this](int index) {
+      if (Abandoned()) return;
+      combo_.Choose(index);
+      Follow(forms::Property::Value);  // the model may have kept another choice
+    });
+    for (auto property : {forms::Property::List, forms::Property::Enabled, forms::Property::Position})
+      Follow(property);
+  }
+  QWidget* Widget() const override { return widget_; }
+
+ protected:
+  void Follow(forms::Property property) override {
+    QSignalBlocker quiet(widget_);
+    switch (property) {
+      case forms::Property::List:
+        widget_->clear();
+        for (const std::u16string& item : combo_.List()) widget_->addItem(ToQ(item));
+        widget_->setCurrentIndex(combo_.ListIndex());
+        break;
+      case forms::Property::Value:
+        widget_->setCurrentIndex(combo_.ListIndex());
+        break;
+      case forms::Property::Enabled:
+        widget_->setEnabled(combo_.Enabled());
+        break;
+      case forms::Property::Position:
+        widget_->setGeometry(PixelRect());
+        break;
+      default:
+        break;
+    }
+  }
+
+ private:
+  forms::ComboBox& combo_;
+  QComboBox* widget_;
+};
+
+// A typed number reaches the model once it is complete (Enter or leaving the box), an arrow's step
+// at once; the model's own changes come back without firing Change.
+class SpinBinding : public ControlBinding {
+ public:
+  SpinBinding(forms::SpinBox& spin, const ControlPlacement& placement)
+      : ControlBinding(spin, placement), spin_(spin), widget_(new QSpinBox(placement.client)) {
+    widget_->setObjectName(QString::fromStdString(spin.Name()));
+    widget_->setKeyboardTracking(false);
+    widget_->setRange(spin.Min(), spin.Max());
+    widget_->setSingleStep(spin.SmallChange());
+    widget_->setAlignment(Qt::AlignRight);
+    QObject::connect(widget_, &QSpinBox::valueChanged, this, [this](int value) {
+      if (Abandoned()) return;
+      spin_.Enter(value);
+      Follow(forms::Property::Value);
+    });
+    for (auto property : {forms::Property::Value, forms::Property::Enabled, forms::Property::Position})
+      Follow(property);
+  }
+  QWidget* Widget() const override { return widget_; }
+
+ protected:
+  void Follow(forms::Property property) override {
+    QSignalBlocker quiet(widget_);
+    switch (property) {
+      case forms::Property::Value:
+        widget_->setValue(spin_.Value());
+        break;
+      case forms::Property::Enabled:
+        widget_->setEnabled(spin_.Enabled());
+        break;
+      case forms::Property::Position:
+        widget_->setGeometry(PixelRect());
+        break;
+      default:
+        break;
+    }
+  }
+
+ private:
+  forms::SpinBox& spin_;
+  QSpinBox* widget_;
+};
+
 // The browser object owns its view; the window only borrows it while the site holds the browser.
 class BrowserBinding : public ControlBinding {
  public:
@@ -490,6 +584,10 @@ std::unique_ptr<ControlBinding> BindControl(forms::Control& control, const Contr
     return std::make_unique<CheckBinding>(*check, placement);
   if (auto* box = dynamic_cast<forms::TextBox*>(&control))
     return std::make_unique<TextBinding>(*box, placement);
+  if (auto* combo = dynamic_cast<forms::ComboBox*>(&control))
+    return std::make_unique<ComboBinding>(*combo, placement);
+  if (auto* spin = dynamic_cast<forms::SpinBox*>(&control))
+    return std::make_unique<SpinBinding>(*spin, placement);
   if (auto* site = dynamic_cast<forms::BrowserSite*>(&control))
     return std::make_unique<BrowserBinding>(*site, placement);
   return nullptr;

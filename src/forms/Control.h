@@ -33,6 +33,7 @@ enum class Property {
   Loaded,
   Pointer,
   Browser,
+  List,
 };
 
 // A rectangle in twips (1/1440 inch).

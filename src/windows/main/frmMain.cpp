@@ -8,6 +8,7 @@
 #include "platform/Text.h"
 #include "windows/about/frmAbout.h"
 #include "windows/updates/frmUpdates.h"
+#include "windows/voices/LanguageNames.h"
 
 namespace lectryn::windows::main {
 namespace {
@@ -57,7 +58,8 @@ frmMain::frmMain(platform::Platform& platform, const MakerSite& site)
       Label1("Label1", u"Simply drag from the background of this form onto the web browser."),
       picker(*this, platform.windows),
       tbhwnd(picker.tbhwnd),
-      mnuAbout(BuildMenuBar()),
+      mnuVoiceVoices(BuildMenuBar().Add("mnuVoiceVoices", u"&Voices...")),
+      mnuAbout(BuildHelpMenu()),
       mnuHelpGetgoing(mnuAbout.Add("mnuHelpGetgoing", u"Getting Going", {forms::vbKeyF1, false})),
       mnuHelpAbout(mnuAbout.Add("mnuHelpAbout", u"About...", forms::CtrlKey('B'))),
       mnuHelpSuggestion(AddAfterSeparator(mnuAbout, "mnuSep2", "mnuHelpSuggestion", u"Make a Suggestion")),
@@ -95,6 +97,7 @@ frmMain::frmMain(platform::Platform& platform, const MakerSite& site)
   mnuHelpDiscuss.OnClick = [this] { mnuHelpDiscuss_Click(); };
   mnuHelpUpdate.OnClick = [this] { mnuHelpUpdate_Click(); };
   mnuNarrationOpenPage.OnClick = [this] { mnuNarrationOpenPage_Click(); };
+  mnuVoiceVoices.OnClick = [this] { mnuVoiceVoices_Click(); };
   // A file or address dropped onto the banner opens as if it had been typed into Open Page.
   Form_Drop = [this](const std::vector<std::u16string>& addresses) {
     for (const std::u16string& address : addresses) OpenPage(address);
@@ -103,12 +106,18 @@ frmMain::frmMain(platform::Platform& platform, const MakerSite& site)
 
 // The secondary windows hold the reading state through Main: they go before it does.
 frmMain::~frmMain() {
+  voicesWindow.reset();
   speechWindow.reset();
   helpWindow.reset();
 }
 
+// "&Narration", then "&Voice"; "&Help" comes last.
 forms::MenuItem& frmMain::BuildMenuBar() {
   AddMenu(mnuNarration);
+  return AddMenu("mnuVoice", u"&Voice");
+}
+
+forms::MenuItem& frmMain::BuildHelpMenu() {
   return AddMenu("mnuAbout", u"&Help");
 }
 
@@ -227,6 +236,15 @@ void frmMain::mnuNarrationTxtToSpeech_Click() {
   if (speechWindow->Visible()) return;
   speechWindow->Main = this;
   speechWindow->Show(forms::Modality::Modeless, this);
+}
+
+// Opening it again while it is open leaves what the user set in it so far.
+void frmMain::mnuVoiceVoices_Click() {
+  if (!voicesWindow) {
+    voicesWindow = std::make_unique<voices::frmVoices>(*this, voices::UserLocale());
+    voicesWindow->SetHost(Host());
+  }
+  voicesWindow->Show(forms::Modality::Modeless, this);
 }
 
 void frmMain::mnuHelpAbout_Click() {

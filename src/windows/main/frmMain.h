@@ -21,6 +21,7 @@
 #include "windows/MakerSite.h"
 #include "windows/help/frmHelp.h"
 #include "windows/texttospeech/frmTextToSpeech.h"
+#include "windows/voices/frmVoices.h"
 
 namespace lectryn::windows::main {
 
@@ -66,6 +67,8 @@ class frmMain : public forms::Form, public narration::Narration {
   targeting::Picker picker;
   forms::TextBox& tbhwnd;  // the picker's
 
+  // "&Voices..." in "&Voice".
+  forms::MenuItem& mnuVoiceVoices;
   // "&Help" and its items; "&Narration" is the reading state's.
   forms::MenuItem& mnuAbout;
   forms::MenuItem& mnuHelpGetgoing;
@@ -79,6 +82,7 @@ class frmMain : public forms::Form, public narration::Narration {
   // Made on first use and kept for the whole run; closing them does not clear these.
   std::unique_ptr<help::frmHelp> helpWindow;
   std::unique_ptr<texttospeech::frmTextToSpeech> speechWindow;
+  std::unique_ptr<voices::frmVoices> voicesWindow;
 
   void Form_Load();
   void Form_Unload(int16_t& Cancel);
@@ -91,6 +95,7 @@ class frmMain : public forms::Form, public narration::Narration {
   void mnuHelpDiscuss_Click();
   void mnuHelpUpdate_Click();
   void mnuNarrationOpenPage_Click();
+  void mnuVoiceVoices_Click();
 
   // Opens a file or address in a page window of its own, shown; false when it could not be opened.
   bool OpenPage(const std::u16string& address);
@@ -102,6 +107,7 @@ class frmMain : public forms::Form, public narration::Narration {
 
  private:
   forms::MenuItem& BuildMenuBar();
+  forms::MenuItem& BuildHelpMenu();
   void Layout();
   void SizeToPicture();
   void MoveToSavedPosition();
