@@ -24,7 +24,8 @@ std::string UserLocale() {
 std::u16string LanguageName(const std::string& code, const std::string& locale) {
   icu::UnicodeString name;
   icu::Locale(code.c_str()).getDisplayLanguage(icu::Locale(locale.c_str()), name);
-  if (name.isEmpty()) return std::u16string(code.begin(), code.end());
+  const std::u16string unknown(code.begin(), code.end());
+  if (name.isEmpty() || ToU16(name) == unknown) return unknown;
   // Names are written for the middle of a sentence ("allemand"); a list item starts with a capital.
   UChar32 first = name.char32At(0);
   name.replace(0, U16_LENGTH(first), static_cast<UChar32>(u_totitle(first)));

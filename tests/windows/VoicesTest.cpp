@@ -1,0 +1,217 @@
+// The voices window on the simulated platform, with a voice factory that lists a few voices.
+#include "windows/voices/frmVoices.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "MainWindowPlatform.h"
+#include "windows/ListingVoices.h"
+#include "platform/Text.h"
+#include "windows/voices/LanguageNames.h"
+
+namespace lectryn::windows::voices {
+namespace {
+
+using platform::VoiceChoices;
+using testing::ListingVoices;
+
+class VoicesWindow : public ::testing::Test {
+ protected:
+  void Open(const std::string& locale = "en_US") {
+    form_ = std::make_unique<frmVoices>(main_, locale);
+    form_->Show();
+  }
+  // The language list's item with this name chosen by the user.
+  void ChooseLanguage(const std::u16string& name) {
+    const auto& list = form_->cboLanguage.List();
+    auto found = std::find(list.begin(), list.end(), name);
+    ASSERT_NE(found, list.end()) << platform::ToUtf8(name);
+    form_->cboLanguage.Choose(static_cast<int32_t>(found - list.begin()));
+  }
+
+  ListingVoices voices_;
+  narration::Narration main_{voices_};
+  std::unique_ptr<frmVoices> form_;
+};
+
+using Names = std::vector<std::u16string>;
+
+TEST_F(VoicesWindow, ListsTheInstalledLanguagesByNameWithTheUsersFirstAndItsDefaultVoice) {
+  Open("fr_FR");
+  // Named in the user's language, capitalised for a list and sorted as its readers sort.
+  EXPECT_EQ(form_->cboLanguage.List(), (Names{u"Anglais", u"Arabe", u"Français", u"Néerlandais"}));
+  EXPECT_EQ(form_->cboLanguage.Text(), u"Français");
+  EXPECT_EQ(form_->cboVoice.List(), (Names{u"French (Belgium)", u"French (France)"}));
+  EXPECT_EQ(form_->Voice(), "fr-be");  // no default for French: the first
+
+  // A user whose language no voice speaks sees English with its default voice.
+  Open("de_DE");
+  EXPECT_EQ(form_->cboLanguage.List(), (Names{u"Arabisch", u"Englisch", u"Französisch", u"Niederländisch"}));
+  EXPECT_EQ(form_->Language(), "en");
+  EXPECT_EQ(form_->cboVoice.List(),
+            (Names{u"English (Great Britain)", u"English (America)", u"English (America), female 2"}));
+  EXPECT_EQ(form_->Voice(), "en-us");
+}
+
+TEST_F(VoicesWindow, ChangingTheLanguageRefillsItsVoicesWithTheNarrationsChoiceSelected) {
+  main_.SetVoiceChoices({{"en", "en-us+f2"}, {"fr", "fr-fr"}});
+  Open();
+  EXPECT_EQ(form_->Voice(), "en-us+f2");
+  ChooseLanguage(u"French");
+  EXPECT_EQ(form_->cboVoice.List(), (Names{u"French (Belgium)", u"French (France)"}));
+  EXPECT_EQ(form_->cboVoice.Text(), u"French (France)");
+  ChooseLanguage(u"Dutch");  // a voice's second language lists it too
+  EXPECT_EQ(form_->cboVoice.List(), (Names{u"French (Belgium)"}));
+  ChooseLanguage(u"Arabic");
+  EXPECT_EQ(form_->cboVoice.List(), (Names{u"Arabic"}));
+  EXPECT_EQ(form_->Voice(), "ar");
+}
+
+TEST_F(VoicesWindow, OkStoresTheChoiceOfTheLanguageShownOnlyAndTheSpeed) {
+  main_.SetVoiceChoices({{"ar", "ar"}});
+  Open();
+  ChooseLanguage(u"French");
+  form_->cboVoice.Choose(1);  // French (France), not kept: the language changes again
+  ChooseLanguage(u"English");
+  form_->cboVoice.Choose(0);
+  form_->spnSpeed.Enter(220);
+  form_->cmdOK.Click();
+  EXPECT_EQ(main_.VoiceChoices(), (VoiceChoices{{"ar", "ar"}, {"en", "en-gb"}}));
+  EXPECT_EQ(main_.Rate(), 220);
+  EXPECT_FALSE(form_->Loaded());
+
+  // The voice that speaks a language already is not pinned as a choice.
+  main_.SetVoiceChoices({});
+  form_->Show();
+  EXPECT_EQ(form_->Voice(), "en-us");
+  EXPECT_EQ(form_->spnSpeed.Value(), 220);  // each opening shows the narration's speed
+  form_->cmdOK.Click();
+  EXPECT_TRUE(main_.VoiceChoices().empty());
+}
+
+TEST_F(VoicesWindow, CancelAndEscapeChangeNothingAndTheNextOpeningStartsAfresh) {
+  main_.SetVoiceChoices({{"en", "en-us"}});
+  main_.SetRate(300);
+  Open();
+  form_->cboVoice.Choose(2);
+  form_->spnSpeed.Enter(100);
+  form_->cmdCancel.Click();
+  EXPECT_FALSE(form_->Loaded());
+  EXPECT_EQ(main_.VoiceChoices(), (VoiceChoices{{"en", "en-us"}}));
+  EXPECT_EQ(main_.Rate(), 300);
+
+  form_->Show();
+  EXPECT_EQ(form_->Voice(), "en-us");
+  EXPECT_EQ(form_->spnSpeed.Value(), 300);
+  form_->cmdNormal.Click();
+  EXPECT_TRUE(form_->PressKey({forms::vbKeyEscape, false}));
+  EXPECT_EQ(main_.Rate(), 300);
+  form_->Show();
+  EXPECT_TRUE(form_->PressKey({forms::vbKeyReturn, false}));  // Enter is OK
+  EXPECT_FALSE(form_->Loaded());
+}
+
+TEST_F(VoicesWindow, TrySpeaksTheSampleWithItsOwnVoiceInTheChosenVoiceAndSpeed) {
+  Open();
+  ChooseLanguage(u"French");
+  form_->cboVoice.Choose(1);
+  form_->spnSpeed.Enter(250);
+  form_->cmdTry.Click();
+  ASSERT_EQ(voices_.made.size(), 1u);
+  EXPECT_EQ(voices_.made[0]->calls,
+            (std::vector<std::string>{"Rate 250", "Choices fr=fr-fr", "Language fr",
+                                      "Speak " + platform::ToUtf8(SampleSentence("fr"))}));
+  EXPECT_EQ(main_.pVoice, nullptr);  // the narration's voice is not the one that spoke
+
+  // Normal speed is rate 0; a second Try stops the first sample; closing stops the last.
+  form_->cmdNormal.Click();
+  ChooseLanguage(u"Dutch");
+  form_->cmdTry.Click();
+  ASSERT_EQ(voices_.made.size(), 2u);
+  EXPECT_TRUE(voices_.made[0]->dropped);
+  EXPECT_EQ(voices_.made[1]->calls,
+            (std::vector<std::string>{"Rate 0", "Choices nl=fr-be", "Language nl",
+                                      "Speak " + platform::ToUtf8(SampleSentence("nl"))}));
+  form_->cmdCancel.Click();
+  EXPECT_TRUE(voices_.made[1]->dropped);
+
+  // A voice that cannot be made leaves the window as it was.
+  voices_.failing = true;
+  form_->Show();
+  form_->cmdTry.Click();
+  EXPECT_TRUE(form_->Visible());
+}
+
+TEST_F(VoicesWindow, SpeedStaysInItsRangeAndNormalShowsTheVoicesOwn) {
+  Open();
+  EXPECT_EQ(form_->spnSpeed.Min(), platform::kMinWordsPerMinute);
+  EXPECT_EQ(form_->spnSpeed.Max(), platform::kMaxWordsPerMinute);
+  EXPECT_EQ(form_->Rate(), 0);
+  EXPECT_EQ(form_->spnSpeed.Value(), 175);
+  EXPECT_EQ(form_->lblNormalSpeed.Caption(), u"Normal speed: 175 words per minute (chosen)");
+  form_->spnSpeed.Enter(1000);
+  EXPECT_EQ(form_->Rate(), platform::kMaxWordsPerMinute);
+  EXPECT_EQ(form_->lblNormalSpeed.Caption(), u"Normal speed: 175 words per minute");
+  form_->spnSpeed.Enter(10);
+  EXPECT_EQ(form_->Rate(), platform::kMinWordsPerMinute);
+  form_->cmdNormal.Click();
+  EXPECT_EQ(form_->spnSpeed.Value(), 175);
+  main_.SetRate(200);
+  form_->cmdOK.Click();
+  EXPECT_EQ(main_.Rate(), 0);
+}
+
+TEST_F(VoicesWindow, WithoutInstalledVoicesOnlyTheSpeedCanBeSet) {
+  voices_.installed.clear();
+  main_.SetVoiceChoices({{"en", "en-us"}});
+  Open();
+  EXPECT_TRUE(form_->cboLanguage.List().empty());
+  EXPECT_FALSE(form_->cboLanguage.Enabled());
+  EXPECT_FALSE(form_->cboVoice.Enabled());
+  EXPECT_FALSE(form_->cmdTry.Enabled());
+  form_->cmdTry.Click();
+  EXPECT_TRUE(voices_.made.empty());
+  form_->spnSpeed.Enter(120);
+  form_->cmdOK.Click();
+  EXPECT_EQ(main_.VoiceChoices(), (VoiceChoices{{"en", "en-us"}}));
+  EXPECT_EQ(main_.Rate(), 120);
+}
+
+// One window for the whole run, owned by the main window; opening it again while it is open keeps
+// what the user set so far.
+TEST(VoicesMenu, OpensOneModelessWindowOwnedByTheMainWindow) {
+  testing::MainWindowPlatform platform;
+  auto main = platform.MakeMain();
+  main->Show();
+  main->mnuVoiceVoices.Click();
+  ASSERT_TRUE(main->voicesWindow);
+  frmVoices* first = main->voicesWindow.get();
+  EXPECT_TRUE(first->Visible());
+  EXPECT_FALSE(first->IsModal());
+  EXPECT_EQ(first->Owner(), main.get());
+  first->spnSpeed.Enter(300);
+  main->mnuVoiceVoices.Click();
+  EXPECT_EQ(main->voicesWindow.get(), first);
+  EXPECT_EQ(first->Rate(), 300);
+  first->cmdOK.Click();
+  EXPECT_EQ(main->Rate(), 300);
+  main->Unload();
+}
+
+TEST(LanguageNames, ChoicesAreKeptUnderThePrimaryLanguageAndSamplesFallBackToTheOwnName) {
+  EXPECT_EQ(platform::ChoiceLanguageOf("pt-BR"), "pt");
+  EXPECT_EQ(platform::ChoiceLanguageOf("PT_br"), "pt");
+  EXPECT_EQ(platform::ChoiceLanguageOf("yue"), "yue");
+  EXPECT_EQ(SampleSentence("fi"), u"Suomi");
+  EXPECT_EQ(LanguageName("qqq", "en_US"), u"qqq");
+  // Sorted as readers of the language do, not by code units: "É" goes with "E".
+  std::vector<std::u16string> names;
+  for (const NamedLanguage& language : NameLanguages({"fr", "ee", "zh"}, "fr_FR")) names.push_back(language.name);
+  EXPECT_EQ(names, (std::vector<std::u16string>{u"Chinois", u"Éwé", u"Français"}));
+}
+
+}  // namespace
+}  // namespace lectryn::windows::voices
