@@ -443,93 +443,78 @@ class TextBinding : public ControlBinding {
   bool writing_ = false;
 };
 
-// Model changes of the list or the choice never fire Click: Qt's signals are blocked while they
-// are applied, and only a pick by the user (activated) reaches the model.
-class ComboBinding : public ControlBinding {
+// A control the user sets a value in. The model's own changes are shown with the widget's signals
+// blocked, so they never fire the model's handler; the user's input goes to the model, which may
+// keep another value than the one given, and the widget then shows the one kept.
+template <class ControlModel, class QtWidget>
+class InputBinding : public ControlBinding {
  public:
-  ComboBinding(forms::ComboBox& combo, const ControlPlacement& placement)
-      : ControlBinding(combo, placement), combo_(combo), widget_(new QComboBox(placement.client)) {
-    widget_->setObjectName(QString::fromStdString(combo.Name()));
-    QObject::connect(widget_, &QComboBox::activated, this, [this](int index) {
-      if (Abandoned()) return;
-      combo_.Choose(index);
-      Follow(forms::Property::Value);  // the model may have kept another choice
-    });
-    for (auto property : {forms::Property::List, forms::Property::Enabled, forms::Property::Position})
-      Follow(property);
+  InputBinding(ControlModel& model, const ControlPlacement& placement)
+      : ControlBinding(model, placement), model_(model), widget_(new QtWidget(placement.client)) {
+    widget_->setObjectName(QString::fromStdString(model.Name()));
   }
   QWidget* Widget() const override { return widget_; }
 
  protected:
+  // The list (where the control has one) or the value changed.
+  virtual void ShowValue(forms::Property property) = 0;
+  void FollowAll() {
+    for (auto property :
+         {forms::Property::List, forms::Property::Value, forms::Property::Enabled, forms::Property::Position})
+      Follow(property);
+  }
+  template <class Give>
+  void Input(Give&& give) {
+    if (Abandoned()) return;
+    give();
+    Follow(forms::Property::Value);
+  }
   void Follow(forms::Property property) override {
     QSignalBlocker quiet(widget_);
-    switch (property) {
-      case forms::Property::List:
-        widget_->clear();
-        for (const std::u16string& item : combo_.List()) widget_->addItem(ToQ(item));
-        widget_->setCurrentIndex(combo_.ListIndex());
-        break;
-      case forms::Property::Value:
-        widget_->setCurrentIndex(combo_.ListIndex());
-        break;
-      case forms::Property::Enabled:
-        widget_->setEnabled(combo_.Enabled());
-        break;
-      case forms::Property::Position:
-        widget_->setGeometry(PixelRect());
-        break;
-      default:
-        break;
-    }
+    if (property == forms::Property::List || property == forms::Property::Value) ShowValue(property);
+    if (property == forms::Property::Enabled) widget_->setEnabled(model_.Enabled());
+    if (property == forms::Property::Position) widget_->setGeometry(PixelRect());
   }
 
- private:
-  forms::ComboBox& combo_;
-  QComboBox* widget_;
+  ControlModel& model_;
+  QtWidget* widget_;
+};
+
+// Only a pick by the user (activated) reaches the model as a choice.
+class ComboBinding : public InputBinding<forms::ComboBox, QComboBox> {
+ public:
+  ComboBinding(forms::ComboBox& combo, const ControlPlacement& placement) : InputBinding(combo, placement) {
+    QObject::connect(widget_, &QComboBox::activated, this,
+                     [this](int index) { Input([&] { model_.Choose(index); }); });
+    FollowAll();
+  }
+
+ protected:
+  void ShowValue(forms::Property property) override {
+    if (property == forms::Property::List) {
+      widget_->clear();
+      for (const std::u16string& item : model_.List()) widget_->addItem(ToQ(item));
+    }
+    widget_->setCurrentIndex(model_.ListIndex());
+  }
 };
 
 // A typed number reaches the model once it is complete (Enter or leaving the box), an arrow's step
-// at once; the model's own changes come back without firing Change.
-class SpinBinding : public ControlBinding {
+// at once.
+class SpinBinding : public InputBinding<forms::SpinBox, QSpinBox> {
  public:
-  SpinBinding(forms::SpinBox& spin, const ControlPlacement& placement)
-      : ControlBinding(spin, placement), spin_(spin), widget_(new QSpinBox(placement.client)) {
-    widget_->setObjectName(QString::fromStdString(spin.Name()));
+  SpinBinding(forms::SpinBox& spin, const ControlPlacement& placement) : InputBinding(spin, placement) {
     widget_->setKeyboardTracking(false);
     widget_->setRange(spin.Min(), spin.Max());
     widget_->setSingleStep(spin.SmallChange());
     widget_->setAlignment(Qt::AlignRight);
-    QObject::connect(widget_, &QSpinBox::valueChanged, this, [this](int value) {
-      if (Abandoned()) return;
-      spin_.Enter(value);
-      Follow(forms::Property::Value);
-    });
-    for (auto property : {forms::Property::Value, forms::Property::Enabled, forms::Property::Position})
-      Follow(property);
+    QObject::connect(widget_, &QSpinBox::valueChanged, this,
+                     [this](int value) { Input([&] { model_.Enter(value); }); });
+    FollowAll();
   }
-  QWidget* Widget() const override { return widget_; }
 
  protected:
-  void Follow(forms::Property property) override {
-    QSignalBlocker quiet(widget_);
-    switch (property) {
-      case forms::Property::Value:
-        widget_->setValue(spin_.Value());
-        break;
-      case forms::Property::Enabled:
-        widget_->setEnabled(spin_.Enabled());
-        break;
-      case forms::Property::Position:
-        widget_->setGeometry(PixelRect());
-        break;
-      default:
-        break;
-    }
-  }
-
- private:
-  forms::SpinBox& spin_;
-  QSpinBox* widget_;
+  void ShowValue(forms::Property) override { widget_->setValue(model_.Value()); }
 };
 
 // The browser object owns its view; the window only borrows it while the site holds the browser.

@@ -24,9 +24,7 @@ class ComboBox : public Control {
   }
   // The chosen item, -1 for none; an index outside the list chooses none.
   int32_t ListIndex() const { return listIndex_; }
-  void SetListIndex(int32_t index) {
-    Set(listIndex_, index >= 0 && index < ListCount() ? index : -1, Property::Value);
-  }
+  void SetListIndex(int32_t index) { Keep(index); }
   // The chosen item's caption; empty when none is chosen.
   std::u16string Text() const { return listIndex_ < 0 ? std::u16string() : list_[listIndex_]; }
   bool Enabled() const { return enabled_; }
@@ -34,13 +32,15 @@ class ComboBox : public Control {
 
   // The user picks an item: Click follows when that changed the choice.
   void Choose(int32_t index) {
-    int32_t before = listIndex_;
-    SetListIndex(index);
-    if (listIndex_ != before) Fire(OnClick);
+    if (Keep(index)) Fire(OnClick);
   }
   Handler OnClick;
 
  private:
+  bool Keep(int32_t index) {
+    return Set(listIndex_, index >= 0 && index < ListCount() ? index : -1, Property::Value);
+  }
+
   std::vector<std::u16string> list_;
   int32_t listIndex_ = -1;
   bool enabled_ = true;

@@ -18,20 +18,20 @@ class SpinBox : public Control {
   // What one press of an arrow key adds or takes away.
   int32_t SmallChange() const { return step_; }
   int32_t Value() const { return value_; }
-  void SetValue(int32_t value) { Set(value_, std::clamp(value, min_, max_), Property::Value); }
+  void SetValue(int32_t value) { Keep(value); }
   bool Enabled() const { return enabled_; }
   void SetEnabled(bool enabled) { Set(enabled_, enabled, Property::Enabled); }
 
   // The user typed or stepped to a value: Change follows when the value, once kept within the
   // range, differs from before.
   void Enter(int32_t value) {
-    int32_t before = value_;
-    SetValue(value);
-    if (value_ != before) Fire(OnChange);
+    if (Keep(value)) Fire(OnChange);
   }
   Handler OnChange;
 
  private:
+  bool Keep(int32_t value) { return Set(value_, std::clamp(value, min_, max_), Property::Value); }
+
   int32_t min_;
   int32_t max_;
   int32_t step_;

@@ -10,9 +10,7 @@
 #include <QSpinBox>
 #include <memory>
 
-#include "desktop/GuiApplication.h"
-#include "desktop/QtFormHost.h"
-#include "desktop/WindowRegistry.h"
+#include "desktop/ShownForm.h"
 #include "narration/Narration.h"
 #include "windows/ListingVoices.h"
 #include "windows/voices/frmVoices.h"
@@ -20,36 +18,15 @@
 namespace lectryn::desktop {
 namespace {
 
-void SendKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-  QKeyEvent press(QEvent::KeyPress, key, modifiers);
-  QApplication::sendEvent(target, &press);
-  QKeyEvent release(QEvent::KeyRelease, key, modifiers);
-  QApplication::sendEvent(target, &release);
-}
+using testing::SendKey;
 
-class VoicesWindowTest : public ::testing::Test {
+class VoicesWindowTest : public testing::ShownForm {
  protected:
-  static void SetUpTestSuite() { testing::EnsureGuiApplication(); }
-  void SetUp() override {
-    form_.SetHost(&host_);
-    form_.Show();
-    window_ = host_.WindowOf(form_);
-    ASSERT_NE(window_, nullptr);
-  }
-  void TearDown() override { form_.Unload(); }
-  template <class W>
-  W* Find(const char* name) const {
-    W* widget = window_->findChild<W*>(name);
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
-  }
+  void SetUp() override { ShowForm(form_); }
 
   lectryn::testing::ListingVoices voices_;
   narration::Narration main_{voices_};
-  WindowRegistry registry_;
-  QtFormHost host_{registry_};
   windows::voices::frmVoices form_{main_, "en_US"};
-  FormWindow* window_ = nullptr;
 };
 
 TEST_F(VoicesWindowTest, ListsFollowTheModelAndTheUsersPicksRefillTheVoices) {
@@ -78,7 +55,7 @@ TEST_F(VoicesWindowTest, ListsFollowTheModelAndTheUsersPicksRefillTheVoices) {
 
 TEST_F(VoicesWindowTest, SpeedBoxStepsWithinItsRangeAndNormalShowsInIt) {
   auto* speed = Find<QSpinBox>("spnSpeed");
-  ASSERT_TRUE(speed);
+  ASSERT_NE(speed, nullptr);
   EXPECT_EQ(speed->minimum(), platform::kMinWordsPerMinute);
   EXPECT_EQ(speed->maximum(), platform::kMaxWordsPerMinute);
   EXPECT_EQ(speed->value(), 175);

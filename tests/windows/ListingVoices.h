@@ -27,8 +27,12 @@ class LoggingVoice : public platform::SpVoice {
   }
   int32_t Skip(const std::u16string&, int32_t) override { return 0; }
   platform::SpeechVoiceStatus Status() const override { return {}; }
-  void SetLanguage(const std::u16string& tag) override { log_->calls.push_back("Language " + platform::ToUtf8(tag)); }
-  void SetRate(int32_t wordsPerMinute) override { log_->calls.push_back("Rate " + std::to_string(wordsPerMinute)); }
+  void SetLanguage(const std::u16string& tag) override {
+    log_->calls.push_back("Language " + platform::ToUtf8(tag));
+  }
+  void SetRate(int32_t wordsPerMinute) override {
+    log_->calls.push_back("Rate " + std::to_string(wordsPerMinute));
+  }
   void SetVoiceChoices(const platform::VoiceChoices& choices) override {
     std::string said = "Choices";
     for (const auto& [language, voice] : choices) said += " " + language + "=" + voice;
@@ -57,12 +61,9 @@ class ListingVoices : public platform::VoiceFactory {
 
   // Voices speaking English, Arabic and French, one of them two languages; none German.
   std::vector<platform::InstalledVoice> installed = {
-      {"en-gb", u"English (Great Britain)", {"en-GB", "en"}},
-      {"en-us", u"English (America)", {"en-US"}},
-      {"en-us+f2", u"English (America), female 2", {"en-US"}},
-      {"ar", u"Arabic", {"ar"}},
-      {"fr-be", u"French (Belgium)", {"fr-BE", "nl-BE"}},
-      {"fr-fr", u"French (France)", {"fr-FR"}},
+      {"en-gb", u"English (Great Britain)", {"en-GB", "en"}},  {"en-us", u"English (America)", {"en-US"}},
+      {"en-us+f2", u"English (America), female 2", {"en-US"}}, {"ar", u"Arabic", {"ar"}},
+      {"fr-be", u"French (Belgium)", {"fr-BE", "nl-BE"}},      {"fr-fr", u"French (France)", {"fr-FR"}},
   };
   std::vector<std::shared_ptr<VoiceLog>> made;
   bool failing = false;

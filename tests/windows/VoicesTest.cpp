@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "MainWindowPlatform.h"
-#include "windows/ListingVoices.h"
 #include "platform/Text.h"
+#include "windows/ListingVoices.h"
 #include "windows/voices/LanguageNames.h"
 
 namespace lectryn::windows::voices {
@@ -209,7 +209,8 @@ TEST(LanguageNames, ChoicesAreKeptUnderThePrimaryLanguageAndSamplesFallBackToThe
   EXPECT_EQ(LanguageName("qqq", "en_US"), u"qqq");
   // Sorted as readers of the language do, not by code units: "É" goes with "E".
   std::vector<std::u16string> names;
-  for (const NamedLanguage& language : NameLanguages({"fr", "ee", "zh"}, "fr_FR")) names.push_back(language.name);
+  for (const NamedLanguage& language : NameLanguages({"fr", "ee", "zh"}, "fr_FR"))
+    names.push_back(language.name);
   EXPECT_EQ(names, (std::vector<std::u16string>{u"Chinois", u"Éwé", u"Français"}));
 }
 

@@ -124,22 +124,15 @@ forms::MenuItem& frmMain::BuildHelpMenu() {
 // The controls lie below the banner, out of sight once the window is sized to it; they keep their
 // state and the focus.
 void frmMain::Layout() {
-  struct Place {
-    forms::Control& control;
-    forms::TwipsRect rect;
-  };
-  const Place places[] = {
-      {tbhwnd, {5040, 3360, 2055, 285}},   {cbStart, {0, 2160, 1212, 372}},
-      {tbSpeach, {120, 3360, 5292, 1812}}, {cbContinue, {0, 2640, 2052, 252}},
-      {cbStop, {1320, 2160, 1212, 372}},   {cbNext, {2640, 2160, 1212, 372}},
+  PlaceInTabOrder({
+      {tbhwnd, {5040, 3360, 2055, 285}},
+      {cbStart, {0, 2160, 1212, 372}},
+      {tbSpeach, {120, 3360, 5292, 1812}},
+      {cbContinue, {0, 2640, 2052, 252}},
+      {cbStop, {1320, 2160, 1212, 372}},
+      {cbNext, {2640, 2160, 1212, 372}},
       {Label1, {0, 1800, 5292, 252}},
-  };
-  int32_t tabIndex = 0;
-  for (const Place& place : places) {
-    place.control.SetPosition(place.rect);
-    place.control.SetTabIndex(tabIndex++);
-    Register(place.control);
-  }
+  });
   tbhwnd.SetText(u"Text1");
 }
 

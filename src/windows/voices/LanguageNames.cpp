@@ -1,8 +1,8 @@
 #include "windows/voices/LanguageNames.h"
 
 #include <unicode/coll.h>
-#include <unicode/uchar.h>
 #include <unicode/locid.h>
+#include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
 #include <algorithm>
@@ -12,7 +12,8 @@ namespace lectryn::windows::voices {
 namespace {
 
 std::u16string ToU16(const icu::UnicodeString& text) {
-  return std::u16string(reinterpret_cast<const char16_t*>(text.getBuffer()), static_cast<size_t>(text.length()));
+  return std::u16string(reinterpret_cast<const char16_t*>(text.getBuffer()),
+                        static_cast<size_t>(text.length()));
 }
 
 }  // namespace

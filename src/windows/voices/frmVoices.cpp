@@ -76,24 +76,20 @@ frmVoices::frmVoices(narration::Narration& main, std::string locale)
 // Each label comes just before the control it names in tab order: its access key reaches that one.
 void frmVoices::Layout() {
   SetClientSize(6000, 2640);
-  struct Place {
-    forms::Control& control;
-    forms::TwipsRect rect;
-  };
-  const Place places[] = {
-      {lblLanguage, {120, 225, 1260, 285}},  {cboLanguage, {1440, 180, 4440, 360}},
-      {lblVoice, {120, 705, 1260, 285}},     {cboVoice, {1440, 660, 4440, 360}},
-      {lblSpeed, {120, 1185, 1260, 285}},    {spnSpeed, {1440, 1140, 1080, 360}},
-      {cmdNormal, {4680, 1140, 1200, 360}},  {cmdTry, {120, 2130, 1200, 390}},
-      {cmdOK, {3480, 2130, 1140, 390}},      {cmdCancel, {4740, 2130, 1140, 390}},
-      {lblWordsPerMinute, {2640, 1185, 1980, 285}}, {lblNormalSpeed, {1440, 1620, 4440, 285}},
-  };
-  int32_t tabIndex = 0;
-  for (const Place& place : places) {
-    place.control.SetPosition(place.rect);
-    place.control.SetTabIndex(tabIndex++);
-    Register(place.control);
-  }
+  PlaceInTabOrder({
+      {lblLanguage, {120, 225, 1260, 285}},
+      {cboLanguage, {1440, 180, 4440, 360}},
+      {lblVoice, {120, 705, 1260, 285}},
+      {cboVoice, {1440, 660, 4440, 360}},
+      {lblSpeed, {120, 1185, 1260, 285}},
+      {spnSpeed, {1440, 1140, 1080, 360}},
+      {cmdNormal, {4680, 1140, 1200, 360}},
+      {cmdTry, {120, 2130, 1200, 390}},
+      {cmdOK, {3480, 2130, 1140, 390}},
+      {cmdCancel, {4740, 2130, 1140, 390}},
+      {lblWordsPerMinute, {2640, 1185, 1980, 285}},
+      {lblNormalSpeed, {1440, 1620, 4440, 285}},
+  });
   for (forms::Label* label : {&lblLanguage, &lblVoice, &lblSpeed}) label->SetUseMnemonic(true);
 }
 
