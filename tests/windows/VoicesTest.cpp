@@ -151,10 +151,10 @@ TEST_F(VoicesWindow, SpeedStaysInItsRangeAndNormalShowsTheVoicesOwn) {
   EXPECT_EQ(form_->spnSpeed.Max(), platform::kMaxWordsPerMinute);
   EXPECT_EQ(form_->Rate(), 0);
   EXPECT_EQ(form_->spnSpeed.Value(), 175);
-  EXPECT_EQ(form_->lblNormalSpeed.Caption(), u"Normal speed: 175 words per minute (chosen)");
+  EXPECT_EQ(form_->lblNormalSpeed.Caption(), u"This is the voice's normal speed.");
   form_->spnSpeed.Enter(1000);
   EXPECT_EQ(form_->Rate(), platform::kMaxWordsPerMinute);
-  EXPECT_EQ(form_->lblNormalSpeed.Caption(), u"Normal speed: 175 words per minute");
+  EXPECT_EQ(form_->lblNormalSpeed.Caption(), u"The voice's normal speed is 175 words per minute.");
   form_->spnSpeed.Enter(10);
   EXPECT_EQ(form_->Rate(), platform::kMinWordsPerMinute);
   form_->cmdNormal.Click();
@@ -207,11 +207,13 @@ TEST(LanguageNames, ChoicesAreKeptUnderThePrimaryLanguageAndSamplesFallBackToThe
   EXPECT_EQ(platform::ChoiceLanguageOf("yue"), "yue");
   EXPECT_EQ(SampleSentence("fi"), u"Suomi");
   EXPECT_EQ(LanguageName("qqq", "en_US"), u"qqq");
-  // Sorted as readers of the language do, not by code units: "É" goes with "E".
+  // Sorted as readers of the language do, not by code units: "É" goes with "E". A language ICU
+  // cannot name keeps the name it came with; names two languages share get their codes.
   std::vector<std::u16string> names;
-  for (const NamedLanguage& language : NameLanguages({"fr", "ee", "zh"}, "fr_FR"))
+  for (const NamedLanguage& language :
+       NameLanguages({{"fr", u"x"}, {"ee", u""}, {"zh", u""}, {"qqa", u"Qa"}, {"qqb", u"Qa"}}, "fr_FR"))
     names.push_back(language.name);
-  EXPECT_EQ(names, (std::vector<std::u16string>{u"Chinois", u"Éwé", u"Français"}));
+  EXPECT_EQ(names, (std::vector<std::u16string>{u"Chinois", u"Éwé", u"Français", u"Qa (qqa)", u"Qa (qqb)"}));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <unicode/unistr.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 
 namespace lectryn::windows::voices {
@@ -33,9 +34,20 @@ std::u16string LanguageName(const std::string& code, const std::string& locale) 
   return ToU16(name);
 }
 
-std::vector<NamedLanguage> NameLanguages(const std::vector<std::string>& codes, const std::string& locale) {
+std::vector<NamedLanguage> NameLanguages(const std::vector<NamedLanguage>& languages,
+                                         const std::string& locale) {
   std::vector<NamedLanguage> named;
-  for (const std::string& code : codes) named.push_back({code, LanguageName(code, locale)});
+  std::map<std::u16string, int> uses;
+  for (const NamedLanguage& language : languages) {
+    std::u16string name = LanguageName(language.code, locale);
+    bool known = name != std::u16string(language.code.begin(), language.code.end());
+    named.push_back({language.code, known || language.name.empty() ? name : language.name});
+    ++uses[named.back().name];
+  }
+  for (NamedLanguage& language : named) {
+    if (uses[language.name] > 1)
+      language.name += u" (" + std::u16string(language.code.begin(), language.code.end()) + u")";
+  }
   UErrorCode status = U_ZERO_ERROR;
   std::unique_ptr<icu::Collator> collator(icu::Collator::createInstance(icu::Locale(locale.c_str()), status));
   auto before = [&](const NamedLanguage& a, const NamedLanguage& b) {

@@ -17,7 +17,10 @@ std::string UserLocale();
 // ICU does not know is its own name.
 std::u16string LanguageName(const std::string& code, const std::string& locale);
 
-// The codes named in the language of locale and sorted as its readers expect.
-std::vector<NamedLanguage> NameLanguages(const std::vector<std::string>& codes, const std::string& locale);
+// The languages named in the language of locale and sorted as its readers expect. Each comes with
+// the name it has where ICU does not know it (the name of a voice that speaks it, say); names that
+// two languages share are told apart by their codes: "Chinese (cmn)", "Chinese (zh)".
+std::vector<NamedLanguage> NameLanguages(const std::vector<NamedLanguage>& languages,
+                                         const std::string& locale);
 
 }  // namespace lectryn::windows::voices

@@ -77,17 +77,17 @@ frmVoices::frmVoices(narration::Narration& main, std::string locale)
 void frmVoices::Layout() {
   SetClientSize(6000, 2640);
   PlaceInTabOrder({
-      {lblLanguage, {120, 225, 1260, 285}},
+      {lblLanguage, {120, 255, 1260, 285}},
       {cboLanguage, {1440, 180, 4440, 360}},
-      {lblVoice, {120, 705, 1260, 285}},
+      {lblVoice, {120, 735, 1260, 285}},
       {cboVoice, {1440, 660, 4440, 360}},
-      {lblSpeed, {120, 1185, 1260, 285}},
+      {lblSpeed, {120, 1215, 1260, 285}},
       {spnSpeed, {1440, 1140, 1080, 360}},
       {cmdNormal, {4680, 1140, 1200, 360}},
       {cmdTry, {120, 2130, 1200, 390}},
       {cmdOK, {3480, 2130, 1140, 390}},
       {cmdCancel, {4740, 2130, 1140, 390}},
-      {lblWordsPerMinute, {2640, 1185, 1980, 285}},
+      {lblWordsPerMinute, {2640, 1215, 1980, 285}},
       {lblNormalSpeed, {1440, 1620, 4440, 285}},
   });
   for (forms::Label* label : {&lblLanguage, &lblVoice, &lblSpeed}) label->SetUseMnemonic(true);
@@ -117,16 +117,19 @@ std::string frmVoices::Voice() const {
 // The user's language is shown first; English where no voice speaks it.
 void frmVoices::FillLanguages() {
   installed_ = Main->Voices().InstalledVoices();
-  std::vector<std::string> codes;
+  // A language ICU cannot name takes the name of the first voice that speaks it.
+  std::vector<NamedLanguage> spoken;
   for (const platform::InstalledVoice& voice : installed_) {
     for (const std::string& tag : voice.languages) {
       std::string code = platform::ChoiceLanguageOf(tag);
-      if (!code.empty() && IndexOf(codes, code) < 0) codes.push_back(code);
+      bool listed = std::any_of(spoken.begin(), spoken.end(),
+                                [&](const NamedLanguage& language) { return language.code == code; });
+      if (!code.empty() && !listed) spoken.push_back({code, voice.name});
     }
   }
   languages_.clear();
   std::vector<std::u16string> items;
-  for (NamedLanguage& language : NameLanguages(codes, locale_)) {
+  for (NamedLanguage& language : NameLanguages(spoken, locale_)) {
     languages_.push_back(language.code);
     items.push_back(std::move(language.name));
   }
@@ -163,8 +166,10 @@ void frmVoices::FillVoices() {
 void frmVoices::ShowRate() {
   const int32_t normal = Main->Voices().DefaultRate();
   spnSpeed.SetValue(rate_ != 0 ? rate_ : normal);
-  lblNormalSpeed.SetCaption(u"Normal speed: " + platform::FromUtf8(std::to_string(normal)) +
-                            u" words per minute" + (rate_ == 0 ? u" (chosen)" : u""));
+  lblNormalSpeed.SetCaption(rate_ == 0
+                                ? std::u16string(u"This is the voice's normal speed.")
+                                : u"The voice's normal speed is " +
+                                      platform::FromUtf8(std::to_string(normal)) + u" words per minute.");
 }
 
 void frmVoices::cboLanguage_Click() {
