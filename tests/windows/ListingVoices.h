@@ -50,7 +50,10 @@ class ListingVoices : public platform::VoiceFactory {
     made.push_back(std::make_shared<VoiceLog>());
     return std::make_shared<LoggingVoice>(made.back());
   }
-  std::vector<platform::InstalledVoice> InstalledVoices() override { return installed; }
+  std::vector<platform::InstalledVoice> InstalledVoices() override {
+    if (listFails) throw platform::Failure("cannot read the voice data");
+    return installed;
+  }
   std::string DefaultVoiceFor(const std::u16string& tag) override {
     std::string language = platform::ToUtf8(tag);
     if (language == "en") return "en-us";
@@ -66,7 +69,8 @@ class ListingVoices : public platform::VoiceFactory {
       {"fr-be", u"French (Belgium)", {"fr-BE", "nl-BE"}},      {"fr-fr", u"French (France)", {"fr-FR"}},
   };
   std::vector<std::shared_ptr<VoiceLog>> made;
-  bool failing = false;
+  bool failing = false;    // CreateVoice fails
+  bool listFails = false;  // InstalledVoices fails
 };
 
 }  // namespace lectryn::testing

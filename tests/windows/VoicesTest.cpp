@@ -164,8 +164,13 @@ TEST_F(VoicesWindow, SpeedStaysInItsRangeAndNormalShowsTheVoicesOwn) {
   EXPECT_EQ(main_.Rate(), 0);
 }
 
-TEST_F(VoicesWindow, WithoutInstalledVoicesOnlyTheSpeedCanBeSet) {
+class WithoutVoices : public VoicesWindow, public ::testing::WithParamInterface<bool> {};
+
+// No voice installed, or a list that cannot be read.
+TEST_P(WithoutVoices, OnlyTheSpeedCanBeSet) {
   voices_.installed.clear();
+  voices_.listFails = GetParam();
+  if (GetParam()) voices_.installed = ListingVoices().installed;
   main_.SetVoiceChoices({{"en", "en-us"}});
   Open();
   EXPECT_TRUE(form_->cboLanguage.List().empty());
@@ -179,6 +184,7 @@ TEST_F(VoicesWindow, WithoutInstalledVoicesOnlyTheSpeedCanBeSet) {
   EXPECT_EQ(main_.VoiceChoices(), (VoiceChoices{{"en", "en-us"}}));
   EXPECT_EQ(main_.Rate(), 120);
 }
+INSTANTIATE_TEST_SUITE_P(Lists, WithoutVoices, ::testing::Bool());
 
 // One window for the whole run, owned by the main window; opening it again while it is open keeps
 // what the user set so far.

@@ -116,7 +116,9 @@ std::string frmVoices::Voice() const {
 
 // The user's language is shown first; English where no voice speaks it.
 void frmVoices::FillLanguages() {
-  installed_ = Main->Voices().InstalledVoices();
+  // A list that cannot be read leaves only the speed to set.
+  installed_.clear();
+  platform::Tolerate([&] { installed_ = Main->Voices().InstalledVoices(); });
   // A language ICU cannot name takes the name of the first voice that speaks it.
   std::vector<NamedLanguage> spoken;
   for (const platform::InstalledVoice& voice : installed_) {
