@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QGroupBox>
@@ -12,6 +13,8 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QTextCursor>
 #include <cmath>
 #include <functional>
@@ -20,7 +23,9 @@
 #include "desktop/LineBreaks.h"
 #include "forms/BrowserSite.h"
 #include "forms/CheckBox.h"
+#include "forms/ComboBox.h"
 #include "forms/CommandButton.h"
+#include "forms/SpinBox.h"
 #include "forms/TextBox.h"
 
 namespace lectryn::desktop {
@@ -438,6 +443,80 @@ class TextBinding : public ControlBinding {
   bool writing_ = false;
 };
 
+// A control the user sets a value in. The model's own changes are shown with the widget's signals
+// blocked, so they never fire the model's handler; the user's input goes to the model, which may
+// keep another value than the one given, and the widget then shows the one kept.
+template <class ControlModel, class QtWidget>
+class InputBinding : public ControlBinding {
+ public:
+  InputBinding(ControlModel& model, const ControlPlacement& placement)
+      : ControlBinding(model, placement), model_(model), widget_(new QtWidget(placement.client)) {
+    widget_->setObjectName(QString::fromStdString(model.Name()));
+  }
+  QWidget* Widget() const override { return widget_; }
+
+ protected:
+  // The list (where the control has one) or the value changed.
+  virtual void ShowValue(forms::Property property) = 0;
+  void FollowAll() {
+    for (auto property :
+         {forms::Property::List, forms::Property::Value, forms::Property::Enabled, forms::Property::Position})
+      Follow(property);
+  }
+  template <class Give>
+  void Input(Give&& give) {
+    if (Abandoned()) return;
+    give();
+    Follow(forms::Property::Value);
+  }
+  void Follow(forms::Property property) override {
+    QSignalBlocker quiet(widget_);
+    if (property == forms::Property::List || property == forms::Property::Value) ShowValue(property);
+    if (property == forms::Property::Enabled) widget_->setEnabled(model_.Enabled());
+    if (property == forms::Property::Position) widget_->setGeometry(PixelRect());
+  }
+
+  ControlModel& model_;
+  QtWidget* widget_;
+};
+
+// Only a pick by the user (activated) reaches the model as a choice.
+class ComboBinding : public InputBinding<forms::ComboBox, QComboBox> {
+ public:
+  ComboBinding(forms::ComboBox& combo, const ControlPlacement& placement) : InputBinding(combo, placement) {
+    QObject::connect(widget_, &QComboBox::activated, this,
+                     [this](int index) { Input([&] { model_.Choose(index); }); });
+    FollowAll();
+  }
+
+ protected:
+  void ShowValue(forms::Property property) override {
+    if (property == forms::Property::List) {
+      widget_->clear();
+      for (const std::u16string& item : model_.List()) widget_->addItem(ToQ(item));
+    }
+    widget_->setCurrentIndex(model_.ListIndex());
+  }
+};
+
+// A typed number reaches the model once it is complete (Enter or leaving the box), an arrow's step
+// at once.
+class SpinBinding : public InputBinding<forms::SpinBox, QSpinBox> {
+ public:
+  SpinBinding(forms::SpinBox& spin, const ControlPlacement& placement) : InputBinding(spin, placement) {
+    widget_->setKeyboardTracking(false);
+    widget_->setRange(spin.Min(), spin.Max());
+    widget_->setSingleStep(spin.SmallChange());
+    widget_->setAlignment(Qt::AlignRight);
+    QObject::connect(widget_, &QSpinBox::valueChanged, this,
+                     [this](int value) { Input([&] { model_.Enter(value); }); });
+    FollowAll();
+  }
+
+ protected:
+  void ShowValue(forms::Property) override { widget_->setValue(model_.Value()); }
+};
+
 // The browser object owns its view; the window only borrows it while the site holds the browser.
 class BrowserBinding : public ControlBinding {
  public:
@@ -490,6 +569,10 @@ std::unique_ptr<ControlBinding> BindControl(forms::Control& control, const Contr
     return std::make_unique<CheckBinding>(*check, placement);
   if (auto* box = dynamic_cast<forms::TextBox*>(&control))
     return std::make_unique<TextBinding>(*box, placement);
+  if (auto* combo = dynamic_cast<forms::ComboBox*>(&control))
+    return std::make_unique<ComboBinding>(*combo, placement);
+  if (auto* spin = dynamic_cast<forms::SpinBox*>(&control))
+    return std::make_unique<SpinBinding>(*spin, placement);
   if (auto* site = dynamic_cast<forms::BrowserSite*>(&control))
     return std::make_unique<BrowserBinding>(*site, placement);
   return nullptr;

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScopedValueRollback>
@@ -125,6 +126,16 @@ void FormWindow::ApplyTabOrder() {
   std::stable_sort(order.begin(), order.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   for (size_t at = 1; at < order.size(); ++at) QWidget::setTabOrder(order[at - 1].second, order[at].second);
+  // A label's access key reaches the control after it in tab order; Qt shows the key once the
+  // label has that buddy, and an ampersand as it is in a label without one.
+  for (const auto& binding : bindings_) {
+    auto* label = dynamic_cast<const forms::Label*>(&binding->Model());
+    auto* widget = qobject_cast<QLabel*>(binding->Widget());
+    if (!label || !widget || !label->UseMnemonic()) continue;
+    auto next = std::find_if(order.begin(), order.end(),
+                             [&](const auto& entry) { return entry.first > label->TabIndex(); });
+    widget->setBuddy(next == order.end() ? nullptr : next->second);
+  }
 }
 
 void FormWindow::Follow(forms::Property property) {

@@ -33,6 +33,7 @@ enum class Property {
   Loaded,
   Pointer,
   Browser,
+  List,
 };
 
 // A rectangle in twips (1/1440 inch).
@@ -75,11 +76,13 @@ class Control {
     auto listeners = listeners_;
     for (auto& [token, listener] : listeners) listener(*this, property);
   }
+  // True when the value changed.
   template <class T>
-  void Set(T& field, T value, Property property) {
-    if (field == value) return;
+  bool Set(T& field, T value, Property property) {
+    if (field == value) return false;
     field = std::move(value);
     Changed(property);
+    return true;
   }
 
  private:

@@ -64,6 +64,15 @@ bool Form::Unload() {
   return true;
 }
 
+void Form::PlaceInTabOrder(std::initializer_list<Placed> places) {
+  int32_t tabIndex = 0;
+  for (const Placed& place : places) {
+    place.control.SetPosition(place.rect);
+    place.control.SetTabIndex(tabIndex++);
+    Register(place.control);
+  }
+}
+
 MenuItem& Form::AddMenu(std::string name, std::u16string caption) {
   ownedMenus_.push_back(std::make_unique<MenuItem>(std::move(name), std::move(caption)));
   menus_.push_back(ownedMenus_.back().get());

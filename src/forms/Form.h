@@ -4,6 +4,7 @@
 // input methods below; tests call those methods directly.
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <set>
 #include <string>
@@ -105,6 +106,12 @@ class Form : public Control {
 
   // Controls and menus the window declares, in tab order for the controls.
   void Register(Control& control) { controls_.push_back(&control); }
+  struct Placed {
+    Control& control;
+    TwipsRect rect;
+  };
+  // Puts each control at its place and registers it, with tab indexes counting up in this order.
+  void PlaceInTabOrder(std::initializer_list<Placed> places);
   const std::vector<Control*>& Controls() const { return controls_; }
   MenuItem& AddMenu(std::string name, std::u16string caption);
   // A menu owned elsewhere (the narration state owns its menu) joins the menu bar here.

@@ -31,6 +31,11 @@ class Label : public Control {
   void SetFont(forms::Font font) { Set(font_, std::move(font), Property::Font); }
   const std::u16string& ToolTipText() const { return toolTip_; }
   void SetToolTipText(std::u16string tip) { Set(toolTip_, std::move(tip), Property::ToolTipText); }
+  // With mnemonics the caption's "&x" is an access key that moves the focus to the next control in
+  // tab order, the control the label names; without, an ampersand is shown as it is. Read when the
+  // window is made.
+  bool UseMnemonic() const { return useMnemonic_; }
+  void SetUseMnemonic(bool use) { useMnemonic_ = use; }
 
   void Click() const { Fire(OnClick); }
   Handler OnClick;
@@ -41,6 +46,7 @@ class Label : public Control {
   uint32_t foreColor_ = kBlack;
   forms::Font font_;
   std::u16string toolTip_;
+  bool useMnemonic_ = false;
 };
 
 // A frame groups controls; their positions are relative to it.

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Failure.h"
@@ -56,6 +57,14 @@ struct InstalledVoice {
 
 // The user's voice for each language: lower-case primary language ("en", "ar") to an identifier.
 using VoiceChoices = std::map<std::string, std::string>;
+
+// The language a BCP 47 tag's choice is kept under: "pt-BR" and "PT_br" give "pt".
+inline std::string ChoiceLanguageOf(std::string_view tag) {
+  std::string language(tag.substr(0, tag.find_first_of("-_")));
+  for (char& c : language)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return language;
+}
 
 // One voice object. Dropping the last reference stops its speech at once, and none of its events
 // runs afterwards, not even one already posted to the UI loop.

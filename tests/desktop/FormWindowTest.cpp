@@ -21,6 +21,7 @@
 #include "desktop/LineBreaks.h"
 #include "desktop/QtFormHost.h"
 #include "desktop/QtPictures.h"
+#include "desktop/ShownForm.h"
 #include "desktop/WindowRegistry.h"
 #include "forms/Form.h"
 
@@ -83,13 +84,7 @@ class TestForm : public forms::Form {
   int checkClicks = 0;
 };
 
-void SendKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
-             const QString& text = {}) {
-  QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
-  QApplication::sendEvent(target, &press);
-  QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
-  QApplication::sendEvent(target, &release);
-}
+using testing::SendKey;
 
 void SendMouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held,
                Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -97,24 +92,11 @@ void SendMouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButton bu
   QApplication::sendEvent(target, &event);
 }
 
-class FormWindowTest : public ::testing::Test {
+class FormWindowTest : public testing::ShownForm {
  protected:
-  static void SetUpTestSuite() { testing::EnsureGuiApplication(); }
-  void SetUp() override {
-    form_.SetHost(&host_);
-    form_.Show();
-    window_ = host_.WindowOf(form_);
-    ASSERT_NE(window_, nullptr);
-  }
-  template <class W>
-  W* Find(const char* name) const {
-    return window_->findChild<W*>(name);
-  }
+  void SetUp() override { ShowForm(form_); }
 
-  WindowRegistry registry_;
-  QtFormHost host_{registry_};
   TestForm form_;
-  FormWindow* window_ = nullptr;
 };
 
 TEST_F(FormWindowTest, ControlsSitAtTheirTwipsInClientPixelsAndFramesCarryTheirLabels) {

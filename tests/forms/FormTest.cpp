@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "forms/ComboBox.h"
+#include "forms/SpinBox.h"
+
 #include <string>
 #include <vector>
 
@@ -110,6 +113,32 @@ TEST(CheckBoxAndButtons, ClicksToggleAndDisabledButtonsIgnoreThem) {
   download.SetEnabled(true);
   download.Click();
   EXPECT_EQ(1, presses);
+}
+
+// Only the user's picks and entries fire, and only when they change something; every value stays
+// one the control can show.
+TEST(ComboAndSpinBoxes, ChoicesStayInRangeAndOnlyTheUsersChangesFire) {
+  ComboBox combo("cboVoice");
+  int clicks = 0;
+  combo.OnClick = [&] { ++clicks; };
+  combo.SetList({u"one", u"two"});
+  combo.SetListIndex(1);
+  combo.SetList({u"one", u"two", u"three"});  // a new list leaves nothing chosen
+  EXPECT_EQ(combo.Text(), u"");
+  combo.Choose(2);
+  combo.Choose(2);
+  combo.Choose(7);
+  EXPECT_EQ(combo.ListIndex(), -1);
+  EXPECT_EQ(clicks, 2);
+
+  SpinBox spin("spnSpeed", 80, 450, 5);
+  int changes = 0;
+  spin.OnChange = [&] { ++changes; };
+  spin.SetValue(500);
+  spin.Enter(600);  // still 450: nothing changed
+  spin.Enter(0);
+  EXPECT_EQ(spin.Value(), 80);
+  EXPECT_EQ(changes, 1);
 }
 
 TEST(Menus, AccessKeysShortcutsAndSeparators) {

@@ -10,6 +10,7 @@
 #include "settings/ListenerSettings.h"
 #include "windows/about/frmAbout.h"
 #include "windows/updates/frmUpdates.h"
+#include "windows/voices/LanguageNames.h"
 
 namespace lectryn::windows::main {
 namespace {
@@ -117,6 +118,7 @@ frmMain::frmMain(platform::Platform& platform, const MakerSite& site)
   mnuVoiceSlower.OnClick = [this] { Slower(); };
   mnuVoiceNormalSpeed.OnClick = [this] { NormalSpeed(); };
   WatchListenerState([this] { mnuVoicePause.SetCaption(Paused() ? u"&Resume" : u"&Pause"); });
+  mnuVoiceVoices.OnClick = [this] { mnuVoiceVoices_Click(); };
   // A file or address dropped onto the banner opens as if it had been typed into Open Page.
   Form_Drop = [this](const std::vector<std::u16string>& addresses) {
     for (const std::u16string& address : addresses) OpenPage(address);
@@ -125,6 +127,7 @@ frmMain::frmMain(platform::Platform& platform, const MakerSite& site)
 
 // The secondary windows hold the reading state through Main: they go before it does.
 frmMain::~frmMain() {
+  voicesWindow.reset();
   speechWindow.reset();
   helpWindow.reset();
 }
@@ -138,22 +141,15 @@ forms::MenuItem& frmMain::BuildMenuBar() {
 // The controls lie below the banner, out of sight once the window is sized to it; they keep their
 // state and the focus.
 void frmMain::Layout() {
-  struct Place {
-    forms::Control& control;
-    forms::TwipsRect rect;
-  };
-  const Place places[] = {
-      {tbhwnd, {5040, 3360, 2055, 285}},   {cbStart, {0, 2160, 1212, 372}},
-      {tbSpeach, {120, 3360, 5292, 1812}}, {cbContinue, {0, 2640, 2052, 252}},
-      {cbStop, {1320, 2160, 1212, 372}},   {cbNext, {2640, 2160, 1212, 372}},
+  PlaceInTabOrder({
+      {tbhwnd, {5040, 3360, 2055, 285}},
+      {cbStart, {0, 2160, 1212, 372}},
+      {tbSpeach, {120, 3360, 5292, 1812}},
+      {cbContinue, {0, 2640, 2052, 252}},
+      {cbStop, {1320, 2160, 1212, 372}},
+      {cbNext, {2640, 2160, 1212, 372}},
       {Label1, {0, 1800, 5292, 252}},
-  };
-  int32_t tabIndex = 0;
-  for (const Place& place : places) {
-    place.control.SetPosition(place.rect);
-    place.control.SetTabIndex(tabIndex++);
-    Register(place.control);
-  }
+  });
   tbhwnd.SetText(u"Text1");
 }
 
@@ -275,6 +271,15 @@ void frmMain::mnuNarrationTxtToSpeech_Click() {
   if (speechWindow->Visible()) return;
   speechWindow->Main = this;
   speechWindow->Show(forms::Modality::Modeless, this);
+}
+
+// Opening it again while it is open leaves what the user set in it so far.
+void frmMain::mnuVoiceVoices_Click() {
+  if (!voicesWindow) {
+    voicesWindow = std::make_unique<voices::frmVoices>(*this, voices::UserLocale());
+    voicesWindow->SetHost(Host());
+  }
+  voicesWindow->Show(forms::Modality::Modeless, this);
 }
 
 void frmMain::mnuHelpAbout_Click() {

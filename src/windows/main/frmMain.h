@@ -22,6 +22,7 @@
 #include "windows/MakerSite.h"
 #include "windows/help/frmHelp.h"
 #include "windows/texttospeech/frmTextToSpeech.h"
+#include "windows/voices/frmVoices.h"
 
 namespace lectryn::windows::main {
 
@@ -76,7 +77,7 @@ class frmMain : public forms::Form, public narration::Narration {
   forms::MenuItem& mnuVoiceFaster;
   forms::MenuItem& mnuVoiceSlower;
   forms::MenuItem& mnuVoiceNormalSpeed;
-  forms::MenuItem& mnuVoiceVoices;  // opens the voices dialog, whose owner sets its handler
+  forms::MenuItem& mnuVoiceVoices;  // opens the voices dialog
   // "&Help" and its items.
   forms::MenuItem& mnuAbout;
   forms::MenuItem& mnuHelpGetgoing;
@@ -90,6 +91,7 @@ class frmMain : public forms::Form, public narration::Narration {
   // Made on first use and kept for the whole run; closing them does not clear these.
   std::unique_ptr<help::frmHelp> helpWindow;
   std::unique_ptr<texttospeech::frmTextToSpeech> speechWindow;
+  std::unique_ptr<voices::frmVoices> voicesWindow;
 
   void Form_Load();
   void Form_Unload(int16_t& Cancel);
@@ -102,6 +104,7 @@ class frmMain : public forms::Form, public narration::Narration {
   void mnuHelpDiscuss_Click();
   void mnuHelpUpdate_Click();
   void mnuNarrationOpenPage_Click();
+  void mnuVoiceVoices_Click();
 
   // Opens a file or address in a page window of its own, shown; false when it could not be opened.
   bool OpenPage(const std::u16string& address);
