@@ -1,35 +1,11 @@
 #include "app/ListenerSettings.h"
 
-#include <charconv>
 #include <string>
-#include <string_view>
-#include <vector>
 
+#include "settings/ListenerSettings.h"
 #include "settings/RegHelper.h"
 
 namespace lectryn::app {
-namespace {
-
-constexpr std::string_view kVoicePrefix = "Voice.";
-
-std::optional<int32_t> NumberOf(const settings::SettingValue& value) {
-  if (const auto* number = std::get_if<int32_t>(&value)) return *number;
-  const auto* text = std::get_if<std::string>(&value);
-  if (!text) return std::nullopt;
-  int32_t number = 0;
-  auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), number);
-  if (error != std::errc() || end != text->data() + text->size()) return std::nullopt;
-  return number;
-}
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return lower;
-}
-
-}  // namespace
 
 ListenerSettings ReadListenerSettings(system::RegistryStore& store) {
   ListenerSettings stored;
@@ -39,24 +15,16 @@ ListenerSettings ReadListenerSettings(system::RegistryStore& store) {
                           key) != platform::ERROR_SUCCESS)
     return stored;
   settings::RegHelper helper(store);
-  std::vector<std::string> names;
-  for (platform::DWORD index = 0;; ++index) {
-    std::string name;
-    platform::DWORD type = 0;
-    std::vector<uint8_t> data;
-    if (store.RegEnumValueA(key, index, name, type, data) != platform::ERROR_SUCCESS) break;
-    names.push_back(std::move(name));
-  }
-  for (const std::string& name : names) {
+  auto text = [&](const char* name) -> std::optional<std::string> {
     settings::SettingValue value;
-    if (helper.ReadRegValue(key, name, value) != platform::ERROR_SUCCESS) continue;
-    if (name == "Rate") {
-      stored.rate = NumberOf(value);
-    } else if (name.size() > kVoicePrefix.size() && name.starts_with(kVoicePrefix)) {
-      const auto* identifier = std::get_if<std::string>(&value);
-      if (identifier && !identifier->empty())
-        stored.voices[Lower(name.substr(kVoicePrefix.size()))] = *identifier;
-    }
+    if (helper.ReadRegValue(key, name, value) != platform::ERROR_SUCCESS) return std::nullopt;
+    if (const auto* number = std::get_if<int32_t>(&value)) return std::to_string(*number);
+    if (const auto* written = std::get_if<std::string>(&value)) return *written;
+    return std::nullopt;
+  };
+  if (auto rate = text(settings::kRateSetting)) stored.rate = settings::RateOfSetting(*rate);
+  if (auto voices = text(settings::kVoicesSetting)) {
+    if (auto choices = settings::VoiceChoicesOfSetting(*voices)) stored.voices = std::move(*choices);
   }
   store.RegCloseKey(key);
   return stored;

@@ -1,7 +1,6 @@
 #pragma once
-// The listener's settings that the desktop stores and the terminal reader follows: the speed and the
-// voice of each language, as values under the settings key: "Rate" (words per minute, 0 for the
-// voice's own) and "Voice.<language>" (a voice identifier for a lower-case primary language).
+// The listener's settings that the desktop stores (settings/ListenerSettings.h) and the terminal
+// reader follows: the speed and the voice of each language.
 #include <cstdint>
 #include <optional>
 
@@ -11,7 +10,7 @@
 namespace lectryn::app {
 
 struct ListenerSettings {
-  std::optional<int32_t> rate;  // none when not stored or not a number
+  std::optional<int32_t> rate;  // none when not stored or unreadable
   platform::VoiceChoices voices;
 };
 

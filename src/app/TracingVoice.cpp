@@ -1,17 +1,9 @@
 #include "app/TracingVoice.h"
 
+#include "platform/Text.h"
+
 namespace lectryn::app {
 namespace {
-
-// "pt-BR" -> "pt": how voice choices are keyed. The default language (empty) has no choice of its own.
-std::string PrimaryLanguage(const std::u16string& tag) {
-  std::string primary;
-  for (char16_t c : tag) {
-    if (c == u'-' || c == u'_' || c > 0x7F) break;
-    primary.push_back(static_cast<char>(c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c));
-  }
-  return primary;
-}
 
 class TracingVoice : public platform::SpVoice,
                      public platform::VoiceEvents,
@@ -25,7 +17,7 @@ class TracingVoice : public platform::SpVoice,
   int32_t Speak(const std::u16string& text, int32_t flags) override {
     if (hooks_.speak) hooks_.speak(text, language_);
     if (hooks_.voice) {
-      auto chosen = choices_.find(PrimaryLanguage(language_));
+      auto chosen = choices_.find(platform::ChoiceLanguageOf(platform::ToUtf8(language_)));
       if (chosen != choices_.end()) hooks_.voice(chosen->first, chosen->second);
     }
     return inner_->Speak(text, flags);

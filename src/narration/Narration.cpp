@@ -146,9 +146,7 @@ void Narration::PreviousParagraph() {
 }
 
 void Narration::SetRate(int32_t wordsPerMinute) {
-  int32_t rate = wordsPerMinute == 0
-                     ? 0
-                     : std::clamp(wordsPerMinute, platform::kMinWordsPerMinute, platform::kMaxWordsPerMinute);
+  int32_t rate = platform::ClampedWordsPerMinute(wordsPerMinute);
   if (rate == rate_) return;
   rate_ = rate;
   if (pVoice) CallVoice([this] { pVoice->SetRate(rate_); });

@@ -54,15 +54,6 @@ std::vector<ScriptedWord> SplitScriptedWords(const std::u16string& text) {
 
 namespace {
 
-// "pt-BR" -> "pt": the key of a voice choice.
-std::string PrimaryLanguage(const std::u16string& tag) {
-  std::string primary;
-  for (char16_t c : tag) {
-    if (c == u'-' || c == u'_') break;
-    primary += static_cast<char>(c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c & 0x7F);
-  }
-  return primary;
-}
 
 }  // namespace
 
@@ -76,9 +67,9 @@ std::vector<platform::InstalledVoice> ScriptedInstalledVoices() {
 }
 
 std::string ScriptedDefaultVoiceFor(const std::u16string& tag) {
-  std::string primary = PrimaryLanguage(tag);
+  std::string primary = platform::ChoiceLanguageOf(platform::ToUtf8(tag));
   for (const platform::InstalledVoice& voice : ScriptedInstalledVoices()) {
-    if (PrimaryLanguage(platform::FromUtf8(voice.languages.front())) == primary) return voice.identifier;
+    if (platform::ChoiceLanguageOf(voice.languages.front()) == primary) return voice.identifier;
   }
   return "sim/en";
 }
@@ -88,7 +79,7 @@ ScriptedVoice::ScriptedVoice(platform::UiLoop& loop, platform::VoiceEvents& sink
     : loop_(loop), sink_(sink), msPerWord_(msPerWord), log_(std::move(log)) {}
 
 int32_t ScriptedVoice::Speak(const std::u16string& text, int32_t flags) {
-  auto chosen = choices_.find(PrimaryLanguage(language_));
+  auto chosen = choices_.find(platform::ChoiceLanguageOf(platform::ToUtf8(language_)));
   log_->spoken.push_back(text);
   log_->languages.push_back(language_);
   log_->voices.push_back(chosen != choices_.end() ? chosen->second : ScriptedDefaultVoiceFor(language_));
@@ -144,9 +135,7 @@ void ScriptedVoice::Resume() {
 }
 
 void ScriptedVoice::SetRate(int32_t wordsPerMinute) {
-  rate_ = wordsPerMinute == 0
-              ? 0
-              : std::clamp(wordsPerMinute, platform::kMinWordsPerMinute, platform::kMaxWordsPerMinute);
+  rate_ = platform::ClampedWordsPerMinute(wordsPerMinute);
 }
 
 int64_t ScriptedVoice::AudioMs() const {

@@ -124,7 +124,9 @@ std::vector<VariantEntry> InstalledVariants() {
   const espeak_VOICE** list = espeak_ListVoices(&variantsOnly);
   for (; list && *list; ++list) {
     const espeak_VOICE& voice = **list;
-    if (!voice.identifier) continue;
+    // The voices themselves sound male; of the variants, the female ones are what listeners ask for. The
+    // others the data counts as male, robots and croaks among them.
+    if (!voice.identifier || voice.gender != 2) continue;
     // The data keeps variants in a folder of their own ("!v/f2"); a voice takes one as "+f2".
     std::string_view identifier = voice.identifier;
     identifier = identifier.substr(identifier.find('/') + 1);

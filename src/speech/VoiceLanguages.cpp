@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <limits>
+#include <map>
 #include <utility>
 
 namespace lectryn::speech {
@@ -159,8 +161,21 @@ std::string Bcp47Tag(std::string_view name) {
 std::vector<platform::InstalledVoice> VoiceChoices(const std::vector<VoiceEntry>& voices,
                                                    const std::vector<std::string>& names,
                                                    const std::vector<VariantEntry>& variants) {
+  // Every variant with every voice would list hundreds of English voices: each language's variants go
+  // with one voice of it, the one that names the bare language best, else its first.
+  auto primaryOf = [](const VoiceEntry& voice) {
+    return voice.languages.empty() ? std::string() : platform::ChoiceLanguageOf(voice.languages.front().name);
+  };
+  std::map<std::string, std::pair<int, size_t>> carrier;  // language -> (priority, voice index)
+  for (size_t i = 0; i < voices.size(); ++i) {
+    std::string primary = primaryOf(voices[i]);
+    int priority = std::numeric_limits<int>::max();
+    for (const VoiceEntry::Language& language : voices[i].languages)
+      if (language.name == primary) priority = std::min(priority, language.priority);
+    auto [at, added] = carrier.try_emplace(primary, priority, i);
+    if (!added && priority < at->second.first) at->second = {priority, i};
+  }
   std::vector<platform::InstalledVoice> out;
-  out.reserve(voices.size() * (variants.size() + 1));
   for (size_t i = 0; i < voices.size(); ++i) {
     const VoiceEntry& voice = voices[i];
     std::vector<std::string> tags;
@@ -168,6 +183,7 @@ std::vector<platform::InstalledVoice> VoiceChoices(const std::vector<VoiceEntry>
     bool named = i < names.size() && !names[i].empty();
     std::u16string name = platform::FromUtf8(PersonName(named ? names[i] : voice.identifier));
     out.push_back({voice.identifier, name, tags});
+    if (carrier[primaryOf(voice)].second != i) continue;
     for (const VariantEntry& variant : variants) {
       out.push_back({voice.identifier + "+" + variant.identifier,
                      name + u", " + platform::FromUtf8(PersonName(variant.name)), tags});

@@ -48,7 +48,8 @@ class VoiceLanguages {
   std::string default_;
 };
 
-// What the user chooses from: each voice, then that voice with each variant, in the order given. names
+// What the user chooses from: each voice, in the order given, and after the one voice of each language
+// that names the bare language best (else its first) that voice with each variant. names
 // holds each voice's name as the voice data spells it ("English_(Great_Britain)"); the choices' names are
 // for people ("English (Great Britain), female 2") and their languages BCP 47 tags ("en-GB-x-rp").
 std::vector<platform::InstalledVoice> VoiceChoices(const std::vector<VoiceEntry>& voices,

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "engine/load/TempFolder.h"
+#include "settings/ListenerSettings.h"
 #include "settings/RegHelper.h"
 
 namespace lectryn::app {
@@ -18,20 +19,21 @@ TEST(StoredListenerSettings, RateAndAVoicePerLanguageBesideOtherSettings) {
   system::RegistryStore store(folder.Path("user"), folder.Path("machine"));
   settings::RegHelper helper(store);
   helper.WriteSetting("MainLeft", "1000");
-  helper.WriteSetting("Rate", "250");
-  helper.WriteSetting("Voice.fr", "roa/fr");
-  helper.WriteSetting("Voice.PT", "roa/pt-BR");  // a language is lower case whatever the name says
-  helper.WriteSetting("Voice", "en");            // another setting altogether
-  helper.WriteSetting("Voice.de", "");           // no choice
+  // As the desktop writes them at close.
+  helper.WriteSetting(settings::kRateSetting, settings::SettingOfRate(250));
+  helper.WriteSetting(settings::kVoicesSetting,
+                      settings::SettingOfVoiceChoices({{"fr", "roa/fr"}, {"pt", "roa/pt-BR"}}));
   ListenerSettings stored = ReadListenerSettings(store);
   EXPECT_EQ(250, stored.rate);
   EXPECT_EQ((platform::VoiceChoices{{"fr", "roa/fr"}, {"pt", "roa/pt-BR"}}), stored.voices);
 
-  // The desktop may store the speed as a number value too; text that is no number is no speed.
+  // A number value is read as its text; a speed out of range or text that is no number is no speed.
   platform::HKEY key = helper.OpenSettingsKey();
-  helper.WriteRegValue(key, "Rate", platform::REG_DWORD, int32_t{0});
+  helper.WriteRegValue(key, settings::kRateSetting, platform::REG_DWORD, int32_t{0});
   EXPECT_EQ(0, ReadListenerSettings(store).rate);
-  helper.WriteRegValue(key, "Rate", platform::REG_SZ, std::string("fast"));
+  helper.WriteRegValue(key, settings::kRateSetting, platform::REG_SZ, std::string("fast"));
+  EXPECT_FALSE(ReadListenerSettings(store).rate);
+  helper.WriteRegValue(key, settings::kRateSetting, platform::REG_SZ, std::string("900"));
   EXPECT_FALSE(ReadListenerSettings(store).rate);
   store.RegCloseKey(key);
 }

@@ -14,6 +14,7 @@
 #include "app/ReaderProcess.h"
 #include "app/Trace.h"
 #include "platform/Text.h"
+#include "settings/ListenerSettings.h"
 #include "settings/RegHelper.h"
 #include "system/RegistryStore.h"
 
@@ -328,8 +329,8 @@ TEST(ReadCommand, FollowsTheStoredSpeedAndVoicesUnlessTheRateIsGiven) {
   auto storeSettings = [](ReaderProcess& reader) {
     system::RegistryStore store(reader.Folder().Path("config/lectryn"), reader.Folder().Path("machine"));
     settings::RegHelper helper(store);
-    helper.WriteSetting("Rate", "300");
-    helper.WriteSetting("Voice.fr", "roa/fr-BE");
+    helper.WriteSetting(settings::kRateSetting, settings::SettingOfRate(300));
+    helper.WriteSetting(settings::kVoicesSetting, settings::SettingOfVoiceChoices({{"fr", "roa/fr-BE"}}));
   };
   std::string page = std::string(LECTRYN_TEST_PAGES_DIR) + "/languages.htm";
   for (const char* rate : {"", "120"}) {
