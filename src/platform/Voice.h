@@ -20,6 +20,9 @@ class VoiceEvents {
   virtual void pVoice_Word(int32_t StreamNumber, int64_t StreamPosition, int32_t CharacterPosition,
                            int32_t Length) = 0;
   virtual void pVoice_EndStream(int32_t StreamNumber, int64_t StreamPosition) = 0;
+  // The voice lost what speaks for it (a speech server that died or cannot be reached) and stopped:
+  // no EndStream follows. message is for people. The voice's next Speak tries again.
+  virtual void pVoice_Failed(const std::string& /*message*/) {}
 };
 
 enum class SpeechRunState : int32_t { Done = 1, IsSpeaking = 2 };
@@ -96,6 +99,9 @@ class SpVoice {
   // Which installed voice speaks each language; a language without a choice gets the default voice.
   // Applies from the next Speak.
   virtual void SetVoiceChoices(const VoiceChoices& /*choices*/) {}
+  // True when the word events of the text being spoken are timed by estimate (an engine that reports
+  // no word boundaries) rather than by the sound.
+  virtual bool WordTimesEstimated() const { return false; }
 };
 
 inline bool IsSpeaking(const SpVoice& voice) {
@@ -103,6 +109,12 @@ inline bool IsSpeaking(const SpVoice& voice) {
 }
 
 class AudioRecorder;
+
+// What speaks for a factory: its own synthesiser, or a speech server of the desktop.
+struct VoiceEngine {
+  std::string key;      // kept in the settings: "espeak", "speechd"
+  std::u16string name;  // for people: "Desktop voices (speech-dispatcher)"
+};
 
 // Creates voices bound to an event sink that outlives them (the window holding the voice).
 class VoiceFactory {
@@ -121,6 +133,15 @@ class VoiceFactory {
   // ending in .ogg or .opus). Throws Failure when the file cannot be made or this factory cannot
   // record.
   virtual std::unique_ptr<AudioRecorder> CreateRecorder(const std::string& path);
+
+  // A factory that can speak through several engines lists them; voices come from the one in use.
+  // A factory with one engine lists none.
+  virtual std::vector<VoiceEngine> Engines() const { return {}; }
+  virtual std::string EngineInUse() const { return {}; }
+  // From the next CreateVoice on; an unknown key changes nothing and returns false.
+  virtual bool UseEngine(const std::string& /*key*/) { return false; }
+  // One engine's factory, to list its voices before it is chosen; this factory for an unknown key.
+  virtual VoiceFactory& EngineFactory(const std::string& /*key*/) { return *this; }
 };
 
 // Its voices write into one file, one text after the other, as fast as the audio is made; each word
