@@ -161,6 +161,11 @@ double SpeechdVoice::EffectiveRate() const {
   return rate_ ? rate_ : kDefaultWordsPerMinute;
 }
 
+bool SpeechdVoice::Dropped() const {
+  // Events run with a reference of their own; when it is the last one, the owner let the voice go.
+  return weak_from_this().use_count() <= 1;
+}
+
 bool SpeechdVoice::Markless() const {
   auto learnt = moduleMarkless_.find(module_);
   return learnt != moduleMarkless_.end() ? learnt->second : ModuleLacksMarks(module_);
@@ -209,6 +214,10 @@ SpeechdVoice::Message* SpeechdVoice::FindMessage(int64_t id) {
 
 void SpeechdVoice::OnEvent(const SessionEvent& event) {
   auto self = shared_from_this();  // a handler of ours may drop the voice
+  Handle(event);
+}
+
+void SpeechdVoice::Handle(const SessionEvent& event) {
   switch (event.kind) {
     case SessionEvent::Kind::Said: {
       knownUpTo_ = std::max(knownUpTo_, event.message);
@@ -220,8 +229,8 @@ void SpeechdVoice::OnEvent(const SessionEvent& event) {
         if (early) {
           uint64_t generation = generation_;
           for (const SessionEvent& waiting : early.mapped()) {
-            if (generation != generation_) break;
-            OnEvent(waiting);
+            if (generation != generation_ || Dropped()) break;
+            Handle(waiting);
           }
         }
         break;
@@ -293,7 +302,7 @@ void SpeechdVoice::OnMessageEvent(Message& message, const SessionEvent& event) {
       uint64_t generation = generation_;
       int32_t end = message.end;
       ReportUpTo(end - 1);
-      if (generation != generation_ || !speaking_) return;
+      if (generation != generation_ || !speaking_ || Dropped()) return;
       while (!messages_.empty() && messages_.front().end <= end) messages_.pop_front();
       if (end >= text_->WordCount()) {
         Finish();
@@ -311,7 +320,7 @@ void SpeechdVoice::ReportUpTo(int32_t word) {
   uint64_t generation = generation_;
   int32_t stream = streamNumber_;
   // A module that missed a mark still has its word heard: it is reported with the next one.
-  while (reported_ < word && generation == generation_ && stream == streamNumber_ && speaking_) {
+  while (reported_ < word && generation == generation_ && stream == streamNumber_ && speaking_ && !Dropped()) {
     ++reported_;
     const TextWord& spoken = text_->Words()[reported_];
     sink_.pVoice_Word(streamNumber_, StreamMs(), spoken.startUtf16, spoken.lengthUtf16);

@@ -57,6 +57,7 @@ class SpeechdVoice : public platform::SpVoice, public std::enable_shared_from_th
   };
 
   void OnEvent(const SessionEvent& event);
+  void Handle(const SessionEvent& event);
   void OnMessageEvent(Message& message, const SessionEvent& event);
   Message* FindMessage(int64_t id);
   // Reads on from word first with a new generation: what was said is cancelled. firstHeard: its event
@@ -69,6 +70,8 @@ class SpeechdVoice : public platform::SpVoice, public std::enable_shared_from_th
   void Fail(const std::string& error);
   void ScheduleEstimates(const Message& message, int32_t from);
   bool Markless() const;
+  // Whether the voice's owner dropped it while one of its events was running: nothing more is raised.
+  bool Dropped() const;
   int64_t StreamMs() const;
   double EffectiveRate() const;
 
