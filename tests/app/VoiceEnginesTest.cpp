@@ -59,38 +59,32 @@ struct NoEvents : platform::VoiceEvents {
 
 class VoiceEnginesTest : public ::testing::Test {
  protected:
-  std::string MadeBy() {
-    auto voice = std::dynamic_pointer_cast<MarkedVoice>(engines_.CreateVoice(sink_));
-    return voice ? voice->engine : "nothing";
-  }
-  std::string Listed() { return engines_.InstalledVoices().at(0).identifier; }
-
   NamedEngine espeak_{"espeak", 175, true};
   NamedEngine speechd_{"speechd", 160, false};
   VoiceEngines engines_{espeak_, speechd_};
   NoEvents sink_;
 };
 
+// What each call answers, with the engine that answered it: "espeak espeak:one espeak:fr 175".
+std::string Answers(VoiceEngines& engines, platform::VoiceEvents& sink) {
+  auto voice = std::dynamic_pointer_cast<MarkedVoice>(engines.CreateVoice(sink));
+  return (voice ? voice->engine : "nothing") + " " + engines.InstalledVoices().at(0).identifier + " " +
+         engines.DefaultVoiceFor(u"fr") + " " + std::to_string(engines.DefaultRate());
+}
+
 TEST_F(VoiceEnginesTest, VoicesTheirListDefaultsAndNormalSpeedComeFromTheEngineInUse) {
   EXPECT_EQ("espeak", engines_.EngineInUse());
-  EXPECT_EQ("espeak", MadeBy());
-  EXPECT_EQ("espeak:one", Listed());
-  EXPECT_EQ("espeak:fr", engines_.DefaultVoiceFor(u"fr"));
-  EXPECT_EQ(175, engines_.DefaultRate());
-
+  EXPECT_EQ("espeak espeak:one espeak:fr 175", Answers(engines_, sink_));
   EXPECT_TRUE(engines_.UseEngine("speechd"));
   EXPECT_EQ("speechd", engines_.EngineInUse());
-  EXPECT_EQ("speechd", MadeBy());
-  EXPECT_EQ("speechd:one", Listed());
-  EXPECT_EQ("speechd:fr", engines_.DefaultVoiceFor(u"fr"));
-  EXPECT_EQ(160, engines_.DefaultRate());
+  EXPECT_EQ("speechd speechd:one speechd:fr 160", Answers(engines_, sink_));
 
   // A key no engine has (a setting written by another version) changes nothing.
   EXPECT_FALSE(engines_.UseEngine("festival"));
   EXPECT_FALSE(engines_.UseEngine(""));
   EXPECT_EQ("speechd", engines_.EngineInUse());
   EXPECT_TRUE(engines_.UseEngine("espeak"));
-  EXPECT_EQ("espeak", MadeBy());
+  EXPECT_EQ("espeak espeak:one espeak:fr 175", Answers(engines_, sink_));
 }
 
 TEST_F(VoiceEnginesTest, AudioFilesAreWrittenWithEspeakWhicheverEngineSpeaks) {

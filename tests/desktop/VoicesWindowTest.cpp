@@ -20,13 +20,18 @@ namespace {
 
 using testing::SendKey;
 
-class VoicesWindowTest : public testing::ShownForm {
+// The window over voices of this kind, shown in SetUp.
+template <class Voices>
+class VoicesShown : public testing::ShownForm {
  protected:
-  void SetUp() override { ShowForm(form_); }
-
-  lectryn::testing::ListingVoices voices_;
+  Voices voices_;
   narration::Narration main_{voices_};
   windows::voices::frmVoices form_{main_, "en_US"};
+};
+
+class VoicesWindowTest : public VoicesShown<lectryn::testing::ListingVoices> {
+ protected:
+  void SetUp() override { ShowForm(form_); }
 };
 
 TEST_F(VoicesWindowTest, ListsAndSpeedFollowTheModelAndTheUsersInputReachesIt) {
@@ -88,16 +93,12 @@ TEST_F(VoicesWindowTest, KeyboardAloneReachesEveryControlAndEnterIsOk) {
 }
 
 // Voices from two engines, the second a server that lists nothing.
-class EngineVoicesWindowTest : public testing::ShownForm {
+class EngineVoicesWindowTest : public VoicesShown<lectryn::testing::EngineVoices> {
  protected:
   void SetUp() override {
     voices_.server.installed.clear();
     ShowForm(form_);
   }
-
-  lectryn::testing::EngineVoices voices_;
-  narration::Narration main_{voices_};
-  windows::voices::frmVoices form_{main_, "en_US"};
 };
 
 TEST_F(EngineVoicesWindowTest, AnEngineWithoutVoicesShowsItsMessageInPlaceOfTheListsAndTabPassesThem) {

@@ -82,26 +82,32 @@ frmVoices::frmVoices(narration::Narration& main, std::string locale)
 // Each label comes just before the control it names in tab order: its access key reaches that one.
 // The engine's row is there only when there is an engine to choose; the rows below it make room.
 void frmVoices::Layout() {
-  const bool choosing = !engines_.empty();
-  const int32_t down = choosing ? 480 : 0;
-  SetClientSize(6000, 2640 + down);
   PlaceInTabOrder({
       {lblEngine, {120, 255, 1260, 285}},
       {cboEngine, {1440, 180, 4440, 360}},
-      {lblLanguage, {120, 255 + down, 1260, 285}},
-      {cboLanguage, {1440, 180 + down, 4440, 360}},
-      {lblVoice, {120, 735 + down, 1260, 285}},
-      {cboVoice, {1440, 660 + down, 4440, 360}},
-      {lblSpeed, {120, 1215 + down, 1260, 285}},
-      {spnSpeed, {1440, 1140 + down, 1080, 360}},
-      {cmdNormal, {4680, 1140 + down, 1200, 360}},
-      {cmdTry, {120, 2130 + down, 1200, 390}},
-      {cmdOK, {3480, 2130 + down, 1140, 390}},
-      {cmdCancel, {4740, 2130 + down, 1140, 390}},
-      {lblWordsPerMinute, {2640, 1215 + down, 1980, 285}},
-      {lblNormalSpeed, {1440, 1620 + down, 4440, 285}},
-      {lblNoVoices, {120, 255 + down, 5760, 765}},
+      {lblLanguage, {120, 255, 1260, 285}},
+      {cboLanguage, {1440, 180, 4440, 360}},
+      {lblVoice, {120, 735, 1260, 285}},
+      {cboVoice, {1440, 660, 4440, 360}},
+      {lblSpeed, {120, 1215, 1260, 285}},
+      {spnSpeed, {1440, 1140, 1080, 360}},
+      {cmdNormal, {4680, 1140, 1200, 360}},
+      {cmdTry, {120, 2130, 1200, 390}},
+      {cmdOK, {3480, 2130, 1140, 390}},
+      {cmdCancel, {4740, 2130, 1140, 390}},
+      {lblWordsPerMinute, {2640, 1215, 1980, 285}},
+      {lblNormalSpeed, {1440, 1620, 4440, 285}},
+      {lblNoVoices, {120, 255, 5760, 765}},
   });
+  const bool choosing = !engines_.empty();
+  const int32_t engineRowTwips = choosing ? 480 : 0;
+  for (forms::Control* control : Controls()) {
+    if (control == &lblEngine || control == &cboEngine) continue;
+    forms::TwipsRect place = control->Position();
+    place.top += engineRowTwips;
+    control->SetPosition(place);
+  }
+  SetClientSize(6000, 2640 + engineRowTwips);
   for (forms::Label* label : {&lblEngine, &lblLanguage, &lblVoice, &lblSpeed}) label->SetUseMnemonic(true);
   lblEngine.SetVisible(choosing);
   cboEngine.SetVisible(choosing);
