@@ -26,6 +26,8 @@ ListenerSettings ReadListenerSettings(system::RegistryStore& store) {
   if (auto voices = text(settings::kVoicesSetting)) {
     if (auto choices = settings::VoiceChoicesOfSetting(*voices)) stored.voices = std::move(*choices);
   }
+  if (auto engine = text(settings::kEngineSetting); engine && !engine->empty())
+    stored.engine = std::move(*engine);
   store.RegCloseKey(key);
   return stored;
 }

@@ -50,6 +50,7 @@ const std::vector<OptionEntry>& Options() {
        }},
       {"--voice", "espeak|scripted",
        [](ReadOptions& o, const std::string& voice) -> Error {
+         o.voiceGiven = true;
          if (voice == "espeak")
            o.voice = VoiceKind::Espeak;
          else if (voice == "scripted")

@@ -9,7 +9,7 @@
 namespace lectryn::app {
 
 enum class ReadMode { ReadAloud, PrintText };
-enum class VoiceKind { Espeak, Scripted };
+enum class VoiceKind { Espeak, Speechd, Scripted };
 enum class AudioKind { Auto, None, File };
 
 struct ReadOptions {
@@ -18,6 +18,7 @@ struct ReadOptions {
   std::vector<std::string> pages;      // every page given (the desktop opens each)
   std::optional<std::string> element;  // read from this element on, as a drag onto it would
   VoiceKind voice = VoiceKind::Espeak;
+  bool voiceGiven = false;  // --voice was given: the desktop then does not take the engine stored
   AudioKind audio = AudioKind::Auto;
   std::string audioPath;             // with AudioKind::File: WAV, or Ogg Opus for .ogg and .opus
   std::optional<int32_t> rate;       // words per minute; none: as the desktop last stored it

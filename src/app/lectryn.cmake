@@ -5,6 +5,6 @@ target_compile_definitions(lectryn PRIVATE LECTRYN_VERSION_MAJOR=${PROJECT_VERSI
                                            LECTRYN_VERSION_MINOR=${PROJECT_VERSION_MINOR}
                                            LECTRYN_VERSION_PATCH=${PROJECT_VERSION_PATCH})
 target_link_libraries(lectryn PRIVATE lectryn_read_options lectryn_app lectryn_windows lectryn_desktop
-                                      lectryn_speech lectryn_sim lectryn_system
+                                      lectryn_speech lectryn_speechd lectryn_sim lectryn_system
                                       lectryn_accessibility lectryn_atspi)
 add_dependencies(lectryn lectryn_assets)

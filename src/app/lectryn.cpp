@@ -20,10 +20,12 @@
 
 #include "accessibility/atspi/AtspiPages.h"
 #include "app/BrowserPages.h"
+#include "app/ListenerSettings.h"
 #include "app/NarrationControls.h"
 #include "app/ReadOptions.h"
 #include "app/Trace.h"
 #include "app/TracingVoice.h"
+#include "app/VoiceEngines.h"
 #include "desktop/DesktopBrowserObjects.h"
 #include "desktop/MediaPlayerBus.h"
 #include "desktop/QtDialogs.h"
@@ -38,6 +40,7 @@
 #include "platform/Text.h"
 #include "sim/ScriptedVoice.h"
 #include "speech/EspeakVoiceFactory.h"
+#include "speech/speechd/SpeechdVoiceFactory.h"
 #include "system/DesktopShell.h"
 #include "system/ProgramApp.h"
 #include "system/RegistryStore.h"
@@ -114,6 +117,16 @@ class Program {
     std::unique_ptr<platform::VoiceFactory> voices = MakeVoices();
     if (!voices) return kExitFailure;
     app::TracingVoiceFactory tracingVoices(*voices, Hooks());
+    // The real voice speaks through espeak-ng or the desktop's speech server; each engine's voices
+    // are traced, so the trace follows whichever speaks.
+    std::unique_ptr<speech::speechd::SpeechdVoiceFactory> desktopVoices;
+    std::unique_ptr<app::TracingVoiceFactory> tracingDesktopVoices;
+    std::unique_ptr<app::VoiceEngines> engines;
+    if (options_.voice != app::VoiceKind::Scripted) {
+      desktopVoices = std::make_unique<speech::speechd::SpeechdVoiceFactory>(loop_);
+      tracingDesktopVoices = std::make_unique<app::TracingVoiceFactory>(*desktopVoices, Hooks());
+      engines = std::make_unique<app::VoiceEngines>(tracingVoices, *tracingDesktopVoices);
+    }
 
     std::string problem;
     std::unique_ptr<system::RegistryStore> registry = system::OpenDefaultRegistry(&problem);
@@ -121,6 +134,7 @@ class Program {
       SayError("cannot open the settings: " + problem);
       return kExitFailure;
     }
+    if (engines) engines->UseEngine(StartingEngine(*registry));
     desktop::WindowRegistry handles;
     // Other programs' pages (web browsers) are read through the accessibility bus; the X server
     // says which window is under the pointer.
@@ -148,7 +162,9 @@ class Program {
     system::ProgramApp app(LECTRYN_VERSION_MAJOR, LECTRYN_VERSION_MINOR, LECTRYN_VERSION_PATCH);
     desktop::QtFormHost host(handles, windows.TwipsPerPixel());
     host.onShown = [this](const forms::Form& form, bool shown) { trace_.Window(form.Name(), shown); };
-    platform::Platform platform{loop_, tracingVoices, browsers, windows, *registry,
+    platform::VoiceFactory& programVoices =
+        engines ? static_cast<platform::VoiceFactory&>(*engines) : tracingVoices;
+    platform::Platform platform{loop_, programVoices, browsers, windows, *registry,
                                 shell, dialogs,       pictures, app};
 
     windows::main::frmMain main(platform, windows::MakerSite{});
@@ -213,6 +229,16 @@ class Program {
       SayError(failure.what());
       return nullptr;
     }
+  }
+
+  // The engine of --voice; without it the one the user chose last, unless the sound goes to a file or
+  // nowhere, which only espeak-ng does.
+  std::string StartingEngine(system::RegistryStore& registry) const {
+    if (options_.voiceGiven)
+      return options_.voice == app::VoiceKind::Speechd ? app::VoiceEngines::kSpeechd
+                                                       : app::VoiceEngines::kEspeak;
+    if (options_.audio != app::AudioKind::Auto) return app::VoiceEngines::kEspeak;
+    return app::ReadListenerSettings(registry).engine.value_or(app::VoiceEngines::kEspeak);
   }
 
   // A highlight the browser did not take leaves the reading going; the trace has each, the user is

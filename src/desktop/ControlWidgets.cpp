@@ -487,9 +487,14 @@ class ComboBinding : public InputBinding<forms::ComboBox, QComboBox> {
     QObject::connect(widget_, &QComboBox::activated, this,
                      [this](int index) { Input([&] { model_.Choose(index); }); });
     FollowAll();
+    Follow(forms::Property::Visible);
   }
 
  protected:
+  void Follow(forms::Property property) override {
+    if (property == forms::Property::Visible) widget_->setVisible(model_.Visible());
+    InputBinding::Follow(property);
+  }
   void ShowValue(forms::Property property) override {
     if (property == forms::Property::List) {
       widget_->clear();

@@ -29,6 +29,8 @@ class ComboBox : public Control {
   std::u16string Text() const { return listIndex_ < 0 ? std::u16string() : list_[listIndex_]; }
   bool Enabled() const { return enabled_; }
   void SetEnabled(bool enabled) { Set(enabled_, enabled, Property::Enabled); }
+  bool Visible() const { return visible_; }
+  void SetVisible(bool visible) { Set(visible_, visible, Property::Visible); }
 
   // The user picks an item: Click follows when that changed the choice.
   void Choose(int32_t index) {
@@ -44,6 +46,7 @@ class ComboBox : public Control {
   std::vector<std::u16string> list_;
   int32_t listIndex_ = -1;
   bool enabled_ = true;
+  bool visible_ = true;
 };
 
 }  // namespace lectryn::forms

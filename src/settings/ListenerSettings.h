@@ -1,6 +1,7 @@
 #pragma once
-// The listener's stored choices, as texts beside the window's place: the speed and the voice for
-// each language. A stored text that cannot be read back whole is not used.
+// The listener's stored choices, as texts beside the window's place: the speed, the voice for each
+// language and the engine the voices come from. A stored text that cannot be read back whole is not
+// used.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,6 +12,8 @@ namespace lectryn::settings {
 
 inline constexpr char kRateSetting[] = "VoiceRate";
 inline constexpr char kVoicesSetting[] = "Voices";
+// The key of the engine chosen last (platform::VoiceEngine::key), written when it is chosen.
+inline constexpr char kEngineSetting[] = "VoiceEngine";
 
 // "0" (the voice's own) or whole words per minute from kMinWordsPerMinute to kMaxWordsPerMinute,
 // blanks around it allowed; nothing for any other text.

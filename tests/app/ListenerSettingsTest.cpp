@@ -38,12 +38,23 @@ TEST(StoredListenerSettings, RateAndAVoicePerLanguageBesideOtherSettings) {
   store.RegCloseKey(key);
 }
 
+TEST(StoredListenerSettings, TheEngineChosenLastAndNoneForAnEmptyText) {
+  TempFolder folder;
+  system::RegistryStore store(folder.Path("user"), folder.Path("machine"));
+  settings::RegHelper helper(store);
+  helper.WriteSetting(settings::kEngineSetting, "speechd");
+  EXPECT_EQ("speechd", ReadListenerSettings(store).engine);
+  helper.WriteSetting(settings::kEngineSetting, "");
+  EXPECT_FALSE(ReadListenerSettings(store).engine);
+}
+
 TEST(StoredListenerSettings, NoneStoredIsNoneReadAndNothingIsWritten) {
   TempFolder folder;
   system::RegistryStore store(folder.Path("user"), folder.Path("machine"));
   ListenerSettings stored = ReadListenerSettings(store);
   EXPECT_FALSE(stored.rate);
   EXPECT_TRUE(stored.voices.empty());
+  EXPECT_FALSE(stored.engine);
   EXPECT_TRUE(std::filesystem::is_empty(folder.Path())) << "reading the settings made files";
 }
 

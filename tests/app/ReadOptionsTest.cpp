@@ -108,6 +108,8 @@ TEST(DesktopCommandLine, TakesAnyNumberOfPagesAndOnlyTheVoiceAudioAndTraceOption
   ParsedCommandLine parsed = ParseDesktopOptions({});
   ASSERT_TRUE(parsed.ok) << parsed.error;
   EXPECT_TRUE(parsed.options.pages.empty());
+  EXPECT_FALSE(parsed.options.voiceGiven) << "no --voice: the engine chosen last";
+  EXPECT_TRUE(ParseDesktopOptions({"--voice=espeak"}).options.voiceGiven);
 
   parsed =
       ParseDesktopOptions({"--voice", "scripted", "a.htm", "--audio=none", "--trace", "t.jsonl", "b.htm"});

@@ -20,13 +20,18 @@ namespace {
 
 using testing::SendKey;
 
-class VoicesWindowTest : public testing::ShownForm {
+// The window over voices of this kind, shown in SetUp.
+template <class Voices>
+class VoicesShown : public testing::ShownForm {
  protected:
-  void SetUp() override { ShowForm(form_); }
-
-  lectryn::testing::ListingVoices voices_;
+  Voices voices_;
   narration::Narration main_{voices_};
   windows::voices::frmVoices form_{main_, "en_US"};
+};
+
+class VoicesWindowTest : public VoicesShown<lectryn::testing::ListingVoices> {
+ protected:
+  void SetUp() override { ShowForm(form_); }
 };
 
 TEST_F(VoicesWindowTest, ListsAndSpeedFollowTheModelAndTheUsersInputReachesIt) {
@@ -85,6 +90,43 @@ TEST_F(VoicesWindowTest, KeyboardAloneReachesEveryControlAndEnterIsOk) {
   SendKey(Find<QComboBox>("cboLanguage"), Qt::Key_Escape);
   EXPECT_FALSE(form_.Loaded());
   EXPECT_EQ(main_.Rate(), 180);
+}
+
+// Voices from two engines, the second a server that lists nothing.
+class EngineVoicesWindowTest : public VoicesShown<lectryn::testing::EngineVoices> {
+ protected:
+  void SetUp() override {
+    voices_.server.installed.clear();
+    ShowForm(form_);
+  }
+};
+
+TEST_F(EngineVoicesWindowTest, AnEngineWithoutVoicesShowsItsMessageInPlaceOfTheListsAndTabPassesThem) {
+  auto* engines = Find<QComboBox>("cboEngine");
+  auto* message = Find<QLabel>("lblNoVoices");
+  ASSERT_TRUE(engines && message);
+  EXPECT_TRUE(engines->isVisible());
+  EXPECT_EQ(Find<QLabel>("lblEngine")->buddy(), engines);
+  EXPECT_EQ(engines->currentText(), "Own voices");
+  EXPECT_FALSE(message->isVisible());
+
+  SendKey(engines, Qt::Key_Down);
+  EXPECT_EQ(form_.Engine(), "server");
+  EXPECT_TRUE(message->isVisible());
+  for (const char* name : {"cboLanguage", "cboVoice"})
+    EXPECT_FALSE(Find<QComboBox>(name)->isVisible()) << name;
+  for (const char* name : {"lblLanguage", "lblVoice"}) EXPECT_FALSE(Find<QLabel>(name)->isVisible()) << name;
+  EXPECT_FALSE(Find<QPushButton>("cmdTry")->isEnabled());
+  QApplication::setActiveWindow(window_);
+  engines->setFocus();
+  SendKey(engines, Qt::Key_Tab);
+  QWidget* focus = QApplication::focusWidget();
+  ASSERT_NE(focus, nullptr);
+  EXPECT_TRUE(qobject_cast<QSpinBox*>(focus->parentWidget()) || qobject_cast<QSpinBox*>(focus));
+
+  SendKey(engines, Qt::Key_Up);
+  EXPECT_FALSE(message->isVisible());
+  EXPECT_TRUE(Find<QComboBox>("cboLanguage")->isVisible());
 }
 
 }  // namespace

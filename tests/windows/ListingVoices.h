@@ -73,4 +73,56 @@ class ListingVoices : public platform::VoiceFactory {
   bool listFails = false;  // InstalledVoices fails
 };
 
+// A desktop speech server's voices: a voice per module and language, and the server's own choice,
+// the default of every language, at a speed of its own.
+class ServerVoices : public ListingVoices {
+ public:
+  ServerVoices() {
+    installed = {
+        {"sd:", u"As the desktop sets it", {"en", "fr", "de"}},
+        {"sd:espeak-ng:English", u"espeak-ng: English", {"en"}},
+        {"sd:espeak-ng:French (Belgium)", u"espeak-ng: French (Belgium)", {"fr-BE"}},
+        {"sd:festival:", u"festival", {"de"}},
+    };
+  }
+  std::string DefaultVoiceFor(const std::u16string&) override { return "sd:"; }
+  int32_t DefaultRate() const override { return 160; }
+};
+
+// Voices from two engines: "own" lists ListingVoices' voices, "server" a desktop server's. Voices,
+// lists and speeds come from the one in use.
+class EngineVoices : public platform::VoiceFactory {
+ public:
+  std::shared_ptr<platform::SpVoice> CreateVoice(platform::VoiceEvents& sink) override {
+    return EngineFactory(inUse).CreateVoice(sink);
+  }
+  std::vector<platform::InstalledVoice> InstalledVoices() override {
+    return EngineFactory(inUse).InstalledVoices();
+  }
+  std::string DefaultVoiceFor(const std::u16string& tag) override {
+    return EngineFactory(inUse).DefaultVoiceFor(tag);
+  }
+  int32_t DefaultRate() const override {
+    return inUse == "server" ? server.DefaultRate() : own.DefaultRate();
+  }
+  std::vector<platform::VoiceEngine> Engines() const override {
+    return {{"own", u"Own voices"}, {"server", u"Desktop voices"}};
+  }
+  std::string EngineInUse() const override { return inUse; }
+  bool UseEngine(const std::string& key) override {
+    if (key != "own" && key != "server") return false;
+    inUse = key;
+    return true;
+  }
+  platform::VoiceFactory& EngineFactory(const std::string& key) override {
+    if (key == "server") return server;
+    if (key == "own") return own;
+    return *this;
+  }
+
+  ListingVoices own;
+  ServerVoices server;
+  std::string inUse = "own";
+};
+
 }  // namespace lectryn::testing

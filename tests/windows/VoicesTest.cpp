@@ -9,6 +9,7 @@
 
 #include "MainWindowPlatform.h"
 #include "platform/Text.h"
+#include "settings/ListenerSettings.h"
 #include "windows/ListingVoices.h"
 #include "windows/voices/LanguageNames.h"
 
@@ -153,6 +154,173 @@ TEST_P(WithoutVoices, OnlyTheSpeedCanBeSet) {
   EXPECT_EQ(main_.Rate(), 120);
 }
 INSTANTIATE_TEST_SUITE_P(Lists, WithoutVoices, ::testing::Bool());
+
+// Voices from two engines: the window lists the chosen engine's voices and OK puts it in use.
+class VoicesFromEngines : public ::testing::Test {
+ protected:
+  void Open() {
+    form_ = std::make_unique<frmVoices>(main_, "en_US");
+    form_->OnEngineChosen = [this](const std::string& key) { told_.push_back(key); };
+    form_->Show();
+  }
+  // The lists and Try as the user finds them: "lists", "no voices" (the label instead) or "both".
+  std::string Shown() const {
+    bool lists = form_->cboLanguage.Visible() && form_->cboVoice.Visible() && form_->lblLanguage.Visible() &&
+                 form_->lblVoice.Visible();
+    bool label = form_->lblNoVoices.Visible();
+    return std::string(lists && label ? "both"
+                       : lists        ? "lists"
+                       : label        ? "no voices"
+                                      : "neither") +
+           (form_->cmdTry.Enabled() ? ", try" : "");
+  }
+
+  testing::EngineVoices voices_;
+  narration::Narration main_{voices_};
+  std::unique_ptr<frmVoices> form_;
+  std::vector<std::string> told_;
+};
+
+TEST_F(VoicesFromEngines, ChoosingAnEngineRefillsLanguagesVoicesAndNormalSpeedWithoutPuttingItInUse) {
+  Open();
+  // Its row comes above the languages; the window grows for it.
+  testing::ListingVoices one;
+  narration::Narration oneMain{one};
+  EXPECT_GT(form_->ClientHeight(), frmVoices(oneMain, "en_US").ClientHeight());
+  EXPECT_TRUE(form_->cboEngine.Visible());
+  EXPECT_LT(form_->cboEngine.Position().top, form_->cboLanguage.Position().top);
+  EXPECT_GE(form_->ClientHeight(), form_->cmdOK.Position().top + form_->cmdOK.Position().height);
+  EXPECT_EQ(form_->cboEngine.List(), (Names{u"Own voices", u"Desktop voices"}));
+  EXPECT_EQ(form_->cboEngine.Text(), u"Own voices");
+  EXPECT_EQ(form_->cboLanguage.List(), (Names{u"Arabic", u"Dutch", u"English", u"French"}));
+  EXPECT_EQ(form_->Voice(), "en-us");
+  EXPECT_EQ("lists, try", Shown());
+
+  form_->cboEngine.Choose(1);
+  EXPECT_EQ(form_->Engine(), "server");
+  EXPECT_EQ(form_->cboLanguage.List(), (Names{u"English", u"French", u"German"}));
+  EXPECT_EQ(form_->cboVoice.List(), (Names{u"As the desktop sets it", u"espeak-ng: English"}));
+  EXPECT_EQ(form_->Voice(), "sd:");  // the server's default for the language
+  EXPECT_EQ(form_->spnSpeed.Value(), 160);
+  EXPECT_EQ("lists, try", Shown());
+  EXPECT_EQ(voices_.inUse, "own");
+
+  // Try speaks with the chosen engine, in its voice.
+  form_->cboVoice.Choose(1);
+  form_->cmdTry.Click();
+  ASSERT_EQ(voices_.server.made.size(), 1u);
+  EXPECT_TRUE(voices_.own.made.empty());
+  EXPECT_EQ(voices_.server.made[0]->calls[1], "Choices en=sd:espeak-ng:English");
+
+  // Going back stops that sample and lists the engine's own voices again.
+  form_->cboEngine.Choose(0);
+  EXPECT_TRUE(voices_.server.made[0]->dropped);
+  EXPECT_EQ(form_->cboLanguage.List(), (Names{u"Arabic", u"Dutch", u"English", u"French"}));
+  EXPECT_EQ(form_->spnSpeed.Value(), 175);
+  form_->cmdTry.Click();
+  EXPECT_EQ(voices_.own.made.size(), 1u);
+  form_->cmdCancel.Click();
+}
+
+TEST_F(VoicesFromEngines, OkPutsTheEngineInUseAndTellsItAndCancelDoesNeither) {
+  main_.SetVoiceChoices({{"fr", "fr-fr"}});
+  Open();
+  form_->cboEngine.Choose(1);
+  form_->cboLanguage.Choose(1);  // French: the choice made with the other engine is not listed here
+  EXPECT_EQ(form_->Voice(), "sd:");
+  form_->cmdCancel.Click();
+  EXPECT_EQ(voices_.inUse, "own");
+  EXPECT_TRUE(told_.empty());
+  EXPECT_EQ(main_.VoiceChoices(), (VoiceChoices{{"fr", "fr-fr"}}));
+
+  // Opened again, it starts from the engine in use.
+  form_->Show();
+  EXPECT_EQ(form_->cboEngine.ListIndex(), 0);
+  form_->cboEngine.Choose(1);
+  form_->cboLanguage.Choose(1);
+  form_->cboVoice.Choose(1);
+  form_->cmdOK.Click();
+  EXPECT_EQ(voices_.inUse, "server");
+  EXPECT_EQ(told_, (std::vector<std::string>{"server"}));
+  EXPECT_EQ(main_.VoiceChoices(), (VoiceChoices{{"fr", "sd:espeak-ng:French (Belgium)"}}));
+  EXPECT_EQ(main_.EffectiveRate(), 160);
+  main_.cbStart_Click();
+  EXPECT_EQ(voices_.server.made.size(), 1u) << "the narration speaks with the engine put in use";
+
+  // The server's own choice for a language is its default: OK pins nothing for it.
+  main_.SetVoiceChoices({});
+  form_->Show();
+  EXPECT_EQ(form_->cboEngine.ListIndex(), 1);
+  EXPECT_EQ(form_->Voice(), "sd:");
+  form_->cmdOK.Click();
+  EXPECT_TRUE(main_.VoiceChoices().empty());
+}
+
+// The desktop's server lists nothing when it cannot be reached, or its list fails.
+TEST_F(VoicesFromEngines, AnEngineWithoutVoicesIsSaidInPlaceOfTheListsAndCannotBeTried) {
+  for (bool listFails : {false, true}) {
+    SCOPED_TRACE(listFails ? "list fails" : "nothing listed");
+    voices_.server.listFails = listFails;
+    if (!listFails) voices_.server.installed.clear();
+    voices_.inUse = "own";
+    Open();
+    form_->cboEngine.Choose(1);
+    EXPECT_EQ("no voices", Shown());
+    EXPECT_EQ(form_->lblNoVoices.Caption(),
+              u"speech-dispatcher does not answer: the desktop's voices are not available.");
+    form_->cmdTry.Click();
+    EXPECT_TRUE(voices_.server.made.empty());
+    form_->cboEngine.Choose(0);
+    EXPECT_EQ("lists, try", Shown());
+    // The speed can still be set, and the engine chosen.
+    form_->cboEngine.Choose(1);
+    form_->spnSpeed.Enter(200);
+    form_->cmdOK.Click();
+    EXPECT_EQ(voices_.inUse, "server");
+    EXPECT_EQ(main_.Rate(), 200);
+  }
+}
+
+TEST_F(VoicesWindow, WithOneEngineThereIsNoEngineToChoose) {
+  Open();
+  EXPECT_FALSE(form_->cboEngine.Visible());
+  EXPECT_FALSE(form_->lblEngine.Visible());
+  EXPECT_FALSE(form_->lblNoVoices.Visible());
+  EXPECT_EQ(form_->Engine(), "");
+  form_->cmdOK.Click();
+}
+
+TEST(VoicesMenu, TheEngineChosenWithOkIsStoredAtOnceAndChoicesOfTheOtherEngineSurviveAStart) {
+  testing::MainWindowPlatform sim;
+  testing::EngineVoices engines;
+  platform::Platform platform{sim.loop,  engines,     sim.browsers, sim.windows, sim.registry,
+                              sim.shell, sim.dialogs, sim.pictures, sim.app};
+  sim.Store(settings::kVoicesSetting, "de=sd:festival:\nen=en-gb");
+  main::frmMain main(platform, sim.site);
+  main.SetHWnd(sim.windows.CreateWindow("ThunderRT6FormDC", {100, 100, 358, 254}));
+  main.SetHost(&sim.host);
+  main.Show();
+  // The German choice is no voice of the engine in use, yet it is the user's for the other one.
+  EXPECT_EQ(main.VoiceChoices(), (VoiceChoices{{"de", "sd:festival:"}, {"en", "en-gb"}}));
+
+  main.mnuVoiceVoices.Click();
+  frmVoices& form = *main.voicesWindow;
+  form.cboEngine.Choose(1);
+  form.cmdCancel.Click();
+  EXPECT_EQ(std::nullopt, sim.Stored(settings::kEngineSetting));
+  main.mnuVoiceVoices.Click();
+  form.cboEngine.Choose(1);
+  // French, whatever the user's language names it: it has no choice, and the server's stays.
+  for (int32_t index = 0; form.Language() != "fr"; ++index) {
+    ASSERT_LT(index, form.cboLanguage.ListCount());
+    form.cboLanguage.Choose(index);
+  }
+  form.cmdOK.Click();
+  EXPECT_EQ("server", sim.Stored(settings::kEngineSetting));
+  EXPECT_EQ("server", engines.inUse);
+  EXPECT_TRUE(main.Unload());
+  EXPECT_EQ("de=sd:festival:\nen=en-gb", sim.Stored(settings::kVoicesSetting));
+}
 
 // One window for the whole run, owned by the main window; opening it again while it is open keeps
 // what the user set so far.

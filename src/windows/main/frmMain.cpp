@@ -207,13 +207,15 @@ bool frmMain::Reachable(int32_t left, int32_t top) {
 }
 
 // A stored choice that cannot be read, or a voice no longer installed, is passed over; it is written
-// over at the next close. Voices that cannot be listed are all taken as installed.
+// over at the next close. Voices that cannot be listed are all taken as installed. With several
+// engines only the one in use is listed here (another may be a server that keeps the start waiting),
+// and choices made with the others are kept for when they are in use again: all are taken.
 void frmMain::ReadListenerSettings() {
   if (auto rate = settings::RateOfSetting(settings_.ReadSetting(settings::kRateSetting, "0"))) SetRate(*rate);
   auto choices = settings::VoiceChoicesOfSetting(settings_.ReadSetting(settings::kVoicesSetting, ""));
   if (!choices || choices->empty()) return;
   std::vector<platform::InstalledVoice> installed;
-  platform::Tolerate([&] { installed = Voices().InstalledVoices(); });
+  if (Voices().Engines().empty()) platform::Tolerate([&] { installed = Voices().InstalledVoices(); });
   if (!installed.empty()) {
     std::erase_if(*choices, [&](const auto& choice) {
       return std::none_of(installed.begin(), installed.end(), [&](const platform::InstalledVoice& voice) {
@@ -278,6 +280,10 @@ void frmMain::mnuVoiceVoices_Click() {
   if (!voicesWindow) {
     voicesWindow = std::make_unique<voices::frmVoices>(*this, voices::UserLocale());
     voicesWindow->SetHost(Host());
+    // Kept at once, not at close: the next start takes the engine even after a crash.
+    voicesWindow->OnEngineChosen = [this](const std::string& key) {
+      settings_.WriteSetting(settings::kEngineSetting, key);
+    };
   }
   voicesWindow->Show(forms::Modality::Modeless, this);
 }

@@ -45,6 +45,8 @@ std::u16string SampleSentence(const std::string& language) {
 frmVoices::frmVoices(narration::Narration& main, std::string locale)
     : forms::Form("frmVoices", u"Voices"),
       Main(&main),
+      lblEngine("lblEngine", u"Voices &from:"),
+      cboEngine("cboEngine"),
       lblLanguage("lblLanguage", u"&Language:"),
       cboLanguage("cboLanguage"),
       lblVoice("lblVoice", u"&Voice:"),
@@ -57,7 +59,10 @@ frmVoices::frmVoices(narration::Narration& main, std::string locale)
       cmdTry("cmdTry", u"&Try"),
       cmdOK("cmdOK", u"OK"),
       cmdCancel("cmdCancel", u"Cancel"),
-      locale_(std::move(locale)) {
+      lblNoVoices("lblNoVoices",
+                  u"speech-dispatcher does not answer: the desktop's voices are not available."),
+      locale_(std::move(locale)),
+      engines_(main.Voices().Engines()) {
   SetTitleButtons(false, false);
   Layout();
   cmdOK.SetDefault(true);
@@ -65,6 +70,7 @@ frmVoices::frmVoices(narration::Narration& main, std::string locale)
 
   forms::Form::Form_Load = [this] { Form_Load(); };
   forms::Form::Form_Unload = [this](int16_t& cancel) { Form_Unload(cancel); };
+  cboEngine.OnClick = [this] { cboEngine_Click(); };
   cboLanguage.OnClick = [this] { cboLanguage_Click(); };
   spnSpeed.OnChange = [this] { spnSpeed_Change(); };
   cmdNormal.OnClick = [this] { cmdNormal_Click(); };
@@ -74,9 +80,11 @@ frmVoices::frmVoices(narration::Narration& main, std::string locale)
 }
 
 // Each label comes just before the control it names in tab order: its access key reaches that one.
+// The engine's row is there only when there is an engine to choose; the rows below it make room.
 void frmVoices::Layout() {
-  SetClientSize(6000, 2640);
   PlaceInTabOrder({
+      {lblEngine, {120, 255, 1260, 285}},
+      {cboEngine, {1440, 180, 4440, 360}},
       {lblLanguage, {120, 255, 1260, 285}},
       {cboLanguage, {1440, 180, 4440, 360}},
       {lblVoice, {120, 735, 1260, 285}},
@@ -89,19 +97,49 @@ void frmVoices::Layout() {
       {cmdCancel, {4740, 2130, 1140, 390}},
       {lblWordsPerMinute, {2640, 1215, 1980, 285}},
       {lblNormalSpeed, {1440, 1620, 4440, 285}},
+      {lblNoVoices, {120, 255, 5760, 765}},
   });
-  for (forms::Label* label : {&lblLanguage, &lblVoice, &lblSpeed}) label->SetUseMnemonic(true);
+  const bool choosing = !engines_.empty();
+  const int32_t engineRowTwips = choosing ? 480 : 0;
+  for (forms::Control* control : Controls()) {
+    if (control == &lblEngine || control == &cboEngine) continue;
+    forms::TwipsRect place = control->Position();
+    place.top += engineRowTwips;
+    control->SetPosition(place);
+  }
+  SetClientSize(6000, 2640 + engineRowTwips);
+  for (forms::Label* label : {&lblEngine, &lblLanguage, &lblVoice, &lblSpeed}) label->SetUseMnemonic(true);
+  lblEngine.SetVisible(choosing);
+  cboEngine.SetVisible(choosing);
+  lblNoVoices.SetVisible(false);
 }
 
 // Each opening starts from what the narration uses now and from the voices installed now.
 void frmVoices::Form_Load() {
   rate_ = Main->Rate();
+  FillEngines();
   ShowRate();
   FillLanguages();
 }
 
 void frmVoices::Form_Unload(int16_t& /*cancel*/) {
   tryVoice_ = nullptr;
+}
+
+platform::VoiceFactory& frmVoices::Voices() {
+  return engines_.empty() ? Main->Voices() : Main->Voices().EngineFactory(engine_);
+}
+
+void frmVoices::FillEngines() {
+  engine_ = engines_.empty() ? std::string() : Main->Voices().EngineInUse();
+  std::vector<std::u16string> items;
+  int32_t inUse = -1;
+  for (const platform::VoiceEngine& engine : engines_) {
+    if (engine.key == engine_) inUse = static_cast<int32_t>(items.size());
+    items.push_back(engine.name);
+  }
+  cboEngine.SetList(std::move(items));
+  cboEngine.SetListIndex(inUse);
 }
 
 std::string frmVoices::Language() const {
@@ -118,7 +156,7 @@ std::string frmVoices::Voice() const {
 void frmVoices::FillLanguages() {
   // A list that cannot be read leaves only the speed to set.
   installed_.clear();
-  platform::Tolerate([&] { installed_ = Main->Voices().InstalledVoices(); });
+  platform::Tolerate([&] { installed_ = Voices().InstalledVoices(); });
   // A language ICU cannot name takes the name of the first voice that speaks it.
   std::vector<NamedLanguage> spoken;
   for (const platform::InstalledVoice& voice : installed_) {
@@ -141,6 +179,16 @@ void frmVoices::FillLanguages() {
   cboLanguage.SetListIndex(std::max(shown, 0));
   cboLanguage.SetEnabled(!languages_.empty());
   FillVoices();
+  ShowWhetherListed();
+}
+
+// An engine that lists no voice is one that cannot be reached (espeak-ng always has its own): the
+// window says so where the lists would be.
+void frmVoices::ShowWhetherListed() {
+  const bool unavailable = !engines_.empty() && installed_.empty();
+  for (forms::Label* label : {&lblLanguage, &lblVoice}) label->SetVisible(!unavailable);
+  for (forms::ComboBox* list : {&cboLanguage, &cboVoice}) list->SetVisible(!unavailable);
+  lblNoVoices.SetVisible(unavailable);
 }
 
 // The language's voices in the order installed, with the narration's choice for it selected, else
@@ -159,19 +207,29 @@ void frmVoices::FillVoices() {
   auto choice = Main->VoiceChoices().find(language);
   if (choice != Main->VoiceChoices().end()) chosen = IndexOf(voices_, choice->second);
   if (chosen < 0 && !language.empty())
-    chosen = IndexOf(voices_, Main->Voices().DefaultVoiceFor(platform::FromUtf8(language)));
+    chosen = IndexOf(voices_, Voices().DefaultVoiceFor(platform::FromUtf8(language)));
   cboVoice.SetListIndex(std::max(chosen, 0));
   cboVoice.SetEnabled(!voices_.empty());
   cmdTry.SetEnabled(!voices_.empty());
 }
 
 void frmVoices::ShowRate() {
-  const int32_t normal = Main->Voices().DefaultRate();
+  const int32_t normal = Voices().DefaultRate();
   spnSpeed.SetValue(rate_ != 0 ? rate_ : normal);
   lblNormalSpeed.SetCaption(rate_ == 0
                                 ? std::u16string(u"This is the voice's normal speed.")
                                 : u"The voice's normal speed is " +
                                       platform::FromUtf8(std::to_string(normal)) + u" words per minute.");
+}
+
+// The sample of the engine before stops; its languages and voices give way to the chosen one's.
+void frmVoices::cboEngine_Click() {
+  int32_t index = cboEngine.ListIndex();
+  if (index < 0) return;
+  tryVoice_ = nullptr;
+  engine_ = engines_[index].key;
+  ShowRate();
+  FillLanguages();
 }
 
 void frmVoices::cboLanguage_Click() {
@@ -196,7 +254,7 @@ void frmVoices::cmdTry_Click() {
   if (voice.empty()) return;
   tryVoice_ = nullptr;  // the sample before stops first
   platform::Tolerate([&] {
-    tryVoice_ = Main->Voices().CreateVoice(*this);
+    tryVoice_ = Voices().CreateVoice(*this);
     tryVoice_->SetRate(rate_);
     tryVoice_->SetVoiceChoices({{language, voice}});
     tryVoice_->SetLanguage(platform::FromUtf8(language));
@@ -205,16 +263,17 @@ void frmVoices::cmdTry_Click() {
 }
 
 // Only the language shown gets a choice, and only when it differs from the voice that speaks it
-// already: the default stays free to follow the installed voices.
+// already: the default stays free to follow the installed voices. The engine is put in use first,
+// so that the speed and choices are taken with its normal speed.
 void frmVoices::cmdOK_Click() {
   const std::string language = Language();
   const std::string voice = Voice();
+  if (!engine_.empty() && Main->Voices().UseEngine(engine_) && OnEngineChosen) OnEngineChosen(engine_);
   if (!voice.empty()) {
     platform::VoiceChoices choices = Main->VoiceChoices();
     auto choice = choices.find(language);
-    std::string current = choice != choices.end()
-                              ? choice->second
-                              : Main->Voices().DefaultVoiceFor(platform::FromUtf8(language));
+    std::string current =
+        choice != choices.end() ? choice->second : Voices().DefaultVoiceFor(platform::FromUtf8(language));
     if (voice != current) {
       choices[language] = voice;
       Main->SetVoiceChoices(std::move(choices));
