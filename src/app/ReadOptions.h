@@ -9,7 +9,8 @@
 namespace lectryn::app {
 
 enum class ReadMode { ReadAloud, PrintText };
-enum class VoiceKind { Espeak, Scripted };
+// Espeak: our own synthesiser; Speechd: the desktop's speech server; Scripted: the silent test voice.
+enum class VoiceKind { Espeak, Speechd, Scripted };
 enum class AudioKind { Auto, None, File };
 
 struct ReadOptions {

@@ -54,6 +54,9 @@ TEST(TraceLines, OneObjectPerLineInTheOrderWrittenEachWithItsTime) {
     trace.BrowserSelection(u"fox");
     trace.Window("main", true);
     trace.Outline(1, 2, 3, 4);
+    word.estimated = true;
+    trace.Word(word);
+    trace.Failed("cannot reach \"speech-dispatcher\"");
   });
   EXPECT_EQ(
       "{\"event\":\"speak\",\"text\":\"Hello world\",\"t\":5}\n"
@@ -74,7 +77,10 @@ TEST(TraceLines, OneObjectPerLineInTheOrderWrittenEachWithItsTime) {
       "listen\",\"t\":60}\n"
       "{\"event\":\"browser-selection\",\"held\":\"fox\",\"t\":65}\n"
       "{\"event\":\"window\",\"name\":\"main\",\"shown\":true,\"t\":70}\n"
-      "{\"event\":\"outline\",\"rect\":[1,2,3,4],\"t\":75}\n",
+      "{\"event\":\"outline\",\"rect\":[1,2,3,4],\"t\":75}\n"
+      "{\"event\":\"word\",\"position\":6,\"length\":5,\"word\":\"world\",\"selection\":\"world\","
+      "\"selectionStart\":10,\"selectionEnd\":15,\"audioMs\":420,\"estimated\":true,\"t\":80}\n"
+      "{\"event\":\"failed\",\"message\":\"cannot reach \\\"speech-dispatcher\\\"\",\"t\":85}\n",
       text);
 }
 
