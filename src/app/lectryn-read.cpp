@@ -135,10 +135,16 @@ std::unique_ptr<app::TerminalView> MakeView(const app::ReadOptions& options) {
   return std::make_unique<app::TerminalView>(stdout, columns, std::max(1, std::min(rows - 2, 8)));
 }
 
-// The speed and the voices the desktop stored, unless the command line gives the speed.
+// The speed and the voices the desktop stored, unless the command line gives the speed. The stored
+// voices are those of both engines: only the ones of the engine reading are handed on, so the trace
+// names no voice that does not speak.
 void FollowListenerSettings(narration::Narration& main, const app::ReadOptions& options) {
   app::ListenerSettings stored;
   if (auto store = system::OpenDefaultRegistry()) stored = app::ReadListenerSettings(*store);
+  bool desktopVoices = options.voice == app::VoiceKind::Speechd;
+  std::erase_if(stored.voices, [&](const auto& choice) {
+    return speech::speechd::IsSpeechdVoice(choice.second) != desktopVoices;
+  });
   if (!stored.voices.empty()) main.SetVoiceChoices(stored.voices);
   if (auto rate = options.rate ? options.rate : stored.rate) main.SetRate(*rate);
 }

@@ -330,7 +330,9 @@ TEST(ReadCommand, FollowsTheStoredSpeedAndVoicesUnlessTheRateIsGiven) {
     system::RegistryStore store(reader.Folder().Path("config/lectryn"), reader.Folder().Path("machine"));
     settings::RegHelper helper(store);
     helper.WriteSetting(settings::kRateSetting, settings::SettingOfRate(300));
-    helper.WriteSetting(settings::kVoicesSetting, settings::SettingOfVoiceChoices({{"fr", "roa/fr-BE"}}));
+    // The German choice is of the desktop's voices, which this reading does not use.
+    helper.WriteSetting(settings::kVoicesSetting,
+                        settings::SettingOfVoiceChoices({{"fr", "roa/fr-BE"}, {"de", "speechd:festival:"}}));
   };
   std::string page = std::string(LECTRYN_TEST_PAGES_DIR) + "/languages.htm";
   for (const char* rate : {"", "120"}) {
