@@ -6,20 +6,17 @@
 #include <functional>
 #include <string>
 
+#include "app/MemoryFile.h"
+
 namespace lectryn::app {
 namespace {
 
 std::string Written(const std::function<void(Trace&)>& write) {
-  char* buffer = nullptr;
-  size_t size = 0;
-  std::FILE* file = open_memstream(&buffer, &size);
+  testing::MemoryFile file;
   int64_t now = 0;
-  Trace trace(file, [&] { return now += 5; });
+  Trace trace(file.get(), [&] { return now += 5; });
   write(trace);
-  std::fclose(file);
-  std::string text(buffer, size);
-  free(buffer);
-  return text;
+  return file.Text();
 }
 
 TEST(TraceJson, EscapesQuotesControlsAndKeepsUnicode) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "app/ForwardingVoice.h"
+#include "app/MemoryFile.h"
 #include "app/Trace.h"
 #include "narration/Narration.h"
 #include "sim/ScriptedVoice.h"
@@ -73,23 +75,15 @@ TEST(TracingVoice, AFailureIsTracedBeforeTheSinkLearnsOfIt) {
 }
 
 // Voices of an engine that times its words by estimate, with two engines to choose from.
-class EstimatingVoices : public platform::VoiceFactory {
+struct EstimatingVoice : testing::ForwardingVoice {
+  bool WordTimesEstimated() const override { return true; }
+};
+class EstimatingVoices : public testing::ForwardingVoices<EstimatingVoice> {
  public:
-  explicit EstimatingVoices(platform::VoiceFactory& inner) : inner_(inner) {}
-  std::shared_ptr<platform::SpVoice> CreateVoice(platform::VoiceEvents& sink) override {
-    struct Voice : platform::SpVoice {
-      std::shared_ptr<platform::SpVoice> inner;
-      int32_t Speak(const std::u16string& text, int32_t flags) override { return inner->Speak(text, flags); }
-      int32_t Skip(const std::u16string& type, int32_t count) override { return inner->Skip(type, count); }
-      platform::SpeechVoiceStatus Status() const override { return inner->Status(); }
-      void SetLanguage(const std::u16string& tag) override { inner->SetLanguage(tag); }
-      bool WordTimesEstimated() const override { return true; }
-    };
-    auto voice = std::make_shared<Voice>();
-    voice->inner = inner_.CreateVoice(sink);
-    return voice;
+  using ForwardingVoices::ForwardingVoices;
+  std::vector<platform::VoiceEngine> Engines() const override {
+    return {{"espeak", u"Ours"}, {"speechd", u"Theirs"}};
   }
-  std::vector<platform::VoiceEngine> Engines() const override { return {{"espeak", u"Ours"}, {"speechd", u"Theirs"}}; }
   std::string EngineInUse() const override { return inUse; }
   bool UseEngine(const std::string& key) override {
     inUse = key;
@@ -99,9 +93,6 @@ class EstimatingVoices : public platform::VoiceFactory {
     return key == "speechd" ? inner_ : *this;
   }
   std::string inUse = "espeak";
-
- private:
-  platform::VoiceFactory& inner_;
 };
 
 // The trace of the narration's words says which were timed by estimate: the narration's voice is the
@@ -110,10 +101,8 @@ TEST(TracingVoice, WordsOfAVoiceThatEstimatesAreTracedAsEstimated) {
   sim::SimUiLoop loop;
   sim::ScriptedVoiceFactory scripted(loop, 10);
   EstimatingVoices estimating(scripted);
-  char* buffer = nullptr;
-  size_t size = 0;
-  std::FILE* file = open_memstream(&buffer, &size);
-  Trace trace(file, [] { return 0; });
+  testing::MemoryFile file;
+  Trace trace(file.get(), [] { return 0; });
   narration::Narration* reading = nullptr;
   VoiceHooks hooks;
   hooks.afterWord = [&](int32_t position, int32_t length, int64_t ms) {
@@ -128,15 +117,12 @@ TEST(TracingVoice, WordsOfAVoiceThatEstimatesAreTracedAsEstimated) {
     main.cbStart_Click();
     loop.RunUntilIdle();
   }
-  std::fclose(file);
-  std::string text(buffer, size);
-  free(buffer);
   EXPECT_EQ(
       "{\"event\":\"word\",\"position\":0,\"length\":2,\"word\":\"hi\",\"selection\":\"\","
       "\"selectionStart\":null,\"selectionEnd\":null,\"audioMs\":0,\"t\":0}\n"
       "{\"event\":\"word\",\"position\":0,\"length\":2,\"word\":\"hi\",\"selection\":\"\","
       "\"selectionStart\":null,\"selectionEnd\":null,\"audioMs\":0,\"estimated\":true,\"t\":0}\n",
-      text);
+      file.Text());
 }
 
 // The Voices dialog lists and chooses engines through the program's factory, traced or not; voices
