@@ -245,7 +245,7 @@ int ReadAloud(const app::ReadOptions& options) {
     });
   }
   if (options.voice == app::VoiceKind::Speechd) {
-    // The server plays the sound; the choices of both engines are stored together and each takes its own.
+    // The server plays the sound itself: no recording, no silent output.
     speech::speechd::SpeechdVoiceFactory voices(loop);
     return Read(voices, outputs, loop, runLoop);
   }

@@ -145,8 +145,8 @@ class Narration : public platform::VoiceEvents {
   void pVoice_Failed(const std::string& message) override;
 
   ChainEnd LastChainEnd() const { return chainEnd_; }
-  // Told once when a voice cannot be made, refuses a call or fails while speaking; the voice is then
-  // Nothing.
+  // Told when a voice cannot be made, refuses a call or fails while speaking, once each time; the voice
+  // is then Nothing.
   std::function<void(const std::string& message)> OnVoiceFailure;
 
  private:
