@@ -180,10 +180,11 @@ ParsedCommandLine Parse(const std::vector<std::string>& arguments, bool desktop)
                 " needs the espeak voice: the scripted voice makes no sound");
   // The speech server plays its sound itself: only our own synthesiser can keep it silent or in a file.
   if (parsed.options.voice == VoiceKind::Speechd && parsed.options.audio != AudioKind::Auto) {
-    std::string what = parsed.options.audio == AudioKind::File ? "--audio FILE writes audio"
-                                                               : "--audio none reads silently";
-    return Fail(what + " with the espeak-ng voice; leave out --voice speechd, which speaks through "
-                       "speech-dispatcher");
+    std::string what =
+        parsed.options.audio == AudioKind::File ? "--audio FILE writes audio" : "--audio none reads silently";
+    return Fail(what +
+                " with the espeak-ng voice; leave out --voice speechd, which speaks through "
+                "speech-dispatcher");
   }
   // The desktop keeps writing its WAV file while it runs; only the reader records Ogg Opus.
   if (desktop && parsed.options.audio == AudioKind::File && !EndsWith(parsed.options.audioPath, ".wav"))

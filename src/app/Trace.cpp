@@ -95,9 +95,9 @@ void Trace::Word(const WordTrace& w) {
   auto number = [](const std::optional<int32_t>& value) { return value ? std::to_string(*value) : "null"; };
   Line("word", ",\"position\":" + std::to_string(w.position) + ",\"length\":" + std::to_string(w.length) +
                    ",\"word\":" + JsonString(w.word) + ",\"selection\":" + JsonString(w.selection) +
-                   ",\"selectionStart\":" + number(w.selectionStart) + ",\"selectionEnd\":" +
-                   number(w.selectionEnd) + ",\"audioMs\":" + std::to_string(w.audioMs) +
-                   (w.estimated ? ",\"estimated\":true" : ""));
+                   ",\"selectionStart\":" + number(w.selectionStart) +
+                   ",\"selectionEnd\":" + number(w.selectionEnd) +
+                   ",\"audioMs\":" + std::to_string(w.audioMs) + (w.estimated ? ",\"estimated\":true" : ""));
 }
 
 void Trace::End() {

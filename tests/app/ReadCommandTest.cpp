@@ -405,9 +405,10 @@ std::vector<std::string> Events(const std::vector<std::string>& lines) {
 // error and in the trace, and the exit status is a failure.
 TEST(ReadCommand, AVoiceThatFailsEndsTheReadingSaidOnceAndExitsOne) {
   std::string page = std::string(LECTRYN_TEST_PAGES_DIR) + "/reading.htm";
-  Outcome outcome = RunReader({"--voice", "scripted", "--quiet", "--trace", "-", page}, {}, [](ReaderProcess& reader) {
-    reader.SetEnvironment("LECTRYN_SCRIPTED_FAILURE=3:the speech server went away");
-  });
+  Outcome outcome =
+      RunReader({"--voice", "scripted", "--quiet", "--trace", "-", page}, {}, [](ReaderProcess& reader) {
+        reader.SetEnvironment("LECTRYN_SCRIPTED_FAILURE=3:the speech server went away");
+      });
   EXPECT_EQ(1, outcome.exitCode);
   EXPECT_EQ("lectryn-read: the speech server went away\n", outcome.err);
   std::vector<std::string> lines = Lines(outcome.out);
@@ -423,11 +424,12 @@ TEST(ReadCommand, AVoiceThatFailsEndsTheReadingSaidOnceAndExitsOne) {
 // traced, and a failure status.
 TEST(ReadCommand, DesktopVoicesOutOfReachEndTheReadingWithAFailure) {
   std::string page = std::string(LECTRYN_TEST_PAGES_DIR) + "/reading.htm";
-  Outcome outcome = RunReader({"--voice", "speechd", "--quiet", "--trace", "-", page}, {}, [](ReaderProcess& reader) {
-    // Under a plain file no server can make its socket, whoever runs the test.
-    std::string file = reader.Folder().Write("plain-file", "");
-    reader.SetEnvironment("SPEECHD_ADDRESS=unix_socket:" + file + "/speechd.sock");
-  });
+  Outcome outcome =
+      RunReader({"--voice", "speechd", "--quiet", "--trace", "-", page}, {}, [](ReaderProcess& reader) {
+        // Under a plain file no server can make its socket, whoever runs the test.
+        std::string file = reader.Folder().Write("plain-file", "");
+        reader.SetEnvironment("SPEECHD_ADDRESS=unix_socket:" + file + "/speechd.sock");
+      });
   EXPECT_EQ(1, outcome.exitCode) << outcome.err;
   std::vector<std::string> lines = Lines(outcome.out);
   ASSERT_GE(lines.size(), 2u) << outcome.out;

@@ -108,8 +108,8 @@ TEST(TracingVoice, WordsOfAVoiceThatEstimatesAreTracedAsEstimated) {
   hooks.afterWord = [&](int32_t position, int32_t length, int64_t ms) {
     trace.Word(WordOfNarration(*reading, position, length, ms));
   };
-  for (platform::VoiceFactory* voices : {static_cast<platform::VoiceFactory*>(&scripted),
-                                         static_cast<platform::VoiceFactory*>(&estimating)}) {
+  for (platform::VoiceFactory* voices :
+       {static_cast<platform::VoiceFactory*>(&scripted), static_cast<platform::VoiceFactory*>(&estimating)}) {
     TracingVoiceFactory tracing(*voices, hooks);
     narration::Narration main(tracing);
     reading = &main;
