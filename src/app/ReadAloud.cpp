@@ -36,7 +36,11 @@ std::string ReasonOf(narration::ChainEnd end) {
 ReadAloud::ReadAloud(platform::VoiceFactory& voices, std::shared_ptr<engine::Document> document, Trace& trace,
                      TerminalView* view)
     : document_(std::move(document)), trace_(trace), view_(view), voices_(voices, Hooks()), main_(voices_) {
-  main_.OnVoiceFailure = [this](const std::string& message) { voiceFailure_ = message; };
+  main_.OnVoiceFailure = [this](const std::string& message) {
+    voiceFailure_ = message;
+    trace_.Failed(message);
+    if (OnVoiceFailure) OnVoiceFailure(message);
+  };
   rate_ = main_.EffectiveRate();
   main_.WatchListenerState([this] { ListenerStateChanged(); });
 }
@@ -98,7 +102,6 @@ std::optional<std::string> ReadAloud::Start(const std::optional<std::u16string>&
     main_.StopSpeaking();
     main_.SayFromTop(document_);
   }
-  if (voiceFailure_) return *voiceFailure_;
   return std::nullopt;
 }
 

@@ -2,6 +2,7 @@
 // A reading of one page in the terminal: the narration of the main window, started the way the
 // picker starts it at a release over an element, or the way the help window starts it from the top
 // of its page, followed by the trace and the terminal view.
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,8 +23,13 @@ class ReadAloud {
   ReadAloud(platform::VoiceFactory& voices, std::shared_ptr<engine::Document> document, Trace& trace,
             TerminalView* view);
 
+  // Told when the voice fails (it cannot be made, refuses a call or loses its speech server); the
+  // reading then ends, the failure traced.
+  std::function<void(const std::string& message)> OnVoiceFailure;
+
   // Starts reading: from the element with that id to the end of the page, or from the top.
-  // Returns an error for people when the element does not exist.
+  // Returns an error for people when the element does not exist; a voice that fails is told through
+  // OnVoiceFailure instead.
   std::optional<std::string> Start(const std::optional<std::u16string>& elementId);
   // True while the voice is speaking a piece.
   bool Reading() const;

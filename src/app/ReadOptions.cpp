@@ -48,15 +48,17 @@ const std::vector<OptionEntry>& Options() {
          o.element = id;
          return {};
        }},
-      {"--voice", "espeak|scripted",
+      {"--voice", "espeak|speechd|scripted",
        [](ReadOptions& o, const std::string& voice) -> Error {
          o.voiceGiven = true;
          if (voice == "espeak")
            o.voice = VoiceKind::Espeak;
+         else if (voice == "speechd")
+           o.voice = VoiceKind::Speechd;
          else if (voice == "scripted")
            o.voice = VoiceKind::Scripted;
          else
-           return "--voice takes espeak or scripted, not " + voice;
+           return "--voice takes espeak, speechd or scripted, not " + voice;
          return {};
        }},
       {"--audio", "auto|none|FILE.wav|FILE.ogg|FILE.opus",
@@ -177,6 +179,14 @@ ParsedCommandLine Parse(const std::vector<std::string>& arguments, bool desktop)
   if (parsed.options.voice == VoiceKind::Scripted && parsed.options.audio == AudioKind::File)
     return Fail("--audio " + parsed.options.audioPath +
                 " needs the espeak voice: the scripted voice makes no sound");
+  // The speech server plays its sound itself: only our own synthesiser can keep it silent or in a file.
+  if (parsed.options.voice == VoiceKind::Speechd && parsed.options.audio != AudioKind::Auto) {
+    std::string what =
+        parsed.options.audio == AudioKind::File ? "--audio FILE writes audio" : "--audio none reads silently";
+    return Fail(what +
+                " with the espeak-ng voice; leave out --voice speechd, which speaks through "
+                "speech-dispatcher");
+  }
   // The desktop keeps writing its WAV file while it runs; only the reader records Ogg Opus.
   if (desktop && parsed.options.audio == AudioKind::File && !EndsWith(parsed.options.audioPath, ".wav"))
     return Fail("--audio takes a file name ending in .wav here, not " + parsed.options.audioPath);

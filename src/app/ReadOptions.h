@@ -9,6 +9,7 @@
 namespace lectryn::app {
 
 enum class ReadMode { ReadAloud, PrintText };
+// Espeak: our own synthesiser; Speechd: the desktop's speech server; Scripted: the silent test voice.
 enum class VoiceKind { Espeak, Speechd, Scripted };
 enum class AudioKind { Auto, None, File };
 

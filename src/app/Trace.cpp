@@ -95,8 +95,9 @@ void Trace::Word(const WordTrace& w) {
   auto number = [](const std::optional<int32_t>& value) { return value ? std::to_string(*value) : "null"; };
   Line("word", ",\"position\":" + std::to_string(w.position) + ",\"length\":" + std::to_string(w.length) +
                    ",\"word\":" + JsonString(w.word) + ",\"selection\":" + JsonString(w.selection) +
-                   ",\"selectionStart\":" + number(w.selectionStart) + ",\"selectionEnd\":" +
-                   number(w.selectionEnd) + ",\"audioMs\":" + std::to_string(w.audioMs));
+                   ",\"selectionStart\":" + number(w.selectionStart) +
+                   ",\"selectionEnd\":" + number(w.selectionEnd) +
+                   ",\"audioMs\":" + std::to_string(w.audioMs) + (w.estimated ? ",\"estimated\":true" : ""));
 }
 
 void Trace::End() {
@@ -105,6 +106,10 @@ void Trace::End() {
 
 void Trace::Stop(std::string_view reason) {
   Line("stop", ",\"reason\":" + Text(reason));
+}
+
+void Trace::Failed(std::string_view message) {
+  Line("failed", ",\"message\":" + Text(message));
 }
 
 void Trace::Pause() {
@@ -148,6 +153,7 @@ WordTrace WordOfNarration(const narration::Narration& main, int32_t position, in
   int64_t start = std::clamp<int64_t>(position, 0, size);
   word.word = text.substr(start, std::clamp<int64_t>(length, 0, size - start));
   word.audioMs = audioMs;
+  word.estimated = main.pVoice && main.pVoice->WordTimesEstimated();
   // The page the words are highlighted in may be the picked frame's or gone: tolerate both.
   if (!main.workingDoc || main.workingDoc->Discarded()) return word;
   auto page = std::dynamic_pointer_cast<engine::Document>(main.workingDoc);

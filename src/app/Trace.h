@@ -24,9 +24,11 @@ struct WordTrace {
   std::optional<int32_t> selectionStart;  // UTF-16 offsets into the body's printed text
   std::optional<int32_t> selectionEnd;
   int64_t audioMs = 0;
+  bool estimated = false;  // the voice timed the word by estimate, not by its sound
 };
 
-// The word as the narration sees it: its place in the text spoken and the page's selection now.
+// The word as the narration sees it: its place in the text spoken, the page's selection now and
+// whether the voice only estimated when it is heard.
 WordTrace WordOfNarration(const narration::Narration& main, int32_t position, int32_t length,
                           int64_t audioMs);
 
@@ -53,6 +55,8 @@ class Trace {
   void Word(const WordTrace& word);
   void End();
   void Stop(std::string_view reason);
+  // The voice failed and the reading ended; message is the one the user is shown.
+  void Failed(std::string_view message);
   // The listener paused or resumed the reading, or changed its speed (words per minute heard).
   void Pause();
   void Resume();

@@ -36,6 +36,7 @@ class TracingVoice : public platform::SpVoice,
     choices_ = choices;
     inner_->SetVoiceChoices(choices);
   }
+  bool WordTimesEstimated() const override { return inner_->WordTimesEstimated(); }
 
   void pVoice_Word(int32_t stream, int64_t position, int32_t character, int32_t length) override {
     auto keep = shared_from_this();  // the handler may drop this voice
@@ -49,6 +50,11 @@ class TracingVoice : public platform::SpVoice,
     if (hooks_.end) hooks_.end(position);
     sink_.pVoice_EndStream(stream, position);
     if (hooks_.afterEnd) hooks_.afterEnd();
+  }
+  void pVoice_Failed(const std::string& message) override {
+    auto keep = shared_from_this();  // the handler drops this voice
+    if (hooks_.failed) hooks_.failed(message);
+    sink_.pVoice_Failed(message);
   }
 
  private:

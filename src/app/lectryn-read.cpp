@@ -1,6 +1,9 @@
 // lectryn-read: the terminal reader. It loads a page (a path or an address) through the engine's
 // browser control and reads it aloud with the narration of the main window, from an element or
 // from the top, showing each word as it is spoken; or, with --print-text, prints the page's text.
+//
+// For tests of a voice that goes away while reading: with --voice scripted, the environment variable
+// LECTRYN_SCRIPTED_FAILURE=WORDS:MESSAGE makes the voice fail with MESSAGE after WORDS words.
 #include <pthread.h>
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -9,12 +12,15 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -30,6 +36,7 @@
 #include "sim/ScriptedVoice.h"
 #include "sim/SimUiLoop.h"
 #include "speech/EspeakVoiceFactory.h"
+#include "speech/speechd/SpeechdVoiceFactory.h"
 #include "system/PlainUiLoop.h"
 #include "system/RegistryStore.h"
 
@@ -128,17 +135,37 @@ std::unique_ptr<app::TerminalView> MakeView(const app::ReadOptions& options) {
   return std::make_unique<app::TerminalView>(stdout, columns, std::max(1, std::min(rows - 2, 8)));
 }
 
-// The speed and the voices the desktop stored, unless the command line gives the speed.
+// The speed and the voices the desktop stored, unless the command line gives the speed. The stored
+// voices are those of both engines: only the ones of the engine reading are handed on, so the trace
+// names no voice that does not speak.
 void FollowListenerSettings(narration::Narration& main, const app::ReadOptions& options) {
   app::ListenerSettings stored;
   if (auto store = system::OpenDefaultRegistry()) stored = app::ReadListenerSettings(*store);
+  bool desktopVoices = options.voice == app::VoiceKind::Speechd;
+  std::erase_if(stored.voices, [&](const auto& choice) {
+    return speech::speechd::IsSpeechdVoice(choice.second) != desktopVoices;
+  });
   if (!stored.voices.empty()) main.SetVoiceChoices(stored.voices);
   if (auto rate = options.rate ? options.rate : stored.rate) main.SetRate(*rate);
 }
 
-// Runs the reading on the loop until the voice has stopped; run(done) runs the loop until done().
-int Read(app::ReadAloud& session, const app::ReadOptions& options, platform::UiLoop& loop,
-         const std::function<void(const std::function<bool()>&)>& run) {
+// What a reading shows and writes besides its sound.
+struct ReadingOutputs {
+  const app::ReadOptions& options;
+  std::shared_ptr<engine::Document> document;
+  app::Trace& trace;
+  app::TerminalView* view;
+};
+
+using RunLoop = std::function<void(const std::function<bool()>&)>;
+
+// Reads the page with voices until the voice has stopped; run(done) runs the loop until done(). A voice
+// that fails ends the reading: it is said once and the exit status is a failure.
+int Read(platform::VoiceFactory& voices, const ReadingOutputs& outputs, platform::UiLoop& loop,
+         const RunLoop& run) {
+  const app::ReadOptions& options = outputs.options;
+  app::ReadAloud session(voices, outputs.document, outputs.trace, outputs.view);
+  session.OnVoiceFailure = [](const std::string& message) { SayError(message); };
   // Keys typed on the terminal act on the loop, as Ctrl+C does.
   app::TerminalKeys keys(STDIN_FILENO,
                          [&](app::ReaderKey key) { loop.Post([&session, key] { session.Key(key); }); });
@@ -174,6 +201,19 @@ int Read(app::ReadAloud& session, const app::ReadOptions& options, platform::UiL
   return 0;
 }
 
+// LECTRYN_SCRIPTED_FAILURE, when it says WORDS:MESSAGE.
+void ArmScriptedFailure(sim::ScriptedVoiceFactory& voices) {
+  const char* failure = std::getenv("LECTRYN_SCRIPTED_FAILURE");
+  if (failure == nullptr) return;
+  std::string_view value(failure);
+  size_t colon = value.find(':');
+  int32_t words = 0;
+  if (colon == std::string_view::npos ||
+      std::from_chars(value.data(), value.data() + colon, words).ptr != value.data() + colon)
+    return;
+  voices.FailAfterWords(words, std::string(value.substr(colon + 1)));
+}
+
 int ReadAloud(const app::ReadOptions& options) {
   system::PlainUiLoop loop;
   std::string error;
@@ -191,17 +231,23 @@ int ReadAloud(const app::ReadOptions& options) {
   }
   app::Trace trace(traceOutput.get());
   std::unique_ptr<app::TerminalView> view = MakeView(options);
+  ReadingOutputs outputs{options, document, trace, view.get()};
+  RunLoop runLoop = [&loop](const std::function<bool()>& done) { loop.Run(done); };
 
   if (options.voice == app::VoiceKind::Scripted) {
     // The virtual clock: the reading runs as fast as the machine allows.
     sim::SimUiLoop clock;
     sim::ScriptedVoiceFactory voices(clock, kScriptedMsPerWord);
-    app::ReadAloud session(voices, document, trace, view.get());
-    session.Main().OnVoiceFailure = [](const std::string& message) { SayError(message); };
-    return Read(session, options, clock, [&](const std::function<bool()>& done) {
+    ArmScriptedFailure(voices);
+    return Read(voices, outputs, clock, [&](const std::function<bool()>& done) {
       while (!done() && !clock.RunUntilIdle(1000)) {
       }
     });
+  }
+  if (options.voice == app::VoiceKind::Speechd) {
+    // The server plays the sound itself: no recording, no silent output.
+    speech::speechd::SpeechdVoiceFactory voices(loop);
+    return Read(voices, outputs, loop, runLoop);
   }
 
   // A recording plays nothing: the factory's own output stays silent.
@@ -221,9 +267,7 @@ int ReadAloud(const app::ReadOptions& options) {
   int status;
   {
     platform::VoiceFactory& speaking = recorder ? static_cast<platform::VoiceFactory&>(*recorder) : *voices;
-    app::ReadAloud session(speaking, document, trace, view.get());
-    session.Main().OnVoiceFailure = [](const std::string& message) { SayError(message); };
-    status = Read(session, options, loop, [&](const std::function<bool()>& done) { loop.Run(done); });
+    status = Read(speaking, outputs, loop, runLoop);
   }
   if (!recorder) {
     voices->WaitUntilIdle();  // the last words are heard before the program ends

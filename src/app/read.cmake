@@ -5,4 +5,4 @@ target_link_libraries(lectryn_read_options PRIVATE lectryn_narration)
 target_link_libraries(lectryn_read_options PUBLIC lectryn_platform)
 add_executable(lectryn-read ${CMAKE_CURRENT_LIST_DIR}/lectryn-read.cpp)
 target_link_libraries(lectryn-read PRIVATE lectryn_read_options lectryn_app lectryn_engine lectryn_speech
-                                           lectryn_sim lectryn_system)
+                                           lectryn_speechd lectryn_sim lectryn_system)

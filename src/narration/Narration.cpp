@@ -60,12 +60,24 @@ void Narration::CallVoice(Call&& call) {
   try {
     call();
   } catch (const platform::Failure& failure) {
-    // Without a voice nothing is spoken; the next Start tries a new one.
-    pVoice = nullptr;
-    paused_ = false;
-    if (OnVoiceFailure) OnVoiceFailure(failure.what());
-    FollowReadingState();
+    DropFailedVoice(failure.what());
   }
+}
+
+// Without a voice nothing is spoken; the next Start tries a new one.
+void Narration::DropFailedVoice(const std::string& message) {
+  pVoice = nullptr;
+  paused_ = false;
+  if (OnVoiceFailure) OnVoiceFailure(message);
+  FollowReadingState();
+}
+
+void Narration::pVoice_Failed(const std::string& message) {
+  // A voice that has been dropped raises nothing, so only the voice in pVoice can fail here; without
+  // one, the reading this failure belonged to has already ended.
+  if (!pVoice) return;
+  if (chainEnd_ == ChainEnd::Running) chainEnd_ = ChainEnd::Stopped;
+  DropFailedVoice(message);
 }
 
 void Narration::NewVoice() {

@@ -140,9 +140,13 @@ class Narration : public platform::VoiceEvents {
   void pVoice_Word(int32_t StreamNumber, int64_t StreamPosition, int32_t CharacterPosition,
                    int32_t Length) override;
   void pVoice_EndStream(int32_t StreamNumber, int64_t StreamPosition) override;
+  // The voice lost its speech server: the reading stops as Stop leaves it, but without a voice; the
+  // next Start makes a new one.
+  void pVoice_Failed(const std::string& message) override;
 
   ChainEnd LastChainEnd() const { return chainEnd_; }
-  // Told when a voice cannot be made or refuses a call; the voice is then Nothing.
+  // Told when a voice cannot be made, refuses a call or fails while speaking, once each time; the voice
+  // is then Nothing.
   std::function<void(const std::string& message)> OnVoiceFailure;
 
  private:
@@ -150,6 +154,8 @@ class Narration : public platform::VoiceEvents {
   enum class FromSentence { First, Last };
   void StartSpeaking(FromSentence from = FromSentence::First);
   void NewVoice();
+  // Drops the voice that failed and says why.
+  void DropFailedVoice(const std::string& message);
   void ListenerStateChanged();
   // Tells the observers when the reading started, ended, paused or resumed since they were last told.
   void FollowReadingState();

@@ -75,8 +75,8 @@ std::string ScriptedDefaultVoiceFor(const std::u16string& tag) {
 }
 
 ScriptedVoice::ScriptedVoice(platform::UiLoop& loop, platform::VoiceEvents& sink, int32_t msPerWord,
-                             std::shared_ptr<ScriptedLog> log)
-    : loop_(loop), sink_(sink), msPerWord_(msPerWord), log_(std::move(log)) {}
+                             std::shared_ptr<ScriptedLog> log, std::shared_ptr<ScriptedFailure> failure)
+    : loop_(loop), sink_(sink), msPerWord_(msPerWord), log_(std::move(log)), failure_(std::move(failure)) {}
 
 int32_t ScriptedVoice::Speak(const std::u16string& text, int32_t flags) {
   auto chosen = choices_.find(platform::ChoiceLanguageOf(platform::ToUtf8(language_)));
@@ -166,8 +166,21 @@ void ScriptedVoice::ScheduleNext(int64_t delayMs) {
   });
 }
 
+bool ScriptedVoice::FailsNow() {
+  if (!failure_ || !failure_->armed) return false;
+  if (failure_->wordsLeft > 0) return false;
+  failure_->armed = false;
+  return true;
+}
+
 void ScriptedVoice::RaiseNext(uint64_t generation) {
   if (generation != generation_ || !speaking_) return;
+  if (FailsNow()) {
+    speaking_ = false;
+    std::string message = failure_->message;  // the handler may arm the factory again
+    sink_.pVoice_Failed(message);
+    return;
+  }
   int64_t audioMs = AudioMs();
   if (next_ >= words_.size()) {
     speaking_ = false;
@@ -180,12 +193,17 @@ void ScriptedVoice::RaiseNext(uint64_t generation) {
     sentenceStartMs_ = audioMs;
   }
   ScheduleNext(WordMs());
+  if (failure_ && failure_->armed) --failure_->wordsLeft;
   sink_.pVoice_Word(stream_, audioMs, word.position, word.length);
 }
 
 std::shared_ptr<platform::SpVoice> ScriptedVoiceFactory::CreateVoice(platform::VoiceEvents& sink) {
   ++created_;
-  return std::make_shared<ScriptedVoice>(loop_, sink, msPerWord_, log_);
+  return std::make_shared<ScriptedVoice>(loop_, sink, msPerWord_, log_, failure_);
+}
+
+void ScriptedVoiceFactory::FailAfterWords(int32_t words, std::string message) {
+  *failure_ = {true, std::max(words, 0), std::move(message)};
 }
 
 }  // namespace lectryn::sim

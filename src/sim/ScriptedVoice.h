@@ -36,10 +36,18 @@ struct ScriptedLog {
   std::vector<std::string> voices;        // the installed voice that spoke it
 };
 
+// A failure armed on a factory, shared by its voices: the voice that would raise the word after the
+// next wordsLeft words stops instead and raises pVoice_Failed, once.
+struct ScriptedFailure {
+  bool armed = false;
+  int32_t wordsLeft = 0;
+  std::string message;
+};
+
 class ScriptedVoice : public platform::SpVoice, public std::enable_shared_from_this<ScriptedVoice> {
  public:
   ScriptedVoice(platform::UiLoop& loop, platform::VoiceEvents& sink, int32_t msPerWord,
-                std::shared_ptr<ScriptedLog> log);
+                std::shared_ptr<ScriptedLog> log, std::shared_ptr<ScriptedFailure> failure = nullptr);
 
   int32_t Speak(const std::u16string& text, int32_t flags) override;
   int32_t Skip(const std::u16string& type, int32_t count) override;
@@ -59,11 +67,14 @@ class ScriptedVoice : public platform::SpVoice, public std::enable_shared_from_t
   void JumpTo(size_t next, int32_t sentence);
   void ScheduleNext(int64_t delayMs);
   void RaiseNext(uint64_t generation);
+  // True when the armed failure takes the place of the next event.
+  bool FailsNow();
 
   platform::UiLoop& loop_;
   platform::VoiceEvents& sink_;
   int32_t msPerWord_;
   std::shared_ptr<ScriptedLog> log_;
+  std::shared_ptr<ScriptedFailure> failure_;  // null: never fails
   std::u16string language_;
   platform::VoiceChoices choices_;
   int32_t rate_ = 0;
@@ -98,11 +109,16 @@ class ScriptedVoiceFactory : public platform::VoiceFactory {
   // The installed voice that spoke each of them.
   const std::vector<std::string>& VoicesUsed() const { return log_->voices; }
   int32_t VoicesCreated() const { return created_; }
+  // As a speech server that dies: after `words` more words raised by any voice of this factory, the
+  // voice speaking stops where the next word or end of text would come and raises pVoice_Failed(message)
+  // instead, with no EndStream. Once: what is spoken afterwards, on that voice or another, goes on as usual.
+  void FailAfterWords(int32_t words, std::string message);
 
  private:
   platform::UiLoop& loop_;
   int32_t msPerWord_;
   std::shared_ptr<ScriptedLog> log_ = std::make_shared<ScriptedLog>();
+  std::shared_ptr<ScriptedFailure> failure_ = std::make_shared<ScriptedFailure>();
   int32_t created_ = 0;
 };
 

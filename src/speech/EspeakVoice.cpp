@@ -5,6 +5,7 @@
 
 #include "platform/Failure.h"
 #include "platform/Text.h"
+#include "speech/speechd/SpeechdVoiceFactory.h"
 
 namespace lectryn::speech {
 
@@ -21,10 +22,12 @@ EspeakVoice::~EspeakVoice() {
 int32_t EspeakVoice::Speak(const std::u16string& text, int32_t flags) {
   text_ = std::make_shared<const SpeechText>(text);
   words_ = std::make_shared<const std::vector<TextWord>>(SplitSpokenWords(text));
-  // The user's voice for the language, else the one that speaks it best.
+  // The user's voice for the language, else the one that speaks it best. A choice of the desktop's
+  // voices belongs to the other engine: for this one the language has no choice.
   const std::string& fallback = engine_.Languages().Choose(language_);
   auto chosen = choices_.find(engine_.Languages().PrimaryLanguage(language_));
-  voice_ = chosen != choices_.end() ? chosen->second : fallback;
+  bool ours = chosen != choices_.end() && !speechd::IsSpeechdVoice(chosen->second);
+  voice_ = ours ? chosen->second : fallback;
   fallbackVoice_ = fallback;
   ++streamNumber_;
   speaking_ = true;

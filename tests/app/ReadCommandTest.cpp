@@ -330,7 +330,9 @@ TEST(ReadCommand, FollowsTheStoredSpeedAndVoicesUnlessTheRateIsGiven) {
     system::RegistryStore store(reader.Folder().Path("config/lectryn"), reader.Folder().Path("machine"));
     settings::RegHelper helper(store);
     helper.WriteSetting(settings::kRateSetting, settings::SettingOfRate(300));
-    helper.WriteSetting(settings::kVoicesSetting, settings::SettingOfVoiceChoices({{"fr", "roa/fr-BE"}}));
+    // The German choice is of the desktop's voices, which this reading does not use.
+    helper.WriteSetting(settings::kVoicesSetting,
+                        settings::SettingOfVoiceChoices({{"fr", "roa/fr-BE"}, {"de", "speechd:festival:"}}));
   };
   std::string page = std::string(LECTRYN_TEST_PAGES_DIR) + "/languages.htm";
   for (const char* rate : {"", "120"}) {
@@ -390,6 +392,55 @@ TEST(ReadCommand, RecordsAWholeReadingOrNothing) {
   EXPECT_EQ(130, interrupted.exitCode) << interrupted.err;
   EXPECT_EQ("lectryn-read: nothing was written to " + wav + ": the reading did not end\n", interrupted.err);
   EXPECT_EQ(std::vector<std::string>{"reading.ogg"}, FilesIn(folder.Path("out")));
+}
+
+// The events of a trace, in order: "word", "end", ...
+std::vector<std::string> Events(const std::vector<std::string>& lines) {
+  std::vector<std::string> events;
+  for (const std::string& line : lines) events.push_back(Field(line, "event"));
+  return events;
+}
+
+// The voice loses its speech server in the second piece: the reading ends there, said once on standard
+// error and in the trace, and the exit status is a failure.
+TEST(ReadCommand, AVoiceThatFailsEndsTheReadingSaidOnceAndExitsOne) {
+  std::string page = std::string(LECTRYN_TEST_PAGES_DIR) + "/reading.htm";
+  Outcome outcome =
+      RunReader({"--voice", "scripted", "--quiet", "--trace", "-", page}, {}, [](ReaderProcess& reader) {
+        reader.SetEnvironment("LECTRYN_SCRIPTED_FAILURE=3:the speech server went away");
+      });
+  EXPECT_EQ(1, outcome.exitCode);
+  EXPECT_EQ("lectryn-read: the speech server went away\n", outcome.err);
+  std::vector<std::string> lines = Lines(outcome.out);
+  EXPECT_EQ((std::vector<std::string>{"speak", "word", "word", "end", "speak", "word", "failed", "stop"}),
+            Events(lines))
+      << outcome.out;
+  ASSERT_EQ(8u, lines.size());
+  EXPECT_EQ(R"({"event":"failed","message":"the speech server went away"})", lines[6]);
+  EXPECT_EQ(R"({"event":"stop","reason":"voice-failure"})", lines[7]);
+}
+
+// Desktop voices whose server cannot be reached: the reading ends at once with the reason said and
+// traced, and a failure status.
+TEST(ReadCommand, DesktopVoicesOutOfReachEndTheReadingWithAFailure) {
+  std::string page = std::string(LECTRYN_TEST_PAGES_DIR) + "/reading.htm";
+  Outcome outcome =
+      RunReader({"--voice", "speechd", "--quiet", "--trace", "-", page}, {}, [](ReaderProcess& reader) {
+        // Under a plain file no server can make its socket, whoever runs the test.
+        std::string file = reader.Folder().Write("plain-file", "");
+        reader.SetEnvironment("SPEECHD_ADDRESS=unix_socket:" + file + "/speechd.sock");
+      });
+  EXPECT_EQ(1, outcome.exitCode) << outcome.err;
+  std::vector<std::string> lines = Lines(outcome.out);
+  ASSERT_GE(lines.size(), 2u) << outcome.out;
+  EXPECT_EQ(R"({"event":"stop","reason":"voice-failure"})", lines.back());
+  std::vector<std::string> events = Events(lines);
+  EXPECT_EQ(0, std::count(events.begin(), events.end(), "word")) << outcome.out;
+  auto failed = std::find(events.begin(), events.end(), "failed");
+  ASSERT_NE(events.end(), failed) << outcome.out;
+  std::string message = Field(lines[failed - events.begin()], "message");
+  EXPECT_FALSE(message.empty());
+  EXPECT_NE(std::string::npos, outcome.err.find("lectryn-read: " + message + "\n")) << outcome.err;
 }
 
 TEST(ReadCommand, UnknownElementsAndMissingPagesAreOneLineErrors) {

@@ -30,6 +30,10 @@ struct BadLine {
   std::string error;
 };
 
+const std::string kSpeechdFile =
+    "--audio FILE writes audio with the espeak-ng voice; leave out --voice speechd, which speaks through "
+    "speech-dispatcher";
+
 class ReadCommandLineErrors : public ::testing::TestWithParam<BadLine> {};
 
 TEST_P(ReadCommandLineErrors, SayWhatIsWrong) {
@@ -43,7 +47,8 @@ INSTANTIATE_TEST_SUITE_P(
     ReadCommandLine, ReadCommandLineErrors,
     ::testing::Values(
         BadLine{{}, "no page given"}, BadLine{{"--print-text"}, "no page given"},
-        BadLine{{"--voice", "robot", "a.htm"}, "--voice takes espeak or scripted, not robot"},
+        BadLine{{"--voice", "robot", "a.htm"}, "--voice takes espeak, speechd or scripted, not robot"},
+        BadLine{{"--voice", "speechd", "--audio", "out.ogg", "a.htm"}, kSpeechdFile},
         BadLine{{"--audio", "nnone", "a.htm"},
                 "--audio takes auto, none or a file name ending in .wav, .ogg or .opus, not nnone"},
         BadLine{{"--audio", ".ogg", "a.htm"},
@@ -78,6 +83,7 @@ TEST(ReadCommandLine, ReadingAloudIsTheDefaultWithTheRealVoiceAndSound) {
   EXPECT_EQ(VoiceKind::Espeak, parsed.options.voice);
   EXPECT_EQ(AudioKind::Auto, parsed.options.audio);
   EXPECT_FALSE(parsed.options.trace);
+  EXPECT_NE(std::string::npos, ReadUsage().find("--voice espeak|speechd|scripted"));
   EXPECT_FALSE(parsed.options.element);
 
   parsed = Parse(
@@ -130,6 +136,22 @@ TEST(DesktopCommandLine, TakesAnyNumberOfPagesAndOnlyTheVoiceAudioAndTraceOption
             ParseDesktopOptions({"--audio", "o.ogg"}).error);
   EXPECT_EQ("unknown option --rate", ParseDesktopOptions({"--rate", "200"}).error);
   EXPECT_NE(std::string::npos, DesktopUsage().find("[PAGE...]"));
+}
+
+// The speech server plays what it says itself: both programs take its voice only with the sound as it is,
+// whichever order the options come in.
+TEST(VoiceOption, SpeechdIsTakenByBothProgramsOnlyWithTheirOwnSound) {
+  for (auto parse : {ParseReadOptions, ParseDesktopOptions}) {
+    ParsedCommandLine parsed = parse({"--voice", "speechd", "a.htm"});
+    ASSERT_TRUE(parsed.ok) << parsed.error;
+    EXPECT_EQ(VoiceKind::Speechd, parsed.options.voice);
+    EXPECT_TRUE(parse({"--voice=speechd", "--audio=auto", "a.htm"}).ok);
+    EXPECT_EQ(kSpeechdFile, parse({"--audio=out.wav", "a.htm", "--voice=speechd"}).error);
+    EXPECT_EQ(
+        "--audio none reads silently with the espeak-ng voice; leave out --voice speechd, which speaks "
+        "through speech-dispatcher",
+        parse({"--voice", "speechd", "--audio", "none", "a.htm"}).error);
+  }
 }
 
 }  // namespace

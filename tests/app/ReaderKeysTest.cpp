@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "app/ForwardingVoice.h"
+#include "app/MemoryFile.h"
 #include "app/ReadAloud.h"
 #include "engine/Document.h"
 #include "sim/ScriptedVoice.h"
@@ -48,26 +50,10 @@ INSTANTIATE_TEST_SUITE_P(
                       Typed{{"\x1b\x1b[C"}, ">"}, Typed{{"a\r\n\t\x03"}, ""}));
 
 // A voice that says it holds when paused, over the scripted one, as a real voice does.
-class PausingVoices : public platform::VoiceFactory {
- public:
-  explicit PausingVoices(platform::VoiceFactory& inner) : inner_(inner) {}
-  std::shared_ptr<platform::SpVoice> CreateVoice(platform::VoiceEvents& sink) override {
-    struct Voice : platform::SpVoice {
-      std::shared_ptr<platform::SpVoice> inner;
-      int32_t Speak(const std::u16string& text, int32_t flags) override { return inner->Speak(text, flags); }
-      int32_t Skip(const std::u16string& type, int32_t count) override { return inner->Skip(type, count); }
-      platform::SpeechVoiceStatus Status() const override { return inner->Status(); }
-      void SetLanguage(const std::u16string& tag) override { inner->SetLanguage(tag); }
-      bool Pause() override { return true; }
-    };
-    auto voice = std::make_shared<Voice>();
-    voice->inner = inner_.CreateVoice(sink);
-    return voice;
-  }
-
- private:
-  platform::VoiceFactory& inner_;
+struct PausingVoice : testing::ForwardingVoice {
+  bool Pause() override { return true; }
 };
+using PausingVoices = testing::ForwardingVoices<PausingVoice>;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -82,11 +68,9 @@ TEST(ReaderKeysWhileReading, ActOnTheReadingAndAreTracedInOrder) {
   PausingVoices voices(scripted);
   auto page = engine::Document::Parse(
       "<p>One two three. Four five.</p><p lang=fr-CA>Six sept.</p><p lang=de>Acht.</p>", u"file:///p.htm");
-  char* buffer = nullptr;
-  size_t size = 0;
-  std::FILE* file = open_memstream(&buffer, &size);
+  testing::MemoryFile file;
   {
-    Trace trace(file, [&] { return clock.NowMs(); });
+    Trace trace(file.get(), [&] { return clock.NowMs(); });
     ReadAloud session(voices, page, trace, nullptr);
     session.Main().SetVoiceChoices({{"fr", "roa/fr"}});
     ASSERT_FALSE(session.Start(std::nullopt));
@@ -105,9 +89,7 @@ TEST(ReaderKeysWhileReading, ActOnTheReadingAndAreTracedInOrder) {
     clock.RunUntilIdle();
     EXPECT_EQ("interrupted", session.Finish());
   }
-  std::fclose(file);
-  std::string text(buffer, size);
-  free(buffer);
+  std::string text = file.Text();
 
   std::vector<std::string> events;
   int64_t lastT = -1;

@@ -56,12 +56,19 @@ class ReaderProcess {
   }
 
   const engine::testing::TempFolder& Folder() const { return folder_; }
+  // "NAME=value" for the reader's environment, over the test's own.
+  void SetEnvironment(std::string variable) { environment_.push_back(std::move(variable)); }
 
   bool Start(std::vector<std::string> arguments, const char* program = LECTRYN_READ_BINARY) {
-    std::vector<std::string> environment;
-    for (char** variable = environ; *variable; ++variable)
-      if (!std::string(*variable).starts_with("XDG_CONFIG_HOME=")) environment.push_back(*variable);
+    std::vector<std::string> environment = environment_;
     environment.push_back("XDG_CONFIG_HOME=" + folder_.Path("config"));
+    auto overridden = [&](const std::string& variable) {
+      for (const std::string& own : environment)
+        if (variable.compare(0, own.find('=') + 1, own, 0, own.find('=') + 1) == 0) return true;
+      return false;
+    };
+    for (char** variable = environ; *variable; ++variable)
+      if (!overridden(*variable)) environment.push_back(*variable);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (terminal_ == OnTerminal::Yes) {
@@ -150,6 +157,7 @@ class ReaderProcess {
 
   OnTerminal terminal_;
   engine::testing::TempFolder folder_;
+  std::vector<std::string> environment_;
   pid_t child_ = -1;
   int master_ = -1;
   int slave_ = -1;

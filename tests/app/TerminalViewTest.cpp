@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
+
+#include "app/MemoryFile.h"
 
 namespace lectryn::app {
 namespace {
@@ -47,10 +48,8 @@ TEST(RenderPiece, PositionsPastTheEndMarkNothing) {
 }
 
 TEST(TerminalView, AStatusLineRedrawsInPlaceUnderThePiece) {
-  char* buffer = nullptr;
-  size_t size = 0;
-  std::FILE* file = open_memstream(&buffer, &size);
-  TerminalView view(file, 10, 2);
+  testing::MemoryFile file;
+  TerminalView view(file.get(), 10, 2);
   view.SetStatus("200 words a minute");  // nothing shown yet: it waits for the first piece
   view.SetStatus("");
   view.Show(u"l0 l1 l2 l3 l4", 0, 2);
@@ -59,9 +58,7 @@ TEST(TerminalView, AStatusLineRedrawsInPlaceUnderThePiece) {
   view.Show(u"l0 l1 l2 l3 l4", 3, 2);
   view.SetStatus("");
   view.Finish();
-  std::fclose(file);
-  std::string drawn(buffer, size);
-  free(buffer);
+  std::string drawn = file.Text();
   EXPECT_EQ(
       "\r\x1b[J\x1b[7ml0\x1b[27m l1 l2\nl3 l4"
       "\x1b[1A\r\x1b[J\x1b[7ml0\x1b[27m l1 l2\nl3 l4\npaused"

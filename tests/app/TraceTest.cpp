@@ -6,20 +6,17 @@
 #include <functional>
 #include <string>
 
+#include "app/MemoryFile.h"
+
 namespace lectryn::app {
 namespace {
 
 std::string Written(const std::function<void(Trace&)>& write) {
-  char* buffer = nullptr;
-  size_t size = 0;
-  std::FILE* file = open_memstream(&buffer, &size);
+  testing::MemoryFile file;
   int64_t now = 0;
-  Trace trace(file, [&] { return now += 5; });
+  Trace trace(file.get(), [&] { return now += 5; });
   write(trace);
-  std::fclose(file);
-  std::string text(buffer, size);
-  free(buffer);
-  return text;
+  return file.Text();
 }
 
 TEST(TraceJson, EscapesQuotesControlsAndKeepsUnicode) {
@@ -54,6 +51,9 @@ TEST(TraceLines, OneObjectPerLineInTheOrderWrittenEachWithItsTime) {
     trace.BrowserSelection(u"fox");
     trace.Window("main", true);
     trace.Outline(1, 2, 3, 4);
+    word.estimated = true;
+    trace.Word(word);
+    trace.Failed("cannot reach \"speech-dispatcher\"");
   });
   EXPECT_EQ(
       "{\"event\":\"speak\",\"text\":\"Hello world\",\"t\":5}\n"
@@ -74,7 +74,10 @@ TEST(TraceLines, OneObjectPerLineInTheOrderWrittenEachWithItsTime) {
       "listen\",\"t\":60}\n"
       "{\"event\":\"browser-selection\",\"held\":\"fox\",\"t\":65}\n"
       "{\"event\":\"window\",\"name\":\"main\",\"shown\":true,\"t\":70}\n"
-      "{\"event\":\"outline\",\"rect\":[1,2,3,4],\"t\":75}\n",
+      "{\"event\":\"outline\",\"rect\":[1,2,3,4],\"t\":75}\n"
+      "{\"event\":\"word\",\"position\":6,\"length\":5,\"word\":\"world\",\"selection\":\"world\","
+      "\"selectionStart\":10,\"selectionEnd\":15,\"audioMs\":420,\"estimated\":true,\"t\":80}\n"
+      "{\"event\":\"failed\",\"message\":\"cannot reach \\\"speech-dispatcher\\\"\",\"t\":85}\n",
       text);
 }
 

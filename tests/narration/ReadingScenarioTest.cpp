@@ -282,6 +282,59 @@ TEST_F(ReadingTest, PickedRangeOfAPageGoneEndsTheReadingAndSpeaksNothing) {
   EXPECT_EQ((Strings{"First bold words and more."}), pieces);
 }
 
+// The speech server goes away in the middle of a piece: the reading stops where Stop would leave it
+// (the word highlighted, the piece's text kept) but without a voice, the failure is told once, and the
+// next Start reads again with a new voice.
+TEST_F(ReadingTest, AVoiceThatFailsStopsTheReadingTellsOnceAndTheNextStartReadsWithANewVoice) {
+  Load(kArticle);
+  Strings failures;
+  std::vector<bool> told;  // Reading() each time the listener's observers are told
+  main.OnVoiceFailure = [&](const std::string& message) { failures.push_back(message); };
+  main.WatchListenerState([&] { told.push_back(main.Reading()); });
+  scripted.FailAfterWords(2, "the speech server went away");
+  Pick("p1");
+  loop.RunUntilIdle();
+  EXPECT_EQ((Strings{"First bold words and more."}), pieces) << "nothing was read after the failure";
+  EXPECT_EQ((Strings{"First", "bold"}), SelectedWords());
+  EXPECT_EQ(u"bold", doc->SelectedText());
+  EXPECT_EQ(u"First bold words and more.", main.tbSpeach.Text());
+  EXPECT_FALSE(main.pVoice);
+  EXPECT_FALSE(main.Reading());
+  EXPECT_EQ(ChainEnd::Stopped, main.LastChainEnd());
+  EXPECT_EQ((Strings{"the speech server went away"}), failures);
+  EXPECT_EQ((std::vector<bool>{true, false}), told);
+
+  int32_t voicesBefore = scripted.VoicesCreated();
+  main.cbStart_Click();
+  EXPECT_EQ(voicesBefore + 1, scripted.VoicesCreated());
+  loop.RunUntilIdle();
+  EXPECT_EQ((Strings{"First bold words and more.", "First bold words and more.", "Second para. Next line",
+                     "Tail text"}),
+            pieces);
+  EXPECT_EQ(ChainEnd::EndOfPage, main.LastChainEnd());
+  EXPECT_EQ(1u, failures.size());
+}
+
+TEST_F(ReadingTest, AFailureWhilePausedEndsThePauseAndOneWithoutAVoiceIsIgnored) {
+  Load(kArticle);
+  int failures = 0;
+  main.OnVoiceFailure = [&](const std::string&) { ++failures; };
+  Pick("p1");
+  loop.AdvanceBy(150);
+  main.Pause();
+  ASSERT_TRUE(main.Paused());
+  main.pVoice_Failed("lost");  // as a voice whose server dies while it holds the sound
+  EXPECT_FALSE(main.Paused());
+  EXPECT_FALSE(main.pVoice);
+  main.PauseOrResume();  // nothing left to resume
+  EXPECT_FALSE(main.Paused());
+  // The voice that failed is gone: a late word of the same failure changes nothing.
+  main.pVoice_Failed("lost");
+  EXPECT_EQ(1, failures);
+  loop.RunUntilIdle();
+  EXPECT_EQ(1u, pieces.size());
+}
+
 TEST_F(ReadingTest, PickedRangeIsOnePieceOnOneLine) {
   Load("<body><pre id=pre>\n  first line  \nsecond line\n\n</pre><p>after</p></body>");
   Pick("pre");

@@ -26,9 +26,13 @@ class Recorder : public platform::VoiceEvents {
     log.push_back("END@" + std::to_string(loop_.NowMs()));
     if (onEnd) onEnd();
   }
+  void pVoice_Failed(const std::string& message) override {
+    log.push_back("FAILED " + message + "@" + std::to_string(loop_.NowMs()));
+    if (onFailed) onFailed();
+  }
   std::u16string text;
   std::vector<std::string> log;
-  std::function<void()> onWord, onEnd;
+  std::function<void()> onWord, onEnd, onFailed;
 
  private:
   SimUiLoop& loop_;
@@ -83,6 +87,46 @@ TEST_F(VoiceFixture, DroppedVoiceRaisesNothingMoreEvenWhatWasPosted) {
   sink.onWord = [&] { voice.reset(); };  // dropped while its next event is already queued
   loop.RunUntilIdle();
   EXPECT_EQ((Log{"one@0"}), sink.log);
+}
+
+// The count runs over texts and voices; the failure takes the place of a word or of the end of a text,
+// stops the voice, and comes once: the next Speak is spoken in full.
+TEST_F(VoiceFixture, AnArmedFailureStopsTheVoiceAfterItsWordsOnceWithoutEndStream) {
+  factory.FailAfterWords(3, "server gone");
+  Speak("one two");
+  sink.onEnd = [&] { Speak("three four"); };
+  sink.onFailed = [&] { EXPECT_NE(2, State()); };
+  loop.RunUntilIdle();
+  EXPECT_EQ((Log{"one@0", "two@100", "END@200", "three@200", "FAILED server gone@300"}), sink.log);
+  EXPECT_NE(2, State());
+
+  sink.log.clear();
+  sink.onEnd = {};
+  Speak("five six");
+  loop.RunUntilIdle();
+  EXPECT_EQ((Log{"five@300", "six@400", "END@500"}), sink.log);
+
+  factory.FailAfterWords(2, "again");
+  auto other = factory.CreateVoice(sink);
+  sink.log.clear();
+  sink.text = u"one two";
+  other->Speak(sink.text, platform::SVSFlagsAsync);
+  loop.RunUntilIdle();
+  EXPECT_EQ((Log{"one@500", "two@600", "FAILED again@700"}), sink.log) << "the end of the text fails too";
+}
+
+TEST_F(VoiceFixture, ADroppedVoiceRaisesNoFailureAndTheNextVoiceFailsInItsPlace) {
+  factory.FailAfterWords(1, "gone");
+  Speak("one two");
+  sink.onWord = [&] { voice.reset(); };  // the failure is due next
+  loop.RunUntilIdle();
+  EXPECT_EQ((Log{"one@0"}), sink.log);
+
+  voice = factory.CreateVoice(sink);
+  sink.onWord = {};
+  Speak("three four");
+  loop.RunUntilIdle();
+  EXPECT_EQ((Log{"one@0", "FAILED gone@100"}), sink.log);
 }
 
 TEST_F(VoiceFixture, SkipGoesOnAtTheNextSentence) {

@@ -429,5 +429,23 @@ TEST_F(RecordedVoice, ChosenVoiceThatDoesNotLoadFallsBackToTheDefaultSayingSoOnc
   EXPECT_NE(std::string::npos, said.find(gone)) << said;
 }
 
+// The choices are stored for both engines: one of the desktop's voices is no voice of this engine, so
+// the language is read by its default voice, without a word about a voice that did not load.
+TEST_F(RecordedVoice, ChoiceOfTheDesktopsVoicesIsNoChoiceHereAndSaysNothing) {
+  const std::u16string english = u"Hello there, how are you today?";
+  auto desktops = [](platform::SpVoice& v) {
+    v.SetVoiceChoices({{"en", "speechd:espeak-ng:English (America)"}, {"fr", "speechd:"}});
+  };
+  auto female = [](platform::SpVoice& v) { v.SetVoiceChoices({{"en", "gmw/en-US+f2"}}); };
+  double englishDefault = MedianPitch(AudioOf(english));
+  ASSERT_GT(englishDefault, 0);
+  ::testing::internal::CaptureStderr();
+  AudioOf(english, female);  // the voice in use is not the default when the other engine's is asked for
+  double chosen = MedianPitch(AudioOf(english, desktops));
+  std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_NEAR(englishDefault, chosen, englishDefault * 0.15);
+  EXPECT_EQ("", said);
+}
+
 }  // namespace
 }  // namespace lectryn::speech
