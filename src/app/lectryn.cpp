@@ -272,6 +272,7 @@ class Program {
       if (main_ && trace_.Enabled()) trace_.Word(app::WordOfNarration(*main_, position, length, audioMs));
     };
     hooks.end = [this](int64_t) { trace_.End(); };
+    hooks.failed = [this](const std::string& message) { trace_.Failed(message); };
     return hooks;
   }
 

@@ -52,6 +52,24 @@ TEST_F(VoiceMenuTest, VoiceSitsBetweenNarrationAndHelpWithItsItemsAndShortcutsAn
             Items(main->mnuAbout));
 }
 
+TEST_F(VoiceMenuTest, AVoiceThatFailsStopsTheReadingWithOneMessageAndStartReadsAgain) {
+  main->Show();
+  voices.FailAfterWords(2, "speech-dispatcher stopped: the reading has stopped");
+  StartReading(u"one two three four five six");
+  loop.AdvanceBy(2000);
+  EXPECT_FALSE(main->Reading());
+  EXPECT_EQ(1u, Spoken().size());  // the text, not read again
+  ASSERT_EQ(1u, dialogs.Calls().size());
+  EXPECT_EQ(u"speech-dispatcher stopped: the reading has stopped", dialogs.Calls()[0].text);
+  EXPECT_EQ(u"Lectryn", dialogs.Calls()[0].title);
+  // The server is back: the next start reads to the end and says nothing more.
+  StartReading(u"seven eight");
+  loop.AdvanceBy(2000);
+  EXPECT_EQ((std::vector<std::string>{"one two three four five six", "seven eight"}), Spoken());
+  EXPECT_FALSE(main->Reading());
+  EXPECT_EQ(1u, dialogs.Calls().size());
+}
+
 TEST_F(VoiceMenuTest, CtrlPPausesAndResumesWithTheCaptionFollowingAndStopEndsThePause) {
   main->Show();
   EXPECT_TRUE(main->PressKey(forms::CtrlKey('P')));  // nothing read: nothing to pause

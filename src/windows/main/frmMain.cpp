@@ -103,6 +103,12 @@ frmMain::frmMain(platform::Platform& platform, const MakerSite& site)
     picker.Form_MouseUp(button, shift, x, y);
   };
   Timer1.OnTimer = [this] { Timer1_Timer(); };
+  // The reading has stopped already; the box comes after the voice's event, not inside it.
+  OnVoiceFailure = [this](const std::string& message) {
+    platform_.loop.Post([this, message] {
+      platform_.dialogs.MsgBox(platform::FromUtf8(message), platform::vbOKOnly, u"Lectryn");
+    });
+  };
   mnuNarrationTxtToSpeech.OnClick = [this] { mnuNarrationTxtToSpeech_Click(); };
   mnuHelpGetgoing.OnClick = [this] { mnuHelpGetgoing_Click(); };
   mnuHelpAbout.OnClick = [this] { mnuHelpAbout_Click(); };
