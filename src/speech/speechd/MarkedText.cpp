@@ -8,51 +8,33 @@
 #include <charconv>
 #include <memory>
 
+#include "platform/Text.h"
+
 namespace lectryn::speech::speechd {
 namespace {
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-// XML 1.0 carries neither most control characters nor U+FFFE/U+FFFF; the server's SSML parser would
-// refuse the whole message for one of them.
-bool XmlCarries(char32_t c) {
-  if (c < 0x20) return false;  // tabs and line breaks too: whitespace is a space to the synthesiser
-  if (c == 0xFFFE || c == 0xFFFF) return false;
-  return true;
-}
-
+// XML 1.0 carries neither control characters nor U+FFFE and U+FFFF: the server's SSML parser would
+// refuse the whole message for one of them. Line breaks and tabs are only spaces to a synthesiser.
 void AppendEscaped(std::string& out, std::u16string_view text) {
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;  // a lone surrogate
-    }
+  std::string utf8 = platform::ToUtf8(text);  // lone surrogates become U+FFFD
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    char c = utf8[i];
     switch (c) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
       case '"': out += "&quot;"; break;
       case '\'': out += "&apos;"; break;
-      default: AppendUtf8(out, XmlCarries(c) ? c : U' ');
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          out += ' ';
+        } else if (utf8.compare(i, 2, "\xEF\xBF") == 0 && i + 2 < utf8.size() &&
+                   (utf8[i + 2] == '\xBE' || utf8[i + 2] == '\xBF')) {
+          out += ' ';
+          i += 2;
+        } else {
+          out += c;
+        }
     }
   }
 }

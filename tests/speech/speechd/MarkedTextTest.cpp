@@ -21,13 +21,15 @@ TEST(MarkedText, CarriesOnlyWhatXmlCan) {
   // a character beyond the first plane stays whole.
   std::u16string raw = u"one\ntwo\x01three ";
   raw += char16_t(0xD800);
-  raw += u" \U0001F600";
+  raw += u" \U0001F600 ";
+  raw += char16_t(0xFFFF);
   MarkedText text(raw, "");
   std::string ssml = text.Ssml(0, text.WordCount());
   EXPECT_EQ(std::string::npos, ssml.find('\n'));
   EXPECT_EQ(std::string::npos, ssml.find('\x01'));
   EXPECT_NE(std::string::npos, ssml.find("\xEF\xBF\xBD"));
   EXPECT_NE(std::string::npos, ssml.find("\xF0\x9F\x98\x80"));
+  EXPECT_EQ(std::string::npos, ssml.find("\xEF\xBF\xBF"));
 }
 
 TEST(MarkedText, SentencesHoldWordsAndMessagesCoverThem) {
