@@ -143,6 +143,36 @@ SPDConnection* OpenConnection(const std::string& address, SPDConnectionMode mode
 
 const char kLost[] = "speech-dispatcher stopped: the reading has stopped";
 
+// The voices of the connection's output module, without their variants: a module lists each voice
+// again with each variant it has (espeak-ng 13,000 lines), which libspeechd reads in quadratic time;
+// the reply is read here instead, on a connection without an events thread.
+std::vector<ServerVoice> ListModuleVoices(int socket) {
+  std::vector<ServerVoice> voices;
+  const char command[] = "LIST SYNTHESIS_VOICES\r\n";
+  if (write(socket, command, sizeof command - 1) != static_cast<ssize_t>(sizeof command - 1)) return voices;
+  std::string pending;
+  char buffer[65536];
+  for (;;) {
+    size_t end;
+    while ((end = pending.find('\n')) != std::string::npos) {
+      std::string line = pending.substr(0, end);
+      pending.erase(0, end + 1);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      // "249-name\tlanguage\tvariant" per voice, then "249 OK VOICE LIST SENT" (or an error code).
+      if (line.size() < 4 || line[3] != '-') return voices;
+      size_t tab = line.find('\t', 4);
+      size_t tab2 = tab == std::string::npos ? tab : line.find('\t', tab + 1);
+      if (tab == std::string::npos) continue;
+      std::string variant = tab2 == std::string::npos ? "" : line.substr(tab2 + 1);
+      if (!variant.empty() && variant != "none") continue;
+      voices.push_back({{}, line.substr(4, tab - 4), line.substr(tab + 1, tab2 - tab - 1)});
+    }
+    ssize_t got = read(socket, buffer, sizeof buffer);
+    if (got <= 0) return voices;
+    pending.append(buffer, static_cast<size_t>(got));
+  }
+}
+
 }  // namespace
 
 void SpeechdSession::Disconnect() {
@@ -325,15 +355,10 @@ std::optional<std::vector<ServerVoice>> SpeechdWorker::ListVoices(std::chrono::m
       char** modules = spd_list_modules(connection);
       for (char** module = modules; module && *module; ++module) {
         if (spd_set_output_module(connection, *module) != 0) continue;
-        SPDVoice** voices = spd_list_synthesis_voices(connection);
-        for (SPDVoice** voice = voices; voice && *voice; ++voice) {
-          // Modules list each voice again with each of their variants; people choose among the voices.
-          const char* variant = (*voice)->variant;
-          if (variant && *variant && strcmp(variant, "none") != 0) continue;
-          answer.voices.push_back({*module, (*voice)->name ? (*voice)->name : "",
-                                   (*voice)->language ? (*voice)->language : ""});
+        for (ServerVoice& voice : ListModuleVoices(connection->socket)) {
+          voice.module = *module;
+          answer.voices.push_back(std::move(voice));
         }
-        if (voices) free_spd_voices(voices);
       }
       if (modules) free_spd_modules(modules);
       spd_close(connection);
