@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -17,31 +17,30 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
-
 namespace lectryn::speech::speechd {
 namespace {
 
 using namespace std::chrono_literals;
 
+// In a process group of its own, so that the modules it starts go with it; and it dies with the test,
+// even when the test is killed before it can stop it.
 pid_t Spawn(const std::vector<std::string>& arguments, const std::string& output) {
   std::vector<char*> argv;
   for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  // Its own process group, so that the modules it starts go with it.
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  pid_t pid = -1;
-  if (posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  return pid;
+  pid_t parent = getpid();
+  pid_t pid = fork();
+  if (pid != 0) return pid;
+  setpgid(0, 0);
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent) _exit(1);
+  int log = open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  if (log >= 0) {
+    dup2(log, 1);
+    dup2(log, 2);
+  }
+  execvp(argv[0], argv.data());
+  _exit(127);
 }
 
 bool Answers(const sockaddr* address, socklen_t length, int family) {
