@@ -3,6 +3,7 @@
 #include <espeak-ng/espeak_ng.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <future>
@@ -257,9 +258,23 @@ void EspeakEngine::Main() {
       wake_.wait(lock, [&] { return !jobs_.empty(); });
       job = std::move(jobs_.front());
       jobs_.pop_front();
+      running_ = true;
     }
     if (!job.ticket->cancelled) Synthesize(job);
+    job = {};
+    {
+      std::lock_guard lock(mutex_);
+      running_ = false;
+    }
+    done_.notify_all();
   }
+}
+
+void EspeakEngine::WaitForRuns() {
+  std::unique_lock lock(mutex_);
+  // Cancelled runs end within a callback; a live voice of another factory, held by a pause, would make
+  // this wait forever, hence the bound.
+  done_.wait_for(lock, std::chrono::seconds(2), [&] { return jobs_.empty() && !running_; });
 }
 
 void EspeakEngine::SelectVoice(const SynthesisJob& job) {

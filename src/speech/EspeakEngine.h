@@ -51,6 +51,9 @@ class EspeakEngine {
 
   // Queues a run; runs whose ticket is cancelled are dropped or aborted within a callback.
   void Submit(SynthesisJob job);
+  // Waits (two seconds at most) until every run submitted so far is done and has let go of what it
+  // held (its player, whose last owner it may be): then nothing of theirs posts to a UI loop about to go.
+  void WaitForRuns();
 
   // The installed voices and their languages, read once at start; the default follows the user's locale
   // as it was then. Safe from any thread: it never changes.
@@ -74,7 +77,9 @@ class EspeakEngine {
 
   std::mutex mutex_;
   std::condition_variable wake_;
+  std::condition_variable done_;  // a run was finished and let go
   std::deque<SynthesisJob> jobs_;
+  bool running_ = false;  // a run is taken off jobs_ and not yet let go
   std::string startError_;                           // set once, before Instance returns
   std::unique_ptr<const VoiceLanguages> languages_;  // set once, before Instance returns
   std::vector<platform::InstalledVoice> choices_;    // set once, before Instance returns

@@ -50,6 +50,10 @@ EspeakVoiceFactory::EspeakVoiceFactory(platform::UiLoop& loop, std::unique_ptr<A
       engine_(EspeakEngine::Instance(dataPath)),
       player_(std::make_shared<AudioPlayer>(std::move(output), loop)) {}
 
+EspeakVoiceFactory::~EspeakVoiceFactory() {
+  engine_.WaitForRuns();
+}
+
 std::shared_ptr<platform::SpVoice> EspeakVoiceFactory::CreateVoice(platform::VoiceEvents& sink) {
   return std::make_shared<EspeakVoice>(sink, engine_, player_);
 }

@@ -48,6 +48,9 @@ class EspeakVoiceFactory : public platform::VoiceFactory {
   EspeakVoiceFactory(platform::UiLoop& loop, std::unique_ptr<AudioOutput> output,
                      const std::string& dataPath = {});
 
+  // Waits for the runs of its dropped voices to let go of their players.
+  ~EspeakVoiceFactory() override;
+
   std::shared_ptr<platform::SpVoice> CreateVoice(platform::VoiceEvents& sink) override;
   std::vector<platform::InstalledVoice> InstalledVoices() override { return engine_.Choices(); }
   std::string DefaultVoiceFor(const std::u16string& tag) override { return engine_.Languages().Choose(tag); }
