@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -95,8 +96,15 @@ int main(int argc, char** argv) {
   // What the picker asks of a page at each move over it: within the first paragraph, then from
   // one paragraph to the next (the browser may look the new one up first).
   std::vector<AxExtents> boxes;
-  for (const AxNode& child : tree->children)
-    if (child.role == AxRole::Paragraph && boxes.size() < 2) boxes.push_back(bridge->Extents(child.ref));
+  std::function<void(const AxNode&)> collect = [&](const AxNode& node) {
+    if (node.role == AxRole::Paragraph && boxes.size() < 2) boxes.push_back(bridge->Extents(node.ref));
+    for (const AxNode& child : node.children) collect(child);
+  };
+  collect(*tree);
+  if (boxes.size() < 2) {
+    std::fprintf(stderr, "the page has fewer than two paragraphs\n");
+    return 1;
+  }
   auto pickerMove = [&](int32_t x, int32_t y) {
     auto start = Clock::now();
     auto element = page->elementFromPoint(x, y);

@@ -129,6 +129,10 @@ void Trace::Outline(int32_t left, int32_t top, int32_t right, int32_t bottom) {
                       std::to_string(right) + "," + std::to_string(bottom) + "]");
 }
 
+void Trace::Release() {
+  Line("release");
+}
+
 void Trace::Window(std::string_view name, bool shown) {
   Line("window", ",\"name\":" + Text(name) + ",\"shown\":" + (shown ? "true" : "false"));
 }

@@ -63,6 +63,8 @@ class Trace {
   void Rate(int32_t wordsPerMinute);
   // The desktop's picker drew an outline (window coordinates: left, top, right, bottom).
   void Outline(int32_t left, int32_t top, int32_t right, int32_t bottom);
+  // The end of a drag from the main window: what the first word's delay is counted from.
+  void Release();
   // A window of the program was shown or hidden.
   void Window(std::string_view name, bool shown);
   // Another program's page did not do what was asked of it (action: select, scroll, listen).

@@ -170,6 +170,13 @@ class Program {
     windows::main::frmMain main(platform, windows::MakerSite{});
     main_ = &main;
     main.SetHost(&host);
+    if (trace_.Enabled()) {
+      auto release = main.Form_MouseUp;
+      main.Form_MouseUp = [this, release](int16_t button, int16_t shift, float x, float y) {
+        trace_.Release();
+        release(button, shift, x, y);
+      };
+    }
     // The picture stored with the window is the idle banner of the program's folder here.
     platform::Tolerate(
         [&] { main.SetPicture(pictures.LoadPicture(platform::ProgramFile(app, "Banner1.gif"))); });

@@ -97,7 +97,7 @@ TEST_F(ProgramWindowsTest, TheMainWindowIsItsBannerOnTopWithTheMenusOfItsModel) 
     items << (action->isSeparator() ? "-" : action->text() + (action->isChecked() ? " [x]" : ""));
   EXPECT_EQ(QStringList({"&Start\tCtrl+N", "S&top", "&Next Sentence\tCtrl+T", "-",
                          "Continue After Selection\tCtrl+F [x]", "-", "Text to &speech...\tCtrl+S", "-",
-                         "&Open Page...\tCtrl+O"}),
+                         "&Open Page...\tCtrl+O", "Read &Browser Selection\tCtrl+R"}),
             items);
   main_.mnuNarrationContAfter.Click();
   EXPECT_FALSE(narration->actions()[4]->isChecked());

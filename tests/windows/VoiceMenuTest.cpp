@@ -45,7 +45,7 @@ TEST_F(VoiceMenuTest, VoiceSitsBetweenNarrationAndHelpWithItsItemsAndShortcutsAn
   EXPECT_EQ("mnuVoiceVoices", main->mnuVoice.Items().back()->Name());
   EXPECT_EQ(
       (Strings{"&Start Ctrl+N", "S&top", "&Next Sentence Ctrl+T", "-", "Continue After Selection Ctrl+F", "-",
-               "Text to &speech... Ctrl+S", "-", "&Open Page... Ctrl+O"}),
+               "Text to &speech... Ctrl+S", "-", "&Open Page... Ctrl+O", "Read &Browser Selection Ctrl+R"}),
       Items(main->mnuNarration));
   EXPECT_EQ((Strings{"Getting Going F1", "About... Ctrl+B", "-", "Make a Suggestion", "-",
                      "Lectryn Discussion Forum(Online)", "-", "Check For Update"}),

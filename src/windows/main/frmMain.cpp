@@ -81,6 +81,8 @@ frmMain::frmMain(platform::Platform& platform, const MakerSite& site)
       mnuHelpUpdate(AddAfterSeparator(mnuAbout, "mnuSep4", "mnuHelpUpdate", u"Check For Update")),
       mnuNarrationOpenPage(AddAfterSeparator(mnuNarration, "mnuSep6", "mnuNarrationOpenPage",
                                              u"&Open Page...", forms::CtrlKey('O'))),
+      mnuNarrationReadSelection(
+          mnuNarration.Add("mnuNarrationReadSelection", u"Read &Browser Selection", forms::CtrlKey('R'))),
       platform_(platform),
       site_(site),
       settings_(platform.registry) {
@@ -116,6 +118,9 @@ frmMain::frmMain(platform::Platform& platform, const MakerSite& site)
   mnuHelpDiscuss.OnClick = [this] { mnuHelpDiscuss_Click(); };
   mnuHelpUpdate.OnClick = [this] { mnuHelpUpdate_Click(); };
   mnuNarrationOpenPage.OnClick = [this] { mnuNarrationOpenPage_Click(); };
+  mnuNarrationReadSelection.OnClick = [this] {
+    if (OnReadSelection) OnReadSelection();
+  };
   mnuVoicePause.OnClick = [this] { PauseOrResume(); };
   mnuVoicePreviousSentence.OnClick = [this] { PreviousSentence(); };
   mnuVoicePreviousParagraph.OnClick = [this] { PreviousParagraph(); };

@@ -5,6 +5,7 @@
 // windows (help and text-to-speech kept for the whole run, update check and about box made afresh
 // for each opening). Closing it ends the program.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -87,6 +88,10 @@ class frmMain : public forms::Form, public narration::Narration {
   forms::MenuItem& mnuHelpUpdate;
   // "&Open Page..." in "&Narration", after "Text to &speech..." and a separator.
   forms::MenuItem& mnuNarrationOpenPage;
+  // "Read &Browser Selection" (Ctrl+R), after "&Open Page...": reads what the user selected, or
+  // from the caret on, in the focused program; what it reads through is the program's to give.
+  forms::MenuItem& mnuNarrationReadSelection;
+  std::function<void()> OnReadSelection;
 
   // Made on first use and kept for the whole run; closing them does not clear these.
   std::unique_ptr<help::frmHelp> helpWindow;
