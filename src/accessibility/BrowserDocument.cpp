@@ -1,5 +1,7 @@
 #include "accessibility/BrowserDocument.h"
 
+#include <algorithm>
+
 #include "accessibility/BrowserElement.h"
 #include "accessibility/BrowserRange.h"
 #include "platform/Failure.h"
@@ -88,6 +90,14 @@ platform::ElementPtr BrowserDocument::elementFromPoint(int32_t x, int32_t y) {
     if (node != engine::dom::kNoNode) return Wrap(document->ElementFor(node));
   }
   return Wrap(document->body());
+}
+
+platform::TxtRangePtr BrowserDocument::RangeAt(AxRef object, int32_t startOffset, int32_t endOffset) {
+  CheckUsable();
+  std::optional<int32_t> start = snapshot_.PositionOf(object, startOffset);
+  std::optional<int32_t> end = snapshot_.PositionOf(object, std::max(startOffset, endOffset));
+  if (!start || !end) return nullptr;
+  return Wrap(std::make_shared<engine::TextRange>(snapshot_.Document(), *start, std::max(*start, *end)));
 }
 
 platform::ElementPtr BrowserDocument::getElementById(const std::u16string& id) {

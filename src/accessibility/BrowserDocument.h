@@ -34,6 +34,10 @@ class BrowserDocument : public platform::HTMLDocument, public std::enable_shared
   platform::ElementPtr elementFromPoint(int32_t x, int32_t y) override;
   platform::ElementPtr getElementById(const std::u16string& id) override;
 
+  // The range over the characters [startOffset, endOffset) of the object's text (a caret when
+  // both are equal), as the browser counts them; Nothing when the object made no text here.
+  platform::TxtRangePtr RangeAt(AxRef object, int32_t startOffset, int32_t endOffset);
+
   // The page changed or is gone.
   void Discard();
   bool Discarded() const override { return discarded_; }

@@ -1,6 +1,7 @@
 #include "accessibility/PageSnapshot.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace lectryn::accessibility {
 
@@ -82,6 +83,24 @@ std::optional<TextOrigin> PageSnapshot::OriginOfUnit(int32_t position) const {
   const TextOrigin& origin = unitOrigins_[static_cast<size_t>(position)];
   if (origin.object == 0) return std::nullopt;
   return origin;
+}
+
+std::optional<int32_t> PageSnapshot::PositionOf(AxRef object, int32_t offset) const {
+  if (unitsByObject_.empty()) {
+    for (int32_t position = 0; position < static_cast<int32_t>(unitOrigins_.size()); ++position) {
+      const TextOrigin& origin = unitOrigins_[static_cast<size_t>(position)];
+      if (origin.object != 0) unitsByObject_[origin.object].emplace_back(origin.offset, position);
+    }
+    for (auto& [ref, units] : unitsByObject_) std::stable_sort(units.begin(), units.end());
+  }
+  auto found = unitsByObject_.find(object);
+  if (found == unitsByObject_.end()) return std::nullopt;
+  const auto& units = found->second;
+  auto at = std::lower_bound(units.begin(), units.end(), std::pair<int32_t, int32_t>{offset, INT32_MIN});
+  // A character that made no text of its own (an embedded object's U+FFFC) stands where the text
+  // after the object's character before it begins: the embedded object's own text.
+  if (at != units.end() && (at->first == offset || at == units.begin())) return at->second;
+  return std::prev(at)->second + 1;
 }
 
 std::optional<ObjectSpan> PageSnapshot::FirstObjectSpan(int32_t start, int32_t end) const {

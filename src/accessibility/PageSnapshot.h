@@ -43,6 +43,11 @@ class PageSnapshot {
   // The part of units [start, end) that lies in the object of its first character: from that
   // character to the last one of the same object in the range. None when the range holds no text.
   std::optional<ObjectSpan> FirstObjectSpan(int32_t start, int32_t end) const;
+  // The position in the document's text model of the object's character at offset. Where that
+  // character made no text (an embedded object's U+FFFC, or past the end), the position after the
+  // object's last character before it, which is where the embedded object's text begins. None
+  // when the object made no text here.
+  std::optional<int32_t> PositionOf(AxRef object, int32_t offset) const;
   // Where scrolling to a range goes: its first object's span, or for a range without text the
   // character that follows it (else the one before it).
   std::optional<ObjectSpan> ScrollTarget(int32_t start, int32_t end) const;
@@ -56,6 +61,8 @@ class PageSnapshot {
   std::vector<AxRef> refByNode_;  // by NodeId; 0 where the parser made the element
   std::unordered_map<AxRef, engine::dom::NodeId> nodeByRef_;
   std::vector<TextOrigin> unitOrigins_;  // by position in the text model
+  // Each object's (offset, position) pairs in offset order; made at the first PositionOf.
+  mutable std::unordered_map<AxRef, std::vector<std::pair<int32_t, int32_t>>> unitsByObject_;
 };
 
 }  // namespace lectryn::accessibility

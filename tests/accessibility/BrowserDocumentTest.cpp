@@ -90,6 +90,17 @@ TEST_F(BrowserDocuments, PasswordNeverInTheTextNorSelected) {
   EXPECT_EQ((std::vector<Call>{{20, 0, 11}}), bridge_->selects);
 }
 
+// What the browser has selected, or where its caret is, becomes a range of the page.
+TEST_F(BrowserDocuments, RangesAtTheBrowsersOwnOffsets) {
+  EXPECT_EQ(u"paragraph has a link", document_->RangeAt(10, 10, 26)->text().substr(0, 20));
+  EXPECT_EQ(u"link", document_->RangeAt(11, 2, 6)->text());
+  auto caret = document_->RangeAt(10, 4, 4);
+  EXPECT_TRUE(caret->text().empty());
+  caret->moveEnd(u"word", 1);
+  EXPECT_EQ(u"first ", caret->text());
+  EXPECT_EQ(nullptr, document_->RangeAt(22, 0, 2));  // the hidden note made no text
+}
+
 TEST_F(BrowserDocuments, RangeWithoutTextSelectsNothingInTheBrowser) {
   auto range = document_->body()->createTextRange();
   range->collapse(false);

@@ -144,5 +144,31 @@ const SnapshotCase kSnapshots[] = {
 INSTANTIATE_TEST_SUITE_P(BrowserTrees, Snapshots, ::testing::ValuesIn(kSnapshots),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A place in the browser's text (a caret, a selection's end) found in the snapshot's text: on the
+// character itself, on the next one that made text where it made none, after the object's last
+// one past its end.
+TEST(SnapshotPositions, ObjectOffsetsFindTheirUnits) {
+  PageSnapshot snapshot = PageSnapshot::Build(
+      Document({ChromiumParagraph(10, "The first paragraph has ", "a link inside", " and more.")}),
+      u"https://example.test/");
+  for (auto [object, offset] : {std::pair{10, 0}, {10, 4}, {11, 2}, {10, 26}}) {
+    auto position = snapshot.PositionOf(object, offset);
+    ASSERT_TRUE(position) << object << ":" << offset;
+    auto origin = snapshot.OriginOfUnit(*position);
+    ASSERT_TRUE(origin);
+    EXPECT_EQ(object, origin->object);
+    EXPECT_EQ(offset, origin->offset);
+  }
+  // Offset 24 is the link's U+FFFC: the link's own text stands there.
+  auto embedded = snapshot.PositionOf(10, 24);
+  ASSERT_TRUE(embedded);
+  EXPECT_EQ(11, snapshot.OriginOfUnit(*embedded)->object);
+  auto last = snapshot.PositionOf(10, 34);
+  auto past = snapshot.PositionOf(10, 500);
+  ASSERT_TRUE(last && past);
+  EXPECT_EQ(*last + 1, *past);
+  EXPECT_FALSE(snapshot.PositionOf(99, 0));
+}
+
 }  // namespace
 }  // namespace lectryn::accessibility
