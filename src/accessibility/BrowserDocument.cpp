@@ -17,9 +17,20 @@ std::shared_ptr<BrowserDocument> BrowserDocument::Create(const AxNode& document,
                                            std::move(clientOrigin));
 }
 
+std::shared_ptr<BrowserDocument> BrowserDocument::CreateInParts(AxRef document, std::shared_ptr<AxBridge> bridge,
+                                                                std::u16string url, ClientOrigin clientOrigin,
+                                                                PartReader readPart) {
+  AxNode empty;
+  empty.ref = document;
+  empty.role = AxRole::Document;
+  auto created = Create(empty, std::move(bridge), std::move(url), std::move(clientOrigin));
+  created->readPart_ = std::move(readPart);
+  return created;
+}
+
 BrowserDocument::BrowserDocument(PageSnapshot snapshot, std::shared_ptr<AxBridge> bridge, std::u16string url,
                                  ClientOrigin clientOrigin)
-    : snapshot_(std::move(snapshot)),
+    : snapshot_(std::make_shared<PageSnapshot>(std::move(snapshot))),
       bridge_(std::move(bridge)),
       url_(std::move(url)),
       clientOrigin_(std::move(clientOrigin)) {}
@@ -33,7 +44,38 @@ void BrowserDocument::CheckUsable() const {
 
 void BrowserDocument::Discard() {
   discarded_ = true;
-  snapshot_.Document()->Discard();
+  snapshot_->Document()->Discard();
+  RunWaiting();  // they find the page gone
+}
+
+void BrowserDocument::Grow(const AxNode& tree) {
+  snapshot_ = std::make_shared<PageSnapshot>(PageSnapshot::Build(tree, url_));
+}
+
+void BrowserDocument::Complete(const AxNode& document) {
+  if (discarded_ || Whole()) return;
+  Grow(document);
+  readPart_ = nullptr;
+  RunWaiting();
+}
+
+void BrowserDocument::Incomplete() {
+  if (Whole()) return;
+  readPart_ = nullptr;
+  readFailed_ = true;
+  RunWaiting();
+}
+
+bool BrowserDocument::WhenMore(std::function<void()> more) {
+  if (discarded_ || Whole()) return false;
+  waiting_.push_back(std::move(more));
+  return true;
+}
+
+void BrowserDocument::RunWaiting() {
+  auto waiting = std::move(waiting_);
+  waiting_.clear();
+  for (auto& more : waiting) more();
 }
 
 AxBridge& BrowserDocument::Bridge() {
@@ -60,12 +102,12 @@ platform::TxtRangePtr BrowserDocument::Wrap(const platform::TxtRangePtr& engineR
 
 platform::ElementPtr BrowserDocument::body() {
   CheckUsable();
-  return Wrap(snapshot_.Document()->body());
+  return Wrap(snapshot_->Document()->body());
 }
 
 platform::ElementPtr BrowserDocument::documentElement() {
   CheckUsable();
-  return Wrap(snapshot_.Document()->documentElement());
+  return Wrap(snapshot_->Document()->documentElement());
 }
 
 std::u16string BrowserDocument::readyState() {
@@ -84,25 +126,39 @@ platform::ElementPtr BrowserDocument::elementFromPoint(int32_t x, int32_t y) {
   platform::POINTAPI origin = Origin();
   std::vector<AxRef> chain = Bridge().ObjectsAtPoint(x + origin.x, y + origin.y);
   if (chain.empty()) return nullptr;
-  const auto& document = snapshot_.Document();
-  for (AxRef object : chain) {
-    engine::dom::NodeId node = snapshot_.ElementOf(object);
-    if (node != engine::dom::kNoNode) return Wrap(document->ElementFor(node));
+  auto element = [&]() -> platform::ElementPtr {
+    for (AxRef object : chain) {
+      engine::dom::NodeId node = snapshot_->ElementOf(object);
+      if (node != engine::dom::kNoNode && object != snapshot_->DocumentRef())
+        return Wrap(snapshot_->Document()->ElementFor(node));
+    }
+    return nullptr;
+  };
+  if (auto found = element()) return found;
+  // Not read yet: the part there is read now and replaces the part read before.
+  if (readPart_ && chain.size() > 1) {
+    if (std::optional<AxNode> part = readPart_(chain, x + origin.x, y + origin.y); part && !Whole()) {
+      Grow(*part);
+      if (auto found = element()) return found;
+      // The part was found below the deepest object the browser named: it is what lies there.
+      if (!part->children.empty()) chain = {part->children.front().ref};
+      if (auto found = element()) return found;
+    }
   }
-  return Wrap(document->body());
+  return Wrap(snapshot_->Document()->body());
 }
 
 platform::TxtRangePtr BrowserDocument::RangeAt(AxRef object, int32_t startOffset, int32_t endOffset) {
   CheckUsable();
-  std::optional<int32_t> start = snapshot_.PositionOf(object, startOffset);
-  std::optional<int32_t> end = snapshot_.PositionOf(object, std::max(startOffset, endOffset));
+  std::optional<int32_t> start = snapshot_->PositionOf(object, startOffset);
+  std::optional<int32_t> end = snapshot_->PositionOf(object, std::max(startOffset, endOffset));
   if (!start || !end) return nullptr;
-  return Wrap(std::make_shared<engine::TextRange>(snapshot_.Document(), *start, std::max(*start, *end)));
+  return Wrap(std::make_shared<engine::TextRange>(snapshot_->Document(), *start, std::max(*start, *end)));
 }
 
 platform::ElementPtr BrowserDocument::getElementById(const std::u16string& id) {
   CheckUsable();
-  return Wrap(snapshot_.Document()->getElementById(id));
+  return Wrap(snapshot_->Document()->getElementById(id));
 }
 
 }  // namespace lectryn::accessibility

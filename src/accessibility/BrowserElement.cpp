@@ -4,31 +4,47 @@
 
 namespace lectryn::accessibility {
 
-std::u16string BrowserElement::nodeName() {
+BrowserElement::BrowserElement(std::shared_ptr<BrowserDocument> document, std::shared_ptr<engine::Element> element)
+    : document_(std::move(document)), snapshot_(document_->Current()), element_(std::move(element)) {}
+
+// An element made before the page grew is the element of the same object in the grown page.
+engine::Element& BrowserElement::Engine() {
   document_->CheckUsable();
-  return element_->nodeName();
+  if (snapshot_ != document_->Current()) {
+    const PageSnapshot& now = document_->Snapshot();
+    engine::dom::NodeId node = now.ElementOf(snapshot_->RefOf(element_->Node()));
+    auto element = node == engine::dom::kNoNode
+                       ? nullptr
+                       : std::dynamic_pointer_cast<engine::Element>(now.Document()->ElementFor(node));
+    if (!element) throw platform::Failure("the element is not in what was read of the browser's page");
+    element_ = std::move(element);
+    snapshot_ = document_->Current();
+    extents_.reset();
+  }
+  return *element_;
+}
+
+std::u16string BrowserElement::nodeName() {
+  return Engine().nodeName();
 }
 
 std::u16string BrowserElement::id() {
-  document_->CheckUsable();
-  return element_->id();
+  return Engine().id();
 }
 
 std::u16string BrowserElement::innerText() {
-  document_->CheckUsable();
-  return element_->innerText();
+  return Engine().innerText();
 }
 
 std::u16string BrowserElement::language() {
-  document_->CheckUsable();
-  return element_->language();
+  return Engine().language();
 }
 
 AxExtents BrowserElement::Extents() {
-  document_->CheckUsable();  // a discarded document's tree is gone
+  engine::Element& element = Engine();  // a discarded document's tree is gone
   auto now = std::chrono::steady_clock::now();
   if (extents_ && now - extentsAt_ < kExtentsKept) return *extents_;
-  AxRef object = document_->Snapshot().RefOf(element_->Node());
+  AxRef object = document_->Snapshot().RefOf(element.Node());
   extents_ = document_->Bridge().Extents(object);
   extentsAt_ = now;
   return *extents_;
@@ -76,13 +92,11 @@ int32_t BrowserElement::scrollLeft() {
 }
 
 std::shared_ptr<platform::IHTMLWindow2> BrowserElement::contentWindow() {
-  document_->CheckUsable();
-  return element_->contentWindow();  // fails: a browser's frames are read into the page itself
+  return Engine().contentWindow();  // fails: a browser's frames are read into the page itself
 }
 
 platform::TxtRangePtr BrowserElement::createTextRange() {
-  document_->CheckUsable();
-  return document_->Wrap(element_->createTextRange());
+  return document_->Wrap(Engine().createTextRange());
 }
 
 namespace {

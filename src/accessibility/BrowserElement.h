@@ -12,10 +12,10 @@ namespace lectryn::accessibility {
 
 class BrowserElement : public platform::IHTMLElement {
  public:
-  BrowserElement(std::shared_ptr<BrowserDocument> document, std::shared_ptr<engine::Element> element)
-      : document_(std::move(document)), element_(std::move(element)) {}
+  BrowserElement(std::shared_ptr<BrowserDocument> document, std::shared_ptr<engine::Element> element);
 
-  engine::Element& Engine() { return *element_; }
+  // Fails once the document is discarded.
+  engine::Element& Engine();
   const BrowserDocument* OwnerDocument() const { return document_.get(); }
 
   std::u16string nodeName() override;
@@ -45,6 +45,7 @@ class BrowserElement : public platform::IHTMLElement {
   AxExtents Extents();  // of the element's object, on screen
 
   std::shared_ptr<BrowserDocument> document_;
+  std::shared_ptr<const PageSnapshot> snapshot_;  // the one element_ belongs to
   std::shared_ptr<engine::Element> element_;
   // The picker asks for the four offsets one after the other: the browser is asked once.
   static constexpr std::chrono::milliseconds kExtentsKept{20};

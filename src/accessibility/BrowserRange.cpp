@@ -6,8 +6,18 @@
 
 namespace lectryn::accessibility {
 
+BrowserRange::BrowserRange(std::shared_ptr<BrowserDocument> document, std::shared_ptr<engine::TextRange> range)
+    : document_(std::move(document)), snapshot_(document_->Current()), range_(std::move(range)) {}
+
+// A range made before the page grew covers the same text in the grown page.
 engine::TextRange& BrowserRange::Checked() {
   document_->CheckUsable();
+  if (snapshot_ != document_->Current()) {
+    const PageSnapshot& now = document_->Snapshot();
+    auto [start, end] = now.CarriedFrom(*snapshot_, range_->Start(), range_->End());
+    range_ = std::make_shared<engine::TextRange>(now.Document(), start, end);
+    snapshot_ = document_->Current();
+  }
   return *range_;
 }
 
@@ -42,11 +52,13 @@ int32_t BrowserRange::moveEnd(const std::u16string& unit, int32_t count) {
 }
 
 int32_t BrowserRange::compareEndPoints(const std::u16string& how, platform::IHTMLTxtRange& other) {
-  return Checked().compareEndPoints(how, Mine(other, "compareEndPoints").Engine());
+  engine::TextRange& range = Checked();
+  return range.compareEndPoints(how, Mine(other, "compareEndPoints").Checked());
 }
 
 void BrowserRange::setEndPoint(const std::u16string& how, platform::IHTMLTxtRange& other) {
-  Checked().setEndPoint(how, Mine(other, "setEndPoint").Engine());
+  engine::TextRange& range = Checked();
+  range.setEndPoint(how, Mine(other, "setEndPoint").Checked());
 }
 
 platform::ElementPtr BrowserRange::parentElement() {

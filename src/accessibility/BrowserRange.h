@@ -10,10 +10,10 @@ namespace lectryn::accessibility {
 
 class BrowserRange : public platform::IHTMLTxtRange {
  public:
-  BrowserRange(std::shared_ptr<BrowserDocument> document, std::shared_ptr<engine::TextRange> range)
-      : document_(std::move(document)), range_(std::move(range)) {}
+  BrowserRange(std::shared_ptr<BrowserDocument> document, std::shared_ptr<engine::TextRange> range);
 
-  engine::TextRange& Engine() { return *range_; }
+  // Fails once the document is discarded.
+  engine::TextRange& Engine() { return Checked(); }
 
   platform::TxtRangePtr duplicate() override;
   void collapse(bool toStart) override;
@@ -41,6 +41,7 @@ class BrowserRange : public platform::IHTMLTxtRange {
   engine::TextRange& Checked();
 
   std::shared_ptr<BrowserDocument> document_;
+  std::shared_ptr<const PageSnapshot> snapshot_;  // the one range_ belongs to
   std::shared_ptr<engine::TextRange> range_;
 };
 

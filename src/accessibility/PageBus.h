@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "accessibility/AxTree.h"
 
@@ -18,6 +19,16 @@ class PageBus {
   virtual std::optional<AxRef> WebDocumentOf(int32_t pid, AxExtents windowScreenRect) = 0;
   // The document's objects as they are now.
   virtual AxNode ReadTree(AxRef document) = 0;
+  // The same without waiting for it: done runs on the UI thread with the tree, or with nothing
+  // when it could not be read.
+  virtual void ReadTreeLater(AxRef document, std::function<void(std::optional<AxNode> tree)> done) = 0;
+  // The part of the page to read first where the pointer is: a document node whose one child is
+  // the innermost paragraph-like object of chain (objects under a point, deepest first, as
+  // AxBridge::ObjectsAtPoint gives them at the screen point), read with all it holds; below a
+  // chain that ends above such an object, the one at the point is looked for. nullopt when chain
+  // holds no object of the page but the document.
+  virtual std::optional<AxNode> ReadPartOf(AxRef document, const std::vector<AxRef>& chain, int32_t screenX,
+                                           int32_t screenY) = 0;
   virtual std::shared_ptr<AxBridge> Bridge(AxRef document) = 0;
   // changed runs on the UI thread when a page of a document found may have changed. Returns an id
   // for StopPageChanged.

@@ -103,6 +103,32 @@ std::optional<int32_t> PageSnapshot::PositionOf(AxRef object, int32_t offset) co
   return std::prev(at)->second + 1;
 }
 
+std::pair<int32_t, int32_t> PageSnapshot::CarriedFrom(const PageSnapshot& other, int32_t start,
+                                                      int32_t end) const {
+  start = std::clamp(start, 0, other.Length());
+  end = std::clamp(end, start, other.Length());
+  auto carried = [&](int32_t position) -> std::optional<int32_t> {
+    auto origin = other.OriginOfUnit(position);
+    return origin ? PositionOf(origin->object, origin->offset) : std::nullopt;
+  };
+  // The first and last characters of the range that came from an object.
+  std::optional<int32_t> from;
+  for (int32_t position = start; !from && position < end; ++position) from = carried(position);
+  if (from) {
+    std::optional<int32_t> to;
+    for (int32_t position = end - 1; !to && position >= start; --position)
+      if (auto at = carried(position)) to = *at + 1;
+    return {*from, std::max(*from, to.value_or(*from))};
+  }
+  // A range without text (a caret, a break) stands right after the character before it, else at
+  // the one after it.
+  for (int32_t position = start - 1; position >= 0; --position)
+    if (auto at = carried(position)) return {*at + 1, *at + 1};
+  for (int32_t position = end; position < other.Length(); ++position)
+    if (auto at = carried(position)) return {*at, *at};
+  return {0, 0};
+}
+
 std::optional<ObjectSpan> PageSnapshot::FirstObjectSpan(int32_t start, int32_t end) const {
   start = std::max(start, 0);
   end = std::min(end, static_cast<int32_t>(unitOrigins_.size()));

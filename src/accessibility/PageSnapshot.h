@@ -48,6 +48,11 @@ class PageSnapshot {
   // object's last character before it, which is where the embedded object's text begins. None
   // when the object made no text here.
   std::optional<int32_t> PositionOf(AxRef object, int32_t offset) const;
+  // Units [start, end) of another snapshot of the same page (an earlier, partial one) as units of
+  // this one, by where their characters came from: the range from its first character that came
+  // from an object to its last; a range without such characters stands where its place is.
+  std::pair<int32_t, int32_t> CarriedFrom(const PageSnapshot& other, int32_t start, int32_t end) const;
+  int32_t Length() const { return static_cast<int32_t>(unitOrigins_.size()); }
   // Where scrolling to a range goes: its first object's span, or for a range without text the
   // character that follows it (else the one before it).
   std::optional<ObjectSpan> ScrollTarget(int32_t start, int32_t end) const;

@@ -45,9 +45,12 @@ std::shared_ptr<BrowserDocument> WindowPages::Snapshot(AxRef ref, const BrowserW
   auto found = pages_.find(ref);
   std::shared_ptr<AxBridge> bridge = found != pages_.end() ? found->second.bridge : bus_.Bridge(ref);
   std::u16string url = bridge->Url();
-  if (found != pages_.end() && found->second.url == url && !found->second.stale)
-    return found->second.document;
-  AxNode tree = bus_.ReadTree(ref);
+  // A page still being read is not read again for a change meanwhile: its read is under way. One
+  // whose read failed is read again.
+  if (found != pages_.end() && found->second.url == url) {
+    const BrowserDocument& known = *found->second.document;
+    if (!known.Whole() || (!found->second.stale && !known.ReadFailed())) return found->second.document;
+  }
   // The window's place: it does not change during one move, and the page's geometry asks for it
   // often.
   struct Origin {
@@ -63,7 +66,23 @@ std::shared_ptr<BrowserDocument> WindowPages::Snapshot(AxRef ref, const BrowserW
     }
     return origin->at;
   };
-  auto document = BrowserDocument::Create(tree, bridge, url, clientOrigin);
+  // The whole page takes seconds to read in a big one: the part under the pointer is read when it
+  // comes there, so that reading can start at once, and the whole page meanwhile.
+  auto document = BrowserDocument::CreateInParts(
+      ref, bridge, url, clientOrigin,
+      [&bus = bus_, ref](const std::vector<AxRef>& chain, int32_t x, int32_t y) {
+        return bus.ReadPartOf(ref, chain, x, y);
+      });
+  std::weak_ptr<BrowserDocument> grown = document;
+  bus_.ReadTreeLater(ref, [grown](std::optional<AxNode> tree) {
+    auto document = grown.lock();
+    if (!document) return;
+    if (tree) {
+      document->Complete(*tree);
+    } else {
+      document->Incomplete();
+    }
+  });
   // Another address is another page: what was read of the old one is gone with it.
   if (found != pages_.end() && found->second.url != url && found->second.document)
     found->second.document->Discard();

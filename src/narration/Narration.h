@@ -167,6 +167,7 @@ class Narration : public platform::VoiceEvents {
   Piece TakePreviousPiece(platform::IHTMLTxtRange& piece, platform::IHTMLTxtRange& nextRng,
                           std::u16string& text);
   void EndChainAsUnusable(ChainEnd why);
+  bool AwaitMorePage();
   // Selects the word at position (UTF-16 units into tbSpeach) in the page and scrolls to it.
   void HighlightWord(int32_t position, int32_t length);
   // While paused no word comes to show where a move landed: the piece's first word is shown.
@@ -185,6 +186,7 @@ class Narration : public platform::VoiceEvents {
   int32_t rate_ = 0;
   platform::VoiceChoices voiceChoices_;
   ChainEnd chainEnd_ = ChainEnd::Running;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // for what waits on a page
 };
 
 }  // namespace lectryn::narration

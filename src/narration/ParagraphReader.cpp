@@ -89,6 +89,7 @@ bool Narration::SayNextParagraph() {
         StartSpeaking();
         return true;
       case Piece::EndOfBody:
+        if (AwaitMorePage()) return true;
         chainEnd_ = ChainEnd::EndOfPage;
         return true;
       case Piece::BeyondBody:
@@ -101,6 +102,25 @@ bool Narration::SayNextParagraph() {
         continue;  // rng covers the empty piece: the next one starts after it
     }
   }
+}
+
+// A page still being read has more after what is in: the reading goes on there once it comes,
+// unless the reading has been stopped or replaced meanwhile.
+bool Narration::AwaitMorePage() {
+  std::weak_ptr<bool> alive = alive_;
+  std::weak_ptr<platform::SpVoice> voice = pVoice;
+  platform::DocumentPtr page = workingDoc;
+  bool more = false;
+  platform::Tolerate([&] {
+    more = workingDoc->WhenMore([this, alive, voice, page] {
+      if (alive.expired() || voice.expired() || voice.lock() != pVoice || workingDoc != page ||
+          chainEnd_ != ChainEnd::Running)
+        return;
+      SayNextParagraph();
+      FollowReadingState();
+    });
+  });
+  return more;
 }
 
 Narration::Piece Narration::TakeNextPiece(platform::IHTMLTxtRange& bodyRng,

@@ -3,6 +3,7 @@
 // page that is gone, an element of another document or an unsupported argument throws Failure.
 // Text is UTF-16; line breaks in text are "\r\n"; geometry is in pixels.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -91,6 +92,12 @@ class HTMLDocument {
   virtual ElementPtr getElementById(const std::u16string& id) = 0;  // Nothing when none
   // The page was replaced or is gone: every call on it, its elements and its ranges fails.
   virtual bool Discarded() const { return false; }
+  // A page still being read (another program's, read in parts): more calls more on the UI loop once
+  // more of it is in, and the answer is true; false when all of it is in.
+  virtual bool WhenMore(std::function<void()> more) {
+    (void)more;
+    return false;
+  }
 };
 
 // Ready states of the browser objects.

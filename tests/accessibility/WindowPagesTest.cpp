@@ -2,6 +2,8 @@
 // or a new address, and what a failing bus leaves. Time is a fake clock moved by the tests.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "AxFixtures.h"
 #include "accessibility/BrowserDocument.h"
 #include "accessibility/WindowPages.h"
@@ -16,6 +18,12 @@ using testing::Box;
 using testing::FakeBridge;
 using testing::Texted;
 
+std::u16string TrimmedText(platform::IHTMLTxtRange& range) {
+  std::u16string text = range.text();
+  while (!text.empty() && (text.back() == u' ' || text.back() == u'\r' || text.back() == u'\n')) text.pop_back();
+  return text;
+}
+
 class FakeBus : public PageBus {
  public:
   std::optional<AxRef> WebDocumentOf(int32_t pid, AxExtents windowScreenRect) override {
@@ -28,7 +36,28 @@ class FakeBus : public PageBus {
   AxNode ReadTree(AxRef document) override {
     ++reads;
     if (failReads) throw platform::Failure("the browser did not answer");
+    return Box(AxRole::Document, document,
+               {Texted(AxRole::Paragraph, document + 1, texts.at(document)),
+                Texted(AxRole::Paragraph, document + 2, "The end.")});
+  }
+  // Answered at once unless the test holds the reads back.
+  void ReadTreeLater(AxRef document, std::function<void(std::optional<AxNode>)> done) override {
+    held.emplace_back(document, std::move(done));
+    if (!holdReads) Finish();
+  }
+  std::optional<AxNode> ReadPartOf(AxRef document, const std::vector<AxRef>& chain, int32_t, int32_t) override {
+    ++partReads;
+    if (std::find(chain.begin(), chain.end(), document + 1) == chain.end()) return std::nullopt;
     return Box(AxRole::Document, document, {Texted(AxRole::Paragraph, document + 1, texts.at(document))});
+  }
+  void Finish() {
+    auto reads = std::move(held);
+    held.clear();
+    for (auto& [document, done] : reads) {
+      std::optional<AxNode> tree;
+      if (!failReads) tree = ReadTree(document);
+      done(std::move(tree));
+    }
   }
   std::shared_ptr<AxBridge> Bridge(AxRef document) override { return bridges.at(document); }
   int OnPageChanged(std::function<void(AxRef document)> changed) override {
@@ -53,6 +82,9 @@ class FakeBus : public PageBus {
   int lastListener = 0;
   int lookups = 0;
   int reads = 0;
+  int partReads = 0;
+  bool holdReads = false;
+  std::vector<std::pair<AxRef, std::function<void(std::optional<AxNode>)>>> held;
   AxExtents asked;
   bool failLookups = false;
   bool failReads = false;
@@ -65,7 +97,9 @@ class WindowPagesTest : public ::testing::Test {
   WindowPagesTest() { bus_.Serve(100, 40, "First page"); }
 
   std::string Text(const std::shared_ptr<BrowserDocument>& document) {
-    return document ? platform::ToUtf8(document->body()->innerText()) : "(none)";
+    if (!document) return "(none)";
+    std::string text = platform::ToUtf8(document->body()->innerText());
+    return text.substr(0, text.find('\r'));  // the first paragraph
   }
 
   FakeBus bus_;
@@ -157,13 +191,83 @@ TEST_F(WindowPagesTest, AFailingBusGivesNoPageAndIsAskedAgainLater) {
 
   // A tree that could not be read is read at the next drag, without waiting for the recheck.
   bus_.failReads = true;
-  EXPECT_EQ(nullptr, pages_->Document(kWindow));
+  auto unread = pages_->Document(kWindow);
+  EXPECT_TRUE(unread->ReadFailed());
+  EXPECT_EQ("", Text(unread));
   bus_.failReads = false;
   EXPECT_EQ("First page", Text(pages_->Document(kWindow)));
 
   // A browser that stopped answering on a page read before gives nothing, not the old snapshot.
   bus_.bridges[40]->failing = true;
   EXPECT_EQ(nullptr, pages_->Document(kWindow));
+}
+
+// A big page takes seconds to read whole: the part under the pointer is read when it comes there, a
+// reading of it starts at once, and goes on into the rest once the whole page is in.
+TEST_F(WindowPagesTest, ThePartUnderThePointerFirstThenTheWholePage) {
+  bus_.holdReads = true;
+  auto page = pages_->Document(kWindow);
+  ASSERT_NE(nullptr, page);
+  EXPECT_FALSE(page->Whole());
+  EXPECT_EQ("", Text(page));
+  auto& bridge = *bus_.bridges[40];
+  bridge.chains[{50, 70}] = {42, 41, 40};  // a text leaf of the paragraph, the paragraph, the page
+  auto element = page->elementFromPoint(40, 50);
+  ASSERT_NE(nullptr, element);
+  EXPECT_EQ(u"P", element->nodeName());
+  EXPECT_EQ(1, bus_.partReads);
+  EXPECT_EQ(0, bus_.reads);
+  // The reading's piece and the word it is on, taken from the part.
+  auto piece = page->body()->createTextRange();
+  piece->moveToElementText(*element);
+  auto word = piece->duplicate();
+  ASSERT_TRUE(word->findText(u"page", 1, 0));
+  bool grown = false;
+  EXPECT_TRUE(page->WhenMore([&grown] { grown = true; }));
+
+  // A drag over the same page meanwhile does not start another read.
+  EXPECT_EQ(page, pages_->Document(kWindow));
+  bus_.Changed(40);
+  EXPECT_EQ(page, pages_->Document(kWindow));
+  ASSERT_EQ(1u, bus_.held.size());
+
+  bus_.Finish();
+  EXPECT_TRUE(grown);
+  EXPECT_TRUE(page->Whole());
+  EXPECT_FALSE(page->WhenMore([] {}));
+  // What was handed out moved over to the whole page: the same text, the same element.
+  EXPECT_EQ(u"First page", piece->text());
+  EXPECT_EQ(u"page", word->text());
+  EXPECT_EQ(u"First page", element->innerText());
+  piece->collapse(false);
+  piece->moveEnd(u"word", 2);
+  EXPECT_EQ(u"\r\nThe ", piece->text());  // the next piece starts right after the part's end
+  EXPECT_EQ(u"First page\r\nThe end.", TrimmedText(*page->body()->createTextRange()));
+  word->select();
+  EXPECT_EQ((std::vector<FakeBridge::Call>{{41, 6, 10}}), bridge.selects);
+  // The change seen during the read makes the next drag read the page again.
+  auto next = pages_->Document(kWindow);
+  EXPECT_NE(page, next);
+}
+
+// A part that lies outside what the pointer gives (the page itself) reads nothing; a failed
+// whole read leaves the part read, and the reading ends there.
+TEST_F(WindowPagesTest, AFailedWholeReadEndsTheReadingWithTheParts) {
+  bus_.holdReads = true;
+  auto page = pages_->Document(kWindow);
+  bus_.bridges[40]->chains[{50, 70}] = {41, 40};
+  bus_.bridges[40]->chains[{60, 70}] = {40};
+  EXPECT_EQ(u"BODY", page->elementFromPoint(50, 50)->nodeName());
+  EXPECT_EQ(0, bus_.partReads);
+  ASSERT_NE(nullptr, page->elementFromPoint(40, 50));
+  bool told = false;
+  EXPECT_TRUE(page->WhenMore([&told] { told = true; }));
+  bus_.failReads = true;
+  bus_.Finish();
+  EXPECT_TRUE(told);
+  EXPECT_TRUE(page->Whole());
+  EXPECT_TRUE(page->ReadFailed());
+  EXPECT_EQ("First page", Text(page));
 }
 
 TEST_F(WindowPagesTest, TheWindowPlaceIsAskedAtMostEvery50Ms) {

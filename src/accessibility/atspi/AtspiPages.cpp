@@ -1,8 +1,12 @@
 #include "accessibility/atspi/AtspiPages.h"
 
+#include <atspi/atspi-constants.h>
+
+#include "accessibility/atspi/Interfaces.h"
 #include "accessibility/atspi/PageBridge.h"
 #include "accessibility/atspi/Session.h"
 #include "accessibility/atspi/TreeReader.h"
+#include "platform/Failure.h"
 
 namespace lectryn::accessibility::atspi {
 
@@ -40,6 +44,22 @@ AtspiPages::AtspiPages(AtspiWorker::PostFunction post, PageReports reports)
     });
   });
   session.worker.AtStop([&session] { session.state.events.reset(); });
+  reader_ = std::make_unique<BackgroundReader>(
+      session.state.table, BackgroundReader::SessionAccessibilityBus, kBusCallTimeoutMs,
+      [weak](AxRef document, BackgroundReader::Done done) {
+        auto alive = weak.lock();
+        if (!alive) return;
+        platform::Tolerate([&] {
+          alive->worker.Queue([&session = *alive, document, done] {
+            std::optional<AxNode> tree;
+            if (session.worker.Connected())
+              platform::Tolerate([&] {
+                tree = TreeReader(session.worker.Client(), session.state.table, kBusCallTimeoutMs).Read(document);
+              });
+            done(std::move(tree));
+          });
+        });
+      });
 }
 
 AtspiPages::~AtspiPages() = default;
@@ -58,6 +78,113 @@ AxNode AtspiPages::ReadTree(AxRef document) {
         return TreeReader(client, state.table, kBusCallTimeoutMs).Read(document);
       },
       kReadTreeTimeoutMs);
+}
+
+void AtspiPages::ReadTreeLater(AxRef document, std::function<void(std::optional<AxNode> tree)> done) {
+  std::weak_ptr<Session> weak = session_;
+  reader_->Read(document, [weak, done = std::move(done)](std::optional<AxNode> tree) {
+    auto alive = weak.lock();
+    if (!alive) return;
+    alive->worker.PostToUi([weak, done, tree = std::move(tree)]() mutable {
+      if (weak.lock()) done(std::move(tree));
+    });
+  });
+}
+
+namespace {
+
+// The objects a reading starts with: a paragraph, heading, list item or table cell holds a piece.
+bool HoldsPiece(AxRole role) {
+  return role == AxRole::Paragraph || role == AxRole::Heading || role == AxRole::ListItem || role == AxRole::Cell;
+}
+
+bool Inline(AxRole role) {
+  return role == AxRole::Text || role == AxRole::Other || role == AxRole::Link;
+}
+
+}  // namespace
+
+namespace {
+
+bool Contains(const AxExtents& extents, int32_t x, int32_t y) {
+  return x >= extents.x && y >= extents.y && x < extents.x + extents.width && y < extents.y + extents.height;
+}
+
+// Below a block that holds no piece itself (a program's point lookup may stop at a section of a
+// whole chapter), the piece at the point: the smallest child there, level by level. A point in the
+// margin between blocks, or over a block with no piece at the point, starts at the next piece.
+std::optional<AxRef> PieceBelow(BusClient& client, ObjectTable& table, const BusObject& block, int32_t x, int32_t y,
+                                int depth = 0) {
+  constexpr int kMaxLevels = 16;
+  constexpr size_t kMaxChildren = 4000;
+  if (depth >= kMaxLevels) return std::nullopt;
+  std::vector<BusObject> children =
+      client.Call(bus::Method(block, bus::kAccessible, "GetChildren"), kBusCallTimeoutMs).Objects();
+  if (children.empty() || children.size() > kMaxChildren) return std::nullopt;
+  std::vector<Request> requests;
+  for (const BusObject& child : children) {
+    requests.push_back(bus::Method(child, bus::kAccessible, "GetRole"));
+    requests.push_back(bus::Extents(child));
+  }
+  std::vector<Reply> replies = client.CallAll(requests, kBusCallTimeoutMs);
+  std::optional<size_t> under;
+  std::optional<size_t> after;
+  int64_t underArea = 0;
+  for (size_t c = 0; c < children.size(); ++c) {
+    if (Inline(RoleOf(replies[2 * c].Uint32(ATSPI_ROLE_INVALID)))) continue;
+    AxExtents extents = replies[2 * c + 1].Extents();
+    int64_t area = int64_t{extents.width} * extents.height;
+    if (Contains(extents, x, y) && (!under || area < underArea)) {
+      under = c;
+      underArea = area;
+    }
+    if (!after && extents.height > 0 && extents.y > y) after = c;
+  }
+  auto pieceOf = [&](size_t c) -> std::optional<AxRef> {
+    if (HoldsPiece(RoleOf(replies[2 * c].Uint32(ATSPI_ROLE_INVALID)))) return table.Intern(children[c]);
+    return PieceBelow(client, table, children[c], x, y, depth + 1);
+  };
+  if (under)
+    if (auto piece = pieceOf(*under)) return piece;
+  if (after) return pieceOf(*after);
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<AxNode> AtspiPages::ReadPartOf(AxRef document, const std::vector<AxRef>& chain, int32_t screenX,
+                                             int32_t screenY) {
+  return session_->Call(
+      [document, chain, screenX, screenY](BusClient& client, Session::WorkerState& state) -> std::optional<AxNode> {
+        std::vector<AxRef> below;  // deepest first, without the document
+        for (AxRef object : chain) {
+          if (object == document) break;
+          below.push_back(object);
+        }
+        if (below.empty()) return std::nullopt;
+        std::vector<Request> requests;
+        for (AxRef object : below)
+          requests.push_back(bus::Method(state.table.Find(object), bus::kAccessible, "GetRole"));
+        std::vector<Reply> roles = client.CallAll(requests, kBusCallTimeoutMs);
+        // The innermost piece holder; else one found below the innermost block.
+        std::optional<AxRef> part;
+        std::optional<AxRef> block;
+        for (size_t i = 0; i < below.size() && !part; ++i) {
+          AxRole role = RoleOf(roles[i].Uint32(ATSPI_ROLE_INVALID));
+          if (HoldsPiece(role)) part = below[i];
+          if (!block && !Inline(role)) block = below[i];
+        }
+        if (!part && block) part = PieceBelow(client, state.table, state.table.Find(*block), screenX, screenY);
+        // Never a whole chapter at once: without a piece the whole page's read is waited for.
+        if (!part) return std::nullopt;
+        AxNode page;
+        page.ref = document;
+        page.role = AxRole::Document;
+        page.children.push_back(TreeReader(client, state.table, kBusCallTimeoutMs)
+                                    .Read(*part));
+        return page;
+      },
+      kPartTimeoutMs);
 }
 
 std::shared_ptr<AxBridge> AtspiPages::Bridge(AxRef document) {

@@ -6,10 +6,12 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "accessibility/AxTree.h"
 #include "accessibility/PageBus.h"
 #include "accessibility/atspi/AtspiWorker.h"
+#include "accessibility/atspi/BackgroundReader.h"
 #include "accessibility/atspi/PageReports.h"
 
 namespace lectryn::accessibility::atspi {
@@ -30,6 +32,10 @@ class AtspiPages : public PageBus {
   std::optional<AxRef> WebDocumentOf(int32_t pid, AxExtents windowScreenRect) override;
   // The document's objects as they are now.
   AxNode ReadTree(AxRef document) override;
+  // On a thread and bus connection of its own (on the worker where it has none).
+  void ReadTreeLater(AxRef document, std::function<void(std::optional<AxNode> tree)> done) override;
+  std::optional<AxNode> ReadPartOf(AxRef document, const std::vector<AxRef>& chain, int32_t screenX,
+                                   int32_t screenY) override;
   std::shared_ptr<AxBridge> Bridge(AxRef document) override;
   // changed runs on the UI thread when a page of a document we found may have changed (loaded,
   // reloaded, objects or text changed anywhere in its program). Returns an id for
@@ -40,9 +46,11 @@ class AtspiPages : public PageBus {
   // Bounds of the calls that may take long on big pages.
   static constexpr int32_t kReadTreeTimeoutMs = 15000;
   static constexpr int32_t kFindTimeoutMs = 4000;
+  static constexpr int32_t kPartTimeoutMs = 2000;
 
  private:
   std::shared_ptr<Session> session_;
+  std::unique_ptr<BackgroundReader> reader_;  // goes before the session it reads for
 };
 
 }  // namespace lectryn::accessibility::atspi

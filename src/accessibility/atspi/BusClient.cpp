@@ -271,7 +271,7 @@ std::vector<Reply> BusClient::CallAll(const std::vector<Request>& requests, int3
   };
   size_t next = 0;
   while (next < requests.size() || !inFlight.empty()) {
-    while (next < requests.size() && inFlight.size() < kInFlight) {
+    while (next < requests.size() && inFlight.size() < inFlight_) {
       DBusMessage* message = Build(requests[next]);
       DBusPendingCall* pending = nullptr;
       bool sent = dbus_connection_send_with_reply(connection_, message, &pending, timeoutMs);

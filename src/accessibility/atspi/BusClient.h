@@ -87,13 +87,14 @@ struct Request {
 
 class BusClient {
  public:
-  explicit BusClient(DBusConnection* connection)
-      : connection_(connection), unanswered_(std::make_shared<Unanswered>()) {}
+  // inFlight bounds the calls of one batch sent before the first answer is awaited.
+  explicit BusClient(DBusConnection* connection, size_t inFlight = kInFlight)
+      : connection_(connection), inFlight_(inFlight), unanswered_(std::make_shared<Unanswered>()) {}
 
   // One call; throws platform::Failure when the program did not answer within timeoutMs or the
   // bus is gone. Error replies are returned (the object may lack the interface).
   Reply Call(const Request& request, int32_t timeoutMs) const;
-  // Many calls, at most kInFlight at once, replies in request order. The first call that is not
+  // Many calls, at most inFlight at once, replies in request order. The first call that is not
   // answered within timeoutMs ends the batch with platform::Failure. A program that did not
   // answer is not called again (the batch fails at once) until it answers a ping.
   std::vector<Reply> CallAll(const std::vector<Request>& requests, int32_t timeoutMs) const;
@@ -115,6 +116,7 @@ class BusClient {
   void Ping(const std::string& name) const;
 
   DBusConnection* connection_;
+  size_t inFlight_;
   std::shared_ptr<Unanswered> unanswered_;  // copies of a client share it
 };
 

@@ -5,12 +5,14 @@
 namespace lectryn::accessibility::atspi {
 
 AxRef ObjectTable::Intern(const BusObject& object) {
+  std::lock_guard lock(mutex_);
   auto [it, added] = refs_.emplace(object, static_cast<AxRef>(objects_.size() + 1));
   if (added) objects_.push_back(object);
   return it->second;
 }
 
 const BusObject& ObjectTable::Find(AxRef ref) const {
+  std::lock_guard lock(mutex_);
   if (ref < 1 || ref > static_cast<AxRef>(objects_.size())) {
     throw platform::Failure("no accessible object " + std::to_string(ref));
   }
@@ -19,7 +21,12 @@ const BusObject& ObjectTable::Find(AxRef ref) const {
 
 std::vector<AxRef> ObjectTable::DocumentsOf(const std::string& busName) const {
   std::vector<AxRef> documents;
-  for (AxRef document : documents_) {
+  std::set<AxRef> all;
+  {
+    std::lock_guard lock(mutex_);
+    all = documents_;
+  }
+  for (AxRef document : all) {
     if (Find(document).name == busName) documents.push_back(document);
   }
   return documents;
