@@ -222,7 +222,9 @@ TEST(CommandClient, FailsAtOnceWhereNobodyListens) {
   SendOutcome outcome = SendCommand(path, Command::Pause, waits);
   EXPECT_EQ(SendResult::NotRunning, outcome.result) << "stale socket";
   EXPECT_EQ("Lectryn is not running", outcome.message);
-  EXPECT_LT(std::chrono::steady_clock::now() - started, 30s);
+  // Both take microseconds; a client that waited out anything (the answer's minute, a retry of
+  // connections) would take seconds.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
 }
 
 TEST(CommandClient, WaitsForACopyThatIsStillStarting) {
