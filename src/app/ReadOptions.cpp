@@ -34,10 +34,6 @@ bool IsAudioFileName(const std::string& path) {
   return EndsWith(path, ".wav") || EndsWith(path, ".ogg") || EndsWith(path, ".opus");
 }
 
-std::string CommandOption(system::Command command) {
-  return "--" + std::string(system::NameOf(command));
-}
-
 bool IsCommandOption(std::string_view name) {
   return name.starts_with("--") && system::CommandNamed(name.substr(2));
 }
@@ -251,6 +247,10 @@ ParsedCommandLine ParseReadOptions(const std::vector<std::string>& arguments) {
 
 ParsedCommandLine ParseDesktopOptions(const std::vector<std::string>& arguments) {
   return Parse(arguments, true);
+}
+
+std::string CommandOption(system::Command command) {
+  return "--" + std::string(system::NameOf(command));
 }
 
 }  // namespace lectryn::app

@@ -48,6 +48,8 @@ std::string ReadUsage();
 // The desktop program's command line: the voice, audio and trace options and any number of pages, or
 // at most one command for the running copy ("--pause"), without pages.
 ParsedCommandLine ParseDesktopOptions(const std::vector<std::string>& arguments);
+// The option that gives command: "--pause".
+std::string CommandOption(system::Command command);
 std::string DesktopUsage();
 
 }  // namespace lectryn::app
