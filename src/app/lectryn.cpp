@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "accessibility/atspi/AtspiPages.h"
@@ -64,6 +65,16 @@ constexpr system::SendWaits kHandOverWaits{5000, 5000};
 void SayError(const std::string& message) {
   std::fprintf(stderr, "lectryn: %s\n", message.c_str());
 }
+
+// The narration's call for each command but reading the selection, which the program gives.
+using NarrationCall = void (narration::Narration::*)();
+constexpr std::pair<system::Command, NarrationCall> kNarrationCalls[] = {
+    {system::Command::Pause, &narration::Narration::Pause},    // a reading that runs
+    {system::Command::Resume, &narration::Narration::Resume},  // a paused one
+    {system::Command::Stop, &narration::Narration::StopSpeaking},
+    {system::Command::NextSentence, &narration::Narration::NextSentence},
+    {system::Command::PreviousSentence, &narration::Narration::PreviousSentence},
+};
 
 // Hands command to the running copy; the exit status of this start.
 int HandOver(system::Command command) {
@@ -284,25 +295,11 @@ class Program {
   void Carry(windows::main::frmMain& main, system::Command command) {
     bool wasPaused = main.Paused();
     bool wasReading = main.Reading();
-    switch (command) {
-      case system::Command::ReadSelection:
-        if (main.OnReadSelection) main.OnReadSelection();
-        break;
-      case system::Command::Pause:
-        main.Pause();
-        break;
-      case system::Command::Resume:
-        main.Resume();
-        break;
-      case system::Command::Stop:
-        main.StopSpeaking();
-        break;
-      case system::Command::NextSentence:
-        main.NextSentence();
-        break;
-      case system::Command::PreviousSentence:
-        main.PreviousSentence();
-        break;
+    if (command == system::Command::ReadSelection) {
+      if (main.OnReadSelection) main.OnReadSelection();
+    } else {
+      for (const auto& [commanded, call] : kNarrationCalls)
+        if (commanded == command) (main.*call)();
     }
     if (command == system::Command::Stop && wasReading && !main.Reading()) trace_.Stop("command");
     if (!wasPaused && main.Paused()) trace_.Pause();
