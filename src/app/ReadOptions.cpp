@@ -16,7 +16,7 @@ constexpr int32_t kMaxRate = platform::kMaxWordsPerMinute;
 
 // apply returns an error for people when the value is not one the option takes.
 struct OptionEntry {
-  std::string_view name;
+  std::string name;
   std::string_view valueName;  // empty for a switch
   std::function<std::optional<std::string>(ReadOptions&, const std::string&)> apply;
 };
@@ -34,9 +34,14 @@ bool IsAudioFileName(const std::string& path) {
   return EndsWith(path, ".wav") || EndsWith(path, ".ogg") || EndsWith(path, ".opus");
 }
 
-const std::vector<OptionEntry>& Options() {
-  using Error = std::optional<std::string>;
-  static const std::vector<OptionEntry> options = {
+bool IsCommandOption(std::string_view name) {
+  return name.starts_with("--") && system::CommandNamed(name.substr(2));
+}
+
+using Error = std::optional<std::string>;
+
+std::vector<OptionEntry> MakeOptions() {
+  std::vector<OptionEntry> options = {
       {"--print-text", "",
        [](ReadOptions& o, const std::string&) -> Error {
          o.mode = ReadMode::PrintText;
@@ -106,6 +111,21 @@ const std::vector<OptionEntry>& Options() {
          return {};
        }},
   };
+  for (const system::CommandSpelling& spelling : system::kCommands) {
+    options.push_back({CommandOption(spelling.command), "",
+                       [command = spelling.command](ReadOptions& o, const std::string&) -> Error {
+                         if (o.command)
+                           return CommandOption(*o.command) + " and " + CommandOption(command) +
+                                  " given: give one command at a time";
+                         o.command = command;
+                         return {};
+                       }});
+  }
+  return options;
+}
+
+const std::vector<OptionEntry>& Options() {
+  static const std::vector<OptionEntry> options = MakeOptions();
   return options;
 }
 
@@ -121,21 +141,34 @@ ParsedCommandLine Fail(std::string error) {
   return parsed;
 }
 
-// The desktop program takes the voice, audio and trace options of the reader and any number of pages.
+// The desktop program takes the voice, audio and trace options of the reader, any number of pages and
+// the commands.
 bool DesktopTakes(std::string_view name) {
-  return name == "--voice" || name == "--audio" || name == "--trace";
+  return name == "--voice" || name == "--audio" || name == "--trace" || IsCommandOption(name);
+}
+
+// The terminal reader takes every option but the commands, which only a running desktop program takes.
+bool Takes(bool desktop, std::string_view name) {
+  return desktop ? DesktopTakes(name) : !IsCommandOption(name);
 }
 
 std::string Usage(std::string_view program, bool desktop) {
   std::string usage = "usage: " + std::string(program);
+  std::string commands;
   for (const OptionEntry& entry : Options()) {
-    if (desktop && !DesktopTakes(entry.name)) continue;
+    if (!Takes(desktop, entry.name)) continue;
+    if (IsCommandOption(entry.name)) {
+      commands += (commands.empty() ? "" : "|") + entry.name;
+      continue;
+    }
     usage += " [";
     usage += entry.name;
     if (!entry.valueName.empty()) usage += " " + std::string(entry.valueName);
     usage += "]";
   }
-  return usage + (desktop ? " [PAGE...]" : " PAGE");
+  if (!desktop) return usage + " PAGE";
+  return usage + " [PAGE...]\n   or: " + std::string(program) + " " + commands +
+         "\n       (to the running Lectryn; --read-selection starts it when it is not running)";
 }
 
 ParsedCommandLine Parse(const std::vector<std::string>& arguments, bool desktop) {
@@ -162,7 +195,7 @@ ParsedCommandLine Parse(const std::vector<std::string>& arguments, bool desktop)
     size_t equals = argument.find('=');
     std::string name = argument.substr(0, equals);
     const OptionEntry* entry = FindOption(name);
-    if (entry == nullptr || (desktop && !DesktopTakes(name))) return Fail("unknown option " + name);
+    if (entry == nullptr || !Takes(desktop, name)) return Fail("unknown option " + name);
     std::string value;
     if (entry->valueName.empty()) {
       if (equals != std::string::npos) return Fail(name + " takes no value");
@@ -190,6 +223,9 @@ ParsedCommandLine Parse(const std::vector<std::string>& arguments, bool desktop)
   // The desktop keeps writing its WAV file while it runs; only the reader records Ogg Opus.
   if (desktop && parsed.options.audio == AudioKind::File && !EndsWith(parsed.options.audioPath, ".wav"))
     return Fail("--audio takes a file name ending in .wav here, not " + parsed.options.audioPath);
+  if (parsed.options.command && !parsed.options.pages.empty())
+    return Fail(CommandOption(*parsed.options.command) +
+                " goes to the running Lectryn and opens no page; leave out " + parsed.options.pages.front());
   if (!parsed.options.pages.empty()) parsed.options.page = parsed.options.pages.front();
   parsed.ok = true;
   return parsed;
@@ -211,6 +247,10 @@ ParsedCommandLine ParseReadOptions(const std::vector<std::string>& arguments) {
 
 ParsedCommandLine ParseDesktopOptions(const std::vector<std::string>& arguments) {
   return Parse(arguments, true);
+}
+
+std::string CommandOption(system::Command command) {
+  return "--" + std::string(system::NameOf(command));
 }
 
 }  // namespace lectryn::app

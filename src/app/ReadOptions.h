@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "system/CommandSocket.h"
+
 namespace lectryn::app {
 
 enum class ReadMode { ReadAloud, PrintText };
@@ -21,11 +23,13 @@ struct ReadOptions {
   VoiceKind voice = VoiceKind::Espeak;
   bool voiceGiven = false;  // --voice was given: the desktop then does not take the engine stored
   AudioKind audio = AudioKind::Auto;
-  std::string audioPath;             // with AudioKind::File: WAV, or Ogg Opus for .ogg and .opus
-  std::optional<int32_t> rate;       // words per minute; none: as the desktop last stored it
-  std::optional<std::string> trace;  // a file, or "-" for standard output
+  std::string audioPath;                // with AudioKind::File: WAV, or Ogg Opus for .ogg and .opus
+  std::optional<int32_t> rate;          // words per minute; none: as the desktop last stored it
+  std::optional<std::string> trace;     // a file, or "-" for standard output
   std::optional<std::string> captions;  // a .vtt or .srt file
   bool quiet = false;
+  // The desktop's command for the running copy: handed over at start, which then ends.
+  std::optional<system::Command> command;
 };
 
 struct ParsedCommandLine {
@@ -41,8 +45,11 @@ ParsedCommandLine ParseReadOptions(const std::vector<std::string>& arguments);
 
 std::string ReadUsage();
 
-// The desktop program's command line: the voice, audio and trace options and any number of pages.
+// The desktop program's command line: the voice, audio and trace options and any number of pages, or
+// at most one command for the running copy ("--pause"), without pages.
 ParsedCommandLine ParseDesktopOptions(const std::vector<std::string>& arguments);
+// The option that gives command: "--pause".
+std::string CommandOption(system::Command command);
 std::string DesktopUsage();
 
 }  // namespace lectryn::app

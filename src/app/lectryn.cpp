@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "accessibility/atspi/AtspiPages.h"
@@ -41,7 +42,9 @@
 #include "sim/ScriptedVoice.h"
 #include "speech/EspeakVoiceFactory.h"
 #include "speech/speechd/SpeechdVoiceFactory.h"
+#include "system/CommandSocket.h"
 #include "system/DesktopShell.h"
+#include "system/InstanceLock.h"
 #include "system/ProgramApp.h"
 #include "system/RegistryStore.h"
 #include "windows/MakerSite.h"
@@ -55,9 +58,58 @@ using namespace lectryn;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr int32_t kScriptedMsPerWord = 250;
+// A copy that is starting holds the lock a little before it listens; one that is busy answers when
+// its loop comes round.
+constexpr system::SendWaits kHandOverWaits{5000, 5000};
 
 void SayError(const std::string& message) {
   std::fprintf(stderr, "lectryn: %s\n", message.c_str());
+}
+
+// The narration's call for each command but reading the selection, which the program gives.
+using NarrationCall = void (narration::Narration::*)();
+constexpr std::pair<system::Command, NarrationCall> kNarrationCalls[] = {
+    {system::Command::Pause, &narration::Narration::Pause},    // a reading that runs
+    {system::Command::Resume, &narration::Narration::Resume},  // a paused one
+    {system::Command::Stop, &narration::Narration::StopSpeaking},
+    {system::Command::NextSentence, &narration::Narration::NextSentence},
+    {system::Command::PreviousSentence, &narration::Narration::PreviousSentence},
+};
+
+// Hands command to the running copy; the exit status of this start.
+int HandOver(system::Command command) {
+  std::string error;
+  std::optional<std::string> path = system::CommandSocketPath(error);
+  system::SendOutcome outcome{system::SendResult::NoAnswer, error};
+  if (path) outcome = system::SendCommand(*path, command, kHandOverWaits);
+  if (outcome.result == system::SendResult::Done) return 0;
+  // It holds the lock, so it runs; it just does not listen.
+  if (outcome.result == system::SendResult::NotRunning)
+    outcome.message = "the running Lectryn takes no commands";
+  SayError(app::CommandOption(command) + ": " + outcome.message);
+  return kExitFailure;
+}
+
+// Nothing when this start goes on as the program, holding lock; else the exit status of a start that
+// ends here. A second start hands its command over, and without one ends quietly; a command other
+// than reading the selection needs a running copy.
+std::optional<int> EndsAtStart(const app::ReadOptions& options, system::InstanceLock& lock) {
+  if (!lock.Acquire()) return options.command ? HandOver(*options.command) : 0;
+  if (options.command && *options.command != system::Command::ReadSelection) {
+    SayError(app::CommandOption(*options.command) + ": Lectryn is not running");
+    return kExitFailure;
+  }
+  return std::nullopt;
+}
+
+// The socket later starts hand their commands to; without it the program runs all the same.
+std::unique_ptr<system::CommandServer> ListenForCommands() {
+  std::string error;
+  std::optional<std::string> path = system::CommandSocketPath(error);
+  std::unique_ptr<system::CommandServer> server;
+  if (path) server = system::CommandServer::Listen(*path, error);
+  if (!server) SayError("commands such as lectryn --pause will not reach this copy: " + error);
+  return server;
 }
 
 // The picker needs screen coordinates, which Wayland does not give to programs: ask for X11
@@ -111,7 +163,10 @@ class Termination {
 
 class Program {
  public:
-  Program(const app::ReadOptions& options, std::FILE* traceFile) : options_(options), trace_(traceFile) {}
+  // lock is held; commands may be null.
+  Program(const app::ReadOptions& options, std::FILE* traceFile, system::InstanceLock lock,
+          system::CommandServer* commands)
+      : options_(options), trace_(traceFile), lock_(std::move(lock)), commands_(commands) {}
 
   int Run() {
     std::unique_ptr<platform::VoiceFactory> voices = MakeVoices();
@@ -159,7 +214,8 @@ class Program {
     system::DesktopShell shell;
     desktop::QtDialogs dialogs;
     desktop::QtPictures pictures;
-    system::ProgramApp app(LECTRYN_VERSION_MAJOR, LECTRYN_VERSION_MINOR, LECTRYN_VERSION_PATCH);
+    system::ProgramApp app(LECTRYN_VERSION_MAJOR, LECTRYN_VERSION_MINOR, LECTRYN_VERSION_PATCH,
+                           std::move(lock_));
     desktop::QtFormHost host(handles, windows.TwipsPerPixel());
     host.onShown = [this](const forms::Form& form, bool shown) { trace_.Window(form.Name(), shown); };
     platform::VoiceFactory& programVoices =
@@ -217,12 +273,39 @@ class Program {
     desktop::MediaPlayerBus mediaPlayer(mediaControls, QDBusConnection::sessionBus());
     if (std::optional<std::string> problem = mediaPlayer.Register(); problem && trace_.Enabled())
       SayError(*problem);
+
+    // Commands of later starts ("lectryn --pause", bound to keys in the desktop's settings).
+    std::unique_ptr<QSocketNotifier> commandNotifier;
+    if (commands_) {
+      commandNotifier = std::make_unique<QSocketNotifier>(commands_->WatchFd(), QSocketNotifier::Read);
+      QObject::connect(commandNotifier.get(), &QSocketNotifier::activated, [&] {
+        commands_->HandleReady([&](system::Command command) { Carry(main, command); });
+      });
+    }
+    // Started to read the selection: once the main window is up.
+    if (options_.command == system::Command::ReadSelection)
+      loop_.Post([&] { Carry(main, *options_.command); });
     int status = QApplication::exec();
     main_ = nullptr;
     return status;
   }
 
  private:
+  // A command of a later start, as the menus give it; the trace follows what it changed.
+  void Carry(windows::main::frmMain& main, system::Command command) {
+    bool wasPaused = main.Paused();
+    bool wasReading = main.Reading();
+    if (command == system::Command::ReadSelection) {
+      if (main.OnReadSelection) main.OnReadSelection();
+    } else {
+      for (const auto& [commanded, call] : kNarrationCalls)
+        if (commanded == command) (main.*call)();
+    }
+    if (command == system::Command::Stop && wasReading && !main.Reading()) trace_.Stop("command");
+    if (!wasPaused && main.Paused()) trace_.Pause();
+    if (wasPaused && !main.Paused() && main.Reading()) trace_.Resume();
+  }
+
   std::unique_ptr<platform::VoiceFactory> MakeVoices() {
     if (options_.voice == app::VoiceKind::Scripted)
       return std::make_unique<sim::ScriptedVoiceFactory>(loop_, kScriptedMsPerWord);
@@ -286,12 +369,22 @@ class Program {
   const app::ReadOptions& options_;
   app::Trace trace_;
   desktop::QtUiLoop loop_;
+  system::InstanceLock lock_;
+  system::CommandServer* commands_;
   windows::main::frmMain* main_ = nullptr;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A second start with a command (a key bound in the desktop's settings) hands it over before Qt
+  // starts, so a key press costs no connection to the display. A line with Qt's own options does not
+  // parse here; it is parsed again once Qt has taken them out.
+  system::InstanceLock lock;
+  if (app::ParsedCommandLine early = app::ParseDesktopOptions({argv + 1, argv + argc});
+      early.ok && !early.help)
+    if (std::optional<int> status = EndsAtStart(early.options, lock)) return *status;
+
   ChooseQtPlatform();
   // The accessibility library leaves some of its bus connections on GLib's default context; with
   // Qt's own event loop off GLib only the accessibility worker dispatches them.
@@ -317,6 +410,8 @@ int main(int argc, char** argv) {
     std::printf("%s\n", app::DesktopUsage().c_str());
     return 0;
   }
+  if (std::optional<int> status = EndsAtStart(parsed.options, lock)) return *status;
+  std::unique_ptr<system::CommandServer> commands = ListenForCommands();
 
   app::TraceOutput traceOutput(nullptr, nullptr);
   std::string error;
@@ -324,6 +419,6 @@ int main(int argc, char** argv) {
     SayError(error);
     return kExitFailure;
   }
-  Program program(parsed.options, traceOutput.get());
+  Program program(parsed.options, traceOutput.get(), std::move(lock), commands.get());
   return program.Run();
 }

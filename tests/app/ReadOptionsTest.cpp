@@ -138,6 +138,39 @@ TEST(DesktopCommandLine, TakesAnyNumberOfPagesAndOnlyTheVoiceAudioAndTraceOption
   EXPECT_NE(std::string::npos, DesktopUsage().find("[PAGE...]"));
 }
 
+// A second start hands one command to the running copy; only the desktop program takes them.
+TEST(DesktopCommandLine, TakesOneCommandForTheRunningCopyWithoutPages) {
+  for (const system::CommandSpelling& spelling : system::kCommands) {
+    std::string option = "--" + std::string(spelling.name);
+    ParsedCommandLine parsed = ParseDesktopOptions({option});
+    ASSERT_TRUE(parsed.ok) << option << ": " << parsed.error;
+    EXPECT_EQ(spelling.command, parsed.options.command) << option;
+    EXPECT_NE(std::string::npos, DesktopUsage().find(option)) << option;
+    EXPECT_EQ(std::string::npos, ReadUsage().find(option)) << option;
+    EXPECT_EQ("unknown option " + option, ParseReadOptions({option, "a.htm"}).error);
+    EXPECT_EQ(option + " takes no value", ParseDesktopOptions({option + "=1"}).error);
+  }
+  EXPECT_FALSE(ParseDesktopOptions({}).options.command) << "no command: the program itself";
+
+  // Starting the program to read the selection takes the options it starts with.
+  ParsedCommandLine parsed =
+      ParseDesktopOptions({"--voice", "scripted", "--read-selection", "--trace=t.jsonl"});
+  ASSERT_TRUE(parsed.ok) << parsed.error;
+  EXPECT_EQ(system::Command::ReadSelection, parsed.options.command);
+  EXPECT_EQ(VoiceKind::Scripted, parsed.options.voice);
+
+  EXPECT_EQ("--pause and --stop given: give one command at a time",
+            ParseDesktopOptions({"--pause", "--stop"}).error);
+  EXPECT_EQ("--pause and --pause given: give one command at a time",
+            ParseDesktopOptions({"--pause", "--pause"}).error);
+  EXPECT_EQ("--next-sentence goes to the running Lectryn and opens no page; leave out a.htm",
+            ParseDesktopOptions({"a.htm", "--next-sentence"}).error);
+  EXPECT_EQ("unknown option --pauses", ParseDesktopOptions({"--pauses"}).error);
+  parsed = ParseDesktopOptions({"--", "--pause"});
+  ASSERT_TRUE(parsed.ok) << parsed.error;
+  EXPECT_FALSE(parsed.options.command) << "after --, a page of that name";
+}
+
 // The speech server plays what it says itself: both programs take its voice only with the sound as it is,
 // whichever order the options come in.
 TEST(VoiceOption, SpeechdIsTakenByBothProgramsOnlyWithTheirOwnSound) {

@@ -11,11 +11,13 @@
 
 #include "system/DesktopShell.h"
 #include "system/ProgramApp.h"
+#include "system/ScopedEnvironment.h"
 #include "system/TempFolder.h"
 
 namespace lectryn::system {
 namespace {
 
+using testing::ScopedEnvironment;
 using testing::TempFolder;
 
 TEST(InstanceLock, SecondHolderFailsUntilTheFirstIsGone) {
@@ -70,32 +72,6 @@ TEST(InstanceLock, ProgramsStartedWhileHeldDoNotKeepIt) {
   lock.reset();
   EXPECT_TRUE(InstanceLock(temp.Path().string()).Acquire());
 }
-
-// Sets or clears environment variables for one test and puts them back afterwards.
-class ScopedEnvironment {
- public:
-  void Set(const char* name, const char* value) {
-    const char* old = std::getenv(name);
-    saved_.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
-    if (value == nullptr) {
-      unsetenv(name);
-    } else {
-      setenv(name, value, 1);
-    }
-  }
-  ~ScopedEnvironment() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      if (it->second) {
-        setenv(it->first.c_str(), it->second->c_str(), 1);
-      } else {
-        unsetenv(it->first.c_str());
-      }
-    }
-  }
-
- private:
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
 
 TEST(InstanceLock, FolderPrefersRuntimeThenConfigThenHome) {
   ScopedEnvironment environment;
