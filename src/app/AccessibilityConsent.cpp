@@ -38,6 +38,7 @@ constexpr char16_t kChromiumRestart[] =
 ConsentQuestion ConsentQuestionOf(const char* environmentValue, bool scriptedVoice) {
   std::string_view value = environmentValue ? environmentValue : "";
   if (value == "ask") return ConsentQuestion::Always;
+  if (value == "once") return ConsentQuestion::Usual;
   if (value == "never" || scriptedVoice) return ConsentQuestion::Never;
   return ConsentQuestion::Usual;
 }

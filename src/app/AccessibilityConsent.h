@@ -28,8 +28,9 @@ class DesktopAccessibility {
 // that answer it), never (tests that do not expect it).
 enum class ConsentQuestion { Usual, Always, Never };
 
-// The choice from the environment variable LECTRYN_ACCESSIBILITY_QUESTION ("ask", "never");
-// runs with the scripted voice are tests, which see the question only when they ask for it.
+// The choice from the environment variable LECTRYN_ACCESSIBILITY_QUESTION ("ask": always,
+// "once": as usual, "never"); runs with the scripted voice are tests, which see the question only
+// when they ask for it.
 ConsentQuestion ConsentQuestionOf(const char* environmentValue, bool scriptedVoice);
 
 inline constexpr char16_t kConsentTitle[] = u"Lectryn";

@@ -94,6 +94,7 @@ TEST(ConsentQuestionChoice, ScriptedRunsAreAskedOnlyWhenTheyAskFor) {
   EXPECT_EQ(ConsentQuestion::Usual, ConsentQuestionOf(nullptr, false));
   EXPECT_EQ(ConsentQuestion::Never, ConsentQuestionOf(nullptr, true));
   EXPECT_EQ(ConsentQuestion::Always, ConsentQuestionOf("ask", true));
+  EXPECT_EQ(ConsentQuestion::Usual, ConsentQuestionOf("once", true));
   EXPECT_EQ(ConsentQuestion::Never, ConsentQuestionOf("never", false));
   EXPECT_EQ(ConsentQuestion::Usual, ConsentQuestionOf("", false));
 }
