@@ -9,15 +9,19 @@ namespace lectryn::app {
 
 namespace {
 
-constexpr char kBusService[] = "org.a11y.Bus";
-constexpr char kBusPath[] = "/org/a11y/bus";
-constexpr char kStatusInterface[] = "org.a11y.Status";
-constexpr char kProperties[] = "org.freedesktop.DBus.Properties";
 // The bus's launcher starts on demand; a desktop without one answers at once with an error.
 constexpr int kBusTimeoutMs = 3000;
+
+// Get or Set of the switch, a property of the accessibility bus's launcher.
+QDBusMessage SwitchCall(const char* method) {
+  QDBusMessage call = QDBusMessage::createMethodCall("org.a11y.Bus", "/org/a11y/bus",
+                                                     "org.freedesktop.DBus.Properties", method);
+  call << QString("org.a11y.Status") << QString("IsEnabled");
+  return call;
+}
+
 constexpr int kSettingsTimeoutMs = 5000;
 constexpr char kInterfaceSchema[] = "org.gnome.desktop.interface";
-constexpr char kToolkitKey[] = "toolkit-accessibility";
 
 // gsettings ARGUMENTS; its standard output when it ran and succeeded.
 std::optional<QString> Gsettings(const QStringList& arguments) {
@@ -37,16 +41,14 @@ std::optional<QString> Gsettings(const QStringList& arguments) {
 void EnableGnomeSetting() {
   std::optional<QString> schemas = Gsettings({"list-schemas"});
   if (!schemas || !schemas->split('\n').contains(kInterfaceSchema)) return;
-  Gsettings({"set", kInterfaceSchema, kToolkitKey, "true"});
+  Gsettings({"set", kInterfaceSchema, "toolkit-accessibility", "true"});
 }
 
 }  // namespace
 
 std::optional<bool> AccessibilityConsentBus::IsEnabled() {
   if (!session_.isConnected()) return std::nullopt;
-  QDBusMessage get = QDBusMessage::createMethodCall(kBusService, kBusPath, kProperties, "Get");
-  get << QString(kStatusInterface) << QString("IsEnabled");
-  QDBusReply<QDBusVariant> reply = session_.call(get, QDBus::Block, kBusTimeoutMs);
+  QDBusReply<QDBusVariant> reply = session_.call(SwitchCall("Get"), QDBus::Block, kBusTimeoutMs);
   if (!reply.isValid()) return std::nullopt;
   QVariant value = reply.value().variant();
   if (value.typeId() != QMetaType::Bool) return std::nullopt;
@@ -55,8 +57,8 @@ std::optional<bool> AccessibilityConsentBus::IsEnabled() {
 
 std::optional<std::string> AccessibilityConsentBus::Enable() {
   if (!session_.isConnected()) return "there is no session bus";
-  QDBusMessage set = QDBusMessage::createMethodCall(kBusService, kBusPath, kProperties, "Set");
-  set << QString(kStatusInterface) << QString("IsEnabled") << QVariant::fromValue(QDBusVariant(true));
+  QDBusMessage set = SwitchCall("Set");
+  set << QVariant::fromValue(QDBusVariant(true));
   QDBusMessage reply = session_.call(set, QDBus::Block, kBusTimeoutMs);
   if (reply.type() == QDBusMessage::ErrorMessage)
     return "the accessibility bus refused (" + reply.errorMessage().toStdString() + ")";
