@@ -80,35 +80,40 @@ bool AccessibilityConsent::TellAboutBrowser(std::string_view className, int32_t 
   return true;
 }
 
-AccessibilityConsent::Message AccessibilityConsent::MessageFor(BrowserWithoutPages state, BrowserFamily family) {
+AccessibilityConsent::Message AccessibilityConsent::MessageFor(BrowserWithoutPages state,
+                                                               BrowserFamily family) {
   bool chromium = family == BrowserFamily::Chromium;
   switch (state) {
     case BrowserWithoutPages::AccessibilityOff:
-      return {std::u16string(u"Lectryn cannot see the pages of this web browser: the desktop's accessibility is "
-                             u"off. Switch it on now?") +
-                  (chromium ? kChromiumRestart : u""),
-              platform::vbYesNo};
+      return {
+          std::u16string(u"Lectryn cannot see the pages of this web browser: the desktop's accessibility is "
+                         u"off. Switch it on now?") +
+              (chromium ? kChromiumRestart : u""),
+          platform::vbYesNo};
     case BrowserWithoutPages::AccessibilityOn:
       if (chromium)
         return {std::u16string(u"Lectryn cannot see the pages of this web browser: it was started before the "
                                u"desktop's accessibility was switched on, or without its option for it.") +
                     kChromiumRestart,
                 platform::vbOKOnly};
-      return {u"Lectryn cannot see a page in this web browser. Wait until the page has loaded; if it still "
-              u"cannot be read, close the browser and start it again.",
-              platform::vbOKOnly};
+      return {
+          u"Lectryn cannot see a page in this web browser. Wait until the page has loaded; if it still "
+          u"cannot be read, close the browser and start it again.",
+          platform::vbOKOnly};
     case BrowserWithoutPages::NoBus:
       break;
   }
-  return {u"Lectryn cannot see the pages of this web browser: the desktop has no accessibility bus. "
-          u"Install the package at-spi2-core, log out and in again, then start the browser.",
-          platform::vbOKOnly};
+  return {
+      u"Lectryn cannot see the pages of this web browser: the desktop has no accessibility bus. "
+      u"Install the package at-spi2-core, log out and in again, then start the browser.",
+      platform::vbOKOnly};
 }
 
 AccessibilityConsent::Outcome AccessibilityConsent::SwitchOn() {
   std::optional<std::string> problem = desktop_.Enable();
   if (!problem) return Outcome::SwitchedOn;
-  dialogs_.MsgBox(u"Lectryn could not switch the desktop's accessibility on: " + platform::FromUtf8(*problem) +
+  dialogs_.MsgBox(u"Lectryn could not switch the desktop's accessibility on: " +
+                      platform::FromUtf8(*problem) +
                       u". Switch it on in the desktop's accessibility settings.",
                   platform::vbOKOnly, kConsentTitle);
   return Outcome::Failed;
@@ -117,13 +122,13 @@ AccessibilityConsent::Outcome AccessibilityConsent::SwitchOn() {
 bool AccessibilityConsent::DeclinedBefore() {
   // Opened for reading only: the settings helper would create the key.
   platform::HKEY key = 0;
-  if (registry_.RegOpenKeyExA(platform::HKEY_CURRENT_USER, settings::kSettingsKey, 0, platform::KEY_QUERY_VALUE,
-                              key) != platform::ERROR_SUCCESS)
+  if (registry_.RegOpenKeyExA(platform::HKEY_CURRENT_USER, settings::kSettingsKey, 0,
+                              platform::KEY_QUERY_VALUE, key) != platform::ERROR_SUCCESS)
     return false;
   settings::SettingValue value;
-  bool declined = settings::RegHelper(registry_).ReadRegValue(key, kConsentSetting, value) ==
-                      platform::ERROR_SUCCESS &&
-                  value == settings::SettingValue(std::string(kDeclined));
+  bool declined =
+      settings::RegHelper(registry_).ReadRegValue(key, kConsentSetting, value) == platform::ERROR_SUCCESS &&
+      value == settings::SettingValue(std::string(kDeclined));
   registry_.RegCloseKey(key);
   return declined;
 }

@@ -64,7 +64,8 @@ enum class BrowserWithoutPages {
 class AccessibilityConsent {
  public:
   // All three outlive this.
-  AccessibilityConsent(DesktopAccessibility& desktop, platform::Dialogs& dialogs, platform::Registry& registry);
+  AccessibilityConsent(DesktopAccessibility& desktop, platform::Dialogs& dialogs,
+                       platform::Registry& registry);
 
   enum class Outcome { NotAsked, SwitchedOn, Declined, Failed };
   // At start: asks when the accessibility is off and the user has not said No before.

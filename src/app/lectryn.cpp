@@ -128,7 +128,8 @@ class TracingDialogs : public platform::Dialogs {
                                          const std::u16string& defaultText) override {
     return dialogs_.InputBox(prompt, title, defaultText);
   }
-  std::optional<std::u16string> SaveFileName(const std::u16string& title, const std::u16string& kinds) override {
+  std::optional<std::u16string> SaveFileName(const std::u16string& title,
+                                             const std::u16string& kinds) override {
     return dialogs_.SaveFileName(title, kinds);
   }
 
