@@ -104,6 +104,7 @@ TEST_F(Consent, ABrowserWithoutPagesIsToldWhatToDoOncePerProgram) {
   AccessibilityConsent consent = Restarted();
   EXPECT_FALSE(consent.TellAboutBrowser("XTerm", 10));
   EXPECT_FALSE(consent.TellAboutBrowser("Chromium-Settings", 10));
+  EXPECT_FALSE(consent.TellAboutBrowser("", 10));
   EXPECT_TRUE(dialogs.Calls().empty());
 
   // Off: offered to be switched on, and a No changes nothing.
@@ -147,15 +148,6 @@ TEST(BrowserWithoutPagesMessages, EachStateAndFamilySaysItsOwnRemedy) {
   EXPECT_FALSE(says(text(AccessibilityOn, BrowserFamily::Firefox), kOption));
   EXPECT_TRUE(says(text(AccessibilityOn, BrowserFamily::Firefox), u"start it again"));
   EXPECT_TRUE(says(text(NoBus, BrowserFamily::Chromium), u"at-spi2-core"));
-}
-
-TEST(BrowserFamilies, KnownByTheirWindowClassInAnyCase) {
-  EXPECT_EQ(BrowserFamily::Chromium, BrowserFamilyOf("chromium"));
-  EXPECT_EQ(BrowserFamily::Chromium, BrowserFamilyOf("Google-chrome"));
-  EXPECT_EQ(BrowserFamily::Firefox, BrowserFamilyOf("Firefox"));
-  EXPECT_EQ(BrowserFamily::Firefox, BrowserFamilyOf("Navigator"));
-  EXPECT_EQ(std::nullopt, BrowserFamilyOf("Chrom"));
-  EXPECT_EQ(std::nullopt, BrowserFamilyOf(""));
 }
 
 }  // namespace
