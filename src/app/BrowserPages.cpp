@@ -21,11 +21,15 @@ BrowserPages::BrowserPages(accessibility::PageBus& bus, desktop::X11Windows& win
       }) {}
 
 bool BrowserPages::ShowsPage(const desktop::X11Window& window) {
-  return pages_.ShowsPage(Plain(window));
+  bool shows = pages_.ShowsPage(Plain(window));
+  asked_ = Asked{window, shows};
+  return shows;
 }
 
 platform::DocumentPtr BrowserPages::Document(const desktop::X11Window& window) {
-  return pages_.Document(Plain(window));
+  platform::DocumentPtr document = pages_.Document(Plain(window));
+  asked_ = Asked{window, document != nullptr};
+  return document;
 }
 
 }  // namespace lectryn::app

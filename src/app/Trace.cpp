@@ -8,6 +8,7 @@
 #include "accessibility/BrowserDocument.h"
 #include "engine/Document.h"
 #include "platform/Failure.h"
+#include "platform/Shell.h"
 #include "platform/Text.h"
 
 namespace lectryn::app {
@@ -145,6 +146,15 @@ void Trace::PageFailed(std::string_view action, std::u16string_view url, std::st
 
 void Trace::BrowserSelection(std::u16string_view held) {
   Line("browser-selection", ",\"held\":" + JsonString(held));
+}
+
+void Trace::Message(std::u16string_view text) {
+  Line("message", ",\"text\":" + JsonString(text));
+}
+
+void Trace::Answer(int32_t answer) {
+  const char* name = answer == platform::vbYes ? "yes" : answer == platform::vbNo ? "no" : "ok";
+  Line("answer", ",\"answer\":" + Text(name));
 }
 
 WordTrace WordOfNarration(const narration::Narration& main, int32_t position, int32_t length,

@@ -72,6 +72,10 @@ class Trace {
   // What another program's page held selected when it was asked for the next word: the word
   // before, when it took it.
   void BrowserSelection(std::u16string_view held);
+  // A message box is shown (before it waits for the user), and the answer it was closed with
+  // (the dialogs' vbOK, vbYes, vbNo).
+  void Message(std::u16string_view text);
+  void Answer(int32_t answer);
   bool Enabled() const { return file_ != nullptr; }
 
  private:

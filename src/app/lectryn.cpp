@@ -6,12 +6,14 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QCursor>
 #include <QDBusConnection>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QSocketNotifier>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -20,6 +22,8 @@
 #include <vector>
 
 #include "accessibility/atspi/AtspiPages.h"
+#include "app/AccessibilityConsent.h"
+#include "app/AccessibilityConsentBus.h"
 #include "app/BrowserPages.h"
 #include "app/ListenerSettings.h"
 #include "app/NarrationControls.h"
@@ -61,6 +65,7 @@ constexpr int32_t kScriptedMsPerWord = 250;
 // A copy that is starting holds the lock a little before it listens; one that is busy answers when
 // its loop comes round.
 constexpr system::SendWaits kHandOverWaits{5000, 5000};
+constexpr int32_t kClassNameLength = 256;
 
 void SayError(const std::string& message) {
   std::fprintf(stderr, "lectryn: %s\n", message.c_str());
@@ -161,6 +166,30 @@ class Termination {
   std::unique_ptr<QSocketNotifier> notifier_;
 };
 
+// Every message box is traced, so that a test can see it up and answer it.
+class TracingDialogs : public platform::Dialogs {
+ public:
+  TracingDialogs(platform::Dialogs& dialogs, app::Trace& trace) : dialogs_(dialogs), trace_(trace) {}
+  int32_t MsgBox(const std::u16string& text, int32_t buttons, const std::u16string& title) override {
+    trace_.Message(text);
+    int32_t answer = dialogs_.MsgBox(text, buttons, title);
+    trace_.Answer(answer);
+    return answer;
+  }
+  std::optional<std::u16string> InputBox(const std::u16string& prompt, const std::u16string& title,
+                                         const std::u16string& defaultText) override {
+    return dialogs_.InputBox(prompt, title, defaultText);
+  }
+  std::optional<std::u16string> SaveFileName(const std::u16string& title,
+                                             const std::u16string& kinds) override {
+    return dialogs_.SaveFileName(title, kinds);
+  }
+
+ private:
+  platform::Dialogs& dialogs_;
+  app::Trace& trace_;
+};
+
 class Program {
  public:
   // lock is held; commands may be null.
@@ -212,7 +241,8 @@ class Program {
     desktop::DesktopBrowserObjects browsers(loop_, handles, std::make_shared<desktop::QtFontMetrics>());
     browsers.SetOnWindowShown([this](const std::string& name, bool shown) { trace_.Window(name, shown); });
     system::DesktopShell shell;
-    desktop::QtDialogs dialogs;
+    desktop::QtDialogs qtDialogs;
+    TracingDialogs dialogs(qtDialogs, trace_);
     desktop::QtPictures pictures;
     system::ProgramApp app(LECTRYN_VERSION_MAJOR, LECTRYN_VERSION_MINOR, LECTRYN_VERSION_PATCH,
                            std::move(lock_));
@@ -223,16 +253,22 @@ class Program {
     platform::Platform platform{loop_, programVoices, browsers, windows, *registry,
                                 shell, dialogs,       pictures, app};
 
+    // Browsers show their pages on the bus only while the desktop's accessibility is on.
+    app::AccessibilityConsentBus desktopAccessibility(QDBusConnection::sessionBus());
+    app::AccessibilityConsent consent(desktopAccessibility, dialogs, *registry);
     windows::main::frmMain main(platform, windows::MakerSite{});
     main_ = &main;
     main.SetHost(&host);
-    if (trace_.Enabled()) {
-      auto release = main.Form_MouseUp;
-      main.Form_MouseUp = [this, release](int16_t button, int16_t shift, float x, float y) {
-        trace_.Release();
-        release(button, shift, x, y);
-      };
-    }
+    auto release = main.Form_MouseUp;
+    main.Form_MouseUp = [&, release](int16_t button, int16_t shift, float x, float y) {
+      if (trace_.Enabled()) trace_.Release();
+      bool picked = main.mlngHwndCaptured != 0;
+      release(button, shift, x, y);
+      // A drag that ends on a browser whose pages the bus does not show says why, after the
+      // release is done.
+      if (!picked && browserPages)
+        loop_.Post([&] { TellAboutBrowserUnderPointer(windows, *browserPages, consent); });
+    };
     // The picture stored with the window is the idle banner of the program's folder here.
     platform::Tolerate(
         [&] { main.SetPicture(pictures.LoadPicture(platform::ProgramFile(app, "Banner1.gif"))); });
@@ -255,6 +291,10 @@ class Program {
     main.Show();
     if (main.IsSecondInstance() || !main.Loaded()) return 0;
     Termination termination([&main] { main.Unload(); });
+    loop_.Post([&] {
+      consent.AskAtStart(app::ConsentQuestionOf(std::getenv("LECTRYN_ACCESSIBILITY_QUESTION"),
+                                                options_.voice == app::VoiceKind::Scripted));
+    });
 
     // Beside the main window, so that dragging from the banner reaches the page.
     browsers.PlaceBeside([&] { return host.WindowOf(main); });
@@ -304,6 +344,19 @@ class Program {
     if (command == system::Command::Stop && wasReading && !main.Reading()) trace_.Stop("command");
     if (!wasPaused && main.Paused()) trace_.Pause();
     if (wasPaused && !main.Paused() && main.Reading()) trace_.Resume();
+  }
+
+  static void TellAboutBrowserUnderPointer(desktop::QtWindowSystem& windows, app::BrowserPages& pages,
+                                           app::AccessibilityConsent& consent) {
+    QPoint at = QCursor::pos();
+    platform::HWND under = windows.WindowFromPoint({at.x(), at.y()});
+    if (under == 0) return;
+    // Naming another program's window asks the browser pages whether it shows a page.
+    pages.ForgetAsked();
+    std::string className(kClassNameLength, '\0');
+    windows.GetClassNameA(under, className, kClassNameLength);
+    if (const auto& asked = pages.LastAsked(); asked && !asked->showsPage)
+      consent.TellAboutBrowser(asked->window.className, asked->window.pid);
   }
 
   std::unique_ptr<platform::VoiceFactory> MakeVoices() {

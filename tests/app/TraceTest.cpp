@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/MemoryFile.h"
+#include "platform/Shell.h"
 
 namespace lectryn::app {
 namespace {
@@ -54,6 +55,10 @@ TEST(TraceLines, OneObjectPerLineInTheOrderWrittenEachWithItsTime) {
     word.estimated = true;
     trace.Word(word);
     trace.Failed("cannot reach \"speech-dispatcher\"");
+    trace.Message(u"Switch \"it\" on now?");
+    trace.Answer(platform::vbNo);
+    trace.Answer(platform::vbYes);
+    trace.Answer(platform::vbOK);
   });
   EXPECT_EQ(
       "{\"event\":\"speak\",\"text\":\"Hello world\",\"t\":5}\n"
@@ -77,7 +82,11 @@ TEST(TraceLines, OneObjectPerLineInTheOrderWrittenEachWithItsTime) {
       "{\"event\":\"outline\",\"rect\":[1,2,3,4],\"t\":75}\n"
       "{\"event\":\"word\",\"position\":6,\"length\":5,\"word\":\"world\",\"selection\":\"world\","
       "\"selectionStart\":10,\"selectionEnd\":15,\"audioMs\":420,\"estimated\":true,\"t\":80}\n"
-      "{\"event\":\"failed\",\"message\":\"cannot reach \\\"speech-dispatcher\\\"\",\"t\":85}\n",
+      "{\"event\":\"failed\",\"message\":\"cannot reach \\\"speech-dispatcher\\\"\",\"t\":85}\n"
+      "{\"event\":\"message\",\"text\":\"Switch \\\"it\\\" on now?\",\"t\":90}\n"
+      "{\"event\":\"answer\",\"answer\":\"no\",\"t\":95}\n"
+      "{\"event\":\"answer\",\"answer\":\"yes\",\"t\":100}\n"
+      "{\"event\":\"answer\",\"answer\":\"ok\",\"t\":105}\n",
       text);
 }
 
