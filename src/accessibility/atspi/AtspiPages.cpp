@@ -1,5 +1,7 @@
 #include "accessibility/atspi/AtspiPages.h"
 
+#include <unistd.h>
+
 #include "accessibility/atspi/PageBridge.h"
 #include "accessibility/atspi/Session.h"
 #include "accessibility/atspi/TreeReader.h"
@@ -29,7 +31,7 @@ AtspiPages::AtspiPages(AtspiWorker::PostFunction post, PageReports reports)
         auto handlers = alive->handlers;  // a handler may stop itself
         for (auto& [id, handler] : handlers) handler(document);
       });
-    });
+    }, &session.state.focus);
     std::string failed = session.state.events->Start();
     if (failed.empty()) return;
     // Pages that change are then read as they were when first read.
@@ -72,6 +74,23 @@ int AtspiPages::OnPageChanged(std::function<void(AxRef document)> changed) {
 
 void AtspiPages::StopPageChanged(int id) {
   session_->handlers.erase(id);
+}
+
+std::optional<FocusedText> AtspiPages::Focused() {
+  return session_->Call(
+      [](BusClient& client, Session::WorkerState& state) {
+        Deadline deadline(kFindTimeoutMs - kBusCallTimeoutMs);
+        return FocusFinder(client, state.table, deadline, getpid()).Find(state.focus);
+      },
+      kFindTimeoutMs);
+}
+
+std::vector<ObjectSelection> AtspiPages::SelectionsIn(std::vector<AxRef> objects) {
+  return session_->Call(
+      [objects = std::move(objects)](BusClient& client, Session::WorkerState& state) {
+        return SelectionsOf(client, state.table, objects, kBusCallTimeoutMs);
+      },
+      kFindTimeoutMs);
 }
 
 }  // namespace lectryn::accessibility::atspi
