@@ -132,21 +132,26 @@ bool SelectionReading::ReadWebPage(const accessibility::atspi::FocusedText& focu
   return true;
 }
 
+// A caret alone reads from there on in the program, whose own highlight may or may not follow.
 bool SelectionReading::ReadProgramText(const accessibility::atspi::FocusedText& focused) {
-  if (!focused.Selected()) return false;
-  if (focused.takesSelection) {
+  if (!focused.Selected() && focused.caretOffset < 0) return false;
+  if (focused.takesSelection || !focused.Selected()) {
     std::shared_ptr<accessibility::BrowserDocument> document;
     platform::TxtRangePtr range;
     bool made = platform::Tolerate([&] {
       AxRef container = focused.container != 0 ? focused.container : focused.object;
       document = accessibility::BrowserDocument::Create(OneObjectPage(container, focused.object, focused.text),
                                                         bus_->Bridge(container), {}, {});
-      range = document->RangeAt(focused.object, focused.selectionStart, focused.selectionEnd);
+      range = focused.Selected()
+                  ? document->RangeAt(focused.object, focused.selectionStart, focused.selectionEnd)
+                  : ToEndOfElement(document->RangeAt(focused.object, focused.caretOffset, focused.caretOffset));
+      if (range && Blank(range->text())) range = nullptr;
     });
     if (made && range) {
       Say(document, range);
       return true;
     }
+    if (!focused.Selected()) return false;
   }
   std::u16string selected = CodePoints(focused.text, focused.selectionStart, focused.selectionEnd);
   if (Blank(selected)) return false;

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "accessibility/atspi/PageBridge.h"
 #include "accessibility/atspi/Session.h"
 #include "accessibility/atspi/TreeReader.h"
@@ -88,7 +90,14 @@ std::optional<FocusedText> AtspiPages::Focused() {
 std::vector<ObjectSelection> AtspiPages::SelectionsIn(std::vector<AxRef> objects) {
   return session_->Call(
       [objects = std::move(objects)](BusClient& client, Session::WorkerState& state) {
-        return SelectionsOf(client, state.table, objects, kBusCallTimeoutMs);
+        std::vector<ObjectSelection> selections = SelectionsOf(client, state.table, objects, kBusCallTimeoutMs);
+        // A page has one selection, told by each object it touches: when it is what our own
+        // highlight left, none of it is what the user chose.
+        bool own = std::any_of(selections.begin(), selections.end(), [&state](const ObjectSelection& selection) {
+          return state.focus.IsOwn(state.table.Find(selection.object), selection.startOffset, selection.endOffset);
+        });
+        if (own) selections.clear();
+        return selections;
       },
       kFindTimeoutMs);
 }

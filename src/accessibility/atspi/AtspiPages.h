@@ -42,7 +42,8 @@ class AtspiPages : public PageBus {
   // The text the user last focused, put the caret in or selected in, in a program other than
   // this one, as it is now; nullopt when no such object (still) has text.
   std::optional<FocusedText> Focused();
-  // The first selection of each of objects that holds one, in the order given.
+  // The first selection of each of objects that holds one, in the order given; none when they
+  // are what our own highlight set last.
   std::vector<ObjectSelection> SelectionsIn(std::vector<AxRef> objects);
 
   // Bounds of the calls that may take long on big pages.

@@ -33,7 +33,12 @@ std::optional<FocusedText> FocusFinder::Find(FocusTracker& tracker) {
   std::vector<TrackedText> recent(tracker.Recent().begin(), tracker.Recent().end());
   for (const TrackedText& tracked : recent) {
     if (ownPid_ != 0 && PidOf(tracked.object.name) == ownPid_) continue;
-    if (std::optional<FocusedText> focused = Describe(tracked.object, tracked.caretOffset)) return focused;
+    std::optional<FocusedText> focused = Describe(tracked.object, tracked.caretOffset);
+    if (!focused) continue;
+    // A selection our highlight left is not the user's: their caret counts.
+    if (tracker.IsOwn(tracked.object, focused->selectionStart, focused->selectionEnd))
+      focused->selectionStart = focused->selectionEnd = 0;
+    return focused;
   }
   return std::nullopt;
 }
@@ -49,8 +54,8 @@ std::optional<FocusedText> FocusFinder::Describe(const BusObject& object, int32_
   FocusedText focused;
   focused.object = table_.Intern(object);
   if (replies[0].Int32(0) > 0) std::tie(focused.selectionStart, focused.selectionEnd) = Span(replies[1]);
-  focused.caretOffset = replies[2].VariantInt32(trackedCaret);
-  if (focused.caretOffset < 0) focused.caretOffset = trackedCaret;
+  // Where the user's own move left it; the program's caret may have followed our highlight since.
+  focused.caretOffset = trackedCaret >= 0 ? trackedCaret : replies[2].VariantInt32(-1);
   focused.pid = PidOf(object.name);
 
   // Up to the web document, if the object lies in one.
