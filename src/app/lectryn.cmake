@@ -1,7 +1,8 @@
 # lectryn, the desktop program.
 add_executable(lectryn ${CMAKE_CURRENT_LIST_DIR}/lectryn.cpp ${CMAKE_CURRENT_LIST_DIR}/BrowserPages.cpp
                        ${CMAKE_CURRENT_LIST_DIR}/NarrationControls.cpp
-                       ${CMAKE_CURRENT_LIST_DIR}/AccessibilityConsentBus.cpp)
+                       ${CMAKE_CURRENT_LIST_DIR}/AccessibilityConsentBus.cpp
+                       ${CMAKE_CURRENT_LIST_DIR}/SelectionReading.cpp)
 target_compile_definitions(lectryn PRIVATE LECTRYN_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
                                            LECTRYN_VERSION_MINOR=${PROJECT_VERSION_MINOR}
                                            LECTRYN_VERSION_PATCH=${PROJECT_VERSION_PATCH})

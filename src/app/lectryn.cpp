@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCursor>
 #include <QDBusConnection>
 #include <QGuiApplication>
@@ -28,6 +29,7 @@
 #include "app/ListenerSettings.h"
 #include "app/NarrationControls.h"
 #include "app/ReadOptions.h"
+#include "app/SelectionReading.h"
 #include "app/Trace.h"
 #include "app/TracingVoice.h"
 #include "app/VoiceEngines.h"
@@ -223,11 +225,11 @@ class Program {
     // Other programs' pages (web browsers) are read through the accessibility bus; the X server
     // says which window is under the pointer.
     desktop::X11Windows otherWindows;
-    std::unique_ptr<accessibility::atspi::AtspiPages> bus;
+    // The bus alone serves reading the focused program's selection, on Wayland too.
+    auto bus = std::make_unique<accessibility::atspi::AtspiPages>(
+        [this](std::function<void()> task) { loop_.Post(std::move(task)); }, BusReports());
     std::unique_ptr<app::BrowserPages> browserPages;
     if (otherWindows.Available() && QGuiApplication::platformName() == QLatin1String("xcb")) {
-      bus = std::make_unique<accessibility::atspi::AtspiPages>(
-          [this](std::function<void()> task) { loop_.Post(std::move(task)); }, BusReports());
       browserPages = std::make_unique<app::BrowserPages>(*bus, otherWindows);
     } else {
       SayError(
@@ -288,6 +290,14 @@ class Program {
       if (form->SaveReadingAs(page, windows::savereading::ReadingStartIn(main, page)))
         exports.push_back(std::move(form));
     });
+    app::SelectionReading selectionReading(
+        main, dialogs, bus.get(),
+        {[] { return QGuiApplication::clipboard()->text(QClipboard::Selection).toStdU16String(); },
+         [] { return QGuiApplication::clipboard()->text(QClipboard::Clipboard).toStdU16String(); },
+         [this](const std::string& note) {
+           if (trace_.Enabled()) SayError(note);
+         }});
+    main.OnReadSelection = [&selectionReading] { selectionReading.Read(); };
     main.Show();
     if (main.IsSecondInstance() || !main.Loaded()) return 0;
     Termination termination([&main] { main.Unload(); });

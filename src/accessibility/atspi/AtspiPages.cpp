@@ -1,6 +1,9 @@
 #include "accessibility/atspi/AtspiPages.h"
 
 #include <atspi/atspi-constants.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include "accessibility/atspi/Interfaces.h"
 #include "accessibility/atspi/PageBridge.h"
@@ -33,7 +36,7 @@ AtspiPages::AtspiPages(AtspiWorker::PostFunction post, PageReports reports)
         auto handlers = alive->handlers;  // a handler may stop itself
         for (auto& [id, handler] : handlers) handler(document);
       });
-    });
+    }, &session.state.focus);
     std::string failed = session.state.events->Start();
     if (failed.empty()) return;
     // Pages that change are then read as they were when first read.
@@ -199,6 +202,30 @@ int AtspiPages::OnPageChanged(std::function<void(AxRef document)> changed) {
 
 void AtspiPages::StopPageChanged(int id) {
   session_->handlers.erase(id);
+}
+
+std::optional<FocusedText> AtspiPages::Focused() {
+  return session_->Call(
+      [](BusClient& client, Session::WorkerState& state) {
+        Deadline deadline(kFindTimeoutMs - kBusCallTimeoutMs);
+        return FocusFinder(client, state.table, deadline, getpid()).Find(state.focus);
+      },
+      kFindTimeoutMs);
+}
+
+std::vector<ObjectSelection> AtspiPages::SelectionsIn(std::vector<AxRef> objects) {
+  return session_->Call(
+      [objects = std::move(objects)](BusClient& client, Session::WorkerState& state) {
+        std::vector<ObjectSelection> selections = SelectionsOf(client, state.table, objects, kBusCallTimeoutMs);
+        // A page has one selection, told by each object it touches: when it is what our own
+        // highlight left, none of it is what the user chose.
+        bool own = std::any_of(selections.begin(), selections.end(), [&state](const ObjectSelection& selection) {
+          return state.focus.IsOwn(state.table.Find(selection.object), selection.startOffset, selection.endOffset);
+        });
+        if (own) selections.clear();
+        return selections;
+      },
+      kFindTimeoutMs);
 }
 
 }  // namespace lectryn::accessibility::atspi

@@ -12,6 +12,7 @@
 #include "accessibility/PageBus.h"
 #include "accessibility/atspi/AtspiWorker.h"
 #include "accessibility/atspi/BackgroundReader.h"
+#include "accessibility/atspi/FocusedText.h"
 #include "accessibility/atspi/PageReports.h"
 
 namespace lectryn::accessibility::atspi {
@@ -42,6 +43,13 @@ class AtspiPages : public PageBus {
   // StopPageChanged.
   int OnPageChanged(std::function<void(AxRef document)> changed) override;
   void StopPageChanged(int id) override;
+
+  // The text the user last focused, put the caret in or selected in, in a program other than
+  // this one, as it is now; nullopt when no such object (still) has text.
+  std::optional<FocusedText> Focused();
+  // The first selection of each of objects that holds one, in the order given; none when they
+  // are what our own highlight set last.
+  std::vector<ObjectSelection> SelectionsIn(std::vector<AxRef> objects);
 
   // Bounds of the calls that may take long on big pages.
   static constexpr int32_t kReadTreeTimeoutMs = 15000;

@@ -191,6 +191,11 @@ BusObject Reply::VariantObject() const {
   return Variant(message_, inner) ? ReadObject(inner) : BusObject{};
 }
 
+int32_t Reply::VariantInt32(int32_t fallback) const {
+  DBusMessageIter inner;
+  return Variant(message_, inner) ? ReadInt32(inner, fallback) : fallback;
+}
+
 int32_t Deadline::LeftMs() const {
   auto left = std::chrono::ceil<std::chrono::milliseconds>(end_ - std::chrono::steady_clock::now()).count();
   if (left <= 0) throw platform::Failure("the accessible program did not answer in time");

@@ -57,6 +57,7 @@ class Reply {
   std::map<std::string, std::string> Attributes() const;  // a{ss}
   std::string VariantString() const;                      // v holding s (a property)
   BusObject VariantObject() const;                        // v holding (so)
+  int32_t VariantInt32(int32_t fallback = -1) const;      // v holding i
 
  private:
   DBusMessage* message_ = nullptr;

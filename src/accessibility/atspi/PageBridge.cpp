@@ -174,6 +174,7 @@ void PageBridge::Select(AxRef object, int32_t startOffset, int32_t endOffset) {
           client.Call(bus::Method(old, bus::kText, "RemoveSelection", Ints({index})), deadline.LeftMs());
       }
       state.selectedIn[document] = object;
+      state.focus.Own(target, startOffset, endOffset, MonotonicMs());
       Reply count = client.Call(bus::Method(target, bus::kText, "GetNSelections"), deadline.LeftMs());
       Expect(count, target, "select in");
       // One selection at a time: the first is moved, any others go.

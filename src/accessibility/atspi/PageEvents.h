@@ -10,17 +10,20 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "accessibility/AxTree.h"
+#include "accessibility/atspi/FocusTracker.h"
 #include "accessibility/atspi/ObjectTable.h"
 
 namespace lectryn::accessibility::atspi {
 
 class PageEvents {
  public:
-  // changed runs on the worker thread with a changed document.
-  PageEvents(ObjectTable& table, std::function<void(AxRef)> changed)
-      : table_(table), changed_(std::move(changed)) {}
+  // changed runs on the worker thread with a changed document. With focus, where the user
+  // focuses, moves the caret and selects is told to it as well.
+  PageEvents(ObjectTable& table, std::function<void(AxRef)> changed, FocusTracker* focus = nullptr)
+      : table_(table), changed_(std::move(changed)), focus_(focus) {}
   ~PageEvents() { Stop(); }
   PageEvents(const PageEvents&) = delete;
   PageEvents& operator=(const PageEvents&) = delete;
@@ -34,9 +37,11 @@ class PageEvents {
  private:
   static void OnEvent(AtspiEvent* event, void* self);
   void Handle(const AtspiEvent& event);
+  std::vector<const char*> Types() const;
 
   ObjectTable& table_;
   std::function<void(AxRef)> changed_;
+  FocusTracker* focus_;
   AtspiEventListener* listener_ = nullptr;
   std::map<std::string, int64_t> ownChangeMs_;  // by bus name
 };

@@ -10,6 +10,7 @@
 
 #include "accessibility/atspi/AtspiWorker.h"
 #include "accessibility/atspi/DocumentFinder.h"
+#include "accessibility/atspi/FocusTracker.h"
 #include "accessibility/atspi/ObjectTable.h"
 #include "accessibility/atspi/PageEvents.h"
 #include "accessibility/atspi/PageReports.h"
@@ -25,6 +26,7 @@ struct Session : std::enable_shared_from_this<Session> {
     ObjectTable table;
     std::optional<DocumentFinder> finder;
     std::optional<PageEvents> events;
+    FocusTracker focus;  // told by events
     // The object each document's selection was last put in: a selection is one range, so it
     // leaves that object when it moves to another.
     std::map<AxRef, AxRef> selectedIn;

@@ -104,6 +104,11 @@ void frmTextToSpeech::cbSayIt_Click() {
   SayTypedText();
 }
 
+void frmTextToSpeech::SayText(const std::u16string& text) {
+  tbTextToSpeech.SetText(text);
+  SayTypedText();
+}
+
 void frmTextToSpeech::SayTypedText() {
   const uint64_t request = ++request_;
   Main->StopSpeaking();

@@ -50,6 +50,9 @@ class frmTextToSpeech : public forms::Form {
   void tbTextToSpeech_Click();
   void mnuSelectSelectAll_Click();
   void Timer1_Timer();
+  // Puts text in the text box and reads it, as the user would by typing it and pressing the
+  // button; the window must be loaded.
+  void SayText(const std::u16string& text);
 
   // The page window of the last reading request; Nothing before the first.
   const std::shared_ptr<platform::BrowserApplication>& PageWindow() const { return browserApp; }

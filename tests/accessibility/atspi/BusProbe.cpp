@@ -42,6 +42,36 @@ void CollectRefs(const AxNode& node, std::vector<const AxNode*>& out) {
 
 }  // namespace
 
+std::optional<BusObject> TextObject(Session& session, int32_t pid, const std::string& prefix) {
+  constexpr size_t kMaxObjects = 20000;
+  return session.Call(
+      [pid, prefix](BusClient& client, Session::WorkerState& state) -> std::optional<BusObject> {
+        std::vector<BusObject> level;
+        for (const auto& [appPid, app] : DocumentFinder(client, state.table, kBusCallTimeoutMs).Applications())
+          if (pid == 0 || appPid == pid) level.push_back(app);
+        size_t seen = 0;
+        while (!level.empty() && seen < kMaxObjects) {
+          seen += level.size();
+          std::vector<Request> texts;
+          std::vector<Request> children;
+          for (const BusObject& object : level) {
+            texts.push_back(bus::Method(object, bus::kText, "GetText", Ints({0, -1})));
+            children.push_back(bus::Method(object, bus::kAccessible, "GetChildren"));
+          }
+          std::vector<Reply> textReplies = client.CallAll(texts, kTimeoutMs);
+          for (size_t i = 0; i < level.size(); ++i)
+            if (textReplies[i].Ok() && textReplies[i].String().starts_with(prefix)) return level[i];
+          std::vector<BusObject> next;
+          for (const Reply& reply : client.CallAll(children, kTimeoutMs))
+            for (BusObject& child : reply.Objects())
+              if (!child.IsNull()) next.push_back(std::move(child));
+          level = std::move(next);
+        }
+        return std::nullopt;
+      },
+      kTimeoutMs * 4);
+}
+
 std::vector<ShownDocument> ShowingDocuments(Session& session) {
   return session.Call(
       [](BusClient& client, Session::WorkerState& state) {

@@ -1,6 +1,7 @@
 #pragma once
 // Looks at browsers on the accessibility bus from the outside, for the tests and lectryn-ax.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ struct TextSelection {
 
 // The text selections of the document's objects, in tree order.
 std::vector<TextSelection> Selections(Session& session, const BusObject& document);
+
+// The first object, breadth first, of program pid (of any program when pid is 0) whose text starts
+// with prefix (UTF-8); nullopt when none does.
+std::optional<BusObject> TextObject(Session& session, int32_t pid, const std::string& prefix);
 
 // The tree as indented lines: role, level, flags, text in brackets ('*' for U+FFFC), embedded.
 std::string Dump(const AxNode& node);

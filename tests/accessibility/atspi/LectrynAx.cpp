@@ -6,6 +6,11 @@
 //                                                        page tells it changed, for that long
 //   lectryn-ax extents TEXT-PREFIX                       prints "x y width height" on the screen
 //                                                        of the first object whose text starts so
+//   lectryn-ax wait-text TEXT-PREFIX [SECONDS]           waits until an object's text starts so
+//   lectryn-ax select TEXT-PREFIX START END              selects characters [START, END) of it
+//   lectryn-ax caret TEXT-PREFIX OFFSET                  puts the caret before character OFFSET
+//   lectryn-ax focus TEXT-PREFIX                         gives it the focus
+// Objects by their text are looked for in any program, or in $LECTRYN_BROWSER_PID's when set.
 // The page is the one of $LECTRYN_BROWSER_PID when set, else the first showing one.
 #include <atspi/atspi.h>
 
@@ -115,6 +120,53 @@ int Extents(Session& session, const std::string& prefix) {
   return 0;
 }
 
+int32_t ProgramPid() {
+  const char* pidText = std::getenv("LECTRYN_BROWSER_PID");
+  return pidText != nullptr ? std::atoi(pidText) : 0;
+}
+
+std::optional<BusObject> TextObjectOrSay(Session& session, const std::string& prefix) {
+  std::optional<BusObject> object = Retried([&] { return probe::TextObject(session, ProgramPid(), prefix); });
+  if (!object) std::fprintf(stderr, "lectryn-ax: no object's text starts with \"%s\"\n", prefix.c_str());
+  return object;
+}
+
+int WaitText(Session& session, const std::string& prefix, int seconds) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (std::chrono::steady_clock::now() < deadline) {
+    try {
+      if (probe::TextObject(session, ProgramPid(), prefix)) return 0;
+    } catch (const lectryn::platform::Failure&) {
+      // Still starting.
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  }
+  std::fprintf(stderr, "lectryn-ax: no text \"%s\" showed within %d s\n", prefix.c_str(), seconds);
+  return 1;
+}
+
+// Calls method on the object whose text starts with prefix; fails unless it answers true.
+int Act(Session& session, const std::string& prefix, const char* interface, const char* method,
+        std::vector<int32_t> args) {
+  std::optional<BusObject> object = TextObjectOrSay(session, prefix);
+  if (!object) return 1;
+  bool done = session.Call(
+      [object = *object, interface, method, args](BusClient& client, Session::WorkerState&) {
+        if (std::string(method) == "SetSelection") {
+          // A program without a selection takes a new one instead.
+          Reply count = client.Call(bus::Method(object, bus::kText, "GetNSelections"), kBusCallTimeoutMs);
+          if (count.Int32(0) == 0)
+            return client.Call(bus::Method(object, bus::kText, "AddSelection", Ints({args[1], args[2]})),
+                               kBusCallTimeoutMs)
+                .Bool(false);
+        }
+        return client.Call(bus::Method(object, interface, method, Ints(args)), kBusCallTimeoutMs).Bool(false);
+      },
+      kBusCallTimeoutMs * 3);
+  if (!done) std::fprintf(stderr, "lectryn-ax: %s refused\n", method);
+  return done ? 0 : 1;
+}
+
 int Selection(Session& session) {
   auto shown = ShownDocument(session);
   if (!shown) return 1;
@@ -208,7 +260,8 @@ int main(int argc, char** argv) {
   if (argc < 2) {
     std::fprintf(stderr,
                  "usage: lectryn-ax wait-document TITLE [SECONDS] | dump | selection | watch-selection "
-                 "SECONDS | extents TEXT\n");
+                 "SECONDS | extents TEXT | wait-text TEXT [SECONDS] | select TEXT START END | caret TEXT "
+                 "OFFSET | focus TEXT\n");
     return 2;
   }
   Session session([](std::function<void()>) {}, AtspiWorker::Bus::Connect);
@@ -221,6 +274,11 @@ int main(int argc, char** argv) {
     if (command == "selection") return Selection(session);
     if (command == "watch-selection" && argc >= 3) return WatchSelection(session, std::atoi(argv[2]));
     if (command == "extents" && argc >= 3) return Extents(session, argv[2]);
+    if (command == "wait-text" && argc >= 3) return WaitText(session, argv[2], argc >= 4 ? std::atoi(argv[3]) : 60);
+    if (command == "select" && argc >= 5)
+      return Act(session, argv[2], bus::kText, "SetSelection", {0, std::atoi(argv[3]), std::atoi(argv[4])});
+    if (command == "caret" && argc >= 4) return Act(session, argv[2], bus::kText, "SetCaretOffset", {std::atoi(argv[3])});
+    if (command == "focus" && argc >= 3) return Act(session, argv[2], bus::kComponent, "GrabFocus", {});
   } catch (const lectryn::platform::Failure& failure) {
     std::fprintf(stderr, "lectryn-ax: %s\n", failure.what());
     return 1;

@@ -1,0 +1,105 @@
+#include "accessibility/atspi/FocusedText.h"
+
+#include <atspi/atspi-constants.h>
+
+#include "accessibility/atspi/Interfaces.h"
+#include "platform/Text.h"
+
+namespace lectryn::accessibility::atspi {
+namespace {
+
+const BusObject kBusDaemon{"org.freedesktop.DBus", "/org/freedesktop/DBus"};
+
+std::pair<int32_t, int32_t> Span(const Reply& reply) {
+  std::vector<int32_t> span = reply.Int32s();
+  if (span.size() != 2 || span[0] < 0 || span[0] >= span[1]) return {0, 0};
+  return {span[0], span[1]};
+}
+
+}  // namespace
+
+int32_t FocusFinder::PidOf(const std::string& busName) {
+  auto known = pids_.find(busName);
+  if (known != pids_.end()) return known->second;
+  Reply reply = client_.Call(
+      bus::Method(kBusDaemon, "org.freedesktop.DBus", "GetConnectionUnixProcessID", Strings({busName})),
+      deadline_.LeftMs());
+  int32_t pid = reply.Ok() ? static_cast<int32_t>(reply.Uint32()) : 0;
+  pids_[busName] = pid;
+  return pid;
+}
+
+std::optional<FocusedText> FocusFinder::Find(FocusTracker& tracker) {
+  std::vector<TrackedText> recent(tracker.Recent().begin(), tracker.Recent().end());
+  for (const TrackedText& tracked : recent) {
+    if (ownPid_ != 0 && PidOf(tracked.object.name) == ownPid_) continue;
+    std::optional<FocusedText> focused = Describe(tracked.object, tracked.caretOffset);
+    if (!focused) continue;
+    // A selection our highlight left is not the user's: their caret counts.
+    if (tracker.IsOwn(tracked.object, focused->selectionStart, focused->selectionEnd))
+      focused->selectionStart = focused->selectionEnd = 0;
+    return focused;
+  }
+  return std::nullopt;
+}
+
+std::optional<FocusedText> FocusFinder::Describe(const BusObject& object, int32_t trackedCaret) {
+  // Asked together: whether it has text at all, its selection and its caret.
+  std::vector<Reply> replies =
+      client_.CallAll({bus::Method(object, bus::kText, "GetNSelections"),
+                       bus::Method(object, bus::kText, "GetSelection", Ints({0})),
+                       bus::Property(object, bus::kText, "CaretOffset")},
+                      deadline_.LeftMs());
+  if (!replies[0].Ok()) return std::nullopt;
+  FocusedText focused;
+  focused.object = table_.Intern(object);
+  if (replies[0].Int32(0) > 0) std::tie(focused.selectionStart, focused.selectionEnd) = Span(replies[1]);
+  // Where the user's own move left it; the program's caret may have followed our highlight since.
+  focused.caretOffset = trackedCaret >= 0 ? trackedCaret : replies[2].VariantInt32(-1);
+  focused.pid = PidOf(object.name);
+
+  // Up to the web document, if the object lies in one.
+  BusObject current = object;
+  for (int depth = 0; depth < kMaxDepth && !current.IsNull(); ++depth) {
+    std::vector<Reply> asked = client_.CallAll(
+        {bus::Method(current, bus::kAccessible, "GetRole"), bus::Property(current, bus::kAccessible, "Parent")},
+        deadline_.LeftMs());
+    if (asked[0].Ok() && asked[0].Uint32() == ATSPI_ROLE_DOCUMENT_WEB) {
+      AxRef document = table_.Intern(current);
+      table_.AddDocument(document);
+      focused.webDocument = document;
+      break;
+    }
+    BusObject parent = asked[1].VariantObject();
+    if (depth == 0 && !parent.IsNull()) focused.container = table_.Intern(parent);
+    current = parent;
+  }
+  if (focused.webDocument) return focused;
+
+  Reply text = client_.Call(bus::Method(object, bus::kText, "GetText", Ints({0, -1})), deadline_.LeftMs());
+  focused.text = platform::FromUtf8(text.String());
+  if (focused.Selected()) {
+    // Setting the selection it has is harmless, and says whether it takes one.
+    Reply taken = client_.Call(
+        bus::Method(object, bus::kText, "SetSelection", Ints({0, focused.selectionStart, focused.selectionEnd})),
+        deadline_.LeftMs());
+    focused.takesSelection = taken.Bool(false);
+  }
+  return focused;
+}
+
+std::vector<ObjectSelection> SelectionsOf(BusClient& client, ObjectTable& table, const std::vector<AxRef>& objects,
+                                          int32_t timeoutMs) {
+  std::vector<Request> requests;
+  for (AxRef object : objects) requests.push_back(bus::Method(table.Find(object), bus::kText, "GetSelection", Ints({0})));
+  std::vector<Reply> replies = client.CallAll(requests, timeoutMs);
+  std::vector<ObjectSelection> selections;
+  for (size_t i = 0; i < objects.size(); ++i) {
+    if (!replies[i].Ok()) continue;
+    auto [start, end] = Span(replies[i]);
+    if (end > start) selections.push_back({objects[i], start, end});
+  }
+  return selections;
+}
+
+}  // namespace lectryn::accessibility::atspi
