@@ -24,9 +24,15 @@ std::optional<AxRef> WindowPages::DocumentOf(const BrowserWindow& window) {
   auto known = shown_.find(window.id);
   if (known != shown_.end() && now - known->second.checked < kRecheck) return known->second.document;
   std::optional<AxRef> document;
-  if (window.pid > 0) platform::Tolerate([&] { document = bus_.WebDocumentOf(window.pid, window.client); });
-  shown_[window.id] = {document, now};
+  bool answered = window.pid <= 0 ||
+                  platform::Tolerate([&] { document = bus_.WebDocumentOf(window.pid, window.client); });
+  shown_[window.id] = {document, now, answered};
   return document;
+}
+
+bool WindowPages::Answered(WindowId window) const {
+  auto known = shown_.find(window);
+  return known == shown_.end() || known->second.answered;
 }
 
 bool WindowPages::ShowsPage(const BrowserWindow& window) {

@@ -46,6 +46,9 @@ class WindowPages {
 
   // False also when the program does not answer in time.
   bool ShowsPage(const BrowserWindow& window);
+  // Whether the program answered the last time the window's page was looked for: a "no" from a
+  // program that did not answer says nothing about its pages.
+  bool Answered(WindowId window) const;
   // The page the window shows, in its client coordinates; Nothing when none or when the program
   // does not answer in time.
   std::shared_ptr<BrowserDocument> Document(const BrowserWindow& window);
@@ -54,6 +57,7 @@ class WindowPages {
   struct Shown {
     std::optional<AxRef> document;
     std::chrono::steady_clock::time_point checked;
+    bool answered = true;
   };
   struct Page {
     std::u16string url;

@@ -22,13 +22,13 @@ BrowserPages::BrowserPages(accessibility::PageBus& bus, desktop::X11Windows& win
 
 bool BrowserPages::ShowsPage(const desktop::X11Window& window) {
   bool shows = pages_.ShowsPage(Plain(window));
-  asked_ = Asked{window, shows};
+  asked_ = Asked{window, shows, pages_.Answered(window.id)};
   return shows;
 }
 
 platform::DocumentPtr BrowserPages::Document(const desktop::X11Window& window) {
   platform::DocumentPtr document = pages_.Document(Plain(window));
-  asked_ = Asked{window, document != nullptr};
+  asked_ = Asked{window, document != nullptr, pages_.Answered(window.id)};
   return document;
 }
 

@@ -23,6 +23,7 @@ class BrowserPages : public desktop::OtherPages {
   struct Asked {
     desktop::X11Window window;
     bool showsPage = false;
+    bool answered = true;  // false: the program did not answer, so nothing is known of its pages
   };
   const std::optional<Asked>& LastAsked() const { return asked_; }
   void ForgetAsked() { asked_.reset(); }

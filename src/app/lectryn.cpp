@@ -365,7 +365,7 @@ class Program {
     pages.ForgetAsked();
     std::string className(kClassNameLength, '\0');
     windows.GetClassNameA(under, className, kClassNameLength);
-    if (const auto& asked = pages.LastAsked(); asked && !asked->showsPage)
+    if (const auto& asked = pages.LastAsked(); asked && asked->answered && !asked->showsPage)
       consent.TellAboutBrowser(asked->window.className, asked->window.pid);
   }
 

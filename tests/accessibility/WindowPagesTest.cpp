@@ -184,10 +184,12 @@ TEST_F(WindowPagesTest, ANewAddressDiscardsTheOldSnapshot) {
 TEST_F(WindowPagesTest, AFailingBusGivesNoPageAndIsAskedAgainLater) {
   bus_.failLookups = true;
   EXPECT_FALSE(pages_->ShowsPage(kWindow));
+  EXPECT_FALSE(pages_->Answered(kWindow.id));
   bus_.failLookups = false;
   EXPECT_EQ(nullptr, pages_->Document(kWindow));
   now_ += 1s;
   EXPECT_TRUE(pages_->ShowsPage(kWindow));
+  EXPECT_TRUE(pages_->Answered(kWindow.id));
 
   // A tree that could not be read is read at the next drag, without waiting for the recheck.
   bus_.failReads = true;
