@@ -7,6 +7,10 @@
 #include "AxFixtures.h"
 #include "accessibility/BrowserDocument.h"
 #include "accessibility/WindowPages.h"
+#include "forms/CheckBox.h"
+#include "narration/Narration.h"
+#include "sim/ScriptedVoice.h"
+#include "sim/SimUiLoop.h"
 #include "platform/Failure.h"
 #include "platform/Text.h"
 
@@ -270,6 +274,41 @@ TEST_F(WindowPagesTest, AFailedWholeReadEndsTheReadingWithTheParts) {
   EXPECT_TRUE(page->Whole());
   EXPECT_TRUE(page->ReadFailed());
   EXPECT_EQ("First page", Text(page));
+}
+
+// A reading started on the part under the pointer waits at the part's end for the whole page and
+// goes on into it; one stopped meanwhile stays stopped.
+TEST_F(WindowPagesTest, AReadingOfThePartGoesOnOnceTheWholePageIsIn) {
+  sim::SimUiLoop loop;
+  sim::ScriptedVoiceFactory voices{loop, 10};
+  narration::Narration main{voices};
+  main.cbContinue.SetValue(forms::vbChecked);
+  bus_.holdReads = true;
+  bus_.bridges[40]->chains[{50, 70}] = {41, 40};
+  auto read = [&] {
+    auto page = pages_->Document(kWindow);
+    auto element = page->elementFromPoint(40, 50);
+    main.workingDoc = page;
+    main.rng = page->body()->createTextRange();
+    main.rng->moveToElementText(*element);
+    main.SayRange();
+    loop.RunUntilIdle();
+    return page;
+  };
+  read();
+  EXPECT_EQ(u"First page", main.tbSpeach.Text());
+  EXPECT_EQ(narration::ChainEnd::Running, main.LastChainEnd());  // waiting for the rest
+  bus_.Finish();
+  loop.RunUntilIdle();
+  EXPECT_EQ(u"The end.", main.tbSpeach.Text());
+  EXPECT_EQ(narration::ChainEnd::EndOfPage, main.LastChainEnd());
+
+  bus_.Changed(40);
+  read();
+  main.StopSpeaking();
+  bus_.Finish();
+  loop.RunUntilIdle();
+  EXPECT_EQ(u"First page", main.tbSpeach.Text());
 }
 
 TEST_F(WindowPagesTest, TheWindowPlaceIsAskedAtMostEvery50Ms) {
