@@ -8,11 +8,6 @@ AX=${2:?usage: $0 LECTRYN LECTRYN_AX PAGE}
 set -- "$1" "$3"
 source "$(dirname "$0")/desktop.sh"
 
-# The texts of the trace's speak events, one a line.
-spoken_texts() {
-  sed -n 's/.*"event":"speak","text":"\([^"]*\)".*/\1/p' "$TRACE"
-}
-
 # Ctrl+R on the main window, then waits for the next speak event; prints its text.
 read_selection() {
   local before

@@ -71,6 +71,11 @@ geometry_of() {
   H=$HEIGHT
 }
 
+# The texts of the trace's speak events, one a line.
+spoken_texts() {
+  sed -n 's/.*"event":"speak","text":"\([^"]*\)".*/\1/p' "$TRACE"
+}
+
 # The trace's word events as "word|selection" lines, in order.
 spoken_words() {
   sed -n 's/.*"event":"word".*"word":"\([^"]*\)","selection":"\([^"]*\)".*/\1|\2/p' "$TRACE"

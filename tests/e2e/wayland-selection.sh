@@ -12,10 +12,6 @@ KIND=${3:?usage: $0 LECTRYN LECTRYN_AX KIND FILE}
 set -- "$1" "$4"
 source "$(dirname "$0")/desktop.sh"
 
-spoken_texts() {
-  sed -n 's/.*"event":"speak","text":"\([^"]*\)".*/\1/p' "$TRACE"
-}
-
 # Ctrl+R on the main window (sent to it: XWayland takes no made-up input from outside); waits for
 # the next speak event and prints its text.
 read_selection() {
