@@ -93,6 +93,8 @@ platform::TxtRangePtr SpanOfSelections(accessibility::BrowserDocument& document,
 }
 
 void SelectionReading::Read() {
+  // A reading going on would move the page's selection under the question.
+  main_.cbStop_Click();
   std::optional<accessibility::atspi::FocusedText> focused;
   if (bus_ != nullptr) {
     try {
@@ -121,6 +123,11 @@ bool SelectionReading::ReadWebPage(const accessibility::atspi::FocusedText& focu
     std::vector<AxRef> objects;
     TextObjects(tree, objects);
     range = SpanOfSelections(*document, bus_->SelectionsIn(objects));
+    if (range) return;
+    // The page's caret as it is now, unless our highlight left it there: then where the user's last
+    // move put it.
+    if (auto caret = bus_->CaretIn(objects))
+      range = ToEndOfElement(document->RangeAt(caret->object, caret->startOffset, caret->startOffset));
     if (!range && focused.caretOffset >= 0)
       range = ToEndOfElement(document->RangeAt(focused.object, focused.caretOffset, focused.caretOffset));
   });

@@ -5,19 +5,6 @@
 # reading the selection, which starts the program.
 source "$(dirname "$0")/desktop.sh"
 
-# A second start in the first one's session ($1 the runtime folder, the rest its arguments); its
-# output lands in $WORK/second.txt.
-second_start() {
-  local run=$1
-  shift
-  HOME=$WORK/home XDG_CONFIG_HOME=$WORK/home/.config XDG_RUNTIME_DIR=$run \
-    timeout 20 "$LECTRYN" "$@" >"$WORK/second.txt" 2>&1
-}
-# Hands the command $1 to the running copy, which must take it at once.
-command_to_lectryn() {
-  second_start "$WORK/run" "$1" || fail "lectryn $1 failed ($?): $(cat "$WORK/second.txt")"
-  [ ! -s "$WORK/second.txt" ] || fail "lectryn $1 said something: $(cat "$WORK/second.txt")"
-}
 word_count() {
   count_of '"event":"word"'
 }

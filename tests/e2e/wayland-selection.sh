@@ -12,12 +12,17 @@ KIND=${3:?usage: $0 LECTRYN LECTRYN_AX KIND FILE}
 set -- "$1" "$4"
 source "$(dirname "$0")/desktop.sh"
 
-# Ctrl+R on the main window (sent to it: XWayland takes no made-up input from outside); waits for
-# the next speak event and prints its text.
+# Ctrl+R on the main window (sent to it: XWayland takes no made-up input from outside), or the
+# command a desktop's key binding runs when $2 is "command"; waits for the next speak event and
+# prints its text.
 read_selection() {
   local before
   before=$(count_of '"event":"speak"')
-  xdotool key --window "$MAIN" ctrl+r
+  if [ "${2:-}" = command ]; then
+    command_to_lectryn --read-selection
+  else
+    xdotool key --window "$MAIN" ctrl+r
+  fi
   wait_for '[ "$(count_of "\"event\":\"speak\"")" -gt '"$before"' ]' 20 || fail "Ctrl+R read nothing ($1)"
   spoken_texts | sed -n "$((before + 1))p"
 }
@@ -44,10 +49,12 @@ case "$KIND" in
     first=$(read_selection selection)
     [ "$first" = "quick brown fox" ] || fail "the selection was read as \"$first\""
     check_words_held "$from" 3 selection
+    # The reading goes on past the selection; the user stops it, then puts the caret elsewhere.
+    command_to_lectryn --stop
     "$AX" caret 'A password field follows' 2 || fail "the browser refused the caret"
     sleep 0.5
     from=$(($(wc -l <"$TRACE") + 1))
-    first=$(read_selection caret)
+    first=$(read_selection caret command)
     [[ "$first" == "password field follows"* ]] || fail "reading from the caret began with \"$first\""
     wait_for 'grep -q "\"word\":\"here\"" "$TRACE"' 60 || fail "reading from the caret did not go on to the end"
     check_words_held "$from" 20 caret

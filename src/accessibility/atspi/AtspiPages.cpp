@@ -228,4 +228,14 @@ std::vector<ObjectSelection> AtspiPages::SelectionsIn(std::vector<AxRef> objects
       kFindTimeoutMs);
 }
 
+std::optional<ObjectSelection> AtspiPages::CaretIn(std::vector<AxRef> objects) {
+  return session_->Call(
+      [objects = std::move(objects)](BusClient& client, Session::WorkerState& state) -> std::optional<ObjectSelection> {
+        std::optional<ObjectSelection> caret = CaretOf(client, state.table, objects, kBusCallTimeoutMs);
+        if (caret && state.focus.IsOwnCaret(state.table.Find(caret->object), caret->startOffset)) return std::nullopt;
+        return caret;
+      },
+      kFindTimeoutMs);
+}
+
 }  // namespace lectryn::accessibility::atspi

@@ -50,6 +50,11 @@ class AtspiPages : public PageBus {
   // The first selection of each of objects that holds one, in the order given; none when they
   // are what our own highlight set last.
   std::vector<ObjectSelection> SelectionsIn(std::vector<AxRef> objects);
+  // Where the caret stands among objects (given in the page's order, each before what it holds),
+  // as a collapsed selection in the innermost object that has it; nullopt when none has, or when
+  // it is where our own highlight left it. Programs do not tell of caret moves in a window that is
+  // not active, so the events alone can miss a click.
+  std::optional<ObjectSelection> CaretIn(std::vector<AxRef> objects);
 
   // Bounds of the calls that may take long on big pages.
   static constexpr int32_t kReadTreeTimeoutMs = 15000;

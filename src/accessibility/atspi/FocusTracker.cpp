@@ -27,7 +27,16 @@ void FocusTracker::Own(const BusObject& object, int32_t start, int32_t end, int6
 }
 
 bool FocusTracker::IsOwn(const BusObject& object, int32_t start, int32_t end) const {
-  return !own_.empty() && own_.front().object == object && own_.front().start == start && own_.front().end == end;
+  // The program may still hold the word before while the next is being set.
+  return std::any_of(own_.begin(), own_.end(), [&](const OwnSelection& own) {
+    return own.object == object && own.start == start && own.end == end;
+  });
+}
+
+bool FocusTracker::IsOwnCaret(const BusObject& object, int32_t offset) const {
+  return std::any_of(own_.begin(), own_.end(), [&](const OwnSelection& own) {
+    return own.object == object && (offset == own.start || offset == own.end);
+  });
 }
 
 bool FocusTracker::Echo(Change change, const BusObject& object, int32_t detail, int64_t nowMs) const {

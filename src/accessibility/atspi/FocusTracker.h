@@ -34,6 +34,8 @@ class FocusTracker {
   // changes it causes there are not the user's, nor is that selection.
   void Own(const BusObject& object, int32_t start, int32_t end, int64_t nowMs);
   bool IsOwn(const BusObject& object, int32_t start, int32_t end) const;
+  // Whether a caret at offset in object is where our own highlight left it.
+  bool IsOwnCaret(const BusObject& object, int32_t offset) const;
 
  private:
   struct OwnSelection {

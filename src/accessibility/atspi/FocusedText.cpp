@@ -102,4 +102,17 @@ std::vector<ObjectSelection> SelectionsOf(BusClient& client, ObjectTable& table,
   return selections;
 }
 
+std::optional<ObjectSelection> CaretOf(BusClient& client, ObjectTable& table, const std::vector<AxRef>& objects,
+                                       int32_t timeoutMs) {
+  std::vector<Request> requests;
+  for (AxRef object : objects) requests.push_back(bus::Property(table.Find(object), bus::kText, "CaretOffset"));
+  std::vector<Reply> replies = client.CallAll(requests, timeoutMs);
+  std::optional<ObjectSelection> caret;
+  for (size_t i = 0; i < objects.size(); ++i) {
+    int32_t offset = replies[i].Ok() ? replies[i].VariantInt32(-1) : -1;
+    if (offset >= 0) caret = ObjectSelection{objects[i], offset, offset};
+  }
+  return caret;
+}
+
 }  // namespace lectryn::accessibility::atspi

@@ -68,4 +68,9 @@ class FocusFinder {
 std::vector<ObjectSelection> SelectionsOf(BusClient& client, ObjectTable& table, const std::vector<AxRef>& objects,
                                           int32_t timeoutMs);
 
+// The caret among objects given in the page's order, each before what it holds: the last that has
+// one, so the innermost of the objects around it (which tell it too, at their child's place).
+std::optional<ObjectSelection> CaretOf(BusClient& client, ObjectTable& table, const std::vector<AxRef>& objects,
+                                       int32_t timeoutMs);
+
 }  // namespace lectryn::accessibility::atspi
