@@ -54,6 +54,16 @@ TEST_F(PageSelections, ACaretReadsToTheEndOfItsParagraphOnly) {
   EXPECT_EQ(nullptr, ToEndOfElement(nullptr));
 }
 
+// The browser puts a caret right after a link at the link's end, or after it in the paragraph.
+TEST_F(PageSelections, ACaretRightAfterALinkReadsTheRestOfItsParagraph) {
+  EXPECT_EQ("First one here.\nThen a link[ in it.]\nLast.", Marked(ToEndOfElement(document_->RangeAt(21, 6, 6))));
+  EXPECT_EQ("First one here.\nThen a link[ in it.]\nLast.", Marked(ToEndOfElement(document_->RangeAt(20, 6, 6))));
+  EXPECT_EQ("First one here.\nThen a [link] in it.\nLast.", Marked(ToEndOfElement(document_->RangeAt(21, 2, 2))))
+      << "within the link, the link";
+  EXPECT_EQ("First one here.\nThen a link in it.|\nLast.", Marked(ToEndOfElement(document_->RangeAt(20, 13, 13))))
+      << "a paragraph's end reads nothing of the next";
+}
+
 TEST_F(PageSelections, TheSelectionsOfSeveralObjectsSpanFromTheFirstStartToTheLastEnd) {
   struct Case {
     const char* name;
