@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -35,10 +36,10 @@ std::string Marked(const platform::TxtRangePtr& range) {
 // Document 1: a paragraph (10), a Chromium paragraph with a link (20, link 21), a hidden note
 // (30) and a last paragraph (40).
 AxNode Page() {
-  return Box(AxRole::Document, 1,
-             {Texted(AxRole::Paragraph, 10, "First one here."),
-              ChromiumParagraph(20, "Then ", "a link", " in it."), Hidden(Texted(AxRole::Paragraph, 30, "note")),
-              Texted(AxRole::Paragraph, 40, "Last.")});
+  return Box(
+      AxRole::Document, 1,
+      {Texted(AxRole::Paragraph, 10, "First one here."), ChromiumParagraph(20, "Then ", "a link", " in it."),
+       Hidden(Texted(AxRole::Paragraph, 30, "note")), Texted(AxRole::Paragraph, 40, "Last.")});
 }
 
 class PageSelections : public ::testing::Test {
@@ -48,19 +49,26 @@ class PageSelections : public ::testing::Test {
 };
 
 TEST_F(PageSelections, ACaretReadsToTheEndOfItsParagraphOnly) {
-  EXPECT_EQ("First [one here.]\nThen a link in it.\nLast.", Marked(ToEndOfElement(document_->RangeAt(10, 6, 6))));
-  EXPECT_EQ("First one here.\nThen a link in it.\nLast[.]", Marked(ToEndOfElement(document_->RangeAt(40, 4, 4))));
-  EXPECT_EQ("First one here.\nThen a link in it.\n[Last.]", Marked(ToEndOfElement(document_->RangeAt(40, 0, 0))));
+  EXPECT_EQ("First [one here.]\nThen a link in it.\nLast.",
+            Marked(ToEndOfElement(document_->RangeAt(10, 6, 6))));
+  EXPECT_EQ("First one here.\nThen a link in it.\nLast[.]",
+            Marked(ToEndOfElement(document_->RangeAt(40, 4, 4))));
+  EXPECT_EQ("First one here.\nThen a link in it.\n[Last.]",
+            Marked(ToEndOfElement(document_->RangeAt(40, 0, 0))));
   EXPECT_EQ(nullptr, ToEndOfElement(nullptr));
 }
 
 // The browser puts a caret right after a link at the link's end, or after it in the paragraph.
 TEST_F(PageSelections, ACaretRightAfterALinkReadsTheRestOfItsParagraph) {
-  EXPECT_EQ("First one here.\nThen a link[ in it.]\nLast.", Marked(ToEndOfElement(document_->RangeAt(21, 6, 6))));
-  EXPECT_EQ("First one here.\nThen a link[ in it.]\nLast.", Marked(ToEndOfElement(document_->RangeAt(20, 6, 6))));
-  EXPECT_EQ("First one here.\nThen a [link] in it.\nLast.", Marked(ToEndOfElement(document_->RangeAt(21, 2, 2))))
+  EXPECT_EQ("First one here.\nThen a link[ in it.]\nLast.",
+            Marked(ToEndOfElement(document_->RangeAt(21, 6, 6))));
+  EXPECT_EQ("First one here.\nThen a link[ in it.]\nLast.",
+            Marked(ToEndOfElement(document_->RangeAt(20, 6, 6))));
+  EXPECT_EQ("First one here.\nThen a [link] in it.\nLast.",
+            Marked(ToEndOfElement(document_->RangeAt(21, 2, 2))))
       << "within the link, the link";
-  EXPECT_EQ("First one here.\nThen a link in it.|\nLast.", Marked(ToEndOfElement(document_->RangeAt(20, 13, 13))))
+  EXPECT_EQ("First one here.\nThen a link in it.|\nLast.",
+            Marked(ToEndOfElement(document_->RangeAt(20, 13, 13))))
       << "a paragraph's end reads nothing of the next";
 }
 
@@ -70,16 +78,22 @@ TEST_F(PageSelections, TheSelectionsOfSeveralObjectsSpanFromTheFirstStartToTheLa
     std::vector<ObjectSelection> selections;
     const char* marked;
   };
-  for (const Case& c : std::vector<Case>{
-           {"one object", {{10, 6, 9}}, "First [one] here.\nThen a link in it.\nLast."},
-           {"over two paragraphs", {{10, 10, 15}, {20, 0, 3}}, "First one [here.\nThe]n a link in it.\nLast."},
-           {"the link's end after its paragraph's", {{20, 0, 5}, {21, 0, 3}},
-            "First one here.\n[Then a l]ink in it.\nLast."},
-           {"told out of the page's order", {{40, 0, 4}, {21, 2, 6}, {10, 6, 9}},
-            "First [one here.\nThen a link in it.\nLast]."},
-           {"a hidden object's left out", {{30, 0, 2}, {21, 2, 6}}, "First one here.\nThen a [link] in it.\nLast."},
-           {"none in the page", {{30, 0, 2}}, "(none)"},
-           {"none at all", {}, "(none)"}}) {
+  for (const Case& c :
+       std::vector<Case>{{"one object", {{10, 6, 9}}, "First [one] here.\nThen a link in it.\nLast."},
+                         {"over two paragraphs",
+                          {{10, 10, 15}, {20, 0, 3}},
+                          "First one [here.\nThe]n a link in it.\nLast."},
+                         {"the link's end after its paragraph's",
+                          {{20, 0, 5}, {21, 0, 3}},
+                          "First one here.\n[Then a l]ink in it.\nLast."},
+                         {"told out of the page's order",
+                          {{40, 0, 4}, {21, 2, 6}, {10, 6, 9}},
+                          "First [one here.\nThen a link in it.\nLast]."},
+                         {"a hidden object's left out",
+                          {{30, 0, 2}, {21, 2, 6}},
+                          "First one here.\nThen a [link] in it.\nLast."},
+                         {"none in the page", {{30, 0, 2}}, "(none)"},
+                         {"none at all", {}, "(none)"}}) {
     EXPECT_EQ(c.marked, Marked(SpanOfSelections(*document_, c.selections))) << c.name;
   }
 }
@@ -112,7 +126,8 @@ TEST_F(OneObject, EachWordReadIsSelectedInTheObjectAtItsOwnOffsets) {
 
 // An object without a parent is its own page's container too.
 TEST_F(OneObject, AnObjectThatIsItsOwnContainerIsStillTheParagraph) {
-  auto document = BrowserDocument::Create(OneObjectPage(kObject, kObject, u"The quick brown fox"), bridge_, {}, {});
+  auto document =
+      BrowserDocument::Create(OneObjectPage(kObject, kObject, u"The quick brown fox"), bridge_, {}, {});
   auto word = document->RangeAt(kObject, 4, 9);
   ASSERT_TRUE(word);
   EXPECT_EQ(u"quick", word->text());
@@ -145,9 +160,13 @@ struct DesktopCase {
   const char* name;
   const char16_t* primary;  // nullptr: the desktop has none to give
   const char16_t* clipboard;
-  const char16_t* read;     // in the text-to-speech window; nullptr: nothing read
+  const char16_t* read;  // in the text-to-speech window; nullptr: nothing read
   bool clipboardAsked;
 };
+
+void PrintTo(const DesktopCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class DesktopSelection : public ::testing::TestWithParam<DesktopCase>, public testing::MainWindowPlatform {
  protected:

@@ -117,7 +117,8 @@ TEST_F(FocusedTexts, ACaretAloneIsWhereTheUserLeftItNotWhereTheProgramHasItNow) 
   EXPECT_EQ(10, focused->caretOffset);
   EXPECT_EQ(platform::FromUtf8(kFieldText), focused->text);
   EXPECT_FALSE(focused->takesSelection);
-  EXPECT_FALSE(Called(program.CallsTo(kEditor), "SetSelection")) << "setting an empty selection would move the caret";
+  EXPECT_FALSE(Called(program.CallsTo(kEditor), "SetSelection"))
+      << "setting an empty selection would move the caret";
 
   // Only focused: the program's caret is all there is.
   FocusTracker focusedOnly;
@@ -192,7 +193,8 @@ TEST_F(FocusedTexts, AnObjectInAWebPageNamesItsDocumentAndLeavesItsTextToThePage
   EXPECT_EQ(Ref(kBrowser, "/section"), focused->container);
   ASSERT_TRUE(focused->webDocument);
   EXPECT_EQ(Ref(kBrowser, "/doc"), *focused->webDocument);
-  EXPECT_EQ(std::vector<AxRef>{Ref(kBrowser, "/doc")}, table.DocumentsOf(kBrowser)) << "its changes are followed";
+  EXPECT_EQ(std::vector<AxRef>{Ref(kBrowser, "/doc")}, table.DocumentsOf(kBrowser))
+      << "its changes are followed";
   EXPECT_EQ(static_cast<int32_t>(kBrowserPid), focused->pid);
   EXPECT_EQ(2, focused->selectionStart);
   EXPECT_EQ(11, focused->selectionEnd);
@@ -228,8 +230,8 @@ TEST(SelectionsOf, TheFirstSelectionOfEachObjectThatHoldsOneInTheOrderGiven) {
   FakeProgram program(1);
   BusClient client(program.Connection());
   ObjectTable table;
-  program.Add(kBrowser, "/heading", {.text = "Title", .role = ATSPI_ROLE_HEADING, .selectionStart = 2,
-                                     .selectionEnd = 5});
+  program.Add(kBrowser, "/heading",
+              {.text = "Title", .role = ATSPI_ROLE_HEADING, .selectionStart = 2, .selectionEnd = 5});
   program.Add(kBrowser, "/figure", {.hasText = false, .role = ATSPI_ROLE_IMAGE});
   program.Add(kBrowser, "/p", {.text = "First words of the paragraph", .selectionEnd = 11});
   program.Add(kBrowser, "/caret", {.text = "Only a caret here", .selectionStart = 3, .selectionEnd = 3});
