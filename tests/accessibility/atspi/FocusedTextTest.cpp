@@ -73,7 +73,7 @@ class FocusedTexts : public ::testing::Test {
   int64_t nowMs = 0;
 };
 
-TEST_F(FocusedTexts, ASelectionInAFieldComesWithItsTextAndIsSetAgainUnchanged) {
+TEST_F(FocusedTexts, ASelectionInAFieldComesWithItsTextAndWhetherTheFieldTakesOneSet) {
   Select(kEditor, "/field", 4, 9);
   Note(Change::SelectionChanged, kEditor, "/field");
   std::optional<FocusedText> focused = finder.Find(tracker);
@@ -88,21 +88,16 @@ TEST_F(FocusedTexts, ASelectionInAFieldComesWithItsTextAndIsSetAgainUnchanged) {
   EXPECT_EQ(9, focused->caretOffset);
   EXPECT_EQ(platform::FromUtf8(kFieldText), focused->text);
   EXPECT_TRUE(focused->takesSelection);
-  TextObject field = program.Object(kEditor, "/field");
-  EXPECT_EQ(4, field.selectionStart);
-  EXPECT_EQ(9, field.selectionEnd);
-}
+  EXPECT_EQ(4, program.Object(kEditor, "/field").selectionStart);
+  EXPECT_EQ(9, program.Object(kEditor, "/field").selectionEnd);
 
-TEST_F(FocusedTexts, AFieldThatKeepsItsOwnSelectionIsToldApart) {
+  // A field that keeps its own selection is told apart.
   TextObject field = program.Object(kEditor, "/field");
   field.takesSelection = false;
   program.Add(kEditor, "/field", field);
-  Select(kEditor, "/field", 10, 15);
-  Note(Change::SelectionChanged, kEditor, "/field");
-  std::optional<FocusedText> focused = finder.Find(tracker);
+  focused = finder.Find(tracker);
   ASSERT_TRUE(focused);
-  EXPECT_EQ(10, focused->selectionStart);
-  EXPECT_EQ(15, focused->selectionEnd);
+  EXPECT_TRUE(focused->Selected());
   EXPECT_FALSE(focused->takesSelection);
 }
 
@@ -128,16 +123,8 @@ TEST_F(FocusedTexts, ACaretAloneIsWhereTheUserLeftItNotWhereTheProgramHasItNow) 
   EXPECT_EQ(16, focused->caretOffset);
 }
 
-TEST_F(FocusedTexts, NothingNotedOrNoTextLeftFindsNothing) {
-  EXPECT_FALSE(finder.Find(tracker));
-  Note(Change::Focused, kEditor, "/button");
-  Note(Change::Focused, kEditor, "/gone");
-  EXPECT_FALSE(finder.Find(tracker));
-  EXPECT_FALSE(finder.Describe({kEditor, "/button"}, -1));
-  EXPECT_FALSE(finder.Describe({":1.99", "/field"}, -1)) << "a program that left the bus";
-}
-
 TEST_F(FocusedTexts, ObjectsWithoutTextOrGoneAreSteppedOverToAnOlderOne) {
+  EXPECT_FALSE(finder.Find(tracker)) << "nothing noted";
   Select(kEditor, "/field", 0, 3);
   Note(Change::SelectionChanged, kEditor, "/field");
   Note(Change::Focused, kBrowser, "/p");
@@ -148,6 +135,10 @@ TEST_F(FocusedTexts, ObjectsWithoutTextOrGoneAreSteppedOverToAnOlderOne) {
   EXPECT_EQ(Ref(kEditor, "/field"), focused->object);
   EXPECT_EQ(0, focused->selectionStart);
   EXPECT_EQ(3, focused->selectionEnd);
+
+  program.Remove(kEditor, "/field");
+  EXPECT_FALSE(finder.Find(tracker));
+  EXPECT_FALSE(finder.Describe({":1.99", "/field"}, -1)) << "a program that left the bus";
 }
 
 TEST_F(FocusedTexts, OurOwnWindowsAreSteppedOverWithoutAskingThem) {
