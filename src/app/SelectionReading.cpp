@@ -46,6 +46,18 @@ std::u16string CodePoints(const std::u16string& text, int32_t start, int32_t end
   return from < text.size() ? text.substr(from) : std::u16string();
 }
 
+platform::TxtRangePtr ToEndOf(const platform::TxtRangePtr& caret, platform::IHTMLElement& element) {
+  platform::TxtRangePtr whole = caret->duplicate();
+  whole->moveToElementText(element);
+  platform::TxtRangePtr range = caret->duplicate();
+  range->setEndPoint(u"EndToEnd", *whole);
+  return range;
+}
+
+bool LineBreak(const std::u16string& text) {
+  return !text.empty() && (text[0] == u'\r' || text[0] == u'\n');
+}
+
 bool Blank(const std::u16string& text) {
   return std::all_of(text.begin(), text.end(), [](char16_t c) { return c <= u' ' || c == u'\u00A0'; });
 }
@@ -69,10 +81,15 @@ platform::TxtRangePtr ToEndOfElement(const platform::TxtRangePtr& caret) {
   if (!caret) return nullptr;
   platform::ElementPtr element = caret->parentElement();
   if (!element) return caret;
-  platform::TxtRangePtr whole = caret->duplicate();
-  whole->moveToElementText(*element);
-  platform::TxtRangePtr range = caret->duplicate();
-  range->setEndPoint(u"EndToEnd", *whole);
+  platform::TxtRangePtr range = ToEndOf(caret, *element);
+  // A caret right after a link is at the link's end, with the rest of its line in the element
+  // around it: read that one, which holds the character after the caret.
+  if (range->text().empty()) {
+    platform::TxtRangePtr next = caret->duplicate();
+    if (next->moveEnd(u"character", 1) == 1 && !LineBreak(next->text())) {
+      if (platform::ElementPtr around = next->parentElement()) range = ToEndOf(caret, *around);
+    }
+  }
   return range;
 }
 

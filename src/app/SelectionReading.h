@@ -30,7 +30,8 @@ namespace lectryn::app {
 accessibility::AxNode OneObjectPage(accessibility::AxRef container, accessibility::AxRef object,
                                     std::u16string text);
 
-// The range from a collapsed range (a caret) to the end of the element that holds it.
+// The range from a collapsed range (a caret) to the end of the element that holds it; at the end
+// of an element within a line (right after a link), of the element around it.
 platform::TxtRangePtr ToEndOfElement(const platform::TxtRangePtr& caret);
 
 // The range from the first start to the last end of the selections, in the page's order; nullptr

@@ -2,6 +2,7 @@
 
 #include <atspi/atspi.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
@@ -32,10 +33,22 @@ std::vector<int32_t> Ints(DBusMessage* message) {
   return values;
 }
 
-void AppendObject(DBusMessageIter& iter, const std::string& path) {
+std::vector<std::string> Strings(DBusMessage* message) {
+  std::vector<std::string> values;
+  DBusMessageIter iter;
+  if (!dbus_message_iter_init(message, &iter)) return values;
+  do {
+    if (dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_STRING) continue;
+    const char* value = nullptr;
+    dbus_message_iter_get_basic(&iter, &value);
+    values.emplace_back(value);
+  } while (dbus_message_iter_next(&iter));
+  return values;
+}
+
+void AppendObject(DBusMessageIter& iter, const std::string& path, const char* name = kName) {
   DBusMessageIter fields;
   dbus_message_iter_open_container(&iter, DBUS_TYPE_STRUCT, nullptr, &fields);
-  const char* name = kName;
   const char* objectPath = path.c_str();
   dbus_message_iter_append_basic(&fields, DBUS_TYPE_STRING, &name);
   dbus_message_iter_append_basic(&fields, DBUS_TYPE_OBJECT_PATH, &objectPath);
@@ -51,6 +64,27 @@ DBusMessage* Return(DBusMessage* call, int type, const void* value) {
 DBusMessage* Bool(DBusMessage* call, bool value) {
   dbus_bool_t b = value ? TRUE : FALSE;
   return Return(call, DBUS_TYPE_BOOLEAN, &b);
+}
+
+// A property's value, as Properties.Get answers: a variant.
+template <class Append>
+DBusMessage* Variant(DBusMessage* call, const char* signature, Append append) {
+  DBusMessage* reply = dbus_message_new_method_return(call);
+  DBusMessageIter iter;
+  DBusMessageIter variant;
+  dbus_message_iter_init_append(reply, &iter);
+  dbus_message_iter_open_container(&iter, DBUS_TYPE_VARIANT, signature, &variant);
+  append(variant);
+  dbus_message_iter_close_container(&iter, &variant);
+  return reply;
+}
+
+// Characters [start, end) of text; end -1 is its end.
+std::string Part(const std::string& text, int32_t start, int32_t end) {
+  int32_t size = static_cast<int32_t>(text.size());
+  if (end < 0 || end > size) end = size;
+  if (start < 0 || start >= end) return {};
+  return text.substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
 }
 
 }  // namespace
@@ -148,7 +182,104 @@ DBusHandlerResult FakeProgram::OnMessage(DBusConnection* connection, DBusMessage
   return DBUS_HANDLER_RESULT_HANDLED;
 }
 
+void FakeProgram::Add(const std::string& busName, const std::string& path, TextObject object) {
+  std::lock_guard lock(othersMutex_);
+  others_[{busName, path}] = std::move(object);
+}
+
+void FakeProgram::Remove(const std::string& busName, const std::string& path) {
+  std::lock_guard lock(othersMutex_);
+  others_.erase({busName, path});
+}
+
+FakeProgram::TextObject FakeProgram::Object(const std::string& busName, const std::string& path) const {
+  std::lock_guard lock(othersMutex_);
+  auto found = others_.find({busName, path});
+  return found != others_.end() ? found->second : TextObject{};
+}
+
+void FakeProgram::SetPid(const std::string& busName, uint32_t pid) {
+  std::lock_guard lock(othersMutex_);
+  pids_[busName] = pid;
+}
+
+std::vector<std::string> FakeProgram::CallsTo(const std::string& busName) const {
+  std::lock_guard lock(othersMutex_);
+  std::vector<std::string> calls;
+  for (const auto& [name, call] : calls_)
+    if (name == busName) calls.push_back(call);
+  return calls;
+}
+
+DBusMessage* FakeProgram::AnswerOther(DBusMessage* call) {
+  const char* destination = dbus_message_get_destination(call);
+  const char* path = dbus_message_get_path(call);
+  if (destination == nullptr || path == nullptr) return nullptr;
+  std::string method = dbus_message_get_member(call);
+  std::lock_guard lock(othersMutex_);
+  if (std::strcmp(destination, DBUS_SERVICE_DBUS) == 0) {
+    std::vector<std::string> names = Strings(call);
+    if (method != "GetConnectionUnixProcessID" || names.size() != 1) return nullptr;
+    auto pid = pids_.find(names[0]);
+    if (pid == pids_.end()) return dbus_message_new_error(call, DBUS_ERROR_NAME_HAS_NO_OWNER, names[0].c_str());
+    dbus_uint32_t value = pid->second;
+    return Return(call, DBUS_TYPE_UINT32, &value);
+  }
+  bool known = std::any_of(others_.begin(), others_.end(),
+                           [destination](const auto& other) { return other.first.first == destination; });
+  if (!known) return nullptr;
+  calls_.emplace_back(destination, std::string(path) + " " + method);
+  auto found = others_.find({destination, path});
+  if (found == others_.end())
+    return dbus_message_new_error(call, "org.freedesktop.DBus.Error.UnknownObject", "no such object");
+  TextObject& object = found->second;
+  std::vector<int32_t> ints = Ints(call);
+  if (method == "GetRole") {
+    dbus_uint32_t role = object.role;
+    return Return(call, DBUS_TYPE_UINT32, &role);
+  }
+  if (method == "Get") {
+    std::vector<std::string> names = Strings(call);
+    if (names == std::vector<std::string>{ATSPI_DBUS_INTERFACE_ACCESSIBLE, "Parent"}) {
+      std::string parent = object.parent.empty() ? "/org/a11y/atspi/null" : object.parent;
+      return Variant(call, "(so)", [&](DBusMessageIter& variant) { AppendObject(variant, parent, destination); });
+    }
+    if (object.hasText && names == std::vector<std::string>{ATSPI_DBUS_INTERFACE_TEXT, "CaretOffset"}) {
+      dbus_int32_t caret = object.caretOffset;
+      return Variant(call, "i", [&](DBusMessageIter& variant) {
+        dbus_message_iter_append_basic(&variant, DBUS_TYPE_INT32, &caret);
+      });
+    }
+    return dbus_message_new_error(call, DBUS_ERROR_UNKNOWN_PROPERTY, "no such property");
+  }
+  if (!object.hasText) return dbus_message_new_error(call, DBUS_ERROR_UNKNOWN_METHOD, method.c_str());
+  if (method == "GetNSelections") {
+    dbus_int32_t count = object.selectionEnd > object.selectionStart ? 1 : 0;
+    return Return(call, DBUS_TYPE_INT32, &count);
+  }
+  if (method == "GetSelection" && ints.size() == 1) {
+    DBusMessage* reply = dbus_message_new_method_return(call);
+    dbus_int32_t start = ints[0] == 0 ? object.selectionStart : 0;
+    dbus_int32_t end = ints[0] == 0 ? object.selectionEnd : 0;
+    dbus_message_append_args(reply, DBUS_TYPE_INT32, &start, DBUS_TYPE_INT32, &end, DBUS_TYPE_INVALID);
+    return reply;
+  }
+  if (method == "SetSelection" && ints.size() == 3) {
+    if (!object.takesSelection || ints[0] != 0) return Bool(call, false);
+    object.selectionStart = ints[1];
+    object.selectionEnd = ints[2];
+    return Bool(call, true);
+  }
+  if (method == "GetText" && ints.size() == 2) {
+    std::string part = Part(object.text, ints[0], ints[1]);
+    const char* value = part.c_str();
+    return Return(call, DBUS_TYPE_STRING, &value);
+  }
+  return dbus_message_new_error(call, DBUS_ERROR_UNKNOWN_METHOD, method.c_str());
+}
+
 DBusMessage* FakeProgram::Answer(DBusMessage* call) {
+  if (DBusMessage* reply = AnswerOther(call)) return reply;
   std::string method = dbus_message_get_member(call);
   int index = IndexOf(call);
   std::vector<int32_t> ints = Ints(call);
