@@ -201,7 +201,11 @@ void SelectionReading::Say(const std::shared_ptr<accessibility::BrowserDocument>
   main_.cbStop_Click();
   main_.workingDoc = document;
   main_.rng = range;
-  main_.SayRange();
+  // A caret at the end of its paragraph: reading starts with the next one.
+  if (Blank(range->text()))
+    main_.SayNextParagraph();
+  else
+    main_.SayRange();
 }
 
 void SelectionReading::ReadInWindow(const std::u16string& text) {

@@ -6,7 +6,7 @@
 #     KIND page: a browser's page (browser.htm): a selection in one paragraph is read first, with
 #                each word held selected by the browser; then from a caret on to the end of the page.
 #     KIND text: a text view: the selection is read, each word selected in the view.
-#     KIND pdf:  a document viewer: the selection is read, in the viewer or the text-to-speech window.
+#     KIND pdf:  a document viewer: the selection is read, each word selected in the viewer.
 AX=${2:?usage: $0 LECTRYN LECTRYN_AX KIND FILE}
 KIND=${3:?usage: $0 LECTRYN LECTRYN_AX KIND FILE}
 set -- "$1" "$4"
@@ -68,10 +68,12 @@ case "$KIND" in
     check_words_held "$from" 5 selection
     ;;
   pdf)
-    "$AX" select 'Lectryn reads' 0 22 || fail "the viewer refused the selection"
+    "$AX" select 'Lectryn reads' 0 26 || fail "the viewer refused the selection"
     sleep 0.5
-    first=$(read_selection selection)
-    [[ "$first" == "Lectryn reads"* ]] || fail "the selection was read as \"$first\""
+    from=$(($(wc -l <"$TRACE") + 1))
+    first=$(read_selection selection command)
+    [ "$first" = "Lectryn reads the selected" ] || fail "the selection was read as \"$first\""
+    check_words_held "$from" 4 selection
     ;;
   *) fail "unknown kind $KIND" ;;
 esac

@@ -80,10 +80,8 @@ std::optional<FocusedText> FocusFinder::Describe(const BusObject& object, int32_
   focused.text = platform::FromUtf8(text.String());
   if (focused.Selected()) {
     // Setting the selection it has is harmless, and says whether it takes one.
-    Reply taken = client_.Call(
-        bus::Method(object, bus::kText, "SetSelection", Ints({0, focused.selectionStart, focused.selectionEnd})),
-        deadline_.LeftMs());
-    focused.takesSelection = taken.Bool(false);
+    focused.takesSelection =
+        SetFirstSelection(client_, object, true, focused.selectionStart, focused.selectionEnd, deadline_.LeftMs());
   }
   return focused;
 }
@@ -100,6 +98,17 @@ std::vector<ObjectSelection> SelectionsOf(BusClient& client, ObjectTable& table,
     if (end > start) selections.push_back({objects[i], start, end});
   }
   return selections;
+}
+
+bool SetFirstSelection(BusClient& client, const BusObject& object, bool held, int32_t start, int32_t end,
+                       int32_t timeoutMs) {
+  Deadline deadline(timeoutMs);
+  if (held) {
+    if (client.Call(bus::Method(object, bus::kText, "SetSelection", Ints({0, start, end})), deadline.LeftMs()).Bool(false))
+      return true;
+    client.Call(bus::Method(object, bus::kText, "RemoveSelection", Ints({0})), deadline.LeftMs());
+  }
+  return client.Call(bus::Method(object, bus::kText, "AddSelection", Ints({start, end})), deadline.LeftMs()).Bool(false);
 }
 
 std::optional<ObjectSelection> CaretOf(BusClient& client, ObjectTable& table, const std::vector<AxRef>& objects,

@@ -68,6 +68,12 @@ class FocusFinder {
 std::vector<ObjectSelection> SelectionsOf(BusClient& client, ObjectTable& table, const std::vector<AxRef>& objects,
                                           int32_t timeoutMs);
 
+// Makes [start, end) the first selection of object, which holds one already when held: moved where
+// the program lets it be, else taken away and added anew (a document viewer that keeps its
+// selections but cannot move one). Whether the program took it.
+bool SetFirstSelection(BusClient& client, const BusObject& object, bool held, int32_t start, int32_t end,
+                       int32_t timeoutMs);
+
 // The caret among objects given in the page's order, each before what it holds: the last that has
 // one, so the innermost of the objects around it (which tell it too, at their child's place).
 std::optional<ObjectSelection> CaretOf(BusClient& client, ObjectTable& table, const std::vector<AxRef>& objects,

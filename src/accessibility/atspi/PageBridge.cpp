@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "accessibility/atspi/FocusedText.h"
 #include "accessibility/atspi/Interfaces.h"
 #include "platform/Text.h"
 
@@ -181,14 +182,8 @@ void PageBridge::Select(AxRef object, int32_t startOffset, int32_t endOffset) {
       for (int32_t extra = count.Int32(0) - 1; extra >= 1; --extra) {
         client.Call(bus::Method(target, bus::kText, "RemoveSelection", Ints({extra})), deadline.LeftMs());
       }
-      Reply reply =
-          count.Int32(0) > 0
-              ? client.Call(bus::Method(target, bus::kText, "SetSelection", Ints({0, startOffset, endOffset})),
-                            deadline.LeftMs())
-              : client.Call(bus::Method(target, bus::kText, "AddSelection", Ints({startOffset, endOffset})),
-                            deadline.LeftMs());
-      Expect(reply, target, "select in");
-      if (!reply.Bool(false)) throw platform::Failure("the page refused the selection");
+      if (!SetFirstSelection(client, target, count.Int32(0) > 0, startOffset, endOffset, deadline.LeftMs()))
+        throw platform::Failure("the page refused the selection");
       return held;
     });
   } catch (const platform::Failure& failure) {

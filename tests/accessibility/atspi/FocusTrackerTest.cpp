@@ -119,14 +119,17 @@ TEST_F(FocusTrackerEcho, AfterTheEchoTimeOnlyTheHighlightsOwnOffsetsThereAreOurs
   EXPECT_EQ("[/p 20][/link 4][/field 5]", Dump(tracker)) << "a click elsewhere in it is the user's";
 }
 
-TEST_F(FocusTrackerEcho, OnlyTheLastHighlightIsOwnButTheOneBeforeStillEchoes) {
+TEST_F(FocusTrackerEcho, TheLastTwoHighlightsAreOwnAndEcho) {
   EXPECT_TRUE(tracker.IsOwn(In(kBrowser, "/p"), 4, 9));
   EXPECT_FALSE(tracker.IsOwn(In(kBrowser, "/p"), 4, 10));
   EXPECT_FALSE(tracker.IsOwn(In(kBrowser, "/link"), 4, 9));
+  EXPECT_TRUE(tracker.IsOwnCaret(In(kBrowser, "/p"), 9));
+  EXPECT_TRUE(tracker.IsOwnCaret(In(kBrowser, "/p"), 4));
+  EXPECT_FALSE(tracker.IsOwnCaret(In(kBrowser, "/p"), 5)) << "a click inside the word is the user's";
 
   int64_t later = kOwnAtMs + 10 * FocusTracker::kEchoMs;
   tracker.Own(In(kBrowser, "/q"), 0, 3, later);
-  EXPECT_FALSE(tracker.IsOwn(In(kBrowser, "/p"), 4, 9)) << "the browser cleared it when the highlight moved";
+  EXPECT_TRUE(tracker.IsOwn(In(kBrowser, "/p"), 4, 9)) << "the browser may still hold it while the next is set";
   EXPECT_TRUE(tracker.IsOwn(In(kBrowser, "/q"), 0, 3));
 
   // Late events of the highlight before are still ours, until two more came after it.
@@ -134,6 +137,8 @@ TEST_F(FocusTrackerEcho, OnlyTheLastHighlightIsOwnButTheOneBeforeStillEchoes) {
   tracker.Note(Change::CaretMoved, In(kBrowser, "/p"), 9, afterEcho);
   EXPECT_EQ("[/field 5]", Dump(tracker));
   tracker.Own(In(kBrowser, "/r"), 0, 3, afterEcho);
+  EXPECT_FALSE(tracker.IsOwn(In(kBrowser, "/p"), 4, 9));
+  EXPECT_FALSE(tracker.IsOwnCaret(In(kBrowser, "/p"), 9));
   tracker.Note(Change::CaretMoved, In(kBrowser, "/p"), 9, afterEcho + FocusTracker::kEchoMs);
   EXPECT_EQ("[/p 9][/field 5]", Dump(tracker));
 }

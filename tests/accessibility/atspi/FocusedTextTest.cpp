@@ -242,5 +242,27 @@ TEST(SelectionsOf, TheFirstSelectionOfEachObjectThatHoldsOneInTheOrderGiven) {
   EXPECT_TRUE(SelectionsOf(client, table, {}, 1000).empty());
 }
 
+TEST(CaretOf, TheInnermostObjectThatHoldsTheCaret) {
+  FakeProgram program(1);
+  BusClient client(program.Connection());
+  ObjectTable table;
+  // The section tells the caret too, at its paragraph's place; the objects after it hold none.
+  program.Add(kBrowser, "/section", {.text = "**", .role = ATSPI_ROLE_SECTION, .caretOffset = 1});
+  program.Add(kBrowser, "/p1", {.text = "Before", .parent = "/section"});
+  program.Add(kBrowser, "/p2", {.text = "Where the user clicked", .parent = "/section", .caretOffset = 6});
+  program.Add(kBrowser, "/p3", {.text = "After", .parent = "/section"});
+  auto ref = [&table](const char* path) { return table.Intern({kBrowser, path}); };
+
+  std::optional<ObjectSelection> caret =
+      CaretOf(client, table, {ref("/section"), ref("/p1"), ref("/p2"), ref("/gone"), ref("/p3")}, 1000);
+  ASSERT_TRUE(caret);
+  EXPECT_EQ(ref("/p2"), caret->object);
+  EXPECT_EQ(6, caret->startOffset);
+  EXPECT_EQ(6, caret->endOffset);
+
+  EXPECT_FALSE(CaretOf(client, table, {ref("/p1"), ref("/p3"), ref("/gone")}, 1000));
+  EXPECT_FALSE(CaretOf(client, table, {}, 1000));
+}
+
 }  // namespace
 }  // namespace lectryn::accessibility::atspi
