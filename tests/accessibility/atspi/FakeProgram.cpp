@@ -270,6 +270,18 @@ DBusMessage* FakeProgram::AnswerOther(DBusMessage* call) {
     object.selectionEnd = ints[2];
     return Bool(call, true);
   }
+  if (method == "RemoveSelection" && ints.size() == 1) {
+    if (!(object.takesSelection || object.addsSelection) || ints[0] != 0) return Bool(call, false);
+    object.selectionStart = object.selectionEnd = 0;
+    return Bool(call, true);
+  }
+  if (method == "AddSelection" && ints.size() == 2) {
+    if (!(object.takesSelection || object.addsSelection) || object.selectionEnd > object.selectionStart)
+      return Bool(call, false);
+    object.selectionStart = ints[0];
+    object.selectionEnd = ints[1];
+    return Bool(call, true);
+  }
   if (method == "GetText" && ints.size() == 2) {
     std::string part = Part(object.text, ints[0], ints[1]);
     const char* value = part.c_str();

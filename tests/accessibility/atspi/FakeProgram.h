@@ -54,6 +54,7 @@ class FakeProgram {
     int32_t selectionEnd = 0;
     int32_t caretOffset = -1;
     bool takesSelection = true;  // false: it answers SetSelection with false and keeps its own
+    bool addsSelection = false;  // true: it answers RemoveSelection and AddSelection all the same
   };
   void Add(const std::string& busName, const std::string& path, TextObject object);
   void Remove(const std::string& busName, const std::string& path);  // it is gone

@@ -99,6 +99,41 @@ TEST_F(FocusedTexts, ASelectionInAFieldComesWithItsTextAndWhetherTheFieldTakesOn
   ASSERT_TRUE(focused);
   EXPECT_TRUE(focused->Selected());
   EXPECT_FALSE(focused->takesSelection);
+
+  // A viewer that cannot move its selection but takes a new one does take it.
+  field.addsSelection = true;
+  program.Add(kEditor, "/field", field);
+  focused = finder.Find(tracker);
+  ASSERT_TRUE(focused);
+  EXPECT_TRUE(focused->takesSelection);
+  EXPECT_EQ(4, program.Object(kEditor, "/field").selectionStart);
+  EXPECT_EQ(9, program.Object(kEditor, "/field").selectionEnd);
+}
+
+TEST(SetFirstSelection, MovedWhereItCanBeElseTakenAwayAndAddedAnew) {
+  FakeProgram program(1);
+  BusClient client(program.Connection());
+  program.Add(kEditor, "/field", {.text = kFieldText, .selectionStart = 0, .selectionEnd = 3});
+  program.Add(kEditor, "/viewer", {.text = kFieldText, .selectionStart = 0, .selectionEnd = 3,
+                                   .takesSelection = false, .addsSelection = true});
+  program.Add(kEditor, "/label", {.text = kFieldText, .selectionStart = 0, .selectionEnd = 3,
+                                  .takesSelection = false});
+  program.Add(kEditor, "/empty", {.text = kFieldText, .addsSelection = true});
+  auto selection = [&program](const char* path) {
+    TextObject object = program.Object(kEditor, path);
+    return std::to_string(object.selectionStart) + "-" + std::to_string(object.selectionEnd);
+  };
+
+  EXPECT_TRUE(SetFirstSelection(client, {kEditor, "/field"}, true, 4, 9, 1000));
+  EXPECT_EQ("4-9", selection("/field"));
+  EXPECT_FALSE(Called(program.CallsTo(kEditor), "/field AddSelection"));
+  EXPECT_TRUE(SetFirstSelection(client, {kEditor, "/viewer"}, true, 4, 9, 1000));
+  EXPECT_EQ("4-9", selection("/viewer"));
+  EXPECT_FALSE(SetFirstSelection(client, {kEditor, "/label"}, true, 4, 9, 1000));
+  EXPECT_EQ("0-3", selection("/label")) << "a program that refuses keeps its own";
+  EXPECT_TRUE(SetFirstSelection(client, {kEditor, "/empty"}, false, 10, 15, 1000));
+  EXPECT_EQ("10-15", selection("/empty"));
+  EXPECT_FALSE(SetFirstSelection(client, {kEditor, "/gone"}, true, 4, 9, 1000));
 }
 
 TEST_F(FocusedTexts, ACaretAloneIsWhereTheUserLeftItNotWhereTheProgramHasItNow) {
