@@ -52,6 +52,11 @@ void BrowserDocument::Grow(const AxNode& tree) {
   snapshot_ = std::make_shared<PageSnapshot>(PageSnapshot::Build(tree, url_));
 }
 
+void BrowserDocument::AddPart(const AxNode& part) {
+  if (discarded_ || Whole()) return;
+  Grow(part);
+}
+
 void BrowserDocument::Complete(const AxNode& document) {
   if (discarded_ || Whole()) return;
   Grow(document);

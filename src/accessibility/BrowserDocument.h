@@ -42,6 +42,8 @@ class BrowserDocument : public platform::HTMLDocument, public std::enable_shared
   BrowserDocument(PageSnapshot snapshot, std::shared_ptr<AxBridge> bridge, std::u16string url,
                   ClientOrigin clientOrigin);
 
+  // A part read without a point (where the user put the caret), until the whole page is in.
+  void AddPart(const AxNode& part);
   // The whole page, read meanwhile, takes the place of the parts read so far.
   void Complete(const AxNode& document);
   // The whole page will not come: what is read is all there is.

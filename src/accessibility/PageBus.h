@@ -2,6 +2,7 @@
 // What the browser pages need of the accessibility bus: the web document a browser window shows,
 // that document's objects and live calls, and word that a page changed. Every call may throw
 // platform::Failure when the program or the bus does not answer in time.
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -25,8 +26,10 @@ class PageBus {
   // The part of the page to read first where the pointer is: a document node whose one child is
   // the innermost paragraph-like object of chain (objects under a point, deepest first, as
   // AxBridge::ObjectsAtPoint gives them at the screen point), read with all it holds; below a
-  // chain that ends above such an object, the one at the point is looked for. nullopt when chain
-  // holds no object of the page but the document.
+  // chain that ends above such an object, the one at the point is looked for, unless the point is
+  // kNoPoint (a chain from an object up, not from a point). nullopt when chain holds no object of
+  // the page but the document.
+  static constexpr int32_t kNoPoint = INT32_MIN;
   virtual std::optional<AxNode> ReadPartOf(AxRef document, const std::vector<AxRef>& chain, int32_t screenX,
                                            int32_t screenY) = 0;
   virtual std::shared_ptr<AxBridge> Bridge(AxRef document) = 0;

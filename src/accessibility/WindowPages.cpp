@@ -5,6 +5,28 @@
 
 namespace lectryn::accessibility {
 
+// The whole page takes seconds to read in a big one: the part where reading starts is read first,
+// so that it can start at once.
+std::shared_ptr<BrowserDocument> ReadInParts(PageBus& bus, AxRef document, std::shared_ptr<AxBridge> bridge,
+                                             std::u16string url, BrowserDocument::ClientOrigin clientOrigin) {
+  auto created = BrowserDocument::CreateInParts(
+      document, std::move(bridge), std::move(url), std::move(clientOrigin),
+      [&bus, document](const std::vector<AxRef>& chain, int32_t x, int32_t y) {
+        return bus.ReadPartOf(document, chain, x, y);
+      });
+  std::weak_ptr<BrowserDocument> grown = created;
+  bus.ReadTreeLater(document, [grown](std::optional<AxNode> tree) {
+    auto page = grown.lock();
+    if (!page) return;
+    if (tree) {
+      page->Complete(*tree);
+    } else {
+      page->Incomplete();
+    }
+  });
+  return created;
+}
+
 WindowPages::WindowPages(PageBus& bus, Describe describe, Clock clock)
     : bus_(bus), describe_(std::move(describe)), clock_(std::move(clock)) {
   // A changed page is read again at the next drag over it; a reading that runs keeps its snapshot.
@@ -72,23 +94,7 @@ std::shared_ptr<BrowserDocument> WindowPages::Snapshot(AxRef ref, const BrowserW
     }
     return origin->at;
   };
-  // The whole page takes seconds to read in a big one: the part under the pointer is read when it
-  // comes there, so that reading can start at once, and the whole page meanwhile.
-  auto document = BrowserDocument::CreateInParts(
-      ref, bridge, url, clientOrigin,
-      [&bus = bus_, ref](const std::vector<AxRef>& chain, int32_t x, int32_t y) {
-        return bus.ReadPartOf(ref, chain, x, y);
-      });
-  std::weak_ptr<BrowserDocument> grown = document;
-  bus_.ReadTreeLater(ref, [grown](std::optional<AxNode> tree) {
-    auto document = grown.lock();
-    if (!document) return;
-    if (tree) {
-      document->Complete(*tree);
-    } else {
-      document->Incomplete();
-    }
-  });
+  auto document = ReadInParts(bus_, ref, bridge, url, clientOrigin);
   // Another address is another page: what was read of the old one is gone with it.
   if (found != pages_.end() && found->second.url != url && found->second.document)
     found->second.document->Discard();

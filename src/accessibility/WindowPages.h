@@ -14,11 +14,10 @@
 #include <string>
 
 #include "accessibility/AxTree.h"
+#include "accessibility/BrowserDocument.h"
 #include "accessibility/PageBus.h"
 
 namespace lectryn::accessibility {
-
-class BrowserDocument;
 
 using WindowId = uint64_t;
 
@@ -28,6 +27,11 @@ struct BrowserWindow {
   int32_t pid = 0;   // 0 when the program does not say: no page is looked for
   AxExtents client;  // the window's inside, screen pixels
 };
+
+// A page read in parts: the part under the pointer when a point is first asked for, and the whole
+// page meanwhile on the bus's own time.
+std::shared_ptr<BrowserDocument> ReadInParts(PageBus& bus, AxRef document, std::shared_ptr<AxBridge> bridge,
+                                             std::u16string url, BrowserDocument::ClientOrigin clientOrigin);
 
 class WindowPages {
  public:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "accessibility/WindowPages.h"
 #include "accessibility/atspi/AtspiPages.h"
 #include "platform/Failure.h"
 #include "platform/Shell.h"
@@ -77,7 +78,24 @@ AxNode OneObjectPage(AxRef container, AxRef object, std::u16string text) {
   return page;
 }
 
-platform::TxtRangePtr ToEndOfElement(const platform::TxtRangePtr& caret) {
+platform::TxtRangePtr AtWordStart(const platform::TxtRangePtr& caret) {
+  if (!caret) return nullptr;
+  auto wordly = [](const std::u16string& text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char16_t c) {
+      return c > u' ' && c != u'\u00A0' && !std::iswpunct(static_cast<wint_t>(c));
+    });
+  };
+  platform::TxtRangePtr after = caret->duplicate();
+  after->moveEnd(u"character", 1);
+  platform::TxtRangePtr back = caret->duplicate();
+  back->moveStart(u"word", -1);
+  if (!wordly(after->text()) || !wordly(back->text())) return caret;
+  back->collapse(true);
+  return back;
+}
+
+platform::TxtRangePtr ToEndOfElement(const platform::TxtRangePtr& clicked) {
+  platform::TxtRangePtr caret = AtWordStart(clicked);
   if (!caret) return nullptr;
   platform::ElementPtr element = caret->parentElement();
   if (!element) return caret;
@@ -126,12 +144,39 @@ void SelectionReading::Read() {
   dialogs_.MsgBox(kNothingToRead, platform::vbOKOnly, u"Lectryn");
 }
 
+// Where the user's click left the caret (the object still holds it), only that part of the page is
+// read before reading starts there; the rest follows as the whole page comes in, which takes
+// seconds on a big one.
+bool SelectionReading::ReadFromCaretFirst(const accessibility::atspi::FocusedText& focused) {
+  if (focused.Selected() || focused.caretOffset < 0 || focused.caretNow < 0) return false;
+  std::shared_ptr<accessibility::BrowserDocument> document;
+  platform::TxtRangePtr range;
+  try {
+    AxRef ref = *focused.webDocument;
+    std::vector<AxRef> chain{focused.object};
+    chain.insert(chain.end(), focused.ancestors.begin(), focused.ancestors.end());
+    std::optional<AxNode> part = bus_->ReadPartOf(ref, chain, accessibility::PageBus::kNoPoint, 0);
+    if (!part) return false;
+    std::shared_ptr<accessibility::AxBridge> bridge = bus_->Bridge(ref);
+    document = accessibility::ReadInParts(*bus_, ref, bridge, bridge->Url(), {});
+    document->AddPart(*part);
+    range = ToEndOfElement(document->RangeAt(focused.object, focused.caretOffset, focused.caretOffset));
+  } catch (const platform::Failure& failure) {
+    desktop_.note(std::string("cannot read the page around the caret first: ") + failure.what());
+    return false;
+  }
+  if (!range) return false;
+  Say(document, range);
+  return true;
+}
+
 // The page as it is now; its selection read off each of its text objects, since a selection
 // across objects is told piecewise by each.
 bool SelectionReading::ReadWebPage(const accessibility::atspi::FocusedText& focused) {
+  if (ReadFromCaretFirst(focused)) return true;
   std::shared_ptr<accessibility::BrowserDocument> document;
   platform::TxtRangePtr range;
-  bool read = platform::Tolerate([&] {
+  try {
     AxRef ref = *focused.webDocument;
     std::shared_ptr<accessibility::AxBridge> bridge = bus_->Bridge(ref);
     std::u16string url = bridge->Url();
@@ -140,15 +185,19 @@ bool SelectionReading::ReadWebPage(const accessibility::atspi::FocusedText& focu
     std::vector<AxRef> objects;
     TextObjects(tree, objects);
     range = SpanOfSelections(*document, bus_->SelectionsIn(objects));
-    if (range) return;
-    // The page's caret as it is now, unless our highlight left it there: then where the user's last
-    // move put it.
-    if (auto caret = bus_->CaretIn(objects))
-      range = ToEndOfElement(document->RangeAt(caret->object, caret->startOffset, caret->startOffset));
-    if (!range && focused.caretOffset >= 0)
-      range = ToEndOfElement(document->RangeAt(focused.object, focused.caretOffset, focused.caretOffset));
-  });
-  if (!read || !range) {
+    if (!range) {
+      // The page's caret as it is now, unless our highlight left it there: then where the user's
+      // last move put it.
+      if (auto caret = bus_->CaretIn(objects))
+        range = ToEndOfElement(document->RangeAt(caret->object, caret->startOffset, caret->startOffset));
+      if (!range && focused.caretOffset >= 0)
+        range = ToEndOfElement(document->RangeAt(focused.object, focused.caretOffset, focused.caretOffset));
+    }
+  } catch (const platform::Failure& failure) {
+    desktop_.note(std::string("cannot read the focused page's selection: ") + failure.what());
+    return false;
+  }
+  if (!range) {
     desktop_.note("the focused page has no selection or caret that can be read");
     return false;
   }

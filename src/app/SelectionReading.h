@@ -30,8 +30,11 @@ namespace lectryn::app {
 accessibility::AxNode OneObjectPage(accessibility::AxRef container, accessibility::AxRef object,
                                     std::u16string text);
 
-// The range from a collapsed range (a caret) to the end of the element that holds it; at the end
-// of an element within a line (right after a link), of the element around it.
+// A caret inside a word moved to the word's start: a click lands anywhere in the word it means.
+platform::TxtRangePtr AtWordStart(const platform::TxtRangePtr& caret);
+// The range from a collapsed range (a caret), taken to its word's start, to the end of the element
+// that holds it; at the end of an element within a line (right after a link), of the element
+// around it.
 platform::TxtRangePtr ToEndOfElement(const platform::TxtRangePtr& caret);
 
 // The range from the first start to the last end of the selections, in the page's order; nullptr
@@ -58,6 +61,7 @@ class SelectionReading {
 
  private:
   bool ReadWebPage(const accessibility::atspi::FocusedText& focused);
+  bool ReadFromCaretFirst(const accessibility::atspi::FocusedText& focused);
   bool ReadProgramText(const accessibility::atspi::FocusedText& focused);
   bool ReadDesktopSelection();
   void Say(const std::shared_ptr<accessibility::BrowserDocument>& document, const platform::TxtRangePtr& range);

@@ -256,6 +256,32 @@ TEST_F(WindowPagesTest, ThePartUnderThePointerFirstThenTheWholePage) {
   EXPECT_NE(page, next);
 }
 
+// Reading from a caret: the part around it is given before any point is asked for, and ranges
+// taken in it move over to the whole page once that is in.
+TEST_F(WindowPagesTest, APartGivenUpFrontIsReadUntilTheWholePageIsIn) {
+  bus_.holdReads = true;
+  auto page = ReadInParts(bus_, 40, bus_.bridges[40], u"file:///page.htm", {});
+  ASSERT_NE(nullptr, page);
+  ASSERT_EQ(1u, bus_.held.size()) << "the whole page is asked for at once";
+  EXPECT_EQ(0, bus_.reads);
+  std::optional<AxNode> part = bus_.ReadPartOf(40, {41, 40}, PageBus::kNoPoint, 0);
+  ASSERT_TRUE(part);
+  page->AddPart(*part);
+  EXPECT_FALSE(page->Whole());
+  auto caret = page->RangeAt(41, 6, 6);
+  ASSERT_NE(nullptr, caret);
+  caret->moveEnd(u"word", 1);
+  EXPECT_EQ(u"page", caret->text());
+
+  bus_.Finish();
+  EXPECT_TRUE(page->Whole());
+  EXPECT_EQ(u"page", caret->text());
+  EXPECT_EQ(u"First page\r\nThe end.", TrimmedText(*page->body()->createTextRange()));
+  // A part that comes after the whole page takes nothing from it.
+  page->AddPart(*part);
+  EXPECT_EQ(u"First page\r\nThe end.", TrimmedText(*page->body()->createTextRange()));
+}
+
 // A part that lies outside what the pointer gives (the page itself) reads nothing; a failed
 // whole read leaves the part read, and the reading ends there.
 TEST_F(WindowPagesTest, AFailedWholeReadEndsTheReadingWithTheParts) {

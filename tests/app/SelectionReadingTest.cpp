@@ -55,6 +55,11 @@ TEST_F(PageSelections, ACaretReadsToTheEndOfItsParagraphOnly) {
             Marked(ToEndOfElement(document_->RangeAt(40, 4, 4))));
   EXPECT_EQ("First one here.\nThen a link in it.\n[Last.]",
             Marked(ToEndOfElement(document_->RangeAt(40, 0, 0))));
+  EXPECT_EQ("First [one here.]\nThen a link in it.\nLast.",
+            Marked(ToEndOfElement(document_->RangeAt(10, 8, 8))))
+      << "a click inside a word reads the whole word";
+  EXPECT_EQ("First one here.\nThen a link in it.\n[Last.]",
+            Marked(ToEndOfElement(document_->RangeAt(40, 2, 2))));
   EXPECT_EQ(nullptr, ToEndOfElement(nullptr));
 }
 

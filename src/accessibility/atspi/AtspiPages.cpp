@@ -177,7 +177,7 @@ std::optional<AxNode> AtspiPages::ReadPartOf(AxRef document, const std::vector<A
           if (HoldsPiece(role)) part = below[i];
           if (!block && !Inline(role)) block = below[i];
         }
-        if (!part && block) part = PieceBelow(client, state.table, state.table.Find(*block), screenX, screenY);
+        if (!part && block && screenX != kNoPoint) part = PieceBelow(client, state.table, state.table.Find(*block), screenX, screenY);
         // Never a whole chapter at once: without a piece the whole page's read is waited for.
         if (!part) return std::nullopt;
         AxNode page;

@@ -55,7 +55,8 @@ std::optional<FocusedText> FocusFinder::Describe(const BusObject& object, int32_
   focused.object = table_.Intern(object);
   if (replies[0].Int32(0) > 0) std::tie(focused.selectionStart, focused.selectionEnd) = Span(replies[1]);
   // Where the user's own move left it; the program's caret may have followed our highlight since.
-  focused.caretOffset = trackedCaret >= 0 ? trackedCaret : replies[2].VariantInt32(-1);
+  focused.caretNow = replies[2].VariantInt32(-1);
+  focused.caretOffset = trackedCaret >= 0 ? trackedCaret : focused.caretNow;
   focused.pid = PidOf(object.name);
 
   // Up to the web document, if the object lies in one.
@@ -70,6 +71,7 @@ std::optional<FocusedText> FocusFinder::Describe(const BusObject& object, int32_
       focused.webDocument = document;
       break;
     }
+    if (depth > 0) focused.ancestors.push_back(table_.Intern(current));
     BusObject parent = asked[1].VariantObject();
     if (depth == 0 && !parent.IsNull()) focused.container = table_.Intern(parent);
     current = parent;

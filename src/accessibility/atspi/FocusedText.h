@@ -22,6 +22,9 @@ struct FocusedText {
   std::optional<AxRef> webDocument;  // the web document the object lies in, if it does
   int32_t pid = 0;                   // of the program; 0 when the bus did not say
   int32_t caretOffset = -1;          // -1 when it has none
+  int32_t caretNow = -1;             // the program's caret in the object now; -1 when it lies elsewhere
+  // In a web document: the objects around the object, innermost first, up to below the document.
+  std::vector<AxRef> ancestors;
   int32_t selectionStart = 0;        // equal to selectionEnd when nothing is selected
   int32_t selectionEnd = 0;
   // Outside web documents only: the object's whole text (UTF-16), and whether the program took
