@@ -144,11 +144,11 @@ void SelectionReading::Read() {
   dialogs_.MsgBox(kNothingToRead, platform::vbOKOnly, u"Lectryn");
 }
 
-// Where the user's click left the caret (the object still holds it), only that part of the page is
-// read before reading starts there; the rest follows as the whole page comes in, which takes
-// seconds on a big one.
-bool SelectionReading::ReadFromCaretFirst(const accessibility::atspi::FocusedText& focused) {
-  if (focused.Selected() || focused.caretOffset < 0 || focused.caretNow < 0) return false;
+// Where the user's click left the caret (the object still holds it), or a selection in one object,
+// only that part of the page is read before reading starts there; the rest follows as the whole
+// page comes in, which takes seconds on a big one.
+bool SelectionReading::ReadPartFirst(const accessibility::atspi::FocusedText& focused) {
+  if (focused.Selected() ? !focused.selectionWithin : (focused.caretOffset < 0 || focused.caretNow < 0)) return false;
   std::shared_ptr<accessibility::BrowserDocument> document;
   platform::TxtRangePtr range;
   try {
@@ -160,9 +160,11 @@ bool SelectionReading::ReadFromCaretFirst(const accessibility::atspi::FocusedTex
     std::shared_ptr<accessibility::AxBridge> bridge = bus_->Bridge(ref);
     document = accessibility::ReadInParts(*bus_, ref, bridge, bridge->Url(), {});
     document->AddPart(*part);
-    range = ToEndOfElement(document->RangeAt(focused.object, focused.caretOffset, focused.caretOffset));
+    range = focused.Selected()
+                ? document->RangeAt(focused.object, focused.selectionStart, focused.selectionEnd)
+                : ToEndOfElement(document->RangeAt(focused.object, focused.caretOffset, focused.caretOffset));
   } catch (const platform::Failure& failure) {
-    desktop_.note(std::string("cannot read the page around the caret first: ") + failure.what());
+    desktop_.note(std::string("cannot read the page around the selection first: ") + failure.what());
     return false;
   }
   if (!range) return false;
@@ -173,7 +175,7 @@ bool SelectionReading::ReadFromCaretFirst(const accessibility::atspi::FocusedTex
 // The page as it is now; its selection read off each of its text objects, since a selection
 // across objects is told piecewise by each.
 bool SelectionReading::ReadWebPage(const accessibility::atspi::FocusedText& focused) {
-  if (ReadFromCaretFirst(focused)) return true;
+  if (ReadPartFirst(focused)) return true;
   std::shared_ptr<accessibility::BrowserDocument> document;
   platform::TxtRangePtr range;
   try {

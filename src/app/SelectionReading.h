@@ -61,7 +61,7 @@ class SelectionReading {
 
  private:
   bool ReadWebPage(const accessibility::atspi::FocusedText& focused);
-  bool ReadFromCaretFirst(const accessibility::atspi::FocusedText& focused);
+  bool ReadPartFirst(const accessibility::atspi::FocusedText& focused);
   bool ReadProgramText(const accessibility::atspi::FocusedText& focused);
   bool ReadDesktopSelection();
   void Say(const std::shared_ptr<accessibility::BrowserDocument>& document, const platform::TxtRangePtr& range);

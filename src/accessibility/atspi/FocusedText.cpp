@@ -76,7 +76,19 @@ std::optional<FocusedText> FocusFinder::Describe(const BusObject& object, int32_
     if (depth == 0 && !parent.IsNull()) focused.container = table_.Intern(parent);
     current = parent;
   }
-  if (focused.webDocument) return focused;
+  if (focused.webDocument) {
+    // A page's objects tell the selection in what they hold as the characters that stand for
+    // those: one character in the parent is a selection in the object alone.
+    if (focused.Selected() && focused.container != 0) {
+      const BusObject& parent = table_.Find(focused.container);
+      std::vector<Reply> around = client_.CallAll({bus::Method(parent, bus::kText, "GetNSelections"),
+                                                   bus::Method(parent, bus::kText, "GetSelection", Ints({0}))},
+                                                  deadline_.LeftMs());
+      auto [start, end] = Span(around[1]);
+      focused.selectionWithin = around[0].Int32(0) == 1 && end - start == 1;
+    }
+    return focused;
+  }
 
   Reply text = client_.Call(bus::Method(object, bus::kText, "GetText", Ints({0, -1})), deadline_.LeftMs());
   focused.text = platform::FromUtf8(text.String());

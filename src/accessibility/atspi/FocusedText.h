@@ -25,6 +25,7 @@ struct FocusedText {
   int32_t caretNow = -1;             // the program's caret in the object now; -1 when it lies elsewhere
   // In a web document: the objects around the object, innermost first, up to below the document.
   std::vector<AxRef> ancestors;
+  bool selectionWithin = false;  // in a web document: the selection lies in the object alone
   int32_t selectionStart = 0;        // equal to selectionEnd when nothing is selected
   int32_t selectionEnd = 0;
   // Outside web documents only: the object's whole text (UTF-16), and whether the program took

@@ -231,6 +231,17 @@ TEST_F(FocusedTexts, AnObjectInAWebPageNamesItsDocumentAndLeavesItsTextToThePage
   EXPECT_FALSE(Called(calls, "SetSelection"));
   EXPECT_TRUE(Called(calls, "/doc GetRole"));
   EXPECT_FALSE(Called(calls, "/frame GetRole")) << "the walk up stops at the document";
+  EXPECT_EQ(std::vector<AxRef>{Ref(kBrowser, "/section")}, focused->ancestors);
+  EXPECT_FALSE(focused->selectionWithin) << "the section tells no selection of its own";
+
+  // The section tells the selection as the one character that stands for the paragraph: the
+  // selection lies in the paragraph alone. Two characters: it goes on into the next.
+  Select(kBrowser, "/section", 0, 1);
+  focused = finder.Find(tracker);
+  ASSERT_TRUE(focused);
+  EXPECT_TRUE(focused->selectionWithin);
+  Select(kBrowser, "/section", 0, 2);
+  EXPECT_FALSE(finder.Find(tracker)->selectionWithin);
 
   // The caret on the document itself.
   EXPECT_EQ(Ref(kBrowser, "/doc"), finder.Describe({kBrowser, "/doc"}, 0)->webDocument);
