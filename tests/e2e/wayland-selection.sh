@@ -37,18 +37,26 @@ check_words_held() {
   [ -z "$missed" ] || fail "the program did not select these spoken words ($3): $missed"
 }
 
+# Selects characters [$2, $3) of the object whose text starts with $1, reads the selection (through
+# the command when $6 is "command"), and checks that the first piece read is $4 and that $5 spoken
+# words were each held selected by the program.
+read_selected() {
+  "$AX" select "$1" "$2" "$3" || fail "the program refused the selection"
+  sleep 0.5
+  local from first
+  from=$(($(wc -l <"$TRACE") + 1))
+  first=$(read_selection selection "${6:-}")
+  [ "$first" = "$4" ] || fail "the selection was read as \"$first\""
+  check_words_held "$from" "$5" selection
+}
+
 start_lectryn alone
 MAIN=$(window_named '^Lectryn$')
 [ -n "$MAIN" ] || fail "no main window"
 
 case "$KIND" in
   page)
-    "$AX" select 'The quick brown fox' 4 19 || fail "the browser refused the selection"
-    sleep 0.5
-    from=$(($(wc -l <"$TRACE") + 1))
-    first=$(read_selection selection)
-    [ "$first" = "quick brown fox" ] || fail "the selection was read as \"$first\""
-    check_words_held "$from" 3 selection
+    read_selected 'The quick brown fox' 4 19 "quick brown fox" 3
     # The reading goes on past the selection; the user stops it, then puts the caret elsewhere.
     command_to_lectryn --stop
     "$AX" caret 'A password field follows' 2 || fail "the browser refused the caret"
@@ -59,22 +67,8 @@ case "$KIND" in
     wait_for 'grep -q "\"word\":\"here\"" "$TRACE"' 60 || fail "reading from the caret did not go on to the end"
     check_words_held "$from" 20 caret
     ;;
-  text)
-    "$AX" select 'First line' 6 10 || fail "the text view refused the selection"
-    sleep 0.5
-    from=$(($(wc -l <"$TRACE") + 1))
-    first=$(read_selection selection)
-    [ "$first" = "line" ] || fail "the selection was read as \"$first\""
-    check_words_held "$from" 5 selection
-    ;;
-  pdf)
-    "$AX" select 'Lectryn reads' 0 26 || fail "the viewer refused the selection"
-    sleep 0.5
-    from=$(($(wc -l <"$TRACE") + 1))
-    first=$(read_selection selection command)
-    [ "$first" = "Lectryn reads the selected" ] || fail "the selection was read as \"$first\""
-    check_words_held "$from" 4 selection
-    ;;
+  text) read_selected 'First line' 6 10 "line" 5 ;;
+  pdf) read_selected 'Lectryn reads' 0 26 "Lectryn reads the selected" 4 command ;;
   *) fail "unknown kind $KIND" ;;
 esac
 echo "ok: $KIND read from the program's selection$([ "$KIND" = page ] && echo " and caret")"
