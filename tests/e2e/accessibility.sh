@@ -51,13 +51,18 @@ gdbus call --session -d org.a11y.Bus -o /org/a11y/bus -m org.freedesktop.DBus.Pr
 [ "$(is_enabled)" = "(<false>,)" ] || fail "accessibility is not off at start: $(is_enabled)"
 
 # The message box the program shows now (a dialog of the program's), given the keyboard, and
-# the keys pressed on it.
-answer_box() {
-  local window box=
+# the keys pressed on it. The trace tells of the message before the box is mapped, so the box is
+# waited for.
+message_box() {
+  local window
   for window in $(xdotool search --onlyvisible --name '^Lectryn$' 2>/dev/null); do
-    xprop -id "$window" _NET_WM_WINDOW_TYPE | grep -q DIALOG && box=$window
+    xprop -id "$window" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q DIALOG && box=$window
   done
-  [ -n "$box" ] || fail "no message box on the screen"
+  [ -n "$box" ]
+}
+answer_box() {
+  local box=
+  wait_for message_box 10 || fail "no message box on the screen"
   keys_to "$box" "$@"
 }
 
