@@ -250,6 +250,15 @@ auto Box = [](const ComputedStyle& s) {
          Str(s.maxHeight);
 };
 auto Background = [](const ComputedStyle& s) { return Hex(s.backgroundColor); };
+auto Flex = [](const ComputedStyle& s) {
+  return Str(s.flexGrow) + " " + Str(s.flexShrink) + " " + Str(s.flexBasis) + " " +
+         Int(static_cast<int>(s.flexDirection)) + Int(static_cast<int>(s.flexWrap)) + " " + Str(s.rowGap) + " " +
+         Str(s.columnGap);
+};
+auto Alignment = [](const ComputedStyle& s) {
+  return Int(static_cast<int>(s.justifyContent)) + " " + Int(static_cast<int>(s.alignContent)) + " " +
+         Int(static_cast<int>(s.alignItems)) + " " + Int(static_cast<int>(s.alignSelf)) + " " + Int(s.order);
+};
 auto Kinds = [](const ComputedStyle& s) {
   return Int(static_cast<int>(s.display)) + " " + Int(static_cast<int>(s.floating)) + " " +
          Int(static_cast<int>(s.position)) + " " + Int(static_cast<int>(s.overflowX)) + " " +
@@ -282,11 +291,29 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"border-color: red blue", BorderColors, "#ff0000 #0000ff #ff0000 #0000ff"},
         ValueCase{"width: 50%; height: 2em; min-width: 10px; max-width: none; max-height: 5px", Box,
                   "50% 40 10 none 5"},
-        ValueCase{"width: -5px; height: auto; min-width: auto", Box, "auto auto 0 none none"},
+        ValueCase{"width: -5px; height: auto; min-width: auto", Box, "auto auto auto none none"},
         ValueCase{"float: left", Kinds, "2 1 0 0 0"},
         ValueCase{"display: inline-table; position: absolute; float: right", Kinds, "5 0 2 0 0"},
         ValueCase{"display: table-row-group", Kinds, "10 0 0 0 0"},
-        ValueCase{"display: flex", Kinds, "2 0 0 0 0"},
+        ValueCase{"display: flex", Kinds, "16 0 0 0 0"},
+        ValueCase{"display: inline-grid; float: left", Kinds, "18 1 0 0 0"},
+        // Flexible boxes: the shorthand's forms, and what makes it invalid (the last valid one stays).
+        ValueCase{"flex: 1", Flex, "1 1 0% 00 0 0"},
+        ValueCase{"flex: none", Flex, "0 0 auto 00 0 0"},
+        ValueCase{"flex: auto", Flex, "1 1 auto 00 0 0"},
+        ValueCase{"flex: 2 0 30px", Flex, "2 0 30 00 0 0"},
+        ValueCase{"flex: 10% 3", Flex, "3 1 10% 00 0 0"},
+        ValueCase{"flex: 1 1 0", Flex, "1 1 0 00 0 0"},
+        ValueCase{"flex: 1 1 content", Flex, "1 1 none 00 0 0"},
+        ValueCase{"flex: 3; flex: 1 10px 2", Flex, "3 1 0% 00 0 0"},
+        ValueCase{"flex: 3; flex: 1 2 3", Flex, "3 1 0% 00 0 0"},
+        ValueCase{"flex: 3; flex: -1", Flex, "3 1 0% 00 0 0"},
+        ValueCase{"flex-flow: wrap column; gap: 1em 5%", Flex, "0 1 auto 21 20 5%"},
+        ValueCase{"flex-flow: row row", Flex, "0 1 auto 00 0 0"},
+        ValueCase{"grid-gap: 4px; column-gap: normal", Flex, "0 1 auto 00 4 0"},
+        ValueCase{"justify-content: space-between; align-items: safe center; order: 2", Alignment, "7 1 5 0 2"},
+        ValueCase{"place-content: center end; align-self: last baseline", Alignment, "4 5 1 6 0"},
+        ValueCase{"align-items: space-between; order: 1.5; align-self: stretch", Alignment, "1 1 1 2 0"},
         ValueCase{"display: inline flow-root", Kinds, "4 0 0 0 0"},
         ValueCase{"overflow: hidden", Kinds, "2 0 0 1 1"},
         ValueCase{"overflow-x: hidden", Kinds, "2 0 0 1 2"},

@@ -80,6 +80,18 @@ const std::map<std::string_view, Sample>& Samples() {
       {"border-spacing", {"border-spacing: 4px 6px"}},
       {"border-collapse", {"border-collapse: collapse"}},
       {"overflow-wrap", {"overflow-wrap: anywhere"}},
+      {"flex-direction", {"flex-direction: column"}},
+      {"flex-wrap", {"flex-wrap: wrap"}},
+      {"flex-grow", {"flex-grow: 2"}},
+      {"flex-shrink", {"flex-shrink: 0"}},
+      {"flex-basis", {"flex-basis: 10px"}},
+      {"justify-content", {"justify-content: center"}},
+      {"align-content", {"align-content: end"}},
+      {"align-items", {"align-items: baseline"}},
+      {"align-self", {"align-self: flex-end"}},
+      {"row-gap", {"row-gap: 3px"}},
+      {"column-gap", {"column-gap: 4%"}},
+      {"order", {"order: -1"}},
   };
   return samples;
 }

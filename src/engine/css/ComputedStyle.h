@@ -19,7 +19,7 @@ enum class Display : int8_t {
   TableRow,
   TableCell,
   Other,
-  // Table parts and captions; flex and grid are laid out as Block.
+  // Table parts and captions.
   InlineTable,
   TableRowGroup,
   TableHeaderGroup,
@@ -27,7 +27,14 @@ enum class Display : int8_t {
   TableColumn,
   TableColumnGroup,
   TableCaption,
+  Flex,
+  InlineFlex,
+  Grid,
+  InlineGrid,
 };
+
+constexpr bool IsFlex(Display display) { return display == Display::Flex || display == Display::InlineFlex; }
+constexpr bool IsGrid(Display display) { return display == Display::Grid || display == Display::InlineGrid; }
 enum class Visibility : int8_t { Unset = -1, Visible, Hidden };
 enum class WhiteSpace : int8_t { Unset = -1, Normal, Nowrap, Pre, PreWrap, PreLine };
 
@@ -72,6 +79,22 @@ enum class ListStyleType : uint8_t { Disc, Circle, Square, Decimal, LowerAlpha, 
 enum class ListStylePosition : uint8_t { Outside, Inside };
 enum class LineHeightKind : uint8_t { Normal, Number, Px };
 enum class OverflowWrap : uint8_t { Normal, BreakWord, Anywhere };  // where a word wider than the line may break
+enum class FlexDirection : uint8_t { Row, RowReverse, Column, ColumnReverse };
+enum class FlexWrap : uint8_t { Nowrap, Wrap, WrapReverse };
+// The keywords of justify-content and the align-* properties; flex-start, self-start and left
+// are Start, their ends End.
+enum class Align : uint8_t {
+  Auto,
+  Normal,
+  Stretch,
+  Start,
+  End,
+  Center,
+  Baseline,
+  SpaceBetween,
+  SpaceAround,
+  SpaceEvenly
+};
 enum TextDecoration : uint8_t { kDecorationNone = 0, kUnderline = 1, kOverline = 2, kLineThrough = 4 };
 
 // Sides in the order top, right, bottom, left.
@@ -90,7 +113,7 @@ struct ComputedStyle {
   std::array<BorderStyle, 4> borderStyle{};
   std::array<Color, 4> borderColor{};  // currentColor already resolved
   Length width, height;                // auto by default
-  Length minWidth = Length::Px(0), minHeight = Length::Px(0);
+  Length minWidth, minHeight;  // auto: 0, except for flex items (their content's minimum)
   Length maxWidth{LengthUnit::None, 0}, maxHeight{LengthUnit::None, 0};
   BoxSizing boxSizing = BoxSizing::ContentBox;
   Float floating = Float::None;
@@ -118,6 +141,16 @@ struct ComputedStyle {
   VerticalAlign verticalAlign = VerticalAlign::Baseline;
   ListStyleType listStyleType = ListStyleType::Disc;
   ListStylePosition listStylePosition = ListStylePosition::Outside;
+
+  // Flex containers and their items.
+  FlexDirection flexDirection = FlexDirection::Row;
+  FlexWrap flexWrap = FlexWrap::Nowrap;
+  float flexGrow = 0, flexShrink = 1;
+  Length flexBasis;  // auto; None stands for "content"
+  Align justifyContent = Align::Normal, alignItems = Align::Normal, alignSelf = Align::Auto;
+  Align alignContent = Align::Normal;
+  Length rowGap = Length::Px(0), columnGap = Length::Px(0);
+  int32_t order = 0;
 
   // Tables: the spacing between cells (border-spacing or the table's cellspacing attribute).
   float borderSpacingX = 0, borderSpacingY = 0;

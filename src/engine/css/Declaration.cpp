@@ -1,5 +1,7 @@
 #include "engine/css/Declaration.h"
 
+#include <algorithm>
+#include <cmath>
 #include <initializer_list>
 #include <optional>
 #include <type_traits>
@@ -87,14 +89,17 @@ std::optional<Value> DisplayOf(const Parts& parts) {
                                          {"table-column", Display::TableColumn},
                                          {"table-cell", Display::TableCell},
                                          {"table-caption", Display::TableCaption},
-                                         // Flex and grid containers are laid out as blocks.
-                                         {"flex", Display::Block},
-                                         {"grid", Display::Block},
+                                         {"flex", Display::Flex},
+                                         {"grid", Display::Grid},
                                          {"flow-root", Display::Block},
+                                         {"-webkit-flex", Display::Flex},
+                                         {"-ms-flexbox", Display::Flex},
+                                         {"inline-flex", Display::InlineFlex},
+                                         {"-webkit-inline-flex", Display::InlineFlex},
+                                         {"-ms-inline-flexbox", Display::InlineFlex},
+                                         {"inline-grid", Display::InlineGrid},
+                                         // The old box model of 2009 is not the flexbox of today.
                                          {"-webkit-box", Display::Block},
-                                         {"-ms-flexbox", Display::Block},
-                                         {"inline-flex", Display::InlineBlock},
-                                         {"inline-grid", Display::InlineBlock},
                                          {"-webkit-inline-box", Display::InlineBlock},
                                          // Boxes we do not build: their content flows inline.
                                          {"contents", Display::Inline},
@@ -112,8 +117,9 @@ std::optional<Value> DisplayOf(const Parts& parts) {
     return std::nullopt;
   }
   if (inner == "flow") return Value::Keyword(block ? Display::Block : Display::Inline);
-  if (inner == "flow-root" || inner == "flex" || inner == "grid")
-    return Value::Keyword(block ? Display::Block : Display::InlineBlock);
+  if (inner == "flow-root") return Value::Keyword(block ? Display::Block : Display::InlineBlock);
+  if (inner == "flex") return Value::Keyword(block ? Display::Flex : Display::InlineFlex);
+  if (inner == "grid") return Value::Keyword(block ? Display::Grid : Display::InlineGrid);
   if (inner == "table") return Value::Keyword(block ? Display::Table : Display::InlineTable);
   if (inner == "list-item") return Value::Keyword(Display::ListItem);
   return std::nullopt;
@@ -339,8 +345,9 @@ std::optional<Value> SizeOf(std::string_view part) {
 }
 
 std::optional<Value> MinSizeOf(std::string_view part) {
-  if (part == "auto") return Value::Px(0);
-  return LengthOf(part, kPercent | kNonNegative | kUnitless);
+  if (part == "min-content" || part == "max-content" || part == "fit-content")
+    return Value::Keyword(LengthKeyword::Auto);
+  return LengthOf(part, kAuto | kPercent | kNonNegative | kUnitless);
 }
 
 std::optional<Value> MaxSizeOf(std::string_view part) {
@@ -386,6 +393,77 @@ std::optional<Value> OverflowWrapOf(std::string_view part) {
                                         {"break-word", OverflowWrap::BreakWord},
                                         {"anywhere", OverflowWrap::Anywhere}});
 }
+
+// Flexible boxes.
+std::optional<Value> FlexDirectionOf(std::string_view part) {
+  return KeywordOf<FlexDirection>(part, {{"row", FlexDirection::Row},
+                                         {"row-reverse", FlexDirection::RowReverse},
+                                         {"column", FlexDirection::Column},
+                                         {"column-reverse", FlexDirection::ColumnReverse}});
+}
+
+std::optional<Value> FlexWrapOf(std::string_view part) {
+  return KeywordOf<FlexWrap>(
+      part, {{"nowrap", FlexWrap::Nowrap}, {"wrap", FlexWrap::Wrap}, {"wrap-reverse", FlexWrap::WrapReverse}});
+}
+
+std::optional<Value> FlexFactorOf(std::string_view part) {
+  auto number = ParseNumber(part);
+  if (!number || *number < 0) return std::nullopt;
+  return Value::Number(std::min(*number, kMaxLength));
+}
+
+std::optional<Value> FlexBasisOf(std::string_view part) {
+  if (part == "content") return Value::Keyword(LengthKeyword::None);
+  return SizeOf(part);
+}
+
+std::optional<Value> IntegerOf(std::string_view part) {
+  auto number = ParseNumber(part);
+  if (!number || *number != std::floor(*number)) return std::nullopt;
+  return Value::Number(std::clamp(*number, -1e9F, 1e9F));
+}
+
+std::optional<Value> GapOf(std::string_view part) {
+  if (part == "normal") return Value::Px(0);
+  return LengthOf(part, kPercent | kNonNegative);
+}
+
+// Box alignment: one keyword, or one after "safe", "unsafe", "first" or "last" (a last
+// baseline is laid out as the first).
+std::optional<Value> AlignmentOf(const Parts& parts, bool distributions, bool autoAllowed) {
+  if (parts.empty() || parts.size() > 2) return std::nullopt;
+  std::string_view word = parts.back();
+  if (parts.size() == 2) {
+    std::string_view prefix = parts[0];
+    bool baseline = word == "baseline" && (prefix == "first" || prefix == "last");
+    if (!baseline && prefix != "safe" && prefix != "unsafe") return std::nullopt;
+    if (!baseline && (word == "baseline" || word == "normal" || word == "stretch" || word == "auto"))
+      return std::nullopt;
+  }
+  if (word == "auto") return autoAllowed ? std::optional(Value::Keyword(Align::Auto)) : std::nullopt;
+  if (!distributions &&
+      (word == "space-between" || word == "space-around" || word == "space-evenly"))
+    return std::nullopt;
+  return KeywordOf<Align>(word, {{"normal", Align::Normal},
+                                 {"stretch", Align::Stretch},
+                                 {"start", Align::Start},
+                                 {"flex-start", Align::Start},
+                                 {"self-start", Align::Start},
+                                 {"left", Align::Start},
+                                 {"end", Align::End},
+                                 {"flex-end", Align::End},
+                                 {"self-end", Align::End},
+                                 {"right", Align::End},
+                                 {"center", Align::Center},
+                                 {"baseline", Align::Baseline},
+                                 {"space-between", Align::SpaceBetween},
+                                 {"space-around", Align::SpaceAround},
+                                 {"space-evenly", Align::SpaceEvenly}});
+}
+std::optional<Value> ContentAlignmentOf(const Parts& parts) { return AlignmentOf(parts, true, false); }
+std::optional<Value> ItemAlignmentOf(const Parts& parts) { return AlignmentOf(parts, false, false); }
+std::optional<Value> SelfAlignmentOf(const Parts& parts) { return AlignmentOf(parts, false, true); }
 
 // The grammars the property table names, each read from the whole value or its parts.
 using Parser = std::optional<Value> (*)(std::string_view value, const Parts& parts);
@@ -436,6 +514,15 @@ constexpr Parser ParseListStylePosition = OnePart<ListStylePositionOf>;
 constexpr Parser ParseBorderSpacing = AllParts<BorderSpacingOf>;
 constexpr Parser ParseBorderCollapse = OnePart<BorderCollapseOf>;
 constexpr Parser ParseOverflowWrap = OnePart<OverflowWrapOf>;
+constexpr Parser ParseFlexDirection = OnePart<FlexDirectionOf>;
+constexpr Parser ParseFlexWrap = OnePart<FlexWrapOf>;
+constexpr Parser ParseFlexFactor = OnePart<FlexFactorOf>;
+constexpr Parser ParseFlexBasis = OnePart<FlexBasisOf>;
+constexpr Parser ParseContentAlignment = AllParts<ContentAlignmentOf>;
+constexpr Parser ParseItemAlignment = AllParts<ItemAlignmentOf>;
+constexpr Parser ParseSelfAlignment = AllParts<SelfAlignmentOf>;
+constexpr Parser ParseGap = OnePart<GapOf>;
+constexpr Parser ParseInteger = OnePart<IntegerOf>;
 
 // The value grammar of every longhand.
 std::optional<Value> LonghandValue(Property property, std::string_view value, const Parts& parts) {
@@ -469,6 +556,12 @@ enum class Shorthand : uint8_t {
   ListStyle,
   Overflow,
   TextDecoration,
+  Flex,
+  FlexFlow,
+  Gap,
+  PlaceContent,
+  PlaceItems,
+  PlaceSelf,
 };
 
 struct PropertyName {
@@ -497,6 +590,15 @@ const std::unordered_map<std::string_view, PropertyName>& PropertyNames() {
       {"list-style", {Property::Count, Shorthand::ListStyle}},
       {"overflow", {Property::Count, Shorthand::Overflow}},
       {"text-decoration", {Property::Count, Shorthand::TextDecoration}},
+      {"flex", {Property::Count, Shorthand::Flex}},
+      {"flex-flow", {Property::Count, Shorthand::FlexFlow}},
+      {"gap", {Property::Count, Shorthand::Gap}},
+      {"grid-gap", {Property::Count, Shorthand::Gap}},
+      {"grid-row-gap", {Property::RowGap}},
+      {"grid-column-gap", {Property::ColumnGap}},
+      {"place-content", {Property::Count, Shorthand::PlaceContent}},
+      {"place-items", {Property::Count, Shorthand::PlaceItems}},
+      {"place-self", {Property::Count, Shorthand::PlaceSelf}},
     };
     for (size_t i = 0; i < kPropertyCount; ++i) {
       auto longhand = static_cast<Property>(i);
@@ -556,6 +658,18 @@ std::vector<Property> LonghandsOf(Shorthand shorthand) {
       return {Property::OverflowX, Property::OverflowY};
     case Shorthand::TextDecoration:
       return {Property::TextDecorationLine, Property::TextDecorationColor};
+    case Shorthand::Flex:
+      return {Property::FlexGrow, Property::FlexShrink, Property::FlexBasis};
+    case Shorthand::FlexFlow:
+      return {Property::FlexDirection, Property::FlexWrap};
+    case Shorthand::Gap:
+      return {Property::RowGap, Property::ColumnGap};
+    case Shorthand::PlaceContent:
+      return {Property::AlignContent, Property::JustifyContent};
+    case Shorthand::PlaceItems:
+      return {Property::AlignItems};
+    case Shorthand::PlaceSelf:
+      return {Property::AlignSelf};
     case Shorthand::None:
       break;
   }
@@ -706,6 +820,84 @@ bool ExpandTextDecoration(const Parts& parts, bool important, DeclarationBlock& 
   return true;
 }
 
+// "flex: 1", "flex: 2 1 10%", "flex: none": the grow and shrink factors and the basis; a basis
+// left out is 0% (unlike the longhand's initial auto).
+bool ExpandFlex(const Parts& parts, bool important, DeclarationBlock& out) {
+  if (parts.empty() || parts.size() > 3) return false;
+  Value grow = Value::Number(1), shrink = Value::Number(1);
+  Value basis = Value::Length({0, Unit::Percent});
+  if (parts.size() == 1 && (parts[0] == "none" || parts[0] == "auto")) {
+    if (parts[0] == "none") grow = shrink = Value::Number(0);
+    basis = Value::Keyword(LengthKeyword::Auto);
+  } else {
+    // The factors stand together, the basis before or after them; a bare number is a basis
+    // only when it is 0.
+    std::vector<Value> factors;
+    size_t i = 0;
+    auto takeFactors = [&] {
+      for (std::optional<Value> f; i < parts.size() && factors.size() < 2 && (f = FlexFactorOf(parts[i])); ++i)
+        factors.push_back(*f);
+    };
+    auto takeBasis = [&] {
+      if (i >= parts.size()) return;
+      auto number = ParseNumber(parts[i]);
+      auto length = number ? (*number == 0 ? std::optional(Value::Px(0)) : std::nullopt) : FlexBasisOf(parts[i]);
+      if (!length) return;
+      basis = *length;
+      ++i;
+    };
+    if (FlexFactorOf(parts[0])) {
+      takeFactors();
+      takeBasis();
+    } else {
+      takeBasis();
+      takeFactors();
+    }
+    if (i != parts.size()) return false;
+    if (!factors.empty()) grow = factors[0];
+    if (factors.size() == 2) shrink = factors[1];
+  }
+  out.push_back({Property::FlexGrow, important, grow});
+  out.push_back({Property::FlexShrink, important, shrink});
+  out.push_back({Property::FlexBasis, important, basis});
+  return true;
+}
+
+bool ExpandFlexFlow(const Parts& parts, bool important, DeclarationBlock& out) {
+  if (parts.empty() || parts.size() > 2) return false;
+  std::optional<Value> direction, wrap;
+  for (std::string_view part : parts) {
+    if (!direction && (direction = FlexDirectionOf(part))) continue;
+    if (!wrap && (wrap = FlexWrapOf(part))) continue;
+    return false;
+  }
+  out.push_back({Property::FlexDirection, important, direction.value_or(Value::Keyword(FlexDirection::Row))});
+  out.push_back({Property::FlexWrap, important, wrap.value_or(Value::Keyword(FlexWrap::Nowrap))});
+  return true;
+}
+
+// Two-value shorthands whose second value defaults to the first: gap (row, column) and the
+// place-* pairs (align, justify). The justify side of place-items and place-self is grid's.
+bool ExpandPair(const Parts& parts, Property first, Property second, std::optional<Value> (*of)(const Parts&),
+                bool important, DeclarationBlock& out) {
+  // Alignment words may come in pairs of their own ("safe center"): split where both halves read.
+  for (size_t split = 1; split <= parts.size(); ++split) {
+    Parts head(parts.begin(), parts.begin() + static_cast<std::ptrdiff_t>(split));
+    Parts tail(parts.begin() + static_cast<std::ptrdiff_t>(split), parts.end());
+    auto a = of(head);
+    auto b = tail.empty() ? a : of(tail);
+    if (!a || !b) continue;
+    out.push_back({first, important, *a});
+    if (second != Property::Count) out.push_back({second, important, *b});
+    return true;
+  }
+  return false;
+}
+
+std::optional<Value> GapOfParts(const Parts& parts) {
+  return parts.size() == 1 ? GapOf(parts[0]) : std::nullopt;
+}
+
 bool ExpandShorthand(Shorthand shorthand, std::string_view value, const Parts& parts, bool important,
                      DeclarationBlock& out) {
   switch (shorthand) {
@@ -748,6 +940,19 @@ bool ExpandShorthand(Shorthand shorthand, std::string_view value, const Parts& p
     }
     case Shorthand::TextDecoration:
       return ExpandTextDecoration(parts, important, out);
+    case Shorthand::Flex:
+      return ExpandFlex(parts, important, out);
+    case Shorthand::FlexFlow:
+      return ExpandFlexFlow(parts, important, out);
+    case Shorthand::Gap:
+      return ExpandPair(parts, Property::RowGap, Property::ColumnGap, GapOfParts, important, out);
+    case Shorthand::PlaceContent:
+      return ExpandPair(parts, Property::AlignContent, Property::JustifyContent, ContentAlignmentOf, important,
+                        out);
+    case Shorthand::PlaceItems:
+      return ExpandPair(parts, Property::AlignItems, Property::Count, ItemAlignmentOf, important, out);
+    case Shorthand::PlaceSelf:
+      return ExpandPair(parts, Property::AlignSelf, Property::Count, SelfAlignmentOf, important, out);
     case Shorthand::None:
       break;
   }

@@ -85,7 +85,19 @@ struct NoField {
   X(ListStylePosition, "list-style-position", Inherited, ListStylePosition, Keyword, Field<&ComputedStyle::listStylePosition>) \
   X(BorderSpacing, "border-spacing", Inherited, BorderSpacing, BorderSpacing, Field<&ComputedStyle::borderSpacingX, &ComputedStyle::borderSpacingY>) \
   X(BorderCollapse, "border-collapse", Inherited, BorderCollapse, Keyword, Field<&ComputedStyle::borderCollapse>) \
-  X(OverflowWrap, "overflow-wrap", Inherited, OverflowWrap, Keyword, Field<&ComputedStyle::overflowWrap>)
+  X(OverflowWrap, "overflow-wrap", Inherited, OverflowWrap, Keyword, Field<&ComputedStyle::overflowWrap>) \
+  X(FlexDirection, "flex-direction", Reset, FlexDirection, Keyword, Field<&ComputedStyle::flexDirection>) \
+  X(FlexWrap, "flex-wrap", Reset, FlexWrap, Keyword, Field<&ComputedStyle::flexWrap>) \
+  X(FlexGrow, "flex-grow", Reset, FlexFactor, Number, Field<&ComputedStyle::flexGrow>) \
+  X(FlexShrink, "flex-shrink", Reset, FlexFactor, Number, Field<&ComputedStyle::flexShrink>) \
+  X(FlexBasis, "flex-basis", Reset, FlexBasis, Length, Field<&ComputedStyle::flexBasis>) \
+  X(JustifyContent, "justify-content", Reset, ContentAlignment, Keyword, Field<&ComputedStyle::justifyContent>) \
+  X(AlignContent, "align-content", Reset, ContentAlignment, Keyword, Field<&ComputedStyle::alignContent>) \
+  X(AlignItems, "align-items", Reset, ItemAlignment, Keyword, Field<&ComputedStyle::alignItems>) \
+  X(AlignSelf, "align-self", Reset, SelfAlignment, Keyword, Field<&ComputedStyle::alignSelf>) \
+  X(RowGap, "row-gap", Reset, Gap, Length, Field<&ComputedStyle::rowGap>) \
+  X(ColumnGap, "column-gap", Reset, Gap, Length, Field<&ComputedStyle::columnGap>) \
+  X(Order, "order", Reset, Integer, Number, Field<&ComputedStyle::order>)
 // clang-format on
 
 enum class Property : uint8_t {

@@ -58,9 +58,15 @@ Display Blockified(Display display) {
   switch (display) {
     case Display::InlineTable:
       return Display::Table;
+    case Display::InlineFlex:
+      return Display::Flex;
+    case Display::InlineGrid:
+      return Display::Grid;
     case Display::None:
     case Display::ListItem:
     case Display::Table:
+    case Display::Flex:
+    case Display::Grid:
       return display;
     default:
       return Display::Block;
@@ -255,6 +261,11 @@ struct StyleBuilder::Computations {
     style.borderSpacingX = builder.Pixels(value.length, style);
     style.borderSpacingY = builder.Pixels(value.length2, style);
   }
+  template <class F>
+  static void SetNumber(const StyleBuilder&, const Value& value, ComputedStyle& style) {
+    auto& field = F::Of(style);
+    field = static_cast<std::remove_reference_t<decltype(field)>>(value.number);
+  }
   // Kept aside in Apply until Adjust knows whether the element draws a decoration.
   template <class F>
   static void SetDecorationColor(const StyleBuilder&, const Value&, ComputedStyle&) {}
@@ -295,8 +306,10 @@ void StyleBuilder::Apply(Property property, const Value& value, ComputedStyle& s
 // widths of styles that draw nothing, and the propagation of text decorations.
 void StyleBuilder::Adjust(ElementRole role, ComputedStyle& style) const {
   bool outOfFlow = style.position == Position::Absolute || style.position == Position::Fixed;
-  if (outOfFlow) style.floating = Float::None;
-  if (outOfFlow || style.floating != Float::None || role == ElementRole::Root)
+  // The children of flex and grid containers are their items: blocks that do not float.
+  const bool item = IsFlex(parent_.display) || IsGrid(parent_.display);
+  if (outOfFlow || item) style.floating = Float::None;
+  if (outOfFlow || item || style.floating != Float::None || role == ElementRole::Root)
     style.display = Blockified(style.display);
   if (style.overflowX == Overflow::Visible && style.overflowY != Overflow::Visible)
     style.overflowX = Overflow::Auto;
@@ -308,7 +321,8 @@ void StyleBuilder::Adjust(ElementRole role, ComputedStyle& style) const {
   }
   // Decorations are not propagated into floats, absolute boxes and inline blocks.
   bool propagated = !outOfFlow && style.floating == Float::None && style.display != Display::InlineBlock &&
-                    style.display != Display::InlineTable;
+                    style.display != Display::InlineTable && style.display != Display::InlineFlex &&
+                    style.display != Display::InlineGrid;
   uint8_t inherited = propagated ? parent_.decorationsInEffect : uint8_t{kDecorationNone};
   style.decorationsInEffect = inherited | style.textDecoration;
   if (style.textDecoration != kDecorationNone)

@@ -31,7 +31,17 @@ bool Layouter::EstablishesContext(NodeId node) const {
   const ComputedStyle& style = Style(node);
   if (node == tree_.HtmlElement() || OutOfFlow(node)) return true;
   if (style.overflowX != css::Overflow::Visible || style.overflowY != css::Overflow::Visible) return true;
+  // Flex and grid items, as their containers.
+  const NodeId parent = tree_[node].parent;
+  if (parent != kNoNode && tree_[parent].IsElement()) {
+    const Display outer = Style(parent).display;
+    if (css::IsFlex(outer) || css::IsGrid(outer)) return true;
+  }
   switch (style.display) {
+    case Display::Flex:
+    case Display::InlineFlex:
+    case Display::Grid:
+    case Display::InlineGrid:
     case Display::InlineBlock:
     case Display::InlineTable:
     case Display::Table:
@@ -104,7 +114,8 @@ float Layouter::ShrinkToFitWidth(NodeId node, float available) {
 }
 
 int32_t Layouter::LayOutBlock(NodeId node, int32_t parentBox, const Containing& cb, BlockFlow& flow,
-                              BoxKind kind, std::optional<float> borderBoxWidth) {
+                              BoxKind kind, std::optional<float> borderBoxWidth,
+                              std::optional<float> borderBoxHeight) {
   const ComputedStyle& style = Style(node);
   Edges margin = MarginOf(style, cb.width);
   const Edges border = BorderOf(style);
@@ -177,6 +188,8 @@ int32_t Layouter::LayOutBlock(NodeId node, int32_t parentBox, const Containing& 
     inner.strut = flow.strut;
   }
   Containing content{x + border.left + padding.left, width, UsedHeight(style, cb, border, padding)};
+  if (borderBoxHeight)
+    content.height = std::max(0.0F, *borderBoxHeight - border.top - border.bottom - padding.top - padding.bottom);
   if (node == tree_.HtmlElement() && !content.height) content.height = std::nullopt;
 
   FloatContext ownFloats;
@@ -190,6 +203,8 @@ int32_t Layouter::LayOutBlock(NodeId node, int32_t parentBox, const Containing& 
   if (replaced == ReplacedKind::None && depth_ < kMaxDepth) {
     if (style.display == Display::Table || style.display == Display::InlineTable)
       LayOutTable(node, box, content, inner);
+    else if (css::IsFlex(style.display))
+      LayOutFlex(node, box, content, inner);
     else
       LayOutChildren(node, box, content, inner);
   }
@@ -426,6 +441,8 @@ void Layouter::StartListItem(NodeId node, float contentX) {
   };
   const bool reversed = list != kNoNode && tree_.AttributeValue(list, "reversed") != nullptr;
   auto found = listCounters_.find(list);
+  if (flexNesting_ > 0)
+    counterLog_.emplace_back(list, found == listCounters_.end() ? std::nullopt : std::optional(found->second));
   if (found == listCounters_.end()) {
     int64_t start = 1;
     if (auto given = readNumber(list, "start")) {

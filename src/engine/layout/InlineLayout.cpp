@@ -240,6 +240,7 @@ bool InlineFormatter::Add(NodeId node) {
     lastSpace_ = true;
     Push(Type::Block, node, node, -1, false, ws);
   } else if (style.display == Display::InlineBlock || style.display == Display::InlineTable ||
+             style.display == Display::InlineFlex || style.display == Display::InlineGrid ||
              l_.ReplacedKindOf(node) != ReplacedKind::None) {
     lastSpace_ = false;
     Push(Type::Atomic, node, node, l_.input_.model.SpanOf(node).start, false, ws);

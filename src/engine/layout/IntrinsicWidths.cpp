@@ -55,6 +55,7 @@ IntrinsicWidths Layouter::IntrinsicOfContent(NodeId node) {
   const ComputedStyle& style = Style(node);
   if (style.display == css::Display::Table || style.display == css::Display::InlineTable)
     return IntrinsicOfTable(node);
+  if (css::IsFlex(style.display)) return IntrinsicOfFlex(node);
   const NodeId first = tree_[node].firstChild;
   if (first == kNoNode) return {};
   bool hasBlock = false;

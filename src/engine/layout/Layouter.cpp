@@ -31,6 +31,7 @@ Layouter::Layouter(const LayoutInput& input)
 
 std::shared_ptr<const LayoutTree> Layouter::Run() {
   out_->viewportWidth = input_.viewportWidth;
+  relayoutBudget_ = 4 * static_cast<int64_t>(tree_.Size()) + 50000;
   out_->viewportHeight = input_.viewportHeight;
   LayOutRoot();
   Finish();
@@ -171,6 +172,8 @@ bool Layouter::BlockLevel(NodeId node) const {
     case Display::TableFooterGroup:
     case Display::TableCaption:
     case Display::Other:
+    case Display::Flex:
+    case Display::Grid:
       return true;
     default:
       return false;

@@ -97,8 +97,10 @@ class Layouter {
   void LayOutRoot();
   // Lays out a block-level box and its content in `flow`; a formatting context root laid out by
   // its parent (float, inline-block, cell) passes its kind and border-box width.
+  // A flex item passes its border-box height when its line or its container decided it.
   int32_t LayOutBlock(dom::NodeId node, int32_t parentBox, const Containing& cb, BlockFlow& flow,
-                      BoxKind kind = BoxKind::Block, std::optional<float> borderBoxWidth = {});
+                      BoxKind kind = BoxKind::Block, std::optional<float> borderBoxWidth = {},
+                      std::optional<float> borderBoxHeight = {});
   void LayOutChildren(dom::NodeId node, int32_t box, const Containing& cb, BlockFlow& flow);
   float UsedWidth(const css::ComputedStyle& style, float available, const Edges& border, const Edges& padding,
                   float marginLeft, float marginRight, float* leftOut);
@@ -132,6 +134,19 @@ class Layouter {
   void ReplacedSize(dom::NodeId node, const Containing& cb, float* width, float* height);
   ReplacedKind ReplacedKindOf(dom::NodeId node) const;
 
+  // FlexLayout.cpp
+  // A point the layout can go back to, to lay flex items out again once their sizes are known.
+  struct Checkpoint {
+    size_t boxes = 0;
+    size_t runs = 0;
+    size_t counterLog = 0;
+  };
+  Checkpoint Mark() const { return {out_->boxes.size(), out_->runs.size(), counterLog_.size()}; }
+  void Rollback(const Checkpoint& mark);
+  bool DependsOnHeight(dom::NodeId node) const;  // a flex item that is laid out again when stretched
+  void LayOutFlex(dom::NodeId node, int32_t box, const Containing& content, BlockFlow& flow);
+  IntrinsicWidths IntrinsicOfFlex(dom::NodeId node);
+
   // TableLayout.cpp
   void LayOutTable(dom::NodeId node, int32_t box, const Containing& content, BlockFlow& flow);
 
@@ -151,6 +166,10 @@ class Layouter {
   std::vector<std::pair<int32_t, int32_t>> unitsOfText_;  // by NodeId: a text node's units [first, end)
   std::unordered_map<dom::NodeId, IntrinsicWidths> intrinsic_;
   std::unordered_map<dom::NodeId, int32_t> listCounters_;
+  // While flex items may be laid out again: each list counter's value before it changed.
+  std::vector<std::pair<dom::NodeId, std::optional<int32_t>>> counterLog_;
+  int flexNesting_ = 0;
+  int64_t relayoutBudget_ = 0;  // boxes that may still be laid out a second time, so nesting stays linear
   std::vector<VerticalMetrics> vertical_;  // by font
   FloatContext* floats_ = nullptr;         // of the formatting context being laid out
   bool insideModel_ = false;               // inside the text model's root: its text comes from the model

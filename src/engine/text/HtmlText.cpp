@@ -61,7 +61,8 @@ void EndTag(std::u16string& out, const dom::Node& node) {
 
 bool IsInline(const css::ComputedStyle& style) {
   return style.display == css::Display::Inline || style.display == css::Display::InlineBlock ||
-         style.display == css::Display::InlineTable;
+         style.display == css::Display::InlineTable || style.display == css::Display::InlineFlex ||
+         style.display == css::Display::InlineGrid;
 }
 
 }  // namespace

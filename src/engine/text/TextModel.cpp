@@ -92,7 +92,8 @@ class TextModel::Builder {
     }
     bool block = visible && (style.display == Display::Block || style.display == Display::ListItem ||
                              style.display == Display::Table || style.display == Display::TableRow ||
-                             style.display == Display::TableCaption);
+                             style.display == Display::TableCaption || style.display == Display::Flex ||
+                             style.display == Display::Grid);
     if (block) RequestBreak(stack_.size() - 1);
     if (visible && style.display == Display::TableCell && HasCellBefore(id)) RequestTab(stack_.size() - 1);
     Push(id, block);
