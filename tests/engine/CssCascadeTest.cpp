@@ -255,6 +255,46 @@ auto Flex = [](const ComputedStyle& s) {
          Int(static_cast<int>(s.flexDirection)) + Int(static_cast<int>(s.flexWrap)) + " " + Str(s.rowGap) + " " +
          Str(s.columnGap);
 };
+std::string Str(const css::GridLine& line) {
+  if (line.IsAuto()) return "auto";
+  if (line.span > 0) return "span" + Int(line.span);
+  return line.name.empty() ? Int(line.line) : line.line != 0 ? Int(line.line) + line.name : line.name;
+}
+std::string Str(const css::TrackBreadth& b) {
+  using K = css::TrackBreadth::Kind;
+  switch (b.kind) {
+    case K::Px: return Str(b.value);
+    case K::Percent: return Str(b.value) + "%";
+    case K::Fr: return Str(b.value) + "fr";
+    case K::Auto: return "auto";
+    case K::MinContent: return "min";
+    case K::MaxContent: return "max";
+  }
+  return "?";
+}
+std::string Str(const css::TrackSize& t) {
+  return t.min == t.max ? Str(t.min) : "(" + Str(t.min) + "," + Str(t.max) + ")";
+}
+auto Placement = [](const ComputedStyle& s) {
+  return Str(s.gridRowStart) + " " + Str(s.gridColumnStart) + " " + Str(s.gridRowEnd) + " " + Str(s.gridColumnEnd);
+};
+auto Columns = [](const ComputedStyle& s) {
+  if (!s.gridColumns) return std::string("none");
+  std::string out;
+  for (const auto& t : s.gridColumns->tracks) out += Str(t) + " ";
+  if (!s.gridColumns->repeat.empty()) {
+    out += (s.gridColumns->autoFit ? "fit@" : "fill@") + Int(static_cast<int>(s.gridColumns->repeatAt)) + ":";
+    for (const auto& t : s.gridColumns->repeat) out += Str(t) + " ";
+  }
+  return out;
+};
+auto Areas = [](const ComputedStyle& s) {
+  if (!s.gridAreas) return std::string("none");
+  std::string out = Int(s.gridAreas->rows) + "x" + Int(s.gridAreas->columns);
+  for (const auto& a : s.gridAreas->areas)
+    out += " " + a.name + ":" + Int(a.rowStart) + Int(a.rowEnd) + Int(a.columnStart) + Int(a.columnEnd);
+  return out;
+};
 auto Alignment = [](const ComputedStyle& s) {
   return Int(static_cast<int>(s.justifyContent)) + " " + Int(static_cast<int>(s.alignContent)) + " " +
          Int(static_cast<int>(s.alignItems)) + " " + Int(static_cast<int>(s.alignSelf)) + " " + Int(s.order);
@@ -314,6 +354,22 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"justify-content: space-between; align-items: safe center; order: 2", Alignment, "7 1 5 0 2"},
         ValueCase{"place-content: center end; align-self: last baseline", Alignment, "4 5 1 6 0"},
         ValueCase{"align-items: space-between; order: 1.5; align-self: stretch", Alignment, "1 1 1 2 0"},
+        // Grids: track lists (ems are the element's, 20px), areas and lines.
+        ValueCase{"grid-template-columns: [a] 10px minmax(2em, 1fr) [b] auto 25% fit-content(50px)", Columns,
+                  "10 (40,1fr) auto 25% (auto,50) "},
+        ValueCase{"grid-template-columns: 1fr repeat(2, 5px max-content) repeat(auto-fit, minmax(10rem, 1fr))",
+                  Columns, "(auto,1fr) 5 max 5 max fit@5:(160,1fr) "},
+        ValueCase{"grid-template-columns: 1px; grid-template-columns: repeat(auto-fill, 1px) repeat(auto-fill, 2px)",
+                  Columns, "1 "},
+        ValueCase{"grid-template-columns: 1px; grid-template-columns: minmax(1fr, 2px)", Columns, "1 "},
+        ValueCase{"grid-template: auto 1fr / 100px 1fr", Columns, "100 (auto,1fr) "},
+        ValueCase{"grid-template-areas: 'a a b' 'c . b'", Areas, "2x3 a:0102 b:0223 c:1201"},
+        ValueCase{"grid-template-areas: 'a'; grid-template-areas: 'a b' 'b a'", Areas, "1x1 a:0101"},
+        ValueCase{"grid-template-areas: 'a'; grid-template-areas: 'a b' 'c'", Areas, "1x1 a:0101"},
+        ValueCase{"grid-area: main", Placement, "main main main main"},
+        ValueCase{"grid-area: 2 / 1 / span 2", Placement, "2 1 span2 auto"},
+        ValueCase{"grid-row: side / 4; grid-column: -1", Placement, "side -1 4 auto"},
+        ValueCase{"grid-column: span 3 / x; grid-row: 2 3", Placement, "auto span3 auto x"},
         ValueCase{"display: inline flow-root", Kinds, "4 0 0 0 0"},
         ValueCase{"overflow: hidden", Kinds, "2 0 0 1 1"},
         ValueCase{"overflow-x: hidden", Kinds, "2 0 0 1 2"},

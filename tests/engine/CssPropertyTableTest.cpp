@@ -92,6 +92,18 @@ const std::map<std::string_view, Sample>& Samples() {
       {"row-gap", {"row-gap: 3px"}},
       {"column-gap", {"column-gap: 4%"}},
       {"order", {"order: -1"}},
+      {"grid-template-columns", {"grid-template-columns: 1fr 20px"}},
+      {"grid-template-rows", {"grid-template-rows: repeat(2, auto)"}},
+      {"grid-template-areas", {"grid-template-areas: 'a b'"}},
+      {"grid-auto-columns", {"grid-auto-columns: 30px"}},
+      {"grid-auto-rows", {"grid-auto-rows: minmax(10px, auto)"}},
+      {"grid-auto-flow", {"grid-auto-flow: column dense"}},
+      {"grid-row-start", {"grid-row-start: 2"}},
+      {"grid-column-start", {"grid-column-start: span 2"}},
+      {"grid-row-end", {"grid-row-end: -1"}},
+      {"grid-column-end", {"grid-column-end: main"}},
+      {"justify-items", {"justify-items: center"}},
+      {"justify-self", {"justify-self: end"}},
   };
   return samples;
 }

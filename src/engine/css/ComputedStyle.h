@@ -4,7 +4,9 @@
 // and auto stay as such for layout to resolve.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace lectryn::engine::css {
 
@@ -95,6 +97,47 @@ enum class Align : uint8_t {
   SpaceAround,
   SpaceEvenly
 };
+// A grid track's breadth: a length, a percentage, a share of the free space (fr) or one sized by
+// its items' content.
+struct TrackBreadth {
+  enum class Kind : uint8_t { Px, Percent, Fr, Auto, MinContent, MaxContent };
+  Kind kind = Kind::Auto;
+  float value = 0;
+  uint8_t unit = 0;  // of a length as declared (css::Unit); 0, pixels, once computed
+  bool operator==(const TrackBreadth&) const = default;
+};
+struct TrackSize {  // minmax(min, max); a single breadth is both
+  TrackBreadth min, max;
+  bool operator==(const TrackSize&) const = default;
+};
+// grid-template-columns or -rows: the tracks, with a repeat(auto-fill | auto-fit, ...) standing
+// at `repeatAt` whose count the container's size decides.
+struct GridTracks {
+  std::vector<TrackSize> tracks;
+  std::vector<TrackSize> repeat;
+  size_t repeatAt = 0;
+  bool autoFit = false;
+};
+// grid-template-areas: each named area's rectangle, lines counted from 0.
+struct GridArea {
+  std::string name;
+  int rowStart = 0, rowEnd = 0, columnStart = 0, columnEnd = 0;
+};
+struct GridAreas {
+  int rows = 0, columns = 0;
+  std::vector<GridArea> areas;
+};
+// grid-row-start and its kin: auto, a line number (negative: from the end), a span, or an
+// area's name.
+struct GridLine {
+  int line = 0;  // 0: none given
+  int span = 0;  // 0: no span
+  std::string name;
+  bool IsAuto() const { return line == 0 && span == 0 && name.empty(); }
+  bool operator==(const GridLine&) const = default;
+};
+enum GridAutoFlow : uint8_t { kFlowRow = 0, kFlowColumn = 1, kFlowDense = 2 };
+
 enum TextDecoration : uint8_t { kDecorationNone = 0, kUnderline = 1, kOverline = 2, kLineThrough = 4 };
 
 // Sides in the order top, right, bottom, left.
@@ -151,6 +194,14 @@ struct ComputedStyle {
   Align alignContent = Align::Normal;
   Length rowGap = Length::Px(0), columnGap = Length::Px(0);
   int32_t order = 0;
+
+  // Grid containers and their items.
+  std::shared_ptr<const GridTracks> gridColumns, gridRows;  // none: no explicit tracks
+  std::shared_ptr<const GridAreas> gridAreas;
+  TrackSize gridAutoColumns, gridAutoRows;
+  uint8_t gridAutoFlow = kFlowRow;
+  GridLine gridRowStart, gridColumnStart, gridRowEnd, gridColumnEnd;
+  Align justifyItems = Align::Normal, justifySelf = Align::Auto;
 
   // Tables: the spacing between cells (border-spacing or the table's cellspacing attribute).
   float borderSpacingX = 0, borderSpacingY = 0;

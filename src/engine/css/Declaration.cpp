@@ -465,6 +465,266 @@ std::optional<Value> ContentAlignmentOf(const Parts& parts) { return AlignmentOf
 std::optional<Value> ItemAlignmentOf(const Parts& parts) { return AlignmentOf(parts, false, false); }
 std::optional<Value> SelfAlignmentOf(const Parts& parts) { return AlignmentOf(parts, false, true); }
 
+// Grids.
+constexpr size_t kMaxTracks = 1000;  // a page's repeat(100000, ...) must not make a huge grid
+
+std::optional<TrackBreadth> BreadthOf(std::string_view part, bool flexible) {
+  using Kind = TrackBreadth::Kind;
+  if (part == "auto") return TrackBreadth{Kind::Auto, 0};
+  if (part == "min-content") return TrackBreadth{Kind::MinContent, 0};
+  if (part == "max-content") return TrackBreadth{Kind::MaxContent, 0};
+  if (part.ends_with("fr")) {
+    auto number = ParseNumber(part.substr(0, part.size() - 2));
+    if (!flexible || !number || *number < 0) return std::nullopt;
+    return TrackBreadth{Kind::Fr, std::min(*number, kMaxLength)};
+  }
+  auto dimension = ParseDimension(part);
+  if (!dimension || dimension->value < 0) return std::nullopt;
+  if (dimension->unit == Unit::Percent) return TrackBreadth{Kind::Percent, dimension->value};
+  return TrackBreadth{Kind::Px, dimension->value, static_cast<uint8_t>(dimension->unit)};
+}
+
+// The arguments of a function component: "minmax(10px, 1fr)" gives "10px" and "1fr".
+std::optional<std::vector<std::string_view>> ArgumentsOf(std::string_view part, std::string_view function) {
+  if (!part.starts_with(function) || part.size() < function.size() + 2 || part[function.size()] != '(' ||
+      part.back() != ')')
+    return std::nullopt;
+  std::string_view inner = part.substr(function.size() + 1, part.size() - function.size() - 2);
+  std::vector<std::string_view> arguments;
+  int depth = 0;
+  size_t from = 0;
+  for (size_t i = 0; i <= inner.size(); ++i) {
+    char c = i < inner.size() ? inner[i] : ',';
+    if (c == '(') ++depth;
+    if (c == ')') --depth;
+    if (c == ',' && depth == 0) {
+      arguments.push_back(Trim(inner.substr(from, i - from)));
+      from = i + 1;
+    }
+  }
+  return arguments;
+}
+
+std::optional<TrackSize> TrackSizeOfPart(std::string_view part) {
+  if (auto arguments = ArgumentsOf(part, "minmax")) {
+    if (arguments->size() != 2) return std::nullopt;
+    auto min = BreadthOf((*arguments)[0], false);
+    auto max = BreadthOf((*arguments)[1], true);
+    if (!min || !max) return std::nullopt;
+    return TrackSize{*min, *max};
+  }
+  if (auto arguments = ArgumentsOf(part, "fit-content")) {
+    if (arguments->size() != 1) return std::nullopt;
+    auto limit = BreadthOf((*arguments)[0], false);
+    if (!limit || limit->kind == TrackBreadth::Kind::Auto || limit->kind == TrackBreadth::Kind::MinContent ||
+        limit->kind == TrackBreadth::Kind::MaxContent)
+      return std::nullopt;
+    return TrackSize{{TrackBreadth::Kind::Auto, 0}, *limit};  // laid out as minmax(auto, limit)
+  }
+  auto breadth = BreadthOf(part, true);
+  if (!breadth) return std::nullopt;
+  // A flexible track's minimum is auto.
+  if (breadth->kind == TrackBreadth::Kind::Fr) return TrackSize{{TrackBreadth::Kind::Auto, 0}, *breadth};
+  return TrackSize{*breadth, *breadth};
+}
+
+// Line names in brackets are read past: areas name the lines we place by.
+std::string WithoutLineNames(std::string_view value) {
+  std::string out;
+  int depth = 0;
+  for (char c : value) {
+    if (c == '[') ++depth;
+    if (depth == 0) out.push_back(c);
+    if (c == ']' && depth > 0) {
+      --depth;
+      out.push_back(' ');
+    }
+  }
+  return out;
+}
+
+bool AddTracks(std::string_view value, GridTracks& grid, bool repeatAllowed) {
+  std::string text = WithoutLineNames(value);
+  for (std::string_view part : SplitComponents(text)) {
+    if (auto arguments = ArgumentsOf(part, "repeat")) {
+      if (!repeatAllowed || arguments->size() < 2) return false;
+      std::string_view count = (*arguments)[0];
+      GridTracks inner;
+      std::string_view list = part.substr(0, part.size() - 1);
+      list = list.substr(list.find(',') + 1);
+      if (!AddTracks(list, inner, false) || inner.tracks.empty()) return false;
+      if (count == "auto-fill" || count == "auto-fit") {
+        if (!grid.repeat.empty()) return false;  // one automatic repetition at most
+        grid.repeat = std::move(inner.tracks);
+        grid.repeatAt = grid.tracks.size();
+        grid.autoFit = count == "auto-fit";
+        continue;
+      }
+      auto times = ParseNumber(count);
+      if (!times || *times < 1 || *times != std::floor(*times)) return false;
+      for (float i = 0; i < *times && grid.tracks.size() < kMaxTracks; ++i)
+        grid.tracks.insert(grid.tracks.end(), inner.tracks.begin(), inner.tracks.end());
+      continue;
+    }
+    auto track = TrackSizeOfPart(part);
+    if (!track) return false;
+    if (grid.tracks.size() < kMaxTracks) grid.tracks.push_back(*track);
+  }
+  return true;
+}
+
+std::optional<Value> TrackListOf(std::string_view value) {
+  Value v(ValueType::Keyword);  // "none": no explicit tracks
+  if (Trim(value) == "none") return v;
+  GridTracks grid;
+  if (!AddTracks(value, grid, true) || (grid.tracks.empty() && grid.repeat.empty())) return std::nullopt;
+  v.tracks = std::make_shared<const GridTracks>(std::move(grid));
+  return v;
+}
+
+std::optional<Value> TrackSizeOf(std::string_view part) {
+  auto track = TrackSizeOfPart(part);
+  if (!track) return std::nullopt;
+  Value v(ValueType::Keyword);
+  v.track = *track;
+  return v;
+}
+
+// "a a b" "c c b": every name a rectangle, every row as long as the first; "." cells are empty.
+std::optional<Value> AreasOf(std::string_view value) {
+  Value v(ValueType::Keyword);
+  if (Trim(value) == "none") return v;
+  GridAreas grid;
+  std::vector<std::vector<std::string>> rows;
+  size_t i = 0;
+  while (i < value.size()) {
+    if (IsSpace(value[i])) {
+      ++i;
+      continue;
+    }
+    char quote = value[i];
+    if (quote != '"' && quote != '\'') return std::nullopt;
+    size_t close = value.find(quote, i + 1);
+    if (close == std::string_view::npos) return std::nullopt;
+    std::vector<std::string> cells;
+    std::string cell;
+    for (size_t c = i + 1; c <= close; ++c) {
+      char ch = c < close ? value[c] : ' ';
+      if (IsSpace(ch)) {
+        if (!cell.empty()) cells.push_back(cell.find_first_not_of('.') == std::string::npos ? "." : cell);
+        cell.clear();
+      } else if (ch == '.' && !cell.empty() && cell.back() != '.') {
+        cells.push_back(cell);  // "a." is two cells
+        cell = ".";
+      } else {
+        cell.push_back(ch);
+      }
+    }
+    if (cells.empty() || (!rows.empty() && cells.size() != rows[0].size()) || rows.size() >= kMaxTracks)
+      return std::nullopt;
+    rows.push_back(std::move(cells));
+    i = close + 1;
+  }
+  if (rows.empty()) return std::nullopt;
+  grid.rows = static_cast<int>(rows.size());
+  grid.columns = static_cast<int>(rows[0].size());
+  for (int r = 0; r < grid.rows; ++r) {
+    for (int c = 0; c < grid.columns; ++c) {
+      const std::string& name = rows[static_cast<size_t>(r)][static_cast<size_t>(c)];
+      if (name == ".") continue;
+      auto found = std::find_if(grid.areas.begin(), grid.areas.end(), [&](const GridArea& a) { return a.name == name; });
+      if (found == grid.areas.end()) {
+        // A new name: its rectangle runs right and down from its first cell.
+        GridArea area{name, r, r + 1, c, c + 1};
+        while (area.columnEnd < grid.columns && rows[static_cast<size_t>(r)][static_cast<size_t>(area.columnEnd)] == name)
+          ++area.columnEnd;
+        while (area.rowEnd < grid.rows && rows[static_cast<size_t>(area.rowEnd)][static_cast<size_t>(c)] == name)
+          ++area.rowEnd;
+        grid.areas.push_back(area);
+      } else if (r < found->rowStart || r >= found->rowEnd || c < found->columnStart || c >= found->columnEnd) {
+        return std::nullopt;  // not a rectangle
+      }
+    }
+  }
+  // Every cell of an area's rectangle holds its name.
+  for (const GridArea& area : grid.areas) {
+    for (int r = area.rowStart; r < area.rowEnd; ++r)
+      for (int c = area.columnStart; c < area.columnEnd; ++c)
+        if (rows[static_cast<size_t>(r)][static_cast<size_t>(c)] != area.name) return std::nullopt;
+  }
+  v.areas = std::make_shared<const GridAreas>(std::move(grid));
+  return v;
+}
+
+bool IsIdentifier(std::string_view part) {
+  if (part.empty() || (part[0] >= '0' && part[0] <= '9') || part == "auto" || part == "span") return false;
+  return std::all_of(part.begin(), part.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+           static_cast<unsigned char>(c) >= 0x80;
+  });
+}
+
+std::optional<GridLine> GridLineOfParts(const Parts& parts) {
+  GridLine line;
+  if (parts.size() == 1 && parts[0] == "auto") return line;
+  bool span = false;
+  for (std::string_view part : parts) {
+    if (part == "span" && !span) {
+      span = true;
+    } else if (auto number = ParseNumber(part); number && *number == std::floor(*number) && *number != 0 &&
+                                                line.line == 0 && line.span == 0) {
+      line.line = static_cast<int>(std::clamp(*number, -10000.0F, 10000.0F));
+    } else if (IsIdentifier(part) && line.name.empty()) {
+      line.name = part;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (span) {
+    if (line.line < 0) return std::nullopt;
+    line.span = line.line > 0 ? line.line : 1;
+    line.line = 0;
+    line.name.clear();  // a span to a named line counts one track
+  }
+  if (parts.empty()) return std::nullopt;
+  return line;
+}
+
+std::optional<Value> GridLineOf(const Parts& parts) {
+  auto line = GridLineOfParts(parts);
+  if (!line) return std::nullopt;
+  Value v(ValueType::Keyword);
+  v.line = *line;
+  return v;
+}
+
+std::optional<Value> AutoFlowOf(const Parts& parts) {
+  if (parts.empty() || parts.size() > 2) return std::nullopt;
+  uint8_t flow = kFlowRow;
+  bool direction = false, dense = false;
+  for (std::string_view part : parts) {
+    if ((part == "row" || part == "column") && !direction) {
+      direction = true;
+      if (part == "column") flow |= kFlowColumn;
+    } else if (part == "dense" && !dense) {
+      dense = true;
+      flow |= kFlowDense;
+    } else {
+      return std::nullopt;
+    }
+  }
+  return Value::Keyword(flow);
+}
+
+// justify-items: as align-items, and "legacy" with or without a side.
+std::optional<Value> JustifyItemsOf(const Parts& parts) {
+  Parts rest;
+  for (std::string_view part : parts)
+    if (part != "legacy") rest.push_back(part);
+  if (rest.empty()) return parts.size() == 1 ? std::optional(Value::Keyword(Align::Normal)) : std::nullopt;
+  return AlignmentOf(rest, false, false);
+}
+
 // The grammars the property table names, each read from the whole value or its parts.
 using Parser = std::optional<Value> (*)(std::string_view value, const Parts& parts);
 
@@ -523,6 +783,12 @@ constexpr Parser ParseItemAlignment = AllParts<ItemAlignmentOf>;
 constexpr Parser ParseSelfAlignment = AllParts<SelfAlignmentOf>;
 constexpr Parser ParseGap = OnePart<GapOf>;
 constexpr Parser ParseInteger = OnePart<IntegerOf>;
+constexpr Parser ParseTrackList = WholeValue<TrackListOf>;
+constexpr Parser ParseTrackSize = OnePart<TrackSizeOf>;
+constexpr Parser ParseAreas = WholeValue<AreasOf>;
+constexpr Parser ParseGridLine = AllParts<GridLineOf>;
+constexpr Parser ParseAutoFlow = AllParts<AutoFlowOf>;
+constexpr Parser ParseJustifyItems = AllParts<JustifyItemsOf>;
 
 // The value grammar of every longhand.
 std::optional<Value> LonghandValue(Property property, std::string_view value, const Parts& parts) {
@@ -562,6 +828,10 @@ enum class Shorthand : uint8_t {
   PlaceContent,
   PlaceItems,
   PlaceSelf,
+  GridRow,
+  GridColumn,
+  GridArea,
+  GridTemplate,
 };
 
 struct PropertyName {
@@ -599,6 +869,10 @@ const std::unordered_map<std::string_view, PropertyName>& PropertyNames() {
       {"place-content", {Property::Count, Shorthand::PlaceContent}},
       {"place-items", {Property::Count, Shorthand::PlaceItems}},
       {"place-self", {Property::Count, Shorthand::PlaceSelf}},
+      {"grid-row", {Property::Count, Shorthand::GridRow}},
+      {"grid-column", {Property::Count, Shorthand::GridColumn}},
+      {"grid-area", {Property::Count, Shorthand::GridArea}},
+      {"grid-template", {Property::Count, Shorthand::GridTemplate}},
     };
     for (size_t i = 0; i < kPropertyCount; ++i) {
       auto longhand = static_cast<Property>(i);
@@ -667,9 +941,17 @@ std::vector<Property> LonghandsOf(Shorthand shorthand) {
     case Shorthand::PlaceContent:
       return {Property::AlignContent, Property::JustifyContent};
     case Shorthand::PlaceItems:
-      return {Property::AlignItems};
+      return {Property::AlignItems, Property::JustifyItems};
     case Shorthand::PlaceSelf:
-      return {Property::AlignSelf};
+      return {Property::AlignSelf, Property::JustifySelf};
+    case Shorthand::GridRow:
+      return {Property::GridRowStart, Property::GridRowEnd};
+    case Shorthand::GridColumn:
+      return {Property::GridColumnStart, Property::GridColumnEnd};
+    case Shorthand::GridArea:
+      return {Property::GridRowStart, Property::GridColumnStart, Property::GridRowEnd, Property::GridColumnEnd};
+    case Shorthand::GridTemplate:
+      return {Property::GridTemplateRows, Property::GridTemplateColumns, Property::GridTemplateAreas};
     case Shorthand::None:
       break;
   }
@@ -898,6 +1180,74 @@ std::optional<Value> GapOfParts(const Parts& parts) {
   return parts.size() == 1 ? GapOf(parts[0]) : std::nullopt;
 }
 
+// "grid-area: a / b / c / d" and the two-line forms: lines left out are auto, or the first
+// line's area name when that was a name.
+bool ExpandGridLines(const Parts& parts, const std::vector<Property>& longhands, bool important,
+                     DeclarationBlock& out) {
+  std::vector<Parts> groups(1);
+  for (std::string_view part : parts) {
+    if (part == "/")
+      groups.emplace_back();
+    else
+      groups.back().push_back(part);
+  }
+  if (groups.size() > longhands.size()) return false;
+  std::vector<GridLine> lines;
+  for (const Parts& group : groups) {
+    auto line = GridLineOfParts(group);
+    if (!line) return false;
+    lines.push_back(*line);
+  }
+  // A line left out repeats the one it pairs with when that is an area's name, else it is auto:
+  // the end repeats the start; in grid-area the column start the row start, the column end the
+  // column start.
+  static constexpr size_t kFrom[4] = {0, 0, 0, 1};
+  for (size_t i = lines.size(); i < longhands.size(); ++i) {
+    const GridLine& from = lines[kFrom[i]];
+    lines.push_back(!from.name.empty() && from.line == 0 && from.span == 0 ? GridLine{0, 0, from.name} : GridLine{});
+  }
+  for (size_t i = 0; i < longhands.size(); ++i) {
+    Value v(ValueType::Keyword);
+    v.line = lines[i];
+    out.push_back({longhands[i], important, v});
+  }
+  return true;
+}
+
+// "grid-template: rows / columns" or "none"; the areas' string form is read with its rows as auto.
+bool ExpandGridTemplate(std::string_view value, bool important, DeclarationBlock& out) {
+  value = Trim(value);
+  Value none(ValueType::Keyword);
+  if (value == "none") {
+    out.push_back({Property::GridTemplateRows, important, none});
+    out.push_back({Property::GridTemplateColumns, important, none});
+    out.push_back({Property::GridTemplateAreas, important, none});
+    return true;
+  }
+  size_t slash = value.find('/');
+  std::string_view rows = Trim(value.substr(0, slash));
+  std::string_view columns = slash == std::string_view::npos ? std::string_view() : Trim(value.substr(slash + 1));
+  std::optional<Value> areas = none;
+  std::optional<Value> rowTracks;
+  if (!rows.empty() && (rows[0] == '"' || rows[0] == '\'')) {
+    areas = AreasOf(rows);
+    if (!areas) return false;
+    Value autoRows(ValueType::Keyword);
+    GridTracks tracks;
+    tracks.tracks.assign(static_cast<size_t>(areas->areas->rows), TrackSize{});
+    autoRows.tracks = std::make_shared<const GridTracks>(std::move(tracks));
+    rowTracks = autoRows;
+  } else {
+    rowTracks = TrackListOf(rows);
+  }
+  auto columnTracks = columns.empty() ? std::optional(none) : TrackListOf(columns);
+  if (!rowTracks || !columnTracks || (slash == std::string_view::npos && !areas->areas)) return false;
+  out.push_back({Property::GridTemplateRows, important, *rowTracks});
+  out.push_back({Property::GridTemplateColumns, important, *columnTracks});
+  out.push_back({Property::GridTemplateAreas, important, *areas});
+  return true;
+}
+
 bool ExpandShorthand(Shorthand shorthand, std::string_view value, const Parts& parts, bool important,
                      DeclarationBlock& out) {
   switch (shorthand) {
@@ -950,9 +1300,20 @@ bool ExpandShorthand(Shorthand shorthand, std::string_view value, const Parts& p
       return ExpandPair(parts, Property::AlignContent, Property::JustifyContent, ContentAlignmentOf, important,
                         out);
     case Shorthand::PlaceItems:
-      return ExpandPair(parts, Property::AlignItems, Property::Count, ItemAlignmentOf, important, out);
+      return ExpandPair(parts, Property::AlignItems, Property::JustifyItems, ItemAlignmentOf, important, out);
     case Shorthand::PlaceSelf:
-      return ExpandPair(parts, Property::AlignSelf, Property::Count, SelfAlignmentOf, important, out);
+      return ExpandPair(parts, Property::AlignSelf, Property::JustifySelf, SelfAlignmentOf, important, out);
+    case Shorthand::GridRow:
+      return ExpandGridLines(parts, {Property::GridRowStart, Property::GridRowEnd}, important, out);
+    case Shorthand::GridColumn:
+      return ExpandGridLines(parts, {Property::GridColumnStart, Property::GridColumnEnd}, important, out);
+    case Shorthand::GridArea:
+      return ExpandGridLines(parts,
+                             {Property::GridRowStart, Property::GridColumnStart, Property::GridRowEnd,
+                              Property::GridColumnEnd},
+                             important, out);
+    case Shorthand::GridTemplate:
+      return ExpandGridTemplate(value, important, out);
     case Shorthand::None:
       break;
   }

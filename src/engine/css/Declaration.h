@@ -3,6 +3,7 @@
 // once when a sheet or style attribute is read. Shorthands are expanded into their longhands;
 // a declaration we cannot read (unknown property, invalid value) is dropped whole.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,6 +59,12 @@ struct Value {
   Dimension length2;    // Length: the vertical spacing of border-spacing
   css::Color color;     // Color
   std::string text;     // Text: a font-family list, lower case
+  // Grid: a track list or the areas, shared by every element the declaration applies to; a line;
+  // one track size.
+  std::shared_ptr<const GridTracks> tracks;
+  std::shared_ptr<const GridAreas> areas;
+  GridLine line;
+  TrackSize track;
 
   Value() = default;
   explicit Value(ValueType valueType) : type(valueType) {}

@@ -97,7 +97,19 @@ struct NoField {
   X(AlignSelf, "align-self", Reset, SelfAlignment, Keyword, Field<&ComputedStyle::alignSelf>) \
   X(RowGap, "row-gap", Reset, Gap, Length, Field<&ComputedStyle::rowGap>) \
   X(ColumnGap, "column-gap", Reset, Gap, Length, Field<&ComputedStyle::columnGap>) \
-  X(Order, "order", Reset, Integer, Number, Field<&ComputedStyle::order>)
+  X(Order, "order", Reset, Integer, Number, Field<&ComputedStyle::order>) \
+  X(GridTemplateColumns, "grid-template-columns", Reset, TrackList, Tracks, Field<&ComputedStyle::gridColumns>) \
+  X(GridTemplateRows, "grid-template-rows", Reset, TrackList, Tracks, Field<&ComputedStyle::gridRows>) \
+  X(GridTemplateAreas, "grid-template-areas", Reset, Areas, Areas, Field<&ComputedStyle::gridAreas>) \
+  X(GridAutoColumns, "grid-auto-columns", Reset, TrackSize, Track, Field<&ComputedStyle::gridAutoColumns>) \
+  X(GridAutoRows, "grid-auto-rows", Reset, TrackSize, Track, Field<&ComputedStyle::gridAutoRows>) \
+  X(GridAutoFlow, "grid-auto-flow", Reset, AutoFlow, Keyword, Field<&ComputedStyle::gridAutoFlow>) \
+  X(GridRowStart, "grid-row-start", Reset, GridLine, Line, Field<&ComputedStyle::gridRowStart>) \
+  X(GridColumnStart, "grid-column-start", Reset, GridLine, Line, Field<&ComputedStyle::gridColumnStart>) \
+  X(GridRowEnd, "grid-row-end", Reset, GridLine, Line, Field<&ComputedStyle::gridRowEnd>) \
+  X(GridColumnEnd, "grid-column-end", Reset, GridLine, Line, Field<&ComputedStyle::gridColumnEnd>) \
+  X(JustifyItems, "justify-items", Reset, JustifyItems, Keyword, Field<&ComputedStyle::justifyItems>) \
+  X(JustifySelf, "justify-self", Reset, SelfAlignment, Keyword, Field<&ComputedStyle::justifySelf>)
 // clang-format on
 
 enum class Property : uint8_t {

@@ -200,6 +200,28 @@ Length StyleBuilder::ToLength(const Value& value, const ComputedStyle& style) co
   return Length::Px(Pixels(value.length, style));
 }
 
+// Track lengths in ems and the like become pixels; a list without them is shared as it is.
+void StyleBuilder::Resolve(TrackSize& track, const ComputedStyle& style) const {
+  for (TrackBreadth* breadth : {&track.min, &track.max}) {
+    if (breadth->kind != TrackBreadth::Kind::Px || breadth->unit == 0) continue;
+    breadth->value = Pixels({breadth->value, static_cast<Unit>(breadth->unit)}, style);
+    breadth->unit = 0;
+  }
+}
+
+std::shared_ptr<const GridTracks> StyleBuilder::ResolvedTracks(const std::shared_ptr<const GridTracks>& tracks,
+                                                                const ComputedStyle& style) const {
+  if (!tracks) return tracks;
+  auto relative = [](const TrackSize& t) { return t.min.unit != 0 || t.max.unit != 0; };
+  if (std::none_of(tracks->tracks.begin(), tracks->tracks.end(), relative) &&
+      std::none_of(tracks->repeat.begin(), tracks->repeat.end(), relative))
+    return tracks;
+  auto resolved = std::make_shared<GridTracks>(*tracks);
+  for (TrackSize& track : resolved->tracks) Resolve(track, style);
+  for (TrackSize& track : resolved->repeat) Resolve(track, style);
+  return resolved;
+}
+
 // The computations the property table names: each stores a declared value, computed, in the
 // property's field F of the style.
 struct StyleBuilder::Computations {
@@ -265,6 +287,24 @@ struct StyleBuilder::Computations {
   static void SetNumber(const StyleBuilder&, const Value& value, ComputedStyle& style) {
     auto& field = F::Of(style);
     field = static_cast<std::remove_reference_t<decltype(field)>>(value.number);
+  }
+  template <class F>
+  static void SetTracks(const StyleBuilder& builder, const Value& value, ComputedStyle& style) {
+    F::Of(style) = builder.ResolvedTracks(value.tracks, style);
+  }
+  template <class F>
+  static void SetAreas(const StyleBuilder&, const Value& value, ComputedStyle& style) {
+    F::Of(style) = value.areas;
+  }
+  template <class F>
+  static void SetTrack(const StyleBuilder& builder, const Value& value, ComputedStyle& style) {
+    TrackSize track = value.track;
+    builder.Resolve(track, style);
+    F::Of(style) = track;
+  }
+  template <class F>
+  static void SetLine(const StyleBuilder&, const Value& value, ComputedStyle& style) {
+    F::Of(style) = value.line;
   }
   // Kept aside in Apply until Adjust knows whether the element draws a decoration.
   template <class F>

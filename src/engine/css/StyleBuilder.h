@@ -44,6 +44,9 @@ class StyleBuilder {
   void Adjust(ElementRole role, ComputedStyle& style) const;
   float Pixels(Dimension length, const ComputedStyle& style) const;
   Length ToLength(const Value& value, const ComputedStyle& style) const;
+  void Resolve(TrackSize& track, const ComputedStyle& style) const;
+  std::shared_ptr<const GridTracks> ResolvedTracks(const std::shared_ptr<const GridTracks>& tracks,
+                                                   const ComputedStyle& style) const;
 
   const ComputedStyle& parent_;
   const FontSizeOrigin& parentFont_;

@@ -205,6 +205,8 @@ int32_t Layouter::LayOutBlock(NodeId node, int32_t parentBox, const Containing& 
       LayOutTable(node, box, content, inner);
     else if (css::IsFlex(style.display))
       LayOutFlex(node, box, content, inner);
+    else if (css::IsGrid(style.display))
+      LayOutGrid(node, box, content, inner);
     else
       LayOutChildren(node, box, content, inner);
   }

@@ -56,6 +56,7 @@ IntrinsicWidths Layouter::IntrinsicOfContent(NodeId node) {
   if (style.display == css::Display::Table || style.display == css::Display::InlineTable)
     return IntrinsicOfTable(node);
   if (css::IsFlex(style.display)) return IntrinsicOfFlex(node);
+  if (css::IsGrid(style.display)) return IntrinsicOfGrid(node);
   const NodeId first = tree_[node].firstChild;
   if (first == kNoNode) return {};
   bool hasBlock = false;

@@ -147,6 +147,12 @@ class Layouter {
   void LayOutFlex(dom::NodeId node, int32_t box, const Containing& content, BlockFlow& flow);
   IntrinsicWidths IntrinsicOfFlex(dom::NodeId node);
 
+  // GridLayout.cpp
+  struct GridPlan;
+  void PlanGrid(dom::NodeId node, float width, std::optional<float> height, GridPlan& plan);
+  void LayOutGrid(dom::NodeId node, int32_t box, const Containing& content, BlockFlow& flow);
+  IntrinsicWidths IntrinsicOfGrid(dom::NodeId node);
+
   // TableLayout.cpp
   void LayOutTable(dom::NodeId node, int32_t box, const Containing& content, BlockFlow& flow);
 
