@@ -32,6 +32,9 @@ std::optional<layout::Rect> Bounds(const layout::DisplayItem& item) {
           // Generous: glyphs reach beyond the advance (italics) and the line (accents, underlines).
           float size = it.font.sizePx;
           return layout::Rect{it.x - size, it.baseline - 1.5F * size, it.width + 2 * size, 2.2F * size};
+        } else if constexpr (std::is_same_v<T, layout::ShadowItem>) {
+          return layout::Rect{it.rect.x - it.blur, it.rect.y - it.blur, it.rect.w + 2 * it.blur,
+                              it.rect.h + 2 * it.blur};
         } else if constexpr (std::is_same_v<T, layout::PushClipItem> ||
                              std::is_same_v<T, layout::PopClipItem>) {
           return std::nullopt;
@@ -91,13 +94,88 @@ void DisplayListPainter::Paint(QPainter& painter, const layout::DisplayList& lis
   painter.restore();
 }
 
+namespace {
+
+bool Rounded(const layout::CornerRadii& radii) {
+  return std::any_of(radii.begin(), radii.end(), [](float r) { return r > 0; });
+}
+
+// A rectangle with its corners rounded by `radii`, its sides moved in by `insets` (top, right,
+// bottom, left: the inner edge of a border of those widths).
+QPainterPath RoundedRect(const layout::Rect& r, const layout::CornerRadii& radii,
+                         const std::array<float, 4>& insets = {}) {
+  QPainterPath path;
+  const float top = insets[0], right = insets[1], bottom = insets[2], left = insets[3];
+  const QRectF box(r.x + left, r.y + top, std::max(0.0F, r.w - left - right), std::max(0.0F, r.h - top - bottom));
+  static constexpr size_t kSides[4][2] = {{3, 0}, {0, 1}, {1, 2}, {2, 3}};  // each corner's two sides
+  auto radius = [&](size_t corner) {
+    return static_cast<qreal>(
+        std::max(0.0F, radii[corner] - std::max(insets[kSides[corner][0]], insets[kSides[corner][1]])));
+  };
+  const qreal tl = radius(0), tr = radius(1), br = radius(2), bl = radius(3);
+  path.moveTo(box.left() + tl, box.top());
+  path.lineTo(box.right() - tr, box.top());
+  if (tr > 0) path.arcTo(box.right() - 2 * tr, box.top(), 2 * tr, 2 * tr, 90, -90);
+  path.lineTo(box.right(), box.bottom() - br);
+  if (br > 0) path.arcTo(box.right() - 2 * br, box.bottom() - 2 * br, 2 * br, 2 * br, 0, -90);
+  path.lineTo(box.left() + bl, box.bottom());
+  if (bl > 0) path.arcTo(box.left(), box.bottom() - 2 * bl, 2 * bl, 2 * bl, 270, -90);
+  path.lineTo(box.left(), box.top() + tl);
+  if (tl > 0) path.arcTo(box.left(), box.top(), 2 * tl, 2 * tl, 180, -90);
+  path.closeSubpath();
+  return path;
+}
+
+}  // namespace
+
 void DisplayListPainter::PaintItem(QPainter& painter, const layout::FillRectItem& item) {
   if (item.color.IsTransparent() || item.rect.Empty()) return;
-  painter.fillRect(ToQRect(item.rect), ToQColor(item.color));
+  if (!Rounded(item.radii)) {
+    painter.fillRect(ToQRect(item.rect), ToQColor(item.color));
+    return;
+  }
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.fillPath(RoundedRect(item.rect, item.radii), ToQColor(item.color));
+  painter.restore();
+}
+
+// A blurred shadow as rings of falling strength around its shape, never inside the box.
+void DisplayListPainter::PaintItem(QPainter& painter, const layout::ShadowItem& item) {
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  QPainterPath outside;
+  const layout::Rect reach{item.rect.x - item.blur - 1, item.rect.y - item.blur - 1, item.rect.w + 2 * item.blur + 2,
+                           item.rect.h + 2 * item.blur + 2};
+  outside.addRect(ToQRect(reach));
+  painter.setClipPath(outside.subtracted(RoundedRect(item.box, item.radii)), Qt::IntersectClip);
+  const int steps = item.blur > 0 ? std::clamp(static_cast<int>(item.blur), 2, 8) : 1;
+  QColor color = ToQColor(item.color);
+  color.setAlphaF(color.alphaF() / steps);
+  for (int i = 0; i < steps; ++i) {
+    // From the outer edge of the blur (half of it outside the shape) to its inner edge.
+    const float grow = steps == 1 ? 0 : item.blur / 2 - item.blur * static_cast<float>(i) / static_cast<float>(steps - 1);
+    layout::CornerRadii radii = item.radii;
+    for (float& r : radii) r = std::max(0.0F, r + grow);
+    const layout::Rect ring{item.rect.x - grow, item.rect.y - grow, item.rect.w + 2 * grow, item.rect.h + 2 * grow};
+    if (ring.w > 0 && ring.h > 0) painter.fillPath(RoundedRect(ring, radii), color);
+  }
+  painter.restore();
 }
 
 void DisplayListPainter::PaintItem(QPainter& painter, const layout::BorderItem& item) {
+  if (!Rounded(item.radii)) {
+    for (int side = 0; side < 4; ++side) PaintBorderSide(painter, item, side);
+    return;
+  }
+  // Rounded: the sides are painted as they are, within the ring between the rounded outer edge and
+  // the inner one.
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  QPainterPath ring = RoundedRect(item.rect, item.radii).subtracted(RoundedRect(item.rect, item.radii, item.widths));
+  painter.setClipPath(ring, Qt::IntersectClip);
   for (int side = 0; side < 4; ++side) PaintBorderSide(painter, item, side);
+  painter.restore();
 }
 
 // One side of a border as the trapezoid between the outer and the inner edge, so that corners

@@ -23,6 +23,7 @@ class DisplayListPainter {
  private:
   void PaintItem(QPainter& painter, const engine::layout::FillRectItem& item);
   void PaintItem(QPainter& painter, const engine::layout::BorderItem& item);
+  void PaintItem(QPainter& painter, const engine::layout::ShadowItem& item);
   void PaintItem(QPainter& painter, const engine::layout::TextItem& item);
   void PaintItem(QPainter& painter, const engine::layout::MarkerItem& item);
   void PaintItem(QPainter& painter, const engine::layout::ImageItem& item);

@@ -295,6 +295,13 @@ auto Areas = [](const ComputedStyle& s) {
     out += " " + a.name + ":" + Int(a.rowStart) + Int(a.rowEnd) + Int(a.columnStart) + Int(a.columnEnd);
   return out;
 };
+auto Corners = [](const ComputedStyle& s) { return Sides(s.borderRadius); };
+auto Shadow = [](const ComputedStyle& s) {
+  const css::BoxShadow& b = s.boxShadow;
+  if (!b.present) return std::string("none");
+  return std::string(b.inset ? "inset " : "") + Str(b.x) + " " + Str(b.y) + " " + Str(b.blur) + " " + Str(b.spread) +
+         " " + Hex(b.color);
+};
 auto Alignment = [](const ComputedStyle& s) {
   return Int(static_cast<int>(s.justifyContent)) + " " + Int(static_cast<int>(s.alignContent)) + " " +
          Int(static_cast<int>(s.alignItems)) + " " + Int(static_cast<int>(s.alignSelf)) + " " + Int(s.order);
@@ -354,6 +361,14 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"justify-content: space-between; align-items: safe center; order: 2", Alignment, "7 1 5 0 2"},
         ValueCase{"place-content: center end; align-self: last baseline", Alignment, "4 5 1 6 0"},
         ValueCase{"align-items: space-between; order: 1.5; align-self: stretch", Alignment, "1 1 1 2 0"},
+        // Rounded corners and shadows (the first of several), colours defaulting to the text's.
+        ValueCase{"border-radius: 4px 10%", Corners, "4 10% 4 10%"},
+        ValueCase{"border-radius: 1em / 2px; -webkit-border-radius: -1px", Corners, "20 20 20 20"},
+        ValueCase{"box-shadow: 0 2px 4px rgba(0, 0, 0, 0.5), inset 1px 1px red", Shadow, "0 2 4 0 #00000080"},
+        ValueCase{"box-shadow: inset 1em 2px 3px -4px", Shadow, "inset 20 2 3 -4 #010203"},
+        ValueCase{"box-shadow: 1px 1px; box-shadow: 1px 2px -3px red", Shadow, "1 1 0 0 #010203"},
+        ValueCase{"box-shadow: 1px 1px; box-shadow: 1px", Shadow, "1 1 0 0 #010203"},
+        ValueCase{"box-shadow: 1px 1px; box-shadow: none", Shadow, "none"},
         // Grids: track lists (ems are the element's, 20px), areas and lines.
         ValueCase{"grid-template-columns: [a] 10px minmax(2em, 1fr) [b] auto 25% fit-content(50px)", Columns,
                   "10 (40,1fr) auto 25% (auto,50) "},

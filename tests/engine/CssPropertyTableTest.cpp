@@ -104,6 +104,11 @@ const std::map<std::string_view, Sample>& Samples() {
       {"grid-column-end", {"grid-column-end: main"}},
       {"justify-items", {"justify-items: center"}},
       {"justify-self", {"justify-self: end"}},
+      {"border-top-left-radius", {"border-top-left-radius: 4px"}},
+      {"border-top-right-radius", {"border-top-right-radius: 10%"}},
+      {"border-bottom-right-radius", {"border-bottom-right-radius: 1em"}},
+      {"border-bottom-left-radius", {"border-bottom-left-radius: 2px 4px"}},
+      {"box-shadow", {"box-shadow: 1px 2px red"}},
   };
   return samples;
 }

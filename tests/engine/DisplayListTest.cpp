@@ -84,6 +84,20 @@ TEST_F(HandPaint, SelectionAndScrolledContainer) {
       Dump({0, 0, 1000, 300}, text::Span{5, 7}));
 }
 
+TEST_F(HandPaint, RoundedCornersFitTheirBoxAndShadowsComeFirst) {
+  css::ComputedStyle& scroller = Style(Node("scroller"));
+  // 984x40: radii of 30 on top and 10 below would overlap down the sides, so all shrink by 40/40.
+  scroller.borderRadius = {css::Length::Px(30), css::Length::Px(30), css::Length::Px(10), css::Length::Percent(1)};
+  scroller.boxShadow = {true, false, 2, 3, 4, 1, {0, 0, 0, 128}};
+  Style(Node("a")).borderRadius.fill(css::Length::Px(100));
+  std::string dump = Dump({0, 0, 1000, 300});
+  EXPECT_NE(std::string::npos, dump.find("fill 8,8 984x16 #e0e0e0 radii 8,8,8,8\n")) << dump;
+  EXPECT_NE(std::string::npos, dump.find("shadow 9,32 986x42 blur 4 #00000080 radii 31,31,11,10.84\n"
+                                         "border 8,30 984x40 widths 1,1,1,1 solid,solid,solid,solid "
+                                         "#ff0000,#ff0000,#ff0000,#ff0000 radii 30,30,10,9.84\n"))
+      << dump;
+}
+
 TEST_F(HandPaint, OnlyWhatTheAreaMeets) {
   EXPECT_EQ("canvas #ffffc0 area 0,100 1000x100\n", Dump({0, 100, 1000, 100}));
   // The unscrolled container: its second paragraph is clipped away but its first shows.

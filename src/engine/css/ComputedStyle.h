@@ -138,6 +138,15 @@ struct GridLine {
 };
 enum GridAutoFlow : uint8_t { kFlowRow = 0, kFlowColumn = 1, kFlowDense = 2 };
 
+// The first of an element's box shadows; spread and blur in pixels.
+struct BoxShadow {
+  bool present = false;
+  bool inset = false;
+  float x = 0, y = 0, blur = 0, spread = 0;
+  Color color{0, 0, 0, 255};
+  bool operator==(const BoxShadow&) const = default;
+};
+
 enum TextDecoration : uint8_t { kDecorationNone = 0, kUnderline = 1, kOverline = 2, kLineThrough = 4 };
 
 // Sides in the order top, right, bottom, left.
@@ -155,6 +164,8 @@ struct ComputedStyle {
   std::array<float, 4> borderWidth{};  // pixels; 0 where the side's style is none or hidden
   std::array<BorderStyle, 4> borderStyle{};
   std::array<Color, 4> borderColor{};  // currentColor already resolved
+  std::array<Length, 4> borderRadius{Length::Px(0), Length::Px(0), Length::Px(0), Length::Px(0)};  // top-left, clockwise
+  BoxShadow boxShadow;
   Length width, height;                // auto by default
   Length minWidth, minHeight;  // auto: 0, except for flex items (their content's minimum)
   Length maxWidth{LengthUnit::None, 0}, maxHeight{LengthUnit::None, 0};

@@ -725,6 +725,52 @@ std::optional<Value> JustifyItemsOf(const Parts& parts) {
   return AlignmentOf(rest, false, false);
 }
 
+// A corner's radius: its horizontal one; an elliptical corner's vertical radius is read past.
+std::optional<Value> RadiusOf(const Parts& parts) {
+  if (parts.empty() || parts.size() > 2) return std::nullopt;
+  auto radius = LengthOf(parts[0], kPercent | kNonNegative);
+  if (!radius || (parts.size() == 2 && !LengthOf(parts[1], kPercent | kNonNegative))) return std::nullopt;
+  return radius;
+}
+
+// "box-shadow: [inset] x y [blur [spread]] [colour], ...": the first shadow, or none.
+std::optional<Value> ShadowOf(const Parts& parts) {
+  Value v(ValueType::Keyword);
+  if (parts.size() == 1 && parts[0] == "none") return v;
+  std::vector<Dimension> lengths;
+  std::optional<Value> color;
+  bool inset = false;
+  size_t shadows = 0;
+  for (size_t i = 0; i <= parts.size(); ++i) {
+    if (i == parts.size() || parts[i] == ",") {
+      if (lengths.size() < 2 || lengths.size() > 4) return std::nullopt;
+      if (lengths.size() >= 3 && lengths[2].value < 0) return std::nullopt;  // a blur is never negative
+      if (shadows++ == 0) {
+        for (size_t l = 0; l < lengths.size(); ++l) v.shadow[l] = lengths[l];
+        v.shadowInset = inset;
+        const bool given = color && color->type == ValueType::Color;
+        v.type = given ? ValueType::Color : ValueType::CurrentColor;
+        if (given) v.color = color->color;
+      }
+      lengths.clear();
+      color.reset();
+      inset = false;
+      continue;
+    }
+    std::string_view part = parts[i];
+    if (part == "inset" && !inset) {
+      inset = true;
+    } else if (auto length = ParseDimension(part); length && length->unit != Unit::Percent) {
+      lengths.push_back(*length);
+    } else if (auto c = ColorOf(part); c && !color) {
+      color = c;
+    } else {
+      return std::nullopt;
+    }
+  }
+  return v;
+}
+
 // The grammars the property table names, each read from the whole value or its parts.
 using Parser = std::optional<Value> (*)(std::string_view value, const Parts& parts);
 
@@ -783,6 +829,8 @@ constexpr Parser ParseItemAlignment = AllParts<ItemAlignmentOf>;
 constexpr Parser ParseSelfAlignment = AllParts<SelfAlignmentOf>;
 constexpr Parser ParseGap = OnePart<GapOf>;
 constexpr Parser ParseInteger = OnePart<IntegerOf>;
+constexpr Parser ParseRadius = AllParts<RadiusOf>;
+constexpr Parser ParseShadow = AllParts<ShadowOf>;
 constexpr Parser ParseTrackList = WholeValue<TrackListOf>;
 constexpr Parser ParseTrackSize = OnePart<TrackSizeOf>;
 constexpr Parser ParseAreas = WholeValue<AreasOf>;
@@ -832,6 +880,7 @@ enum class Shorthand : uint8_t {
   GridColumn,
   GridArea,
   GridTemplate,
+  BorderRadius,
 };
 
 struct PropertyName {
@@ -873,6 +922,9 @@ const std::unordered_map<std::string_view, PropertyName>& PropertyNames() {
       {"grid-column", {Property::Count, Shorthand::GridColumn}},
       {"grid-area", {Property::Count, Shorthand::GridArea}},
       {"grid-template", {Property::Count, Shorthand::GridTemplate}},
+      {"border-radius", {Property::Count, Shorthand::BorderRadius}},
+      {"-webkit-border-radius", {Property::Count, Shorthand::BorderRadius}},
+      {"-webkit-box-shadow", {Property::BoxShadow}},
     };
     for (size_t i = 0; i < kPropertyCount; ++i) {
       auto longhand = static_cast<Property>(i);
@@ -952,6 +1004,9 @@ std::vector<Property> LonghandsOf(Shorthand shorthand) {
       return {Property::GridRowStart, Property::GridColumnStart, Property::GridRowEnd, Property::GridColumnEnd};
     case Shorthand::GridTemplate:
       return {Property::GridTemplateRows, Property::GridTemplateColumns, Property::GridTemplateAreas};
+    case Shorthand::BorderRadius:
+      return {Property::BorderTopLeftRadius, Property::BorderTopRightRadius, Property::BorderBottomRightRadius,
+              Property::BorderBottomLeftRadius};
     case Shorthand::None:
       break;
   }
@@ -1314,6 +1369,13 @@ bool ExpandShorthand(Shorthand shorthand, std::string_view value, const Parts& p
                              important, out);
     case Shorthand::GridTemplate:
       return ExpandGridTemplate(value, important, out);
+    case Shorthand::BorderRadius: {
+      // The horizontal radii, before any "/".
+      Parts horizontal(parts.begin(), std::find(parts.begin(), parts.end(), std::string_view("/")));
+      for (std::string_view part : parts)
+        if (part != "/" && !LengthOf(part, kPercent | kNonNegative)) return false;
+      return ExpandBox(Property::BorderTopLeftRadius, horizontal, important, out);
+    }
     case Shorthand::None:
       break;
   }

@@ -2,6 +2,7 @@
 // Declarations as the cascade sees them: one longhand property and its declared value, parsed
 // once when a sheet or style attribute is read. Shorthands are expanded into their longhands;
 // a declaration we cannot read (unknown property, invalid value) is dropped whole.
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -65,6 +66,9 @@ struct Value {
   std::shared_ptr<const GridAreas> areas;
   GridLine line;
   TrackSize track;
+  // Shadow: its offsets, blur and spread (in `shadow`, lengths as declared) and its colour.
+  std::array<Dimension, 4> shadow{};
+  bool shadowInset = false;
 
   Value() = default;
   explicit Value(ValueType valueType) : type(valueType) {}

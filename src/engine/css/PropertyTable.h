@@ -109,7 +109,12 @@ struct NoField {
   X(GridRowEnd, "grid-row-end", Reset, GridLine, Line, Field<&ComputedStyle::gridRowEnd>) \
   X(GridColumnEnd, "grid-column-end", Reset, GridLine, Line, Field<&ComputedStyle::gridColumnEnd>) \
   X(JustifyItems, "justify-items", Reset, JustifyItems, Keyword, Field<&ComputedStyle::justifyItems>) \
-  X(JustifySelf, "justify-self", Reset, SelfAlignment, Keyword, Field<&ComputedStyle::justifySelf>)
+  X(JustifySelf, "justify-self", Reset, SelfAlignment, Keyword, Field<&ComputedStyle::justifySelf>) \
+  X(BorderTopLeftRadius, "border-top-left-radius", Reset, Radius, Length, SideField<&ComputedStyle::borderRadius, 0>) \
+  X(BorderTopRightRadius, "border-top-right-radius", Reset, Radius, Length, SideField<&ComputedStyle::borderRadius, 1>) \
+  X(BorderBottomRightRadius, "border-bottom-right-radius", Reset, Radius, Length, SideField<&ComputedStyle::borderRadius, 2>) \
+  X(BorderBottomLeftRadius, "border-bottom-left-radius", Reset, Radius, Length, SideField<&ComputedStyle::borderRadius, 3>) \
+  X(BoxShadow, "box-shadow", Reset, Shadow, Shadow, Field<&ComputedStyle::boxShadow>)
 // clang-format on
 
 enum class Property : uint8_t {

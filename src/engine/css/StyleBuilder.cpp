@@ -289,6 +289,19 @@ struct StyleBuilder::Computations {
     field = static_cast<std::remove_reference_t<decltype(field)>>(value.number);
   }
   template <class F>
+  static void SetShadow(const StyleBuilder& builder, const Value& value, ComputedStyle& style) {
+    BoxShadow& shadow = F::Of(style);
+    shadow = {};
+    if (value.type == ValueType::Keyword) return;
+    shadow.present = true;
+    shadow.inset = value.shadowInset;
+    shadow.x = builder.Pixels(value.shadow[0], style);
+    shadow.y = builder.Pixels(value.shadow[1], style);
+    shadow.blur = std::max(0.0F, builder.Pixels(value.shadow[2], style));
+    shadow.spread = builder.Pixels(value.shadow[3], style);
+    shadow.color = value.type == ValueType::CurrentColor ? style.color : value.color;
+  }
+  template <class F>
   static void SetTracks(const StyleBuilder& builder, const Value& value, ComputedStyle& style) {
     F::Of(style) = builder.ResolvedTracks(value.tracks, style);
   }

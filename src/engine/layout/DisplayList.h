@@ -13,9 +13,13 @@
 
 namespace lectryn::engine::layout {
 
+// The radii of a box's rounded corners: top-left, top-right, bottom-right, bottom-left.
+using CornerRadii = std::array<float, 4>;
+
 struct FillRectItem {
   Rect rect;
   css::Color color;
+  CornerRadii radii{};
 };
 
 struct BorderItem {
@@ -23,6 +27,17 @@ struct BorderItem {
   std::array<float, 4> widths{};  // top, right, bottom, left
   std::array<css::BorderStyle, 4> styles{};
   std::array<css::Color, 4> colors{};
+  CornerRadii radii{};
+};
+
+// A box's outer shadow: `rect` is the shadow's shape (the border box moved and spread), blurred
+// by `blur` pixels; it never shows inside `box`, the border box.
+struct ShadowItem {
+  Rect rect;
+  Rect box;
+  CornerRadii radii{};
+  float blur = 0;
+  css::Color color;
 };
 
 struct TextItem {
@@ -56,7 +71,7 @@ struct PushClipItem {
 struct PopClipItem {};
 
 using DisplayItem =
-    std::variant<FillRectItem, BorderItem, TextItem, MarkerItem, ImageItem, PushClipItem, PopClipItem>;
+    std::variant<FillRectItem, BorderItem, ShadowItem, TextItem, MarkerItem, ImageItem, PushClipItem, PopClipItem>;
 
 // The colours the selection is painted in: the system's highlight.
 struct SelectionColors {

@@ -117,17 +117,49 @@ void DisplayListBuilder::PaintBox(const Box& box, Point shift) {
   }
 }
 
+namespace {
+
+// Radii against the border box, scaled down together where neighbours would overlap.
+CornerRadii RadiiOf(const css::ComputedStyle& style, const Rect& border) {
+  CornerRadii radii{};
+  for (size_t i = 0; i < 4; ++i) radii[i] = std::max(0.0F, style.borderRadius[i].Resolve(border.w));
+  float scale = 1;
+  auto fit = [&](float a, float b, float side) {
+    if (a + b > side && a + b > 0) scale = std::min(scale, side / (a + b));
+  };
+  fit(radii[0], radii[1], border.w);
+  fit(radii[3], radii[2], border.w);
+  fit(radii[0], radii[3], border.h);
+  fit(radii[1], radii[2], border.h);
+  for (float& r : radii) r *= std::max(0.0F, scale);
+  return radii;
+}
+
+}  // namespace
+
 void DisplayListBuilder::PaintBackgroundAndBorder(const Box& box, const css::ComputedStyle& style,
                                                   const Rect& border) {
+  const CornerRadii radii = RadiiOf(style, border);
+  const css::BoxShadow& shadow = style.boxShadow;
+  if (shadow.present && !shadow.inset && !shadow.color.IsTransparent()) {
+    Rect shape{border.x + shadow.x - shadow.spread, border.y + shadow.y - shadow.spread,
+               border.w + 2 * shadow.spread, border.h + 2 * shadow.spread};
+    if (shape.w > 0 && shape.h > 0) {
+      CornerRadii spread = radii;
+      for (float& r : spread) r = r > 0 ? std::max(0.0F, r + shadow.spread) : 0;
+      list_.items.emplace_back(ShadowItem{shape, border, spread, shadow.blur, shadow.color});
+    }
+  }
   if (box.node != canvasElement_ && !style.backgroundColor.IsTransparent()) {
-    list_.items.emplace_back(FillRectItem{border, style.backgroundColor});
+    list_.items.emplace_back(FillRectItem{border, style.backgroundColor, radii});
   }
   if (!HasBorder(box.borderWidths)) return;
   BorderItem item{
       border,
       {box.borderWidths.top, box.borderWidths.right, box.borderWidths.bottom, box.borderWidths.left},
       style.borderStyle,
-      style.borderColor};
+      style.borderColor,
+      radii};
   list_.items.emplace_back(item);
 }
 

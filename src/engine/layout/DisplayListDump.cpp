@@ -55,8 +55,17 @@ std::string Decorations(uint8_t bits) {
   return names;
 }
 
+std::string Radii(const CornerRadii& radii) {
+  if (radii == CornerRadii{}) return "";
+  return " radii " + Number(radii[0]) + "," + Number(radii[1]) + "," + Number(radii[2]) + "," + Number(radii[3]);
+}
+
 std::string Dump(const FillRectItem& item) {
-  return "fill " + Box(item.rect) + " " + Colour(item.color);
+  return "fill " + Box(item.rect) + " " + Colour(item.color) + Radii(item.radii);
+}
+
+std::string Dump(const ShadowItem& item) {
+  return "shadow " + Box(item.rect) + " blur " + Number(item.blur) + " " + Colour(item.color) + Radii(item.radii);
 }
 
 std::string Dump(const BorderItem& item) {
@@ -67,7 +76,7 @@ std::string Dump(const BorderItem& item) {
     styles += comma + StyleName(item.styles[side]);
     colours += comma + Colour(item.colors[side]);
   }
-  return "border " + Box(item.rect) + " widths " + widths + " " + styles + " " + colours;
+  return "border " + Box(item.rect) + " widths " + widths + " " + styles + " " + colours + Radii(item.radii);
 }
 
 std::string Dump(const TextItem& item) {
