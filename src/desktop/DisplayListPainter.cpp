@@ -7,6 +7,8 @@
 #include <optional>
 #include <variant>
 
+#include "engine/layout/Controls.h"
+
 namespace lectryn::desktop {
 namespace {
 
@@ -329,9 +331,7 @@ void DisplayListPainter::PaintItem(QPainter& painter, const layout::ImageItem& i
   painter.setBrush(Qt::NoBrush);
   painter.drawRect(rect.adjusted(0.5, 0.5, -0.5, -0.5));
   if (!item.alt.empty()) {
-    layout::FontDescription font;
-    font.sizePx = 13;
-    painter.setFont(fonts_.Font(font).font);
+    painter.setFont(fonts_.Font(layout::AltTextFont()).font);
     painter.setPen(QColor(0, 0, 0));
     painter.drawText(rect.adjusted(2, 2, -2, -2), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
                      ToQString(item.alt));

@@ -19,6 +19,8 @@ hgroup, nav, section, dir, dd, dl, dt, menu, ol, ul, details, summary, fieldset,
 optgroup { display: block }
 li { display: list-item }
 input, select, button, textarea, meter, progress, marquee { display: inline-block }
+input[type=checkbox i] { margin: 3px 3px 3px 4px }
+input[type=radio i] { margin: 3px 3px 0 5px }
 
 body { margin: 8px }
 p, blockquote, figure, listing, plaintext, pre, xmp, dl, dir, menu, ol, ul {

@@ -118,7 +118,7 @@ int32_t Layouter::LayOutBlock(NodeId node, int32_t parentBox, const Containing& 
                               std::optional<float> borderBoxHeight) {
   const ComputedStyle& style = Style(node);
   Edges margin = MarginOf(style, cb.width);
-  const Edges border = BorderOf(style);
+  const Edges border = BordersOf(node);
   const Edges padding = PaddingOf(style, cb.width);
   if (node == tree_.Body()) {
     if (input_.bodyMarginTop) margin.top = Clamp(*input_.bodyMarginTop);
@@ -313,14 +313,14 @@ int32_t Layouter::LayOutContextRoot(NodeId node, int32_t parentBox, BoxKind kind
   if (ReplacedKindOf(node) != ReplacedKind::None) {
     float height = 0;
     ReplacedSize(node, cb, &width, &height);
-    const Edges border = BorderOf(style);
+    const Edges border = BordersOf(node);
     const Edges padding = PaddingOf(style, cb.width);
     width += border.left + border.right + padding.left + padding.right;
   } else if (style.width.IsAuto()) {
     width = ShrinkToFitWidth(node, cb.width - margin.left - margin.right);
   } else {
     float left = 0;
-    const Edges border = BorderOf(style);
+    const Edges border = BordersOf(node);
     const Edges padding = PaddingOf(style, cb.width);
     width = UsedWidth(style, cb.width, border, padding, margin.left, margin.right, &left) + border.left +
             border.right + padding.left + padding.right;

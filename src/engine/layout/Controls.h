@@ -12,6 +12,11 @@ inline FontDescription ControlFont() {
   return {"sans-serif", 13.333F, 400, false};
 }
 
+// The font an image's alternative text is drawn in.
+inline FontDescription AltTextFont() {
+  return {"", 13, 400, false};
+}
+
 // The caption of a push button: a <button>'s text, a button input's value or its type's default
 // caption ("Submit", "Reset"); empty for every other element.
 std::u16string ControlLabel(const dom::Tree& tree, dom::NodeId node);

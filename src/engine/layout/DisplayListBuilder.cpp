@@ -160,6 +160,20 @@ void DisplayListBuilder::PaintBackgroundAndBorder(const Box& box, const css::Com
       style.borderStyle,
       style.borderColor,
       radii};
+  // A collapsed table's edge is the outer half of its cells' borders where it draws none of its own.
+  if (style.borderCollapse && (style.display == css::Display::Table || style.display == css::Display::InlineTable)) {
+    const auto& boxes = input_.layout.boxes;
+    for (auto b = static_cast<size_t>(&box - boxes.data()) + 1; b < static_cast<size_t>(box.end); ++b) {
+      const css::ComputedStyle* cell = StyleOf(boxes[b].node);
+      if (cell == nullptr || cell->display != css::Display::TableCell) continue;
+      for (size_t side = 0; side < 4; ++side) {
+        if (item.styles[side] != css::BorderStyle::None) continue;
+        item.styles[side] = cell->borderStyle[side];
+        item.colors[side] = cell->borderColor[side];
+      }
+      break;
+    }
+  }
   list_.items.emplace_back(item);
 }
 

@@ -38,6 +38,9 @@ struct Edges {
   float right = 0;
   float bottom = 0;
   float left = 0;
+  float Side(int side) const {  // css::kTop, kRight, kBottom or kLeft
+    return side == 0 ? top : side == 1 ? right : side == 2 ? bottom : left;
+  }
   bool operator==(const Edges&) const = default;
 };
 

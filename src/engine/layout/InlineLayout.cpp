@@ -954,7 +954,9 @@ void InlineFormatter::LineEmitter::PlaceAtomic(size_t index) {
   Edges margin = Layouter::MarginOf(s, f_.cb_->width);
   // The baseline of an inline-block is that of its last line; of anything else, its bottom margin edge.
   float baseline = height;
-  if (placed.replaced == ReplacedKind::None && !placed.scrollContainer) {
+  if (placed.replaced != ReplacedKind::None) {
+    if (auto text = l_.ReplacedBaseline(item.node, placed.border.h)) baseline = margin.top + *text;
+  } else if (!placed.scrollContainer) {
     for (int32_t b = placed.end - 1; b > box; --b) {
       if (l_.Out(b).kind == BoxKind::Line && l_.Out(b).border.h > 0) {
         baseline = l_.Out(b).baseline - (placed.border.y - margin.top);

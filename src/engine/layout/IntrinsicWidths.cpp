@@ -14,7 +14,7 @@ IntrinsicWidths Layouter::Intrinsic(NodeId node) {
   auto found = intrinsic_.find(node);
   if (found != intrinsic_.end()) return found->second;
   const ComputedStyle& style = Style(node);
-  const Edges border = BorderOf(style);
+  const Edges border = BordersOf(node);
   const Edges padding = PaddingOf(style, 0);
   const float edges = border.left + border.right + padding.left + padding.right;
   IntrinsicWidths widths;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/layout/FloatContext.h"
@@ -85,6 +86,8 @@ class Layouter {
   float Measure(int32_t font, std::u16string_view text);
   static float Clamp(float pixels);  // finite, within +-kMaxSize
   static Edges BorderOf(const css::ComputedStyle& style);
+  // An element's border widths as laid out: its own, or its share of a collapsed table border.
+  Edges BordersOf(dom::NodeId node);
   static Edges PaddingOf(const css::ComputedStyle& style, float base);
   static Edges MarginOf(const css::ComputedStyle& style, float base);
   bool BlockLevel(dom::NodeId node) const;
@@ -133,6 +136,9 @@ class Layouter {
   // ReplacedLayout.cpp: the size of an image, control or frame's content box.
   void ReplacedSize(dom::NodeId node, const Containing& cb, float* width, float* height);
   ReplacedKind ReplacedKindOf(dom::NodeId node) const;
+  bool AltTextBox(dom::NodeId node) const;  // an image shown as its alternative text
+  // The baseline of a replaced element that shows text, from the top of its border box.
+  std::optional<float> ReplacedBaseline(dom::NodeId node, float borderBoxHeight);
 
   // FlexLayout.cpp
   // A point the layout can go back to, to lay flex items out again once their sizes are known.
@@ -172,6 +178,8 @@ class Layouter {
   std::vector<std::pair<int32_t, int32_t>> unitsOfText_;  // by NodeId: a text node's units [first, end)
   std::unordered_map<dom::NodeId, IntrinsicWidths> intrinsic_;
   std::unordered_map<dom::NodeId, int32_t> listCounters_;
+  std::unordered_map<dom::NodeId, Edges> collapsedBorders_;  // of the cells and tables of collapsed tables
+  std::unordered_set<dom::NodeId> collapsedTables_;
   // While flex items may be laid out again: each list counter's value before it changed.
   std::vector<std::pair<dom::NodeId, std::optional<int32_t>>> counterLog_;
   int flexNesting_ = 0;

@@ -15,6 +15,8 @@ namespace {
 constexpr float kImagePlaceholder = 16;
 constexpr float kFrameWidth = 300;
 constexpr float kFrameHeight = 150;
+constexpr float kAltPadding = 2;       // around an image's alternative text
+constexpr float kTextFieldFrame = 17;  // border, padding and the room browsers keep for a wide character
 
 std::optional<float> NumberAttribute(const dom::Tree& tree, NodeId node, const char* name) {
   const std::u16string* value = tree.AttributeValue(node, name);
@@ -60,6 +62,26 @@ std::u16string ControlLabel(const dom::Tree& tree, NodeId node) {
   return type == u"reset" ? u"Reset" : type == u"submit" ? u"Submit" : u"";
 }
 
+bool Layouter::AltTextBox(NodeId node) const {
+  const dom::Node& n = tree_[node];
+  if (n.name != "img" || tree_.AttributeValue(node, "width") != nullptr ||
+      tree_.AttributeValue(node, "height") != nullptr)
+    return false;
+  const css::ComputedStyle& style = Style(node);
+  const std::u16string* alt = tree_.AttributeValue(node, "alt");
+  return style.width.IsAuto() && style.height.IsAuto() && alt != nullptr && !alt->empty();
+}
+
+std::optional<float> Layouter::ReplacedBaseline(NodeId node, float borderBoxHeight) {
+  if (AltTextBox(node)) return kAltPadding + input_.metrics.Vertical(AltTextFont()).ascent;
+  if (ReplacedKindOf(node) != ReplacedKind::Control) return std::nullopt;
+  std::u16string type = Lower(tree_.AttributeValue(node, "type"));
+  if (type == u"checkbox" || type == u"radio" || type == u"image") return std::nullopt;
+  // Fields, buttons and lists: the baseline of their text, centred in the box.
+  const VerticalMetrics metrics = input_.metrics.Vertical(ControlFont());
+  return borderBoxHeight / 2 + (metrics.ascent - metrics.descent) / 2;
+}
+
 ReplacedKind Layouter::ReplacedKindOf(NodeId node) const {
   const dom::Node& n = tree_[node];
   if (!n.IsElement()) return ReplacedKind::None;
@@ -79,6 +101,13 @@ void Layouter::ReplacedSize(NodeId node, const Containing& cb, float* width, flo
     h = kFrameHeight;
   } else if (n.name == "img") {
     w = h = kImagePlaceholder;
+    if (AltTextBox(node)) {
+      // Never loaded and given no size: the box shows its alternative text, as browsers do.
+      const FontDescription font = AltTextFont();
+      const std::u16string* alt = tree_.AttributeValue(node, "alt");
+      w = std::min(input_.metrics.Advance(font, *alt), 2000.0F) + 2 * kAltPadding;
+      h = input_.metrics.Vertical(font).lineSpacing + 2 * kAltPadding;
+    }
   } else {
     FontDescription font = ControlFont();
     std::u16string type = Lower(tree_.AttributeValue(node, "type"));
@@ -100,8 +129,10 @@ void Layouter::ReplacedSize(NodeId node, const Containing& cb, float* width, flo
     } else if (type == u"image") {
       w = h = kImagePlaceholder;
     } else {
-      w = NumberAttribute(tree_, node, "size").has_value() ? *NumberAttribute(tree_, node, "size") * 7 + 10
-                                                           : 150;
+      // A text field is as wide as its size in characters (20 by default) of its font's "x",
+      // rounded as browsers round the average character, plus its frame.
+      const float characters = std::min(NumberAttribute(tree_, node, "size").value_or(20), 10000.0F);
+      w = characters * std::max(1.0F, std::round(input_.metrics.Advance(font, u"x"))) + kTextFieldFrame;
       h = 21;
     }
   }

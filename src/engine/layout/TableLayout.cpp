@@ -42,6 +42,8 @@ class TableFormatter {
 
   IntrinsicWidths Intrinsic();
   void LayOut(int32_t box, const Containing& content, BlockFlow& flow);
+  // Collapsed borders: each cell's share of the borders it meets, and the table's of its edges.
+  void CollapseBorders();
 
  private:
   struct Cell {
@@ -57,6 +59,7 @@ class TableFormatter {
   struct Row {
     NodeId node = kNoNode;   // the row element; kNoNode for cells that stood in no row
     NodeId group = kNoNode;  // its row group
+    int32_t groupEnd = 0;    // the row after its group's last: row spans end there
     float top = 0;
     float height = 0;
   };
@@ -68,6 +71,8 @@ class TableFormatter {
   };
 
   void Build();
+  void AddColumns(NodeId parent);
+  void EndRowSpans();
   void AddRow(NodeId row, NodeId group);
   void Place(NodeId cell, int32_t row);
   void MeasureColumns();
@@ -83,6 +88,7 @@ class TableFormatter {
   std::vector<Cell> cells_;
   std::vector<Column> columns_;
   std::vector<int32_t> occupiedUntil_;  // by column: the first row free again below a row-spanning cell
+  std::vector<css::Length> columnWidths_;  // by column: the width a <col> or <colgroup> asks for
   bool measured_ = false;
 };
 
@@ -111,10 +117,14 @@ void TableFormatter::Build() {
     Display display = displayOf(child);
     if (display == Display::TableCaption) {
       captions_.push_back(child);
+    } else if (display == Display::TableColumnGroup || display == Display::TableColumn) {
+      AddColumns(child);
     } else if (display == Display::TableRowGroup || display == Display::TableHeaderGroup ||
                display == Display::TableFooterGroup) {
       strayRow = kNoNode;
+      EndRowSpans();
       visitRows(child, child);
+      EndRowSpans();
       strayRow = kNoNode;
     } else if (display == Display::TableRow || display == Display::TableCell) {
       // Rows straight in the table: visit just this child as if the table were their group.
@@ -130,6 +140,36 @@ void TableFormatter::Build() {
       }
     }
   }
+  // Row spans end with their group; rows straight in the table between groups make one of their own.
+  for (size_t r = rows_.size(); r-- > 0;) {
+    const bool sameGroup = r + 1 < rows_.size() && rows_[r + 1].group == rows_[r].group;
+    rows_[r].groupEnd = sameGroup ? rows_[r + 1].groupEnd : static_cast<int32_t>(r) + 1;
+  }
+  for (Cell& cell : cells_) cell.rowSpan = std::min(cell.rowSpan, rows_[static_cast<size_t>(cell.row)].groupEnd - cell.row);
+}
+
+// Cells spanning rows reach no further than their row group.
+void TableFormatter::EndRowSpans() {
+  for (int32_t& until : occupiedUntil_) until = std::min(until, static_cast<int32_t>(rows_.size()));
+}
+
+// A <colgroup> with <col>s gives their widths; one without, its own to each of its span.
+void TableFormatter::AddColumns(NodeId parent) {
+  const dom::Tree& tree = l_.tree_;
+  auto add = [&](NodeId column, const css::Length& inherited) {
+    const css::Length& width = l_.Style(column).width.IsAuto() ? inherited : l_.Style(column).width;
+    for (int32_t i = SpanAttribute(tree, column, "span"); i > 0 && columnWidths_.size() < kMaxColumns; --i)
+      columnWidths_.push_back(width);
+  };
+  bool hasColumns = false;
+  if (l_.Style(parent).display == Display::TableColumnGroup) {
+    for (NodeId child = tree[parent].firstChild; child != kNoNode; child = tree[child].nextSibling) {
+      if (!tree[child].IsElement() || l_.Style(child).display != Display::TableColumn) continue;
+      hasColumns = true;
+      add(child, l_.Style(parent).width);
+    }
+  }
+  if (!hasColumns) add(parent, css::Length{});
 }
 
 void TableFormatter::AddRow(NodeId row, NodeId group) {
@@ -213,6 +253,11 @@ void TableFormatter::MeasureColumns() {
     widen(&Column::min, widths.min, min);
     widen(&Column::max, widths.max, max);
     for (auto c = first; c != last; ++c) c->max = std::max(c->max, c->min);
+  }
+  for (size_t c = 0; c < columns_.size() && c < columnWidths_.size(); ++c) {
+    const css::Length& width = columnWidths_[c];
+    if (width.unit == css::LengthUnit::Px) columns_[c].fixed = std::max(columns_[c].fixed, width.value);
+    if (width.unit == css::LengthUnit::Percent) columns_[c].percent = std::max(columns_[c].percent, width.value);
   }
   for (Column& column : columns_) {
     if (column.fixed > 0) column.max = std::max(column.min, column.fixed);
@@ -376,23 +421,24 @@ void TableFormatter::LayOut(int32_t tableBox, const Containing& content, BlockFl
     y += height + rowSpacing;
   }
   if (groupBox >= 0) l_.CloseBox(groupBox);
-  // Cells spanning rows make their last row taller when they need it, then all stretch to their rows.
+  // Cells spanning rows make their rows taller when they need it, each in proportion to its height
+  // (evenly when they have none); whatever follows a row that grows, in its group and in the groups
+  // after it, moves down. Then every cell stretches to its rows.
   for (Cell& cell : cells_) {
     if (cell.rowSpan <= 1) continue;
-    size_t last = std::min(rows_.size(), static_cast<size_t>(cell.row + cell.rowSpan)) - 1;
-    float bottom = rows_[last].top + rows_[last].height;
-    float need = rows_[static_cast<size_t>(cell.row)].top + cell.height;
-    if (need > bottom) {
-      float grow = need - bottom;
-      rows_[last].height += grow;
-      l_.Out(rowBoxes[last]).border.h += grow;
-      // Rows below move down with everything in them.
-      for (size_t r = last + 1; r < rows_.size(); ++r) {
-        rows_[r].top += grow;
-      }
-      if (last + 1 < rows_.size())
-        l_.Translate(rowBoxes[last + 1], static_cast<int32_t>(l_.out_->boxes.size()), 0, grow);
-      y += grow;
+    const auto first = static_cast<size_t>(cell.row);
+    const size_t last = std::min(rows_.size(), first + static_cast<size_t>(cell.rowSpan)) - 1;
+    const float need = rows_[first].top + cell.height - (rows_[last].top + rows_[last].height);
+    if (need <= 0) continue;
+    float heights = 0;
+    for (size_t r = first; r <= last; ++r) heights += rows_[r].height;
+    for (size_t r = first; r <= last; ++r) {
+      const float share = heights > 0 ? need * rows_[r].height / heights : need / static_cast<float>(last - first + 1);
+      rows_[r].height += share;
+      l_.Out(rowBoxes[r]).border.h += share;
+      for (size_t below = r + 1; below < rows_.size(); ++below) rows_[below].top += share;
+      l_.Translate(l_.Out(rowBoxes[r]).end, static_cast<int32_t>(l_.out_->boxes.size()), 0, share);
+      y += share;
     }
   }
   for (Cell& cell : cells_) {
@@ -412,6 +458,61 @@ void TableFormatter::LayOut(int32_t tableBox, const Containing& content, BlockFl
   }
   flow.cursorY = y;
   flow.strut = {};
+}
+
+void TableFormatter::CollapseBorders() {
+  // The cell at each slot of the grid.
+  const auto columns = static_cast<int32_t>(occupiedUntil_.size());
+  const auto rows = static_cast<int32_t>(rows_.size());
+  if (columns == 0 || rows == 0 || static_cast<int64_t>(columns) * rows > 4'000'000) return;
+  std::vector<int32_t> at(static_cast<size_t>(columns) * static_cast<size_t>(rows), -1);
+  for (size_t i = 0; i < cells_.size(); ++i) {
+    const Cell& cell = cells_[i];
+    for (int32_t r = cell.row; r < std::min(rows, cell.row + cell.rowSpan); ++r)
+      for (int32_t c = cell.column; c < std::min(columns, cell.column + cell.columnSpan); ++c)
+        at[static_cast<size_t>(r) * static_cast<size_t>(columns) + static_cast<size_t>(c)] = static_cast<int32_t>(i);
+  }
+  auto cellAt = [&](int32_t r, int32_t c) -> const Cell* {
+    if (r < 0 || c < 0 || r >= rows || c >= columns) return nullptr;
+    int32_t i = at[static_cast<size_t>(r) * static_cast<size_t>(columns) + static_cast<size_t>(c)];
+    return i < 0 ? nullptr : &cells_[static_cast<size_t>(i)];
+  };
+  const Edges table = Layouter::BorderOf(l_.Style(table_));
+  auto side = [&](const Cell& cell, int which) {
+    return Layouter::BorderOf(l_.Style(cell.node)).Side(which);
+  };
+  Edges tableEdges = table;
+  for (const Cell& cell : cells_) {
+    Edges widths = Layouter::BorderOf(l_.Style(cell.node));
+    // Each side: the widest of the borders that meet there, the table's at its edges.
+    for (int32_t c = cell.column; c < cell.column + cell.columnSpan; ++c) {
+      const Cell* above = cellAt(cell.row - 1, c);
+      const Cell* below = cellAt(cell.row + cell.rowSpan, c);
+      widths.top = std::max(widths.top, above ? side(*above, css::kBottom) : table.top);
+      widths.bottom = std::max(widths.bottom, below ? side(*below, css::kTop) : table.bottom);
+    }
+    for (int32_t r = cell.row; r < cell.row + cell.rowSpan && r < rows; ++r) {
+      const Cell* left = cellAt(r, cell.column - 1);
+      const Cell* right = cellAt(r, cell.column + cell.columnSpan);
+      widths.left = std::max(widths.left, left ? side(*left, css::kRight) : table.left);
+      widths.right = std::max(widths.right, right ? side(*right, css::kLeft) : table.right);
+    }
+    if (cell.row == 0) tableEdges.top = std::max(tableEdges.top, widths.top);
+    if (cell.row + cell.rowSpan >= rows) tableEdges.bottom = std::max(tableEdges.bottom, widths.bottom);
+    if (cell.column == 0) tableEdges.left = std::max(tableEdges.left, widths.left);
+    if (cell.column + cell.columnSpan >= columns) tableEdges.right = std::max(tableEdges.right, widths.right);
+    l_.collapsedBorders_[cell.node] = {widths.top / 2, widths.right / 2, widths.bottom / 2, widths.left / 2};
+  }
+  l_.collapsedBorders_[table_] = {tableEdges.top / 2, tableEdges.right / 2, tableEdges.bottom / 2, tableEdges.left / 2};
+}
+
+Edges Layouter::BordersOf(NodeId node) {
+  const ComputedStyle& style = Style(node);
+  if (style.borderCollapse && (style.display == Display::Table || style.display == Display::InlineTable) &&
+      collapsedTables_.insert(node).second)
+    TableFormatter(*this, node).CollapseBorders();
+  auto found = collapsedBorders_.find(node);
+  return found != collapsedBorders_.end() ? found->second : BorderOf(style);
 }
 
 void Layouter::LayOutTable(NodeId node, int32_t box, const Containing& content, BlockFlow& flow) {
