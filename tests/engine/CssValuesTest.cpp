@@ -39,15 +39,17 @@ struct CalcCase {
 };
 class CssCalc : public ::testing::TestWithParam<CalcCase> {};
 
-TEST_P(CssCalc, ParsesAndComputes) { EXPECT_EQ(GetParam().expected, Computed(GetParam().text)) << GetParam().text; }
+TEST_P(CssCalc, ParsesAndComputes) {
+  EXPECT_EQ(GetParam().expected, Computed(GetParam().text)) << GetParam().text;
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Valid, CssCalc,
     ::testing::Values(CalcCase{"calc(100% - 20px)", "-20|980"}, CalcCase{"calc(2 * (1em + 5px))", "30|30"},
-                      CalcCase{"calc((1px + 2px) * 3 / 2)", "4.5|4.5"}, CalcCase{"calc(10px - -5px)", "15|15"},
-                      CalcCase{"calc( 1in  -  6px )", "90|90"}, CalcCase{"calc(50% / 2 + 1px)", "1|251"},
-                      CalcCase{"min(10px, 2em)", "10|10"}, CalcCase{"max(50%, 300px)", "300|500"},
-                      CalcCase{"clamp(100px, 50%, 400px)", "100|400"},
+                      CalcCase{"calc((1px + 2px) * 3 / 2)", "4.5|4.5"},
+                      CalcCase{"calc(10px - -5px)", "15|15"}, CalcCase{"calc( 1in  -  6px )", "90|90"},
+                      CalcCase{"calc(50% / 2 + 1px)", "1|251"}, CalcCase{"min(10px, 2em)", "10|10"},
+                      CalcCase{"max(50%, 300px)", "300|500"}, CalcCase{"clamp(100px, 50%, 400px)", "100|400"},
                       CalcCase{"clamp(300px, 1px, 200px)", "300|300"},  // the minimum wins
                       CalcCase{"calc(10vw + 1vh)", "108|108"}, CalcCase{"calc(1vmin + 1vmax)", "18|18"},
                       CalcCase{"calc(1rem + 1ex + 1ch)", "26|26"},
@@ -137,21 +139,27 @@ TEST_P(CssVariables, SubstituteAtComputedValueTime) {
   EXPECT_EQ(GetParam().expected, GetParam().read(Styled(html)["t"])) << GetParam().style;
 }
 
-std::string Width(const ComputedStyle& s) { return Show(s.width); }
+std::string Width(const ComputedStyle& s) {
+  return Show(s.width);
+}
 std::string Margins(const ComputedStyle& s) {
   return Show(s.margin[0]) + " " + Show(s.margin[1]) + " " + Show(s.margin[2]) + " " + Show(s.margin[3]);
 }
 std::string Border(const ComputedStyle& s) {
   return Str(s.borderWidth[kLeft]) + " " + Hex(s.borderColor[kLeft]) + " " + Hex(s.borderColor[kTop]);
 }
-std::string ColorOf(const ComputedStyle& s) { return Hex(s.color); }
-std::string FontSize(const ComputedStyle& s) { return Str(s.fontSizePx); }
+std::string ColorOf(const ComputedStyle& s) {
+  return Hex(s.color);
+}
+std::string FontSize(const ComputedStyle& s) {
+  return Str(s.fontSizePx);
+}
 std::string Paddings(const ComputedStyle& s) {
   return Show(s.padding[0]) + " " + Show(s.padding[1]) + " " + Show(s.padding[2]) + " " + Show(s.padding[3]);
 }
 std::string Text(const ComputedStyle& s) {
-  return Str(s.lineHeight) + (s.lineHeightKind == LineHeightKind::Px ? "px " : " ") + std::to_string(s.fontWeight) +
-         " " + Show(s.textIndent) + " " + Str(s.borderWidth[kTop]);
+  return Str(s.lineHeight) + (s.lineHeightKind == LineHeightKind::Px ? "px " : " ") +
+         std::to_string(s.fontWeight) + " " + Show(s.textIndent) + " " + Str(s.borderWidth[kTop]);
 }
 
 // Math functions in declarations: each property's grammar decides what they may hold.
@@ -160,12 +168,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(VarCase{"", "padding: calc(-5px) calc(10% - 50px) 1px", Paddings, "0 0|50 1 0|50"},
                       VarCase{"", "padding: 1px calc(1px + 2) 3px", Paddings, "0 0 0 0"},  // dropped whole
                       VarCase{"", "width: calc(10px + 5); width: min(10px, 1em)", Width, "10"},
-                      VarCase{"", "width: calc(100% - 20px)", Width, "0|980"},  // never below 0
+                      VarCase{"", "width: calc(100% - 20px)", Width, "0|980"},    // never below 0
                       VarCase{"", "font-size: calc(50% + 2px)", FontSize, "12"},  // of the parent's 20px
                       VarCase{"", "font-size: clamp(10px, 200%, 30px)", FontSize, "30"},
-                      VarCase{"", "line-height: calc(1.5 * 2); font-weight: calc(2000); text-indent: calc(5% + 1em)"
-                                  "; border: solid calc(1px + 0.1em)",
-                              Text, "3 1000 20|70 3"},
+                      VarCase{
+                          "",
+                          "line-height: calc(1.5 * 2); font-weight: calc(2000); text-indent: calc(5% + 1em)"
+                          "; border: solid calc(1px + 0.1em)",
+                          Text, "3 1000 20|70 3"},
                       VarCase{"", "line-height: calc(150% - 2px)", Text, "28px 400 0 0"}),
     [](const auto& info) { return "Case" + std::to_string(info.index); });
 
@@ -185,7 +195,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "1 #ff0000 #0000ff"},
         VarCase{"--c: red;", "border: 1px solid var(--c); border-left-color: var(--nothing)", Border,
                 "1 #010203 #ff0000"},  // invalid: unset, the initial currentColor
-        VarCase{"--c: 20px;", "color: var(--c)", ColorOf, "#010203"},  // invalid: inherited
+        VarCase{"--c: 20px;", "color: var(--c)", ColorOf, "#010203"},         // invalid: inherited
         VarCase{"width: 50px; --w: red;", "width: var(--w)", Width, "auto"},  // invalid: initial
         VarCase{"--s: 2em;", "font-size: var(--s)", FontSize, "40"},
         VarCase{"--w: initial;", "width: var(--w, 8px)", Width, "8"},
@@ -231,18 +241,18 @@ TEST_P(CssMediaView, AnswersForTheViewsSize) {
   EXPECT_EQ(c.holds, MatchesMedia(c.query, {c.width, c.height})) << c.query << " at " << c.width;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, CssMediaView,
-    ::testing::Values(MediaCase{"(max-width: 600px)", 600, 800, true}, MediaCase{"(max-width: 600px)", 601, 800, false},
-                      MediaCase{"screen and (min-width: 40em)", 640, 400, true},
-                      MediaCase{"screen and (min-width: 40em)", 639, 400, false},
-                      MediaCase{"(400px < width <= 700px)", 500, 300, true},
-                      MediaCase{"(400px < width <= 700px)", 800, 300, false},
-                      MediaCase{"(orientation: portrait)", 500, 800, true},
-                      MediaCase{"(orientation: portrait)", 900, 800, false},
-                      MediaCase{"(min-aspect-ratio: 16/9)", 1600, 900, true},
-                      MediaCase{"(min-height: 900px)", 2000, 800, false}),
-    [](const auto& info) { return "Case" + std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(Sizes, CssMediaView,
+                         ::testing::Values(MediaCase{"(max-width: 600px)", 600, 800, true},
+                                           MediaCase{"(max-width: 600px)", 601, 800, false},
+                                           MediaCase{"screen and (min-width: 40em)", 640, 400, true},
+                                           MediaCase{"screen and (min-width: 40em)", 639, 400, false},
+                                           MediaCase{"(400px < width <= 700px)", 500, 300, true},
+                                           MediaCase{"(400px < width <= 700px)", 800, 300, false},
+                                           MediaCase{"(orientation: portrait)", 500, 800, true},
+                                           MediaCase{"(orientation: portrait)", 900, 800, false},
+                                           MediaCase{"(min-aspect-ratio: 16/9)", 1600, 900, true},
+                                           MediaCase{"(min-height: 900px)", 2000, 800, false}),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 TEST(CssViewportUnits, FollowTheViewGivenToTheCascade) {
   const char* html = "<p id=t style='width: 50vw; height: 10vh; margin-left: 2vmin; font-size: 1vmax'>x</p>";
@@ -270,7 +280,8 @@ TEST(CssValuesLayout, CalcAndViewportWidthsFollowTheView) {
       "<div id=calc style='width: calc(100% - 20px)'>a</div>"
       "<div id=vw style='width: 50vw'>b</div>"
       "<div id=clamp style='width: clamp(200px, 50%, 400px)'>c</div>"
-      "<div id=outer style='width: 300px'><div id=inner style='width: calc(50% + 1em); padding: 0 calc(5% - 5px)'>"
+      "<div id=outer style='width: 300px'><div id=inner style='width: calc(50% + 1em); padding: 0 calc(5% - "
+      "5px)'>"
       "d</div></div>");
   for (float view : {1000.0F, 500.0F}) {
     page->SetViewSize(view, 800);
@@ -284,7 +295,8 @@ TEST(CssValuesLayout, CalcAndViewportWidthsFollowTheView) {
 
 TEST(CssValuesLayout, MediaQueriesAreAskedAgainWhenTheViewResizes) {
   auto page = testing::Page(
-      "<style>#side { width: 200px } @media (max-width: 600px) { #side { width: 100px } #extra { display: none } }"
+      "<style>#side { width: 200px } @media (max-width: 600px) { #side { width: 100px } #extra { display: "
+      "none } }"
       "</style><div id=side>side</div><p id=extra>more words</p>");
   EXPECT_EQ(200, WidthOf(page, u"side"));
   EXPECT_NE(std::u16string::npos, page->BodyText().find(u"more words"));

@@ -15,9 +15,13 @@ struct Typed {
   CalcType type = CalcType::Number;
 };
 
-CalcNode NumberNode(float value) { return {CalcNode::Op::Number, value, Unit::Px, {}}; }
+CalcNode NumberNode(float value) {
+  return {CalcNode::Op::Number, value, Unit::Px, {}};
+}
 
-bool IsNameChar(char c) { return (c >= 'a' && c <= 'z') || c == '-'; }
+bool IsNameChar(char c) {
+  return (c >= 'a' && c <= 'z') || c == '-';
+}
 
 // Recursive descent over one math function's text.
 class Parser {
@@ -80,8 +84,7 @@ class Parser {
     if (result.type == CalcType::Number) {
       const auto& args = result.node.args;
       float folded = args[0].value;
-      if (op == CalcNode::Op::Clamp)
-        folded = std::max(args[0].value, std::min(args[1].value, args[2].value));
+      if (op == CalcNode::Op::Clamp) folded = std::max(args[0].value, std::min(args[1].value, args[2].value));
       for (size_t k = 1; k < args.size() && op != CalcNode::Op::Clamp; ++k)
         folded = op == CalcNode::Op::Min ? std::min(folded, args[k].value) : std::max(folded, args[k].value);
       result.node = NumberNode(folded);
@@ -193,14 +196,18 @@ class Parser {
     return scale;
   }
 
-  static bool Finite(const CalcNode& node) { return std::isfinite(node.value) && std::abs(node.value) < 1e30F; }
+  static bool Finite(const CalcNode& node) {
+    return std::isfinite(node.value) && std::abs(node.value) < 1e30F;
+  }
 
   std::string_view text_;
   CalcPercent percent_;
   size_t i_ = 0;
 };
 
-LengthExpr Leaf(float px, float percent) { return {LengthExpr::Op::Leaf, px, percent, {}}; }
+LengthExpr Leaf(float px, float percent) {
+  return {LengthExpr::Op::Leaf, px, percent, {}};
+}
 
 // The tree with relative units in pixels, folded wherever percentages do not decide.
 LengthExpr Compute(const CalcNode& node, const UnitSizes& sizes) {
@@ -286,7 +293,8 @@ Length ComputeCalc(const CalcNode& node, const UnitSizes& sizes) {
 
 bool UsesViewportUnits(const CalcNode& node) {
   if (node.op == CalcNode::Op::Dimension) return IsViewportUnit(node.unit);
-  return std::any_of(node.args.begin(), node.args.end(), [](const CalcNode& arg) { return UsesViewportUnits(arg); });
+  return std::any_of(node.args.begin(), node.args.end(),
+                     [](const CalcNode& arg) { return UsesViewportUnits(arg); });
 }
 
 }  // namespace lectryn::engine::css

@@ -58,14 +58,17 @@ struct Length {
   std::shared_ptr<const LengthExpr> expr;  // Calc with min/max/clamp over percentages
 
   Length() = default;
-  Length(LengthUnit lengthUnit, float amount, float percentage = 0, std::shared_ptr<const LengthExpr> tree = {})
+  Length(LengthUnit lengthUnit, float amount, float percentage = 0,
+         std::shared_ptr<const LengthExpr> tree = {})
       : unit(lengthUnit), value(amount), percent(percentage), expr(std::move(tree)) {}
   static Length Px(float pixels) { return {LengthUnit::Px, pixels}; }
   static Length Percent(float percent) { return {LengthUnit::Percent, percent}; }
   bool IsAuto() const { return unit == LengthUnit::Auto; }
   bool IsNone() const { return unit == LengthUnit::None; }
   // Whether the pixels depend on the base (a percentage, or calc() with one).
-  bool NeedsBase() const { return unit == LengthUnit::Percent || (unit == LengthUnit::Calc && (percent != 0 || expr)); }
+  bool NeedsBase() const {
+    return unit == LengthUnit::Percent || (unit == LengthUnit::Calc && (percent != 0 || expr));
+  }
   // Pixels against a base (the containing block's width for widths, margins and paddings);
   // `otherwise` for auto and none.
   float Resolve(float base, float otherwise = 0) const {
@@ -100,8 +103,10 @@ inline float LengthExpr::Resolve(float base) const {
     case Op::Min:
     case Op::Max: {
       float result = args.empty() ? 0 : args[0].Resolve(base);
-      for (size_t i = 1; i < args.size(); ++i)
-        result = op == Op::Min ? std::min(result, args[i].Resolve(base)) : std::max(result, args[i].Resolve(base));
+      for (size_t i = 1; i < args.size(); ++i) {
+        float next = args[i].Resolve(base);
+        result = op == Op::Min ? std::min(result, next) : std::max(result, next);
+      }
       return result;
     }
     case Op::Clamp:

@@ -23,7 +23,8 @@ size_t FindVar(std::string_view text, size_t from) {
   while (true) {
     size_t at = ScanOutsideStrings(text, from, [](char c) { return c == 'v' || c == 'V'; });
     if (at >= text.size()) return text.size();
-    if (text.size() - at >= 4 && Lower(text.substr(at, 4)) == "var(" && (at == 0 || !IsNameChar(text[at - 1])))
+    if (text.size() - at >= 4 && Lower(text.substr(at, 4)) == "var(" &&
+        (at == 0 || !IsNameChar(text[at - 1])))
       return at;
     from = at + 1;
   }
@@ -42,7 +43,8 @@ size_t FindClose(std::string_view text, size_t from) {
 }  // namespace
 
 VarSubstitution::VarSubstitution(CustomProperties parent)
-    : parent_(std::move(parent)), properties_(parent_ ? parent_ : std::make_shared<const CustomPropertyMap>()) {}
+    : parent_(std::move(parent)),
+      properties_(parent_ ? parent_ : std::make_shared<const CustomPropertyMap>()) {}
 
 void VarSubstitution::Compute(const std::map<std::string_view, const Value*>& declared) {
   if (declared.empty()) return;
@@ -115,7 +117,8 @@ std::optional<std::string> VarSubstitution::Substitute(std::string_view text) {
       0);
 }
 
-std::optional<std::string> VarSubstitution::Substitute(std::string_view text, const Lookup& lookup, int depth) {
+std::optional<std::string> VarSubstitution::Substitute(std::string_view text, const Lookup& lookup,
+                                                       int depth) {
   if (depth > kMaxFallbackDepth) return std::nullopt;
   std::string out;
   size_t from = 0;

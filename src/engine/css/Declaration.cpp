@@ -43,7 +43,8 @@ std::optional<Value> CalcLengthOf(std::string_view part, unsigned options) {
                         (options & kPercent) != 0 ? CalcPercent::Allowed : CalcPercent::Invalid);
   if (!node) return std::nullopt;
   if ((options & kNonNegative) != 0)
-    node = CalcNode{CalcNode::Op::Max, 0, Unit::Px, {CalcNode{CalcNode::Op::Dimension, 0, Unit::Px, {}}, *node}};
+    node = CalcNode{CalcNode::Op::Max, 0, Unit::Px,
+                    {CalcNode{CalcNode::Op::Dimension, 0, Unit::Px, {}}, std::move(*node)}};
   Value v(ValueType::Length);
   v.calc = std::make_shared<const CalcNode>(std::move(*node));
   return v;
@@ -814,7 +815,8 @@ bool ParsePending(const PropertyName& name, std::string_view property, std::stri
     if (!rest.starts_with("--")) return false;
   }
   Value pending(ValueType::Pending);
-  pending.unparsed = std::make_shared<const UnparsedValue>(UnparsedValue{std::string(property), std::string(value)});
+  pending.unparsed =
+      std::make_shared<const UnparsedValue>(UnparsedValue{std::string(property), std::string(value)});
   std::vector<Property> longhands =
       name.shorthand == Shorthand::None ? std::vector<Property>{name.longhand} : LonghandsOf(name.shorthand);
   for (Property p : longhands) out.push_back({p, important, pending});
@@ -823,12 +825,14 @@ bool ParsePending(const PropertyName& name, std::string_view property, std::stri
 
 // "--name: anything": kept as written (case too) for var() to substitute; "--x: inherit" and
 // its kin are the wide keywords still.
-bool ParseCustomProperty(std::string_view name, std::string_view value, bool important, DeclarationBlock& out) {
+bool ParseCustomProperty(std::string_view name, std::string_view value, bool important,
+                         DeclarationBlock& out) {
   if (name.size() <= 2) return false;
   Value custom(ValueType::Custom);
   std::string lower = Lower(Trim(value));
   if (auto wide = WideKeyword({lower})) custom.type = *wide;
-  custom.unparsed = std::make_shared<const UnparsedValue>(UnparsedValue{std::string(name), std::string(Trim(value))});
+  custom.unparsed =
+      std::make_shared<const UnparsedValue>(UnparsedValue{std::string(name), std::string(Trim(value))});
   out.push_back({kCustomProperty, important, std::move(custom)});
   return true;
 }

@@ -229,7 +229,8 @@ struct StyleBuilder::Computations {
       style.lineHeight = value.number;
     } else if (value.calc) {
       style.lineHeightKind = LineHeightKind::Px;
-      style.lineHeight = std::max(0.0F, builder.CalcLength(*value.calc, style.fontSizePx).Resolve(style.fontSizePx));
+      style.lineHeight =
+          std::max(0.0F, builder.CalcLength(*value.calc, style.fontSizePx).Resolve(style.fontSizePx));
     } else {
       style.lineHeightKind = LineHeightKind::Px;
       style.lineHeight = value.length.unit == Unit::Percent ? style.fontSizePx * value.length.value / 100
@@ -241,7 +242,8 @@ struct StyleBuilder::Computations {
     style.borderSpacingX = builder.Pixels(value.length, style);
     style.borderSpacingY = builder.Pixels(value.length2, style);
     if (value.calc)  // one calc() for both
-      style.borderSpacingX = style.borderSpacingY = builder.CalcLength(*value.calc, style.fontSizePx).Resolve(0);
+      style.borderSpacingX = style.borderSpacingY =
+          builder.CalcLength(*value.calc, style.fontSizePx).Resolve(0);
   }
   // Kept aside in Apply until Adjust knows whether the element draws a decoration.
   template <class F>

@@ -151,11 +151,13 @@ class PendingValues {
 bool ViewDependence::Differs(const MediaView& from, const MediaView& to) const {
   if (from == to) return false;
   if (viewportUnits) return true;
-  return std::any_of(media.begin(), media.end(),
-                     [&](const MediaAnswer& answer) { return MatchesMedia(answer.queryList, to) != answer.holds; });
+  return std::any_of(media.begin(), media.end(), [&](const MediaAnswer& answer) {
+    return MatchesMedia(answer.queryList, to) != answer.holds;
+  });
 }
 
-std::vector<ComputedStyle> ResolveStyles(const Tree& tree, const MediaView& view, ViewDependence* dependence) {
+std::vector<ComputedStyle> ResolveStyles(const Tree& tree, const MediaView& view,
+                                         ViewDependence* dependence) {
   std::vector<ComputedStyle> styles(static_cast<size_t>(tree.Size()));
   std::vector<FontSizeOrigin> fonts(static_cast<size_t>(tree.Size()));
   std::vector<CustomProperties> customs(static_cast<size_t>(tree.Size()));

@@ -34,8 +34,8 @@ std::optional<Dimension> ParseDimension(std::string_view text, Unitless unitless
 
 // What the relative units are in pixels for one element.
 struct UnitSizes {
-  float emPx = 16;    // the font size (the parent's, for font-size itself)
-  float remPx = 16;   // the root element's font size
+  float emPx = 16;   // the font size (the parent's, for font-size itself)
+  float remPx = 16;  // the root element's font size
   float viewWidthPx = 1000, viewHeightPx = 800;
 };
 // Pixels of a length in any unit but percent (which stays as it is); ex and ch count half an em.
