@@ -45,5 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   dom::ParseDocument(page, tree);
   std::vector<css::ComputedStyle> styles = css::ResolveStyles(tree);
   Require(styles.size() == static_cast<size_t>(tree.Size()), "every node has a style");
+  // A small view too: other media queries hold and viewport units change.
+  css::ViewDependence dependence;
+  styles = css::ResolveStyles(tree, {320, 480}, &dependence);
+  Require(styles.size() == static_cast<size_t>(tree.Size()), "every node has a style at any view");
   return 0;
 }

@@ -131,7 +131,7 @@ std::shared_ptr<Document> Document::FrameDocument(NodeId frame) const {
 
 const std::vector<css::ComputedStyle>& Document::Styles() {
   CheckUsable();
-  if (!styles_) styles_ = css::ResolveStyles(tree_);
+  if (!styles_) styles_ = css::ResolveStyles(tree_, {viewWidth_, viewHeight_}, &viewDependence_);
   return *styles_;
 }
 
@@ -385,9 +385,28 @@ void Document::SetViewSize(float widthPx, float heightPx) {
   widthPx = std::max(widthPx, 0.0F);
   heightPx = std::max(heightPx, 0.0F);
   if (widthPx == viewWidth_ && heightPx == viewHeight_) return;
+  css::MediaView before{viewWidth_, viewHeight_};
   viewWidth_ = widthPx;
   viewHeight_ = heightPx;
+  if (styles_ && viewDependence_.Differs(before, {viewWidth_, viewHeight_})) RestyleForView();
   InvalidateLayout();
+}
+
+// A media query's answer or a viewport unit changed with the view. The text model is built again
+// only when what it reads changed, so that the positions a reading holds outlive a resize.
+void Document::RestyleForView() {
+  auto styles = css::ResolveStyles(tree_, {viewWidth_, viewHeight_}, &viewDependence_);
+  bool textChanged = false;
+  for (size_t i = 0; i < styles.size() && !textChanged; ++i) {
+    const css::ComputedStyle& was = (*styles_)[i];
+    textChanged = styles[i].display != was.display || styles[i].visibility != was.visibility ||
+                  styles[i].whiteSpace != was.whiteSpace;
+  }
+  styles_ = std::move(styles);
+  if (!textChanged) return;
+  ++version_;
+  model_.reset();
+  bodyText_.reset();
 }
 
 const layout::LayoutTree& Document::Layout() {

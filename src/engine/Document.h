@@ -126,6 +126,7 @@ class Document : public platform::HTMLDocument, public std::enable_shared_from_t
   Document() = default;
   void Changed();
   void InvalidateLayout();
+  void RestyleForView();
   const layout::GeometryIndex& Index();
   void SizeFrames(const layout::LayoutTree& layout);
   void PaintFrame(dom::NodeId frame, const layout::Rect& contentBox, const layout::Rect& area,
@@ -144,6 +145,7 @@ class Document : public platform::HTMLDocument, public std::enable_shared_from_t
   bool discarded_ = false;
   uint64_t version_ = 1;
   std::optional<std::vector<css::ComputedStyle>> styles_;
+  css::ViewDependence viewDependence_;  // of styles_
   std::optional<text::TextModel> model_;
   std::optional<std::u16string> bodyText_;
   std::optional<std::pair<int32_t, int32_t>> selection_;  // units of the current model

@@ -68,6 +68,9 @@ std::string Str(Length length) {
       return "auto";
     case LengthUnit::None:
       return "none";
+    case LengthUnit::Calc:
+      // Resolved against two bases, so that px + percent and min/max both show.
+      return "calc[" + Str(length.Resolve(0)) + "|" + Str(length.Resolve(1000)) + "]";
   }
   return "?";
 }

@@ -73,13 +73,14 @@ TEST(CssLengths, UnitsBecomePixelsOrStayRelative) {
         Case{"1pc", 16, Unit::Px}, Case{"1in", 96, Unit::Px}, Case{"2.54cm", 96, Unit::Px},
         Case{"25.4mm", 96, Unit::Px}, Case{"-1.5em", -1.5F, Unit::Em}, Case{".5rem", 0.5F, Unit::Rem},
         Case{"+3ex", 3, Unit::Ex}, Case{"50%", 50, Unit::Percent}, Case{"1e2px", 100, Unit::Px},
-        Case{"0", 0, Unit::Px}, Case{"1e30px", kMaxLength, Unit::Px}}) {
+        Case{"0", 0, Unit::Px}, Case{"1e30px", kMaxLength, Unit::Px}, Case{"12vw", 12, Unit::Vw},
+        Case{"5VMAX", 5, Unit::Vmax}}) {
     auto length = ParseDimension(c.text);
     ASSERT_TRUE(length) << c.text;
     EXPECT_NEAR(c.value, length->value, 0.01) << c.text;
     EXPECT_EQ(c.unit, length->unit) << c.text;
   }
-  for (const char* bad : {"12", "px", "12 px", "1e99px", "12vw", "--1px", "1.2.3px", "infpx", "nan"})
+  for (const char* bad : {"12", "px", "12 px", "1e99px", "12vws", "--1px", "1.2.3px", "infpx", "nan"})
     EXPECT_FALSE(ParseDimension(bad)) << bad;
   EXPECT_EQ(12, ParseDimension("12", Unitless::Px)->value) << "quirks mode reads bare numbers as pixels";
 }
@@ -87,7 +88,7 @@ TEST(CssLengths, UnitsBecomePixelsOrStayRelative) {
 TEST(CssDeclarations, ImportanceAndDroppedDeclarations) {
   DeclarationBlock block = ParseDeclarations(
       "color: red !important; COLOR : Blue; width: -5px; margin: 1px 2px 3px 4px 5px; padding: 1px junk; "
-      "height: var(--h); bogus: 1px; display: none ! IMPORTANT; font-family: 'a;b', serif; top: 5px !imp");
+      "height: calc(1px + 2); bogus: 1px; display: none ! IMPORTANT; font-family: 'a;b', serif; top: 5px !imp");
   ASSERT_EQ(4u, block.size())
       << "invalid values, unknown properties and whole invalid shorthands are dropped";
   EXPECT_EQ(Property::Color, block[0].property);

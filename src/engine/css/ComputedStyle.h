@@ -2,10 +2,13 @@
 // The computed style of a node: every value the text model, layout and painting read, resolved to
 // CSS pixels where that does not need the containing block (em, rem, pt, keywords); percentages
 // and auto stay as such for layout to resolve.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace lectryn::engine::css {
@@ -40,26 +43,86 @@ constexpr bool IsGrid(Display display) { return display == Display::Grid || disp
 enum class Visibility : int8_t { Unset = -1, Visible, Hidden };
 enum class WhiteSpace : int8_t { Unset = -1, Normal, Nowrap, Pre, PreWrap, PreLine };
 
-enum class LengthUnit : uint8_t { Auto, Px, Percent, None };  // None: "none" of max-width/max-height
+// A length that mixes percentages with min(), max() or clamp() ("min(50%, 300px)"): a small tree
+// kept until layout knows what the percentages are of. Leaves are px + percent.
+struct LengthExpr {
+  enum class Op : uint8_t { Leaf, Sum, Scale, Min, Max, Clamp };  // Clamp: args min, value, max
+  Op op = Op::Leaf;
+  float px = 0;       // Leaf: pixels; Scale: the factor
+  float percent = 0;  // Leaf
+  std::vector<LengthExpr> args;
+
+  float Resolve(float base) const;
+  bool operator==(const LengthExpr&) const = default;
+};
+
+// Calc: px + percent of the base, or `expr` when min/max/clamp need the base to pick.
+enum class LengthUnit : uint8_t { Auto, Px, Percent, None, Calc };  // None: "none" of max-width/max-height
 struct Length {
   LengthUnit unit = LengthUnit::Auto;
-  float value = 0;  // pixels or percent
+  float value = 0;    // pixels or percent
+  float percent = 0;  // Calc: the percentage added to `value` pixels
+  std::shared_ptr<const LengthExpr> expr;  // Calc with min/max/clamp over percentages
 
+  Length() = default;
+  Length(LengthUnit lengthUnit, float amount, float percentage = 0,
+         std::shared_ptr<const LengthExpr> tree = {})
+      : unit(lengthUnit), value(amount), percent(percentage), expr(std::move(tree)) {}
   static Length Px(float pixels) { return {LengthUnit::Px, pixels}; }
   static Length Percent(float percent) { return {LengthUnit::Percent, percent}; }
   bool IsAuto() const { return unit == LengthUnit::Auto; }
   bool IsNone() const { return unit == LengthUnit::None; }
+  // Whether the pixels depend on the base (a percentage, or calc() with one).
+  bool NeedsBase() const {
+    return unit == LengthUnit::Percent || (unit == LengthUnit::Calc && (percent != 0 || expr));
+  }
   // Pixels against a base (the containing block's width for widths, margins and paddings);
   // `otherwise` for auto and none.
   float Resolve(float base, float otherwise = 0) const {
     switch (unit) {
       case LengthUnit::Px: return value;
       case LengthUnit::Percent: return base * value / 100.0F;
+      case LengthUnit::Calc: return expr ? expr->Resolve(base) : value + base * percent / 100.0F;
       default: return otherwise;
     }
   }
-  bool operator==(const Length&) const = default;
+  // Pixels where the base may be unknown (a height against an auto height): nothing for auto,
+  // none, and lengths that need the missing base.
+  std::optional<float> ResolveIfKnown(std::optional<float> base) const {
+    if (unit == LengthUnit::Auto || unit == LengthUnit::None || (NeedsBase() && !base)) return std::nullopt;
+    return Resolve(base.value_or(0));
+  }
+  bool operator==(const Length& other) const {
+    return unit == other.unit && value == other.value && percent == other.percent &&
+           (expr == other.expr || (expr && other.expr && *expr == *other.expr));
+  }
 };
+
+inline float LengthExpr::Resolve(float base) const {
+  switch (op) {
+    case Op::Leaf: return px + base * percent / 100.0F;
+    case Op::Sum: {
+      float sum = 0;
+      for (const LengthExpr& arg : args) sum += arg.Resolve(base);
+      return sum;
+    }
+    case Op::Scale: return args.empty() ? 0 : px * args[0].Resolve(base);
+    case Op::Min:
+    case Op::Max: {
+      float result = args.empty() ? 0 : args[0].Resolve(base);
+      for (size_t i = 1; i < args.size(); ++i) {
+        float next = args[i].Resolve(base);
+        result = op == Op::Min ? std::min(result, next) : std::max(result, next);
+      }
+      return result;
+    }
+    case Op::Clamp:
+      if (args.size() != 3) return 0;
+      // The minimum wins over the maximum.
+      return std::max(args[0].Resolve(base), std::min(args[1].Resolve(base), args[2].Resolve(base)));
+  }
+  return 0;
+}
 
 struct Color {
   uint8_t r = 0, g = 0, b = 0, a = 255;

@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "engine/css/Calc.h"
 #include "engine/css/Scan.h"
 #include "engine/css/Values.h"
 
@@ -36,7 +37,28 @@ enum LengthOption : uint8_t {
   kUnitless = 16,    // a bare number is pixels (quirks mode)
 };
 
+// calc() and its kin where a length is accepted; negative results of non-negative properties
+// are clamped, not invalid.
+std::optional<Value> CalcLengthOf(std::string_view part, unsigned options) {
+  auto node = ParseCalc(part, CalcType::Length,
+                        (options & kPercent) != 0 ? CalcPercent::Allowed : CalcPercent::Invalid);
+  if (!node) return std::nullopt;
+  if ((options & kNonNegative) != 0)
+    node = CalcNode{CalcNode::Op::Max, 0, Unit::Px,
+                    {CalcNode{CalcNode::Op::Dimension, 0, Unit::Px, {}}, std::move(*node)}};
+  Value v(ValueType::Length);
+  v.calc = std::make_shared<const CalcNode>(std::move(*node));
+  return v;
+}
+
+// A number, or a math function of numbers.
+std::optional<float> NumberOf(std::string_view part) {
+  if (auto node = ParseCalc(part, CalcType::Number, CalcPercent::Invalid)) return node->value;
+  return ParseNumber(part);
+}
+
 std::optional<Value> LengthOf(std::string_view part, unsigned options) {
+  if (IsMathFunction(part)) return CalcLengthOf(part, options);
   if ((options & kAuto) != 0 && part == "auto") return Value::Keyword(LengthKeyword::Auto);
   if ((options & kNone) != 0 && part == "none") return Value::Keyword(LengthKeyword::None);
   auto dimension = ParseDimension(part, (options & kUnitless) != 0 ? Unitless::Px : Unitless::Invalid);
@@ -146,6 +168,10 @@ std::optional<Value> FontWeightOf(std::string_view part) {
   if (part == "bolder") return Value::Keyword(FontWeightKeyword::Bolder);
   if (part == "lighter") return Value::Keyword(FontWeightKeyword::Lighter);
   auto number = ParseNumber(part);
+  if (!number && IsMathFunction(part)) {
+    number = NumberOf(part);
+    if (number) number = std::clamp(*number, 1.0F, 1000.0F);
+  }
   if (!number || *number < 1 || *number > 1000) return std::nullopt;
   return Value::Number(*number);
 }
@@ -158,7 +184,8 @@ std::optional<Value> FontStyleOf(const Parts& parts) {
 
 std::optional<Value> LineHeightOf(std::string_view part) {
   if (part == "normal") return Value::Keyword(LineHeightKeyword::Normal);
-  if (auto number = ParseNumber(part)) {
+  if (auto number = NumberOf(part)) {
+    if (*number < 0 && IsMathFunction(part)) number = 0;
     if (*number < 0) return std::nullopt;
     return Value::Number(std::min(*number, kMaxLength));
   }
@@ -314,7 +341,7 @@ std::optional<Value> BorderSpacingOf(const Parts& parts) {
   if (parts.empty() || parts.size() > 2) return std::nullopt;
   auto x = LengthOf(parts[0], kNonNegative | kUnitless);
   auto y = parts.size() == 2 ? LengthOf(parts[1], kNonNegative | kUnitless) : x;
-  if (!x || !y) return std::nullopt;
+  if (!x || !y || (parts.size() == 2 && (x->calc || y->calc))) return std::nullopt;  // calc(): one value
   x->length2 = y->length;
   return x;
 }
@@ -1405,8 +1432,44 @@ size_t DeclarationEnd(std::string_view text) {
   });
 }
 
+// A value with var() in it: every longhand it sets waits, as written, for the element's custom
+// properties. Only the var() syntax is checked here; the rest once substituted.
+bool ParsePending(const PropertyName& name, std::string_view property, std::string_view value, bool important,
+                  DeclarationBlock& out) {
+  std::string lower = Lower(value);
+  for (size_t at = lower.find("var("); at != std::string::npos; at = lower.find("var(", at + 4)) {
+    std::string_view rest = Trim(std::string_view(lower).substr(at + 4));
+    if (!rest.starts_with("--")) return false;
+  }
+  Value pending(ValueType::Pending);
+  pending.unparsed =
+      std::make_shared<const UnparsedValue>(UnparsedValue{std::string(property), std::string(value)});
+  std::vector<Property> longhands =
+      name.shorthand == Shorthand::None ? std::vector<Property>{name.longhand} : LonghandsOf(name.shorthand);
+  for (Property p : longhands) out.push_back({p, important, pending});
+  return true;
+}
+
+// "--name: anything": kept as written (case too) for var() to substitute; "--x: inherit" and
+// its kin are the wide keywords still.
+bool ParseCustomProperty(std::string_view name, std::string_view value, bool important,
+                         DeclarationBlock& out) {
+  if (name.size() <= 2) return false;
+  Value custom(ValueType::Custom);
+  std::string lower = Lower(Trim(value));
+  if (auto wide = WideKeyword({lower})) custom.type = *wide;
+  custom.unparsed =
+      std::make_shared<const UnparsedValue>(UnparsedValue{std::string(name), std::string(Trim(value))});
+  out.push_back({kCustomProperty, important, std::move(custom)});
+  return true;
+}
+
 bool IsPropertyName(std::string_view name) {
   if (name.empty()) return false;
+  if (name.starts_with("--")) {
+    return std::none_of(name.begin(), name.end(),
+                        [](char c) { return IsSpace(c) || c == ':' || c == ';' || c == '{' || c == '}'; });
+  }
   for (char c : name) {
     if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_')) return false;
   }
@@ -1417,6 +1480,7 @@ bool IsPropertyName(std::string_view name) {
 
 bool ParseDeclaration(std::string_view property, std::string_view value, bool important,
                       DeclarationBlock& out) {
+  if (property.starts_with("--")) return ParseCustomProperty(property, value, important, out);
   const auto& names = PropertyNames();
   auto it = names.find(property);
   if (it == names.end()) return false;
@@ -1430,11 +1494,10 @@ bool ParseDeclaration(std::string_view property, std::string_view value, bool im
     for (Property p : longhands) out.push_back({p, important, Value{*wide}});
     return true;
   }
+  if (lower.find("var(") != std::string::npos)
+    return ParsePending(it->second, property, Trim(value), important, out);
   for (std::string_view part : parts) {
-    // Variables and calculations are not resolved: the declaration is dropped.
-    if (part.find("var(") != std::string_view::npos || part.find("calc(") != std::string_view::npos ||
-        part.find("env(") != std::string_view::npos)
-      return false;
+    if (part.find("env(") != std::string_view::npos) return false;  // the environment is not ours
   }
   if (it->second.shorthand != Shorthand::None) {
     size_t before = out.size();
@@ -1460,7 +1523,8 @@ void ParseDeclarations(std::string_view text, DeclarationBlock& out) {
     text.remove_prefix(end < text.size() ? end + 1 : end);
     size_t colon = declaration.find(':');
     if (colon == std::string_view::npos) continue;
-    std::string property = Lower(Trim(declaration.substr(0, colon)));
+    std::string property(Trim(declaration.substr(0, colon)));
+    if (!property.starts_with("--")) property = Lower(property);  // custom names keep their case
     if (!IsPropertyName(property)) continue;
     std::string_view value = Trim(declaration.substr(colon + 1));
     bool important = false;

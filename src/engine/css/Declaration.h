@@ -23,11 +23,14 @@ enum class ValueType : uint8_t {
   Text,
   Inherit,
   Initial,
-  Unset
+  Unset,
+  Pending,  // holds var(): parsed once the element's custom properties are known
+  Custom,   // a custom property's value (of kCustomProperty declarations)
 };
 
-// Units kept until the element's font size is known; absolute units are pixels by then.
-enum class Unit : uint8_t { Px, Em, Rem, Ex, Ch, Percent };
+// Units kept until the element's font size (or the view's size) is known; absolute units are
+// pixels by then.
+enum class Unit : uint8_t { Px, Em, Rem, Ex, Ch, Percent, Vw, Vh, Vmin, Vmax };
 
 struct Dimension {
   float value = 0;
@@ -52,6 +55,15 @@ enum class FontSizeKeyword : uint8_t {
 enum class FontWeightKeyword : uint8_t { Bolder, Lighter };
 enum class LineHeightKeyword : uint8_t { Normal };
 
+struct CalcNode;  // Calc.h
+
+// A value as written, for var() substitution: the property it was declared for (a shorthand's or
+// a longhand's name, or a custom property's "--name") and its text, case kept.
+struct UnparsedValue {
+  std::string property;
+  std::string text;
+};
+
 struct Value {
   ValueType type = ValueType::Initial;
   uint8_t keyword = 0;  // Keyword: the property's enum value
@@ -69,6 +81,8 @@ struct Value {
   // Shadow: its offsets, blur and spread (in `shadow`, lengths as declared) and its colour.
   std::array<Dimension, 4> shadow{};
   bool shadowInset = false;
+  std::shared_ptr<const CalcNode> calc;           // Length or Number: calc() and its kin when set
+  std::shared_ptr<const UnparsedValue> unparsed;  // Pending and Custom
 
   Value() = default;
   explicit Value(ValueType valueType) : type(valueType) {}
@@ -98,6 +112,9 @@ struct Value {
     return v;
   }
 };
+
+// The `property` of a custom property's declaration; its name is the value's.
+inline constexpr Property kCustomProperty = Property::Count;
 
 struct Declaration {
   Property property = Property::Display;

@@ -79,10 +79,11 @@ std::optional<float> FeatureValue(std::string_view name, std::string_view text) 
 }
 
 // The view's figure for a numeric feature.
-std::optional<float> Actual(std::string_view name) {
-  if (name == "width" || name == "device-width") return kMediaViewWidth;
-  if (name == "height" || name == "device-height") return kMediaViewHeight;
-  if (name == "aspect-ratio" || name == "device-aspect-ratio") return kMediaViewWidth / kMediaViewHeight;
+std::optional<float> Actual(std::string_view name, const MediaView& view) {
+  if (name == "width" || name == "device-width") return view.widthPx;
+  if (name == "height" || name == "device-height") return view.heightPx;
+  if (name == "aspect-ratio" || name == "device-aspect-ratio")
+    return view.heightPx > 0 ? view.widthPx / view.heightPx : 0;
   if (name == "resolution" || name == "-webkit-device-pixel-ratio" || name == "-moz-device-pixel-ratio" ||
       name == "device-pixel-ratio")
     return 1;
@@ -91,12 +92,15 @@ std::optional<float> Actual(std::string_view name) {
   return std::nullopt;
 }
 
-std::optional<bool> DiscreteFeature(std::string_view name, std::string_view value) {
+std::optional<bool> DiscreteFeature(std::string_view name, std::string_view value, const MediaView& view) {
+  if (name == "orientation") {
+    std::string_view orientation = view.heightPx >= view.widthPx ? "portrait" : "landscape";
+    return value.empty() || value == orientation;
+  }
   struct Known {
     std::string_view name, value;
   };
   static constexpr Known kKnown[] = {
-      {"orientation", "landscape"},
       {"hover", "hover"},
       {"any-hover", "hover"},
       {"pointer", "fine"},
@@ -124,7 +128,7 @@ std::optional<bool> DiscreteFeature(std::string_view name, std::string_view valu
 }
 
 // "min-width: 600px", "color", "width >= 600px", "400px < width <= 700px".
-bool Feature(std::string_view text) {
+bool Feature(std::string_view text, const MediaView& view) {
   text = Trim(text);
   size_t op = text.find_first_of("<>=");
   if (op != std::string_view::npos) {
@@ -144,9 +148,9 @@ bool Feature(std::string_view text) {
     if (op2 == std::string_view::npos) {
       std::string_view right = Trim(rest);
       // "width >= 600px" or "600px <= width".
-      bool nameLeft = Actual(left).has_value();
+      bool nameLeft = Actual(left, view).has_value();
       std::string_view name = nameLeft ? left : right;
-      auto actual = Actual(name);
+      auto actual = Actual(name, view);
       auto value = FeatureValue(name, nameLeft ? right : left);
       if (!actual || !value) return false;
       return Holds(*actual, nameLeft ? first : Mirror(first), *value);
@@ -154,7 +158,7 @@ bool Feature(std::string_view text) {
     size_t secondLength = 0;
     Compare second = readCompare(rest, op2, secondLength);
     std::string_view name = Trim(rest.substr(0, op2));
-    auto actual = Actual(name);
+    auto actual = Actual(name, view);
     auto low = FeatureValue(name, left);
     auto high = FeatureValue(name, rest.substr(op2 + secondLength));
     if (!actual || !low || !high) return false;
@@ -164,7 +168,7 @@ bool Feature(std::string_view text) {
   std::string_view name = Trim(text.substr(0, colon));
   std::string_view value =
       colon == std::string_view::npos ? std::string_view() : Trim(text.substr(colon + 1));
-  if (auto discrete = DiscreteFeature(name, value)) return *discrete;
+  if (auto discrete = DiscreteFeature(name, value, view)) return *discrete;
   Compare compare = Compare::Equal;
   std::string_view base = name;
   if (name.starts_with("min-")) {
@@ -180,7 +184,7 @@ bool Feature(std::string_view text) {
     compare = Compare::LessOrEqual;
     base = name.starts_with("-webkit-") ? "-webkit-device-pixel-ratio" : "-moz-device-pixel-ratio";
   }
-  auto actual = Actual(base);
+  auto actual = Actual(base, view);
   if (!actual) return false;
   if (value.empty()) return compare == Compare::Equal && *actual != 0;
   auto wanted = FeatureValue(base, value);
@@ -213,18 +217,18 @@ std::vector<std::string_view> Terms(std::string_view text) {
   return terms;
 }
 
-bool Condition(std::string_view text, int nesting);
+bool Condition(std::string_view text, int nesting, const MediaView& view);
 
 // "(feature)", "(condition)" or "not (...)".
-bool Group(std::string_view term, int nesting) {
+bool Group(std::string_view term, int nesting, const MediaView& view) {
   std::string_view inner = Trim(term.substr(1, term.size() - 2));
   if (!inner.empty() && (inner.front() == '(' || inner.starts_with("not ")))
-    return Condition(inner, nesting + 1);
-  return Feature(inner);
+    return Condition(inner, nesting + 1, view);
+  return Feature(inner, view);
 }
 
 // Groups joined by "and" or "or", possibly negated with "not".
-bool Condition(std::string_view text, int nesting) {
+bool Condition(std::string_view text, int nesting, const MediaView& view) {
   if (nesting > kMaxNesting) return false;
   std::vector<std::string_view> terms = Terms(text);
   if (terms.empty()) return false;
@@ -235,7 +239,7 @@ bool Condition(std::string_view text, int nesting) {
   std::string_view joiner;
   for (; i < terms.size(); ++i) {
     if (terms[i].front() != '(') return false;
-    bool value = Group(terms[i], nesting);
+    bool value = Group(terms[i], nesting, view);
     result = !result ? value : joiner == "and" ? (*result && value) : (*result || value);
     if (i + 1 < terms.size()) {
       joiner = terms[++i];
@@ -247,7 +251,7 @@ bool Condition(std::string_view text, int nesting) {
   return negate ? !*result : *result;
 }
 
-bool Query(std::string_view text) {
+bool Query(std::string_view text, const MediaView& view) {
   std::vector<std::string_view> terms = Terms(text);
   if (terms.empty()) return false;
   size_t i = 0;
@@ -258,21 +262,21 @@ bool Query(std::string_view text) {
   }
   if (terms[i].front() == '(') {
     if (negate) return false;  // "not (...)" is a condition, read below
-    return Condition(text, 0);
+    return Condition(text, 0, view);
   }
   std::string_view type = terms[i++];
   bool result = type == "all" || type == "screen";
   if (i < terms.size()) {
     if (terms[i] != "and" || i + 1 >= terms.size()) return false;
     std::string_view rest = text.substr(static_cast<size_t>(terms[i + 1].data() - text.data()));
-    result = result && Condition(rest, 0);
+    result = result && Condition(rest, 0, view);
   }
   return negate ? !result : result;
 }
 
 }  // namespace
 
-bool MatchesMedia(std::string_view queryList) {
+bool MatchesMedia(std::string_view queryList, const MediaView& view) {
   std::string lower = Lower(Trim(queryList));
   if (lower.empty()) return true;
   std::string_view rest = lower;
@@ -286,8 +290,8 @@ bool MatchesMedia(std::string_view queryList) {
     }
     std::string_view query = Trim(rest.substr(0, comma));
     if (query.starts_with("not (")) {
-      if (Condition(query, 0)) return true;
-    } else if (Query(query)) {
+      if (Condition(query, 0, view)) return true;
+    } else if (Query(query, view)) {
       return true;
     }
     if (comma >= rest.size()) return false;

@@ -1,16 +1,19 @@
 #pragma once
 // Media queries of @media blocks and of <style media>: whether they hold for the screen we lay
-// out for. Styles are resolved once per document, so sizes are tested against the default view
-// (kMediaViewWidth x kMediaViewHeight CSS pixels, one device pixel per CSS pixel, light colours,
-// a mouse). A query we cannot read is false, as browsers treat it.
+// out for: sizes are the view's (one device pixel per CSS pixel), and the rest a desktop's (light
+// colours, a mouse). A query we cannot read is false, as browsers treat it.
 #include <string_view>
 
 namespace lectryn::engine::css {
 
-inline constexpr float kMediaViewWidth = 1000;  // CSS pixels
-inline constexpr float kMediaViewHeight = 800;
+// The view styles are resolved for, in CSS pixels.
+struct MediaView {
+  float widthPx = 1000;
+  float heightPx = 800;
+  bool operator==(const MediaView&) const = default;
+};
 
 // A comma-separated list: true when any of its queries holds; true for an empty list.
-bool MatchesMedia(std::string_view queryList);
+bool MatchesMedia(std::string_view queryList, const MediaView& view = {});
 
 }  // namespace lectryn::engine::css

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <type_traits>
 
+#include "engine/css/Calc.h"
 #include "engine/css/Values.h"
 
 namespace lectryn::engine::css {
@@ -137,24 +138,14 @@ void StyleBuilder::ApplyFontSize(const Value* value, ComputedStyle& style, FontS
       case ValueType::Length: {
         Dimension length = value->length;
         font.keyword = -1;
-        switch (length.unit) {
-          case Unit::Px:
-            size = length.value;
-            font.absolute = true;
-            break;
-          case Unit::Percent:
-            size = parentSize * length.value / 100;
-            break;
-          case Unit::Em:
-            size = parentSize * length.value;
-            break;
-          case Unit::Ex:
-          case Unit::Ch:
-            size = parentSize * length.value / 2;
-            break;
-          case Unit::Rem:
-            size = rootFontSizePx_ * length.value;
-            break;
+        if (value->calc) {
+          size = CalcLength(*value->calc, parentSize).Resolve(parentSize);
+        } else if (length.unit == Unit::Percent) {
+          size = parentSize * length.value / 100;
+        } else {
+          size = ToPixels(length, Sizes(parentSize));
+          if (length.unit == Unit::Px) font.absolute = true;
+          viewportUnits_ = viewportUnits_ || IsViewportUnit(length.unit);
         }
         break;
       }
@@ -173,29 +164,20 @@ void StyleBuilder::ApplyFontSize(const Value* value, ComputedStyle& style, FontS
 }
 
 float StyleBuilder::Pixels(Dimension length, const ComputedStyle& style) const {
-  float pixels = length.value;
-  switch (length.unit) {
-    case Unit::Em:
-      pixels *= style.fontSizePx;
-      break;
-    case Unit::Ex:
-    case Unit::Ch:
-      pixels *= style.fontSizePx / 2;
-      break;
-    case Unit::Rem:
-      pixels *= rootFontSizePx_;
-      break;
-    case Unit::Px:
-    case Unit::Percent:
-      break;
-  }
-  return std::clamp(pixels, -kMaxLength, kMaxLength);
+  viewportUnits_ = viewportUnits_ || IsViewportUnit(length.unit);
+  return ToPixels(length, Sizes(style.fontSizePx));
+}
+
+Length StyleBuilder::CalcLength(const CalcNode& calc, float emPx) const {
+  viewportUnits_ = viewportUnits_ || UsesViewportUnits(calc);
+  return ComputeCalc(calc, Sizes(emPx));
 }
 
 Length StyleBuilder::ToLength(const Value& value, const ComputedStyle& style) const {
   if (value.type == ValueType::Keyword)
     return value.keyword == static_cast<uint8_t>(LengthKeyword::None) ? Length{LengthUnit::None, 0}
                                                                       : Length{};
+  if (value.calc) return CalcLength(*value.calc, style.fontSizePx);
   if (value.length.unit == Unit::Percent) return Length::Percent(value.length.value);
   return Length::Px(Pixels(value.length, style));
 }
@@ -236,7 +218,8 @@ struct StyleBuilder::Computations {
   }
   template <class F>
   static void SetPixels(const StyleBuilder& builder, const Value& value, ComputedStyle& style) {
-    F::Of(style) = builder.Pixels(value.length, style);
+    F::Of(style) = value.calc ? builder.CalcLength(*value.calc, style.fontSizePx).Resolve(0)
+                              : builder.Pixels(value.length, style);
   }
   template <class F>
   static void SetColor(const StyleBuilder&, const Value& value, ComputedStyle& style) {
@@ -272,6 +255,10 @@ struct StyleBuilder::Computations {
     } else if (value.type == ValueType::Number) {
       style.lineHeightKind = LineHeightKind::Number;
       style.lineHeight = value.number;
+    } else if (value.calc) {
+      style.lineHeightKind = LineHeightKind::Px;
+      style.lineHeight =
+          std::max(0.0F, builder.CalcLength(*value.calc, style.fontSizePx).Resolve(style.fontSizePx));
     } else {
       style.lineHeightKind = LineHeightKind::Px;
       style.lineHeight = value.length.unit == Unit::Percent ? style.fontSizePx * value.length.value / 100
@@ -282,6 +269,9 @@ struct StyleBuilder::Computations {
   static void SetBorderSpacing(const StyleBuilder& builder, const Value& value, ComputedStyle& style) {
     style.borderSpacingX = builder.Pixels(value.length, style);
     style.borderSpacingY = builder.Pixels(value.length2, style);
+    if (value.calc)  // one calc() for both
+      style.borderSpacingX = style.borderSpacingY =
+          builder.CalcLength(*value.calc, style.fontSizePx).Resolve(0);
   }
   template <class F>
   static void SetNumber(const StyleBuilder&, const Value& value, ComputedStyle& style) {

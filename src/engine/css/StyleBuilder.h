@@ -8,6 +8,8 @@
 
 #include "engine/css/ComputedStyle.h"
 #include "engine/css/Declaration.h"
+#include "engine/css/MediaQuery.h"
+#include "engine/css/Values.h"
 
 namespace lectryn::engine::css {
 
@@ -26,8 +28,9 @@ enum class ElementRole : uint8_t { Root, Other };
 
 class StyleBuilder {
  public:
-  StyleBuilder(const ComputedStyle& parent, const FontSizeOrigin& parentFont, float rootFontSizePx)
-      : parent_(parent), parentFont_(parentFont), rootFontSizePx_(rootFontSizePx) {}
+  StyleBuilder(const ComputedStyle& parent, const FontSizeOrigin& parentFont, float rootFontSizePx,
+               const MediaView& view = {})
+      : parent_(parent), parentFont_(parentFont), rootFontSizePx_(rootFontSizePx), view_(view) {}
 
   void Build(const CascadedValues& values, ElementRole role, ComputedStyle& style, FontSizeOrigin& font);
 
@@ -36,6 +39,9 @@ class StyleBuilder {
 
   // The size of a font-size keyword (xx-small to xxx-large), in pixels.
   static float KeywordSizePx(int keyword, bool monospace);
+
+  // Whether a value built so far was in vw, vh, vmin or vmax: the style changes with the view.
+  bool UsedViewportUnits() const { return viewportUnits_; }
 
  private:
   void Apply(Property property, const Value& value, ComputedStyle& style);
@@ -47,10 +53,14 @@ class StyleBuilder {
   void Resolve(TrackSize& track, const ComputedStyle& style) const;
   std::shared_ptr<const GridTracks> ResolvedTracks(const std::shared_ptr<const GridTracks>& tracks,
                                                    const ComputedStyle& style) const;
+  Length CalcLength(const CalcNode& calc, float emPx) const;
+  UnitSizes Sizes(float emPx) const { return {emPx, rootFontSizePx_, view_.widthPx, view_.heightPx}; }
 
   const ComputedStyle& parent_;
   const FontSizeOrigin& parentFont_;
   float rootFontSizePx_;
+  MediaView view_;
+  mutable bool viewportUnits_ = false;
   Color decorationColor_;
   bool decorationColorSet_ = false;
 };

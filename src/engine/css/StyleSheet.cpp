@@ -53,7 +53,7 @@ void AddRule(std::string_view prelude, std::string_view body, StyleSheet& sheet)
   for (Selector& selector : selectors) sheet.rules.push_back({std::move(selector), index});
 }
 
-void ParseRules(std::string_view text, StyleSheet& sheet, int nesting) {
+void ParseRules(std::string_view text, StyleSheet& sheet, const MediaView& view, int nesting) {
   size_t i = 0;
   while (i < text.size()) {
     char c = text[i];
@@ -83,16 +83,20 @@ void ParseRules(std::string_view text, StyleSheet& sheet, int nesting) {
     while (nameEnd < prelude.size() && !IsSpace(prelude[nameEnd]) && prelude[nameEnd] != '(') ++nameEnd;
     std::string name = Lower(prelude.substr(1, nameEnd - 1));
     // Cascade layers are read as plain groups of rules.
-    bool read = (name == "media" && MatchesMedia(prelude.substr(nameEnd))) || name == "layer";
-    if (read && nesting < kMaxNesting) ParseRules(body, sheet, nesting + 1);
+    bool read = name == "layer";
+    if (name == "media") {
+      read = MatchesMedia(prelude.substr(nameEnd), view);
+      sheet.media.push_back({std::string(prelude.substr(nameEnd)), read});
+    }
+    if (read && nesting < kMaxNesting) ParseRules(body, sheet, view, nesting + 1);
   }
 }
 
 }  // namespace
 
-void ParseStyleSheet(std::string_view text, StyleSheet& sheet) {
+void ParseStyleSheet(std::string_view text, StyleSheet& sheet, const MediaView& view) {
   std::string stripped = StripComments(text);
-  ParseRules(stripped, sheet, 0);
+  ParseRules(stripped, sheet, view, 0);
 }
 
 }  // namespace lectryn::engine::css

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/css/Declaration.h"
+#include "engine/css/MediaQuery.h"
 #include "engine/css/Selector.h"
 
 namespace lectryn::engine::css {
@@ -18,12 +19,21 @@ struct Rule {
   uint32_t block = 0;  // index into the sheet's blocks; also the rule's order among them
 };
 
+// A media query list the sheet was read with, and whether it held for the view then: when the
+// view changes so that an answer does, the sheet must be read again.
+struct MediaAnswer {
+  std::string queryList;
+  bool holds = false;
+};
+
 struct StyleSheet {
   std::vector<Rule> rules;  // one per selector of each rule's list
   std::vector<DeclarationBlock> blocks;
+  std::vector<MediaAnswer> media;
 };
 
-// Appends the rules of a style sheet's text to `sheet`, after those already there.
-void ParseStyleSheet(std::string_view text, StyleSheet& sheet);
+// Appends the rules of a style sheet's text to `sheet`, after those already there; @media
+// blocks are read when they hold for `view`.
+void ParseStyleSheet(std::string_view text, StyleSheet& sheet, const MediaView& view = {});
 
 }  // namespace lectryn::engine::css

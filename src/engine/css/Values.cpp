@@ -325,6 +325,14 @@ std::optional<Dimension> ParseDimension(std::string_view text, Unitless unitless
     result.unit = Unit::Ex;
   } else if (unit == "ch") {
     result.unit = Unit::Ch;
+  } else if (unit == "vw") {
+    result.unit = Unit::Vw;
+  } else if (unit == "vh") {
+    result.unit = Unit::Vh;
+  } else if (unit == "vmin") {
+    result.unit = Unit::Vmin;
+  } else if (unit == "vmax") {
+    result.unit = Unit::Vmax;
   } else if (unit == "pt") {
     result.value = value * 4.0F / 3.0F;
   } else if (unit == "pc") {
@@ -342,6 +350,42 @@ std::optional<Dimension> ParseDimension(std::string_view text, Unitless unitless
   }
   result.value = std::clamp(result.value, -kMaxLength, kMaxLength);
   return result;
+}
+
+float ToPixels(Dimension length, const UnitSizes& sizes) {
+  float pixels = length.value;
+  switch (length.unit) {
+    case Unit::Em:
+      pixels *= sizes.emPx;
+      break;
+    case Unit::Ex:
+    case Unit::Ch:
+      pixels *= sizes.emPx / 2;  // without the font's metrics at hand: half an em
+      break;
+    case Unit::Rem:
+      pixels *= sizes.remPx;
+      break;
+    case Unit::Vw:
+      pixels *= sizes.viewWidthPx / 100;
+      break;
+    case Unit::Vh:
+      pixels *= sizes.viewHeightPx / 100;
+      break;
+    case Unit::Vmin:
+      pixels *= std::min(sizes.viewWidthPx, sizes.viewHeightPx) / 100;
+      break;
+    case Unit::Vmax:
+      pixels *= std::max(sizes.viewWidthPx, sizes.viewHeightPx) / 100;
+      break;
+    case Unit::Px:
+    case Unit::Percent:
+      break;
+  }
+  return std::clamp(pixels, -kMaxLength, kMaxLength);
+}
+
+bool IsViewportUnit(Unit unit) {
+  return unit == Unit::Vw || unit == Unit::Vh || unit == Unit::Vmin || unit == Unit::Vmax;
 }
 
 std::optional<Color> ParseColor(std::string_view text) {

@@ -32,6 +32,16 @@ std::optional<float> ParseNumber(std::string_view text);
 enum class Unitless { Invalid, Px };
 std::optional<Dimension> ParseDimension(std::string_view text, Unitless unitless = Unitless::Invalid);
 
+// What the relative units are in pixels for one element.
+struct UnitSizes {
+  float emPx = 16;   // the font size (the parent's, for font-size itself)
+  float remPx = 16;  // the root element's font size
+  float viewWidthPx = 1000, viewHeightPx = 800;
+};
+// Pixels of a length in any unit but percent (which stays as it is); ex and ch count half an em.
+float ToPixels(Dimension length, const UnitSizes& sizes);
+bool IsViewportUnit(Unit unit);
+
 // Colours of style sheets: names, #rgb, #rgba, #rrggbb, #rrggbbaa, rgb(), rgba(), hsl(), hsla(),
 // transparent. Expects lower case; currentcolor is the caller's.
 std::optional<Color> ParseColor(std::string_view text);

@@ -84,13 +84,9 @@ float Layouter::UsedWidth(const ComputedStyle& style, float available, const Edg
 std::optional<float> Layouter::UsedHeight(const ComputedStyle& style, const Containing& cb,
                                           const Edges& border, const Edges& padding) const {
   const css::Length& height = style.height;
-  float value = 0;
-  if (height.unit == css::LengthUnit::Px)
-    value = height.value;
-  else if (height.unit == css::LengthUnit::Percent && cb.height)
-    value = *cb.height * height.value / 100.0F;
-  else
-    return std::nullopt;
+  std::optional<float> known = height.ResolveIfKnown(cb.height);
+  if (!known) return std::nullopt;
+  float value = *known;
   if (!std::isfinite(value)) return std::nullopt;
   if (style.boxSizing == css::BoxSizing::BorderBox)
     value -= border.top + border.bottom + padding.top + padding.bottom;
@@ -99,9 +95,7 @@ std::optional<float> Layouter::UsedHeight(const ComputedStyle& style, const Cont
 
 float Layouter::ClampHeight(const ComputedStyle& style, const Containing& cb, float height) const {
   auto resolve = [&](const css::Length& length, float otherwise) {
-    if (length.unit == css::LengthUnit::Px) return length.value;
-    if (length.unit == css::LengthUnit::Percent && cb.height) return *cb.height * length.value / 100.0F;
-    return otherwise;
+    return length.ResolveIfKnown(cb.height).value_or(otherwise);
   };
   height = std::min(height, resolve(style.maxHeight, kMaxSize));
   height = std::max(height, resolve(style.minHeight, 0));

@@ -58,9 +58,7 @@ struct FlexLine {
 };
 
 float ResolveDefinite(const css::Length& length, std::optional<float> base) {
-  if (length.unit == css::LengthUnit::Px) return length.value;
-  if (length.unit == css::LengthUnit::Percent && base) return *base * length.value / 100.0F;
-  return -1;
+  return length.ResolveIfKnown(base).value_or(-1);
 }
 
 // The distribution of free space among items or lines: the offset of the first and the space
@@ -559,7 +557,7 @@ bool Layouter::DependsOnHeight(NodeId node) const {
   if (node == kNoNode) return false;
   if (css::IsFlex(Style(node).display) || css::IsGrid(Style(node).display)) return true;
   for (NodeId child = tree_[node].firstChild; child != kNoNode; child = tree_[child].nextSibling) {
-    if (tree_[child].IsElement() && Rendered(child) && Style(child).height.unit == css::LengthUnit::Percent)
+    if (tree_[child].IsElement() && Rendered(child) && Style(child).height.NeedsBase())
       return true;
   }
   return false;

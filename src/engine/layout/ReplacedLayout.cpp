@@ -142,8 +142,7 @@ void Layouter::ReplacedSize(NodeId node, const Containing& cb, float* width, flo
   if (attrW) w = *attrW;
   if (attrH) h = *attrH;
   if (!style.width.IsAuto()) w = style.width.Resolve(cb.width, w);
-  if (style.height.unit == css::LengthUnit::Px) h = style.height.value;
-  if (style.height.unit == css::LengthUnit::Percent && cb.height) h = *cb.height * style.height.value / 100;
+  if (auto known = style.height.ResolveIfKnown(cb.height)) h = *known;
   *width = std::clamp(Clamp(w), 0.0F, kMaxSize);
   *height = std::clamp(Clamp(h), 0.0F, kMaxSize);
 }
