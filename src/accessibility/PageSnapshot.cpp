@@ -34,9 +34,9 @@ void PageSnapshot::MapElements(const SnapshotMarkup& markup) {
   }
 }
 
-// The text nodes hold the markup's text in document order, and with white space kept every
-// character makes one unit of its text node (a line feed one BREAK), in order: the k-th unit of a
-// text node is the k-th character of its text.
+// The text nodes hold the markup's text in document order, and each unit of the model tells the
+// character of its text node it came from, so a unit finds its origin even where the units are
+// not the characters one for one (a collapsed space, a case change).
 void PageSnapshot::MapUnits(const SnapshotMarkup& markup) {
   const engine::dom::Tree& tree = document_->Tree();
   std::vector<int32_t> textStart(static_cast<size_t>(tree.Size()), -1);
@@ -53,12 +53,10 @@ void PageSnapshot::MapUnits(const SnapshotMarkup& markup) {
 
   const engine::text::TextModel& model = document_->Model();
   unitOrigins_.assign(static_cast<size_t>(model.Length()), TextOrigin{});
-  std::vector<int32_t> used(static_cast<size_t>(tree.Size()), 0);
   for (int32_t position = 0; position < model.Length(); ++position) {
     NodeId node = model.NodeOfUnit(position);
-    if (node < 0 || textStart[static_cast<size_t>(node)] < 0) continue;
-    auto index =
-        static_cast<size_t>(textStart[static_cast<size_t>(node)] + used[static_cast<size_t>(node)]++);
+    if (node < 0 || textStart[static_cast<size_t>(node)] < 0 || model.OffsetInNode(position) < 0) continue;
+    auto index = static_cast<size_t>(textStart[static_cast<size_t>(node)] + model.OffsetInNode(position));
     if (index < markup.textOrigins.size())
       unitOrigins_[static_cast<size_t>(position)] = markup.textOrigins[index];
   }

@@ -5,6 +5,7 @@
 
 #include "engine/Element.h"
 #include "engine/dom/HtmlParser.h"
+#include "engine/dom/Language.h"
 #include "engine/layout/DisplayListBuilder.h"
 #include "engine/layout/DisplayListDump.h"
 #include "engine/layout/GeometryIndex.h"
@@ -141,7 +142,7 @@ const text::TextModel& Document::Model() {
     NodeId root = tree_.Body();
     if (root == kNoNode) root = tree_.HtmlElement();
     if (root == kNoNode) root = tree_.Root();
-    model_ = text::TextModel::Build(tree_, Styles(), root);
+    model_ = text::TextModel::Build(tree_, Styles(), root, PageLanguage());
   }
   return *model_;
 }
@@ -153,15 +154,6 @@ const std::u16string& Document::CachedBodyText() {
 }
 
 namespace {
-
-// The first tag of a language list ("de-DE, en" gives "de-DE"), without the white space around it.
-std::u16string FirstLanguageTag(std::u16string_view list) {
-  list = list.substr(0, std::min(list.find(u','), list.size()));
-  auto blank = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f'; };
-  while (!list.empty() && blank(list.front())) list.remove_prefix(1);
-  while (!list.empty() && blank(list.back())) list.remove_suffix(1);
-  return std::u16string(list);
-}
 
 bool EqualsIgnoringAsciiCase(std::u16string_view text, std::u16string_view lower) {
   if (text.size() != lower.size()) return false;
@@ -175,17 +167,18 @@ bool EqualsIgnoringAsciiCase(std::u16string_view text, std::u16string_view lower
 }  // namespace
 
 void Document::SetContentLanguage(std::u16string header) {
-  contentLanguage_ = FirstLanguageTag(header);
+  contentLanguage_ = dom::FirstLanguageTag(header);
 }
 
 std::u16string Document::LanguageOf(NodeId node) {
   CheckUsable();
   for (NodeId at = node; at != dom::kNoNode; at = tree_[at].parent) {
-    if (!tree_[at].IsElement()) continue;
-    // xml:lang wins over lang on the same element; an empty value says the language is unknown.
-    for (const char* name : {"xml:lang", "lang"})
-      if (const std::u16string* value = tree_.AttributeValue(at, name)) return FirstLanguageTag(*value);
+    if (auto declared = dom::DeclaredLanguage(tree_, at)) return *declared;
   }
+  return PageLanguage();
+}
+
+std::u16string Document::PageLanguage() {
   if (!metaLanguage_) metaLanguage_ = MetaLanguage();
   return metaLanguage_->empty() ? contentLanguage_ : *metaLanguage_;
 }
@@ -197,7 +190,7 @@ std::u16string Document::MetaLanguage() const {
     const std::u16string* equiv = tree_.AttributeValue(at, "http-equiv");
     const std::u16string* content = tree_.AttributeValue(at, "content");
     if (equiv && content && EqualsIgnoringAsciiCase(*equiv, u"content-language")) {
-      std::u16string tag = FirstLanguageTag(*content);
+      std::u16string tag = dom::FirstLanguageTag(*content);
       if (!tag.empty()) return tag;
     }
   }
@@ -238,6 +231,14 @@ std::u16string Document::InnerText(NodeId element) {
   if (span.start >= 0 && tree_.IsInclusiveAncestor(model.Root(), element) && IsRendered(element)) {
     // A slice of the body's text, which is built once per version: the picker asks for the text
     // of the element under the pointer at every move, and that may be most of a large page.
+    // The line breaks blocks inside ask for at its ends are not its text (a <br>'s or a <pre>'s
+    // are): a list box's text starts with its first option, not the break before it.
+    auto blockBreak = [&](int32_t p) {
+      return model.Unit(p) == text::kBreakUnit && model.OffsetInNode(p) < 0 &&
+             !tree_[model.NodeOfUnit(p)].Has(dom::kTagBreak);
+    };
+    while (span.start < span.end && blockBreak(span.start)) ++span.start;
+    while (span.end > span.start && blockBreak(span.end - 1)) --span.end;
     const std::u16string& all = CachedBodyText();
     int32_t from = model.TextOffset(span.start);
     return all.substr(static_cast<size_t>(from), static_cast<size_t>(model.TextOffset(span.end) - from));
@@ -247,7 +248,7 @@ std::u16string Document::InnerText(NodeId element) {
     if (!tree_[element].Has(dom::kTagFrameset)) return BodyText();
   }
   // Not rendered (or an object): its own subtree by the same rules.
-  auto own = text::TextModel::Build(tree_, Styles(), element);
+  auto own = text::TextModel::Build(tree_, Styles(), element, PageLanguage());
   return own.Text(0, own.Length());
 }
 
@@ -257,7 +258,8 @@ bool Document::IsRendered(NodeId element) {
     if (!tree_[node].IsElement()) continue;
     if (styles[static_cast<size_t>(node)].display == css::Display::None) return false;
     if (tree_[node].Has(dom::kTagNotRendered)) return false;
-    if (tree_[node].Has(dom::kTagObject)) return false;  // its content is not the page's text
+    // An image's or a frame's content is not the page's text; a button's or a list's is.
+    if (text::ReadingOf(tree_, node) != text::ObjectReading::Content) return false;
   }
   return true;
 }

@@ -140,6 +140,8 @@ class Document : public platform::HTMLDocument, public std::enable_shared_from_t
   std::u16string url_;
   std::u16string readyState_ = u"complete";
   std::u16string MetaLanguage() const;
+  // The language of text no element declares one for: the page's meta, else the server's.
+  std::u16string PageLanguage();
   std::u16string contentLanguage_;
   std::optional<std::u16string> metaLanguage_;
   bool discarded_ = false;

@@ -51,9 +51,15 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"TextBetweenBlocks", "a<div>b</div>c", "a\nb\nc"},
         TextCase{"TableCellsAndRows", "<table><tr><td>a</td><td>b</td></tr><tr><td>c</td></tr></table>",
                  "a\tb\nc"},
-        TextCase{"ObjectsAreOneUnit", "<p>a<img src=x>b<input><button>no</button></p>", "a*b**"},
+        TextCase{"ObjectsAreOneUnit", "<p>a<img src=x>b<input><textarea>no</textarea></p>", "a*b**"},
         TextCase{"FramesAreObjects", "<p>x<iframe src=a.htm>fallback</iframe></p>", "x*"},
         TextCase{"BlockByStyle", "<span style='display:block'>a</span><span>b</span>", "a\nb"},
+        // The layout draws the spaces around an inline block that holds blocks from these units.
+        TextCase{"SpacesAroundAListBox", "<p>x <select><option>a<option>b</select> y</p>", "x \na\nb\n y"},
+        TextCase{"SpaceAfterAnEmptyInlineBlock", "<div>a</div><span style='display:inline-block'></span> b",
+                 "a\nb"},
+        TextCase{"InlineTableBetweenSpaces",
+                 "a <table style='display:inline-table'><tr><td>b</td></tr></table> c", "a b c"},
         TextCase{"InlineByStyle", "<div style='display:inline'>a</div><div style='display:inline'>b</div>",
                  "ab"}),
     [](const auto& info) { return std::string(info.param.name); });

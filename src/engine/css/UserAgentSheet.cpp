@@ -6,8 +6,8 @@ namespace {
 // Selectors keep a type in their rightmost compound where they can, so that the rule set files
 // them by type and an element is tested against few of them.
 constexpr const char* kSheet = R"css(
-area, base, basefont, datalist, head, link, meta, noembed, noframes, noscript, param, rp, script,
-style, template, title { display: none }
+area, base, basefont, datalist, head, link, meta, noembed, noframes, param, rp, script, style,
+template, title { display: none }
 [hidden]:not([hidden=until-found i]):not(embed) { display: none }
 embed[hidden] { display: inline; width: 0; height: 0 }
 input[type=hidden i] { display: none !important }
@@ -16,11 +16,12 @@ dialog:not([open]), audio:not([controls]) { display: none }
 html, body, address, blockquote, center, dialog, div, figure, figcaption, footer, form, header, hr,
 legend, listing, main, p, plaintext, pre, search, xmp, article, aside, h1, h2, h3, h4, h5, h6,
 hgroup, nav, section, dir, dd, dl, dt, menu, ol, ul, details, summary, fieldset, frameset,
-optgroup { display: block }
+optgroup, option { display: block }
 li { display: list-item }
 input, select, button, textarea, meter, progress, marquee { display: inline-block }
 input[type=checkbox i] { margin: 3px 3px 3px 4px }
 input[type=radio i] { margin: 3px 3px 0 5px }
+input, select, button, textarea { text-transform: none }
 
 body { margin: 8px }
 p, blockquote, figure, listing, plaintext, pre, xmp, dl, dir, menu, ol, ul {

@@ -18,12 +18,14 @@ const std::unordered_map<std::string_view, uint16_t>& FlagTable() {
           "summary", "table",   "ul",     "xmp",        "li",        "tr",      "frameset"}) {
       (*t)[name] |= kTagBlock;
     }
-    for (std::string_view name :
-         {"img", "input", "textarea", "select", "button", "object", "iframe", "frame"}) {
+    for (std::string_view name : {"img", "input", "textarea", "select", "button", "object", "iframe", "frame",
+                                  "video", "audio", "canvas"}) {
       (*t)[name] |= kTagObject;
     }
-    for (std::string_view name : {"head", "title", "script", "style", "template", "noscript", "datalist",
-                                  "rp", "noembed", "noframes", "area", "base", "link", "meta", "param"}) {
+    // Script, style and rp are hidden by the user-agent sheet only, so a page may show them; we run
+    // no scripts, so noscript is shown as any other element.
+    for (std::string_view name : {"head", "title", "template", "datalist", "noembed", "noframes", "area",
+                                  "base", "link", "meta", "param"}) {
       (*t)[name] |= kTagNotRendered;
     }
     for (std::string_view name :

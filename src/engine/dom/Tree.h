@@ -17,7 +17,7 @@ enum class NodeKind : uint8_t { Document, Element, Text };
 // What the engine needs to know of a tag without comparing names again.
 enum TagFlag : uint16_t {
   kTagBlock = 1 << 0,        // asks for a line break before and after
-  kTagObject = 1 << 1,       // one OBJECT unit in the text, content not rendered
+  kTagObject = 1 << 1,       // a replaced box: fallback content never rendered (see text::ReadingOf)
   kTagNotRendered = 1 << 2,  // never rendered, nor its content
   kTagBreak = 1 << 3,        // <br>
   kTagCell = 1 << 4,         // td, th

@@ -2,7 +2,7 @@
 // Form controls as the page shows them: never working widgets, only their face.
 #include <string>
 
-#include "engine/dom/Tree.h"
+#include "engine/dom/ControlLabel.h"
 #include "engine/layout/FontMetrics.h"
 
 namespace lectryn::engine::layout {
@@ -17,8 +17,6 @@ inline FontDescription AltTextFont() {
   return {"", 13, 400, false};
 }
 
-// The caption of a push button: a <button>'s text, a button input's value or its type's default
-// caption ("Submit", "Reset"); empty for every other element.
-std::u16string ControlLabel(const dom::Tree& tree, dom::NodeId node);
+using dom::ControlLabel;
 
 }  // namespace lectryn::engine::layout

@@ -17,6 +17,7 @@ constexpr float kFrameWidth = 300;
 constexpr float kFrameHeight = 150;
 constexpr float kAltPadding = 2;       // around an image's alternative text
 constexpr float kTextFieldFrame = 17;  // border, padding and the room browsers keep for a wide character
+constexpr float kAudioHeight = 54;  // a browser's audio controls
 
 std::optional<float> NumberAttribute(const dom::Tree& tree, NodeId node, const char* name) {
   const std::u16string* value = tree.AttributeValue(node, name);
@@ -46,22 +47,6 @@ std::u16string Lower(const std::u16string* value) {
 
 }  // namespace
 
-std::u16string ControlLabel(const dom::Tree& tree, NodeId node) {
-  const dom::Node& n = tree[node];
-  if (!n.IsElement()) return {};
-  std::u16string label;
-  if (n.name == "button") {
-    for (NodeId c = tree.Next(node, node); c != dom::kNoNode && label.size() < 1000; c = tree.Next(c, node))
-      if (tree[c].kind == dom::NodeKind::Text) label += tree[c].text;
-    return label.substr(0, 1000);
-  }
-  if (n.name != "input") return {};
-  std::u16string type = Lower(tree.AttributeValue(node, "type"));
-  if (type != u"submit" && type != u"button" && type != u"reset") return {};
-  if (const std::u16string* value = tree.AttributeValue(node, "value")) return value->substr(0, 1000);
-  return type == u"reset" ? u"Reset" : type == u"submit" ? u"Submit" : u"";
-}
-
 bool Layouter::AltTextBox(NodeId node) const {
   const dom::Node& n = tree_[node];
   if (n.name != "img" || tree_.AttributeValue(node, "width") != nullptr ||
@@ -87,7 +72,10 @@ ReplacedKind Layouter::ReplacedKindOf(NodeId node) const {
   if (!n.IsElement()) return ReplacedKind::None;
   if (n.Has(dom::kTagFrame)) return ReplacedKind::Frame;
   if (!n.Has(dom::kTagObject)) return ReplacedKind::None;
-  if (n.name == "img" || n.name == "object") return ReplacedKind::Image;
+  // Media and canvases show a blank box: never their fallback content, which is for browsers
+  // that cannot play or draw them.
+  if (n.name == "img" || n.name == "object" || n.name == "video" || n.name == "audio" || n.name == "canvas")
+    return ReplacedKind::Image;
   return ReplacedKind::Control;
 }
 
@@ -96,9 +84,12 @@ void Layouter::ReplacedSize(NodeId node, const Containing& cb, float* width, flo
   const dom::Node& n = tree_[node];
   float w = 0;
   float h = 0;
-  if (n.Has(dom::kTagFrame) || n.name == "object") {
+  if (n.Has(dom::kTagFrame) || n.name == "object" || n.name == "video" || n.name == "canvas") {
     w = kFrameWidth;
     h = kFrameHeight;
+  } else if (n.name == "audio") {
+    w = kFrameWidth;
+    h = kAudioHeight;
   } else if (n.name == "img") {
     w = h = kImagePlaceholder;
     if (AltTextBox(node)) {

@@ -96,7 +96,10 @@ std::u16string HtmlText(const dom::Tree& tree, const std::vector<css::ComputedSt
                         const TextModel& model, int32_t start, int32_t end, NodeId container) {
   std::u16string out;
   if (start >= end) return out;
-  if (end - start == 1 && model.Unit(start) == kObjectUnit) return OuterHtml(tree, model.NodeOfUnit(start));
+  // A range that holds only an object, or only some of the caption an object stands for.
+  NodeId first = model.NodeOfUnit(start);
+  if (tree[first].IsElement() && tree[first].Has(dom::kTagObject) && model.NodeOfUnit(end - 1) == first)
+    return OuterHtml(tree, first);
   std::vector<NodeId> open;   // elements below the container whose tags are open in `out`
   std::vector<NodeId> chain;  // ancestors of the current run below the container, outermost first
   for (int32_t p = start; p < end;) {
@@ -128,7 +131,7 @@ std::u16string HtmlText(const dom::Tree& tree, const std::vector<css::ComputedSt
           AppendEscaped(out, unit, false);
       }
     } else if (n.Has(dom::kTagBreak) || n.Has(dom::kTagObject)) {
-      for (int32_t k = p; k < runEnd; ++k) out += OuterHtml(tree, node);
+      out += OuterHtml(tree, node);  // once for all units of its caption
     }
     // A BREAK between blocks or a TAB between cells has no markup of its own: the tags say it.
     p = runEnd;

@@ -18,6 +18,13 @@ namespace lectryn::engine::text {
 inline constexpr char16_t kBreakUnit = 0xFDD0;
 inline constexpr char16_t kObjectUnit = 0xFDD1;
 
+// How the model reads an element with a replaced box (an image, a control, a frame, media): as
+// one OBJECT, by its own content (a <button>'s text, a <select>'s options), or by a caption that
+// is no text node of the page (an input button's value or default caption). Other elements are
+// read by their content.
+enum class ObjectReading : uint8_t { Object, Content, Caption };
+ObjectReading ReadingOf(const dom::Tree& tree, dom::NodeId element);
+
 struct Span {
   int32_t start = -1;  // -1: the element was not reached (inside a part that is not rendered)
   int32_t end = -1;
@@ -25,9 +32,10 @@ struct Span {
 
 class TextModel {
  public:
-  // The model of `root`'s content; the root itself counts as rendered.
+  // The model of `root`'s content; the root itself counts as rendered. `pageLanguage` is the
+  // language of text whose elements declare none (text-transform follows a language's rules).
   static TextModel Build(const dom::Tree& tree, const std::vector<css::ComputedStyle>& styles,
-                         dom::NodeId root);
+                         dom::NodeId root, std::u16string_view pageLanguage = {});
 
   dom::NodeId Root() const { return root_; }
   int32_t Length() const { return static_cast<int32_t>(units_.size()); }
@@ -37,6 +45,10 @@ class TextModel {
   // The node that made a unit: a text node, a <br> or object element, or for a BREAK or TAB
   // between blocks or cells the innermost element that holds both sides.
   dom::NodeId NodeOfUnit(int32_t position) const { return unitNodes_[static_cast<size_t>(position)]; }
+  // The UTF-16 offset in its text node's text of the character a unit came from; -1 for units
+  // that no text node made (BREAKs between blocks, OBJECTs, captions). A case change may give
+  // several units of one character ("SS" of a sharp s): they share its offset.
+  int32_t OffsetInNode(int32_t position) const { return offsets_[static_cast<size_t>(position)]; }
   // The innermost element of a unit (the parent of its text node).
   dom::NodeId ElementOfUnit(const dom::Tree& tree, int32_t position) const;
 
@@ -55,6 +67,7 @@ class TextModel {
   dom::NodeId root_ = dom::kNoNode;
   std::u16string units_;
   std::vector<dom::NodeId> unitNodes_;
+  std::vector<int32_t> offsets_;  // per unit, see OffsetInNode
   std::vector<Span> spans_;       // by NodeId
   std::vector<int32_t> breaks_;   // positions of BREAK units, ascending
   std::vector<int32_t> objects_;  // positions of OBJECT units, ascending
