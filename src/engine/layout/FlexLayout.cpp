@@ -308,23 +308,10 @@ void Layouter::LayOutFlex(NodeId node, int32_t box, const Containing& content, B
 
   // Lays out an item at a border-box width (and height), its top at the content's top.
   auto layOut = [&](FlexItem& item, float x, float width, std::optional<float> height) {
-    const auto before = static_cast<int32_t>(out_->boxes.size());
+    if (item.node == kNoNode)
+      return LayOutAnonymousItem(item.first, item.last, box, x, width, contentTop, height, &item.box, &item.boxEnd);
     BlockFlow itemFlow;
     itemFlow.cursorY = contentTop;
-    if (item.node == kNoNode) {
-      LayOutInline(item.first, item.last, box, {x, width, std::nullopt}, itemFlow, true);
-      item.box = before;
-      item.boxEnd = static_cast<int32_t>(out_->boxes.size());
-      if (item.box == item.boxEnd) {
-        item.box = item.boxEnd = -1;
-        return 0.0F;
-      }
-      // The anonymous block's top sits where the flow started.
-      Box& anonymous = Out(item.box);
-      anonymous.border.y = contentTop;
-      anonymous.border.h = height.value_or(std::max(0.0F, itemFlow.cursorY - contentTop));
-      return anonymous.border.h;
-    }
     item.box = LayOutBlock(item.node, box, itemCb, itemFlow, BoxKind::Block,
                            width >= 0 ? std::optional(width) : std::nullopt, height);
     item.boxEnd = Out(item.box).end;
@@ -551,6 +538,25 @@ void Layouter::LayOutFlex(NodeId node, int32_t box, const Containing& content, B
   flow.strut = {};
   flow.cursorY = contentTop + height;
   if (!flow.firstContentY) flow.firstContentY = contentTop;
+}
+
+float Layouter::LayOutAnonymousItem(NodeId first, NodeId last, int32_t parentBox, float x, float width, float top,
+                                    std::optional<float> height, int32_t* box, int32_t* boxEnd) {
+  const auto before = static_cast<int32_t>(out_->boxes.size());
+  BlockFlow flow;
+  flow.cursorY = top;
+  LayOutInline(first, last, parentBox, {x, width, std::nullopt}, flow, true);
+  *box = before;
+  *boxEnd = static_cast<int32_t>(out_->boxes.size());
+  if (*box == *boxEnd) {
+    *box = *boxEnd = -1;
+    return 0;
+  }
+  // The anonymous block's top sits where the flow started.
+  Box& anonymous = Out(*box);
+  anonymous.border.y = top;
+  anonymous.border.h = height.value_or(std::max(0.0F, flow.cursorY - top));
+  return anonymous.border.h;
 }
 
 bool Layouter::DependsOnHeight(NodeId node) const {

@@ -532,24 +532,12 @@ void Layouter::LayOutGrid(NodeId node, int32_t box, const Containing& content, B
   const Checkpoint start = Mark();
   ++flexNesting_;
   auto layOut = [&](GridItem& item, float width, std::optional<float> height) {
-    BlockFlow itemFlow;
-    itemFlow.cursorY = contentTop;
     const Track& column = plan.columns[static_cast<size_t>(item.start[0])];
     const float x = content.x + column.position + item.margin.left;
-    if (item.node == kNoNode) {
-      const auto before = static_cast<int32_t>(out_->boxes.size());
-      LayOutInline(item.first, item.last, box, {x, width, std::nullopt}, itemFlow, true);
-      item.box = before;
-      item.boxEnd = static_cast<int32_t>(out_->boxes.size());
-      if (item.box == item.boxEnd) {
-        item.box = item.boxEnd = -1;
-        return 0.0F;
-      }
-      Box& anonymous = Out(item.box);
-      anonymous.border.y = contentTop;
-      anonymous.border.h = height.value_or(std::max(0.0F, itemFlow.cursorY - contentTop));
-      return anonymous.border.h;
-    }
+    if (item.node == kNoNode)
+      return LayOutAnonymousItem(item.first, item.last, box, x, width, contentTop, height, &item.box, &item.boxEnd);
+    BlockFlow itemFlow;
+    itemFlow.cursorY = contentTop;
     const Containing cb{content.x + column.position, areaWidth(item), std::nullopt};
     item.box = LayOutBlock(item.node, box, cb, itemFlow, BoxKind::Block,
                            width >= 0 ? std::optional(width) : std::nullopt, height);

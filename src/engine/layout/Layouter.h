@@ -149,7 +149,11 @@ class Layouter {
   };
   Checkpoint Mark() const { return {out_->boxes.size(), out_->runs.size(), counterLog_.size()}; }
   void Rollback(const Checkpoint& mark);
-  bool DependsOnHeight(dom::NodeId node) const;  // a flex item that is laid out again when stretched
+  bool DependsOnHeight(dom::NodeId node) const;
+  // A flex or grid item made of the text [first, last]: an anonymous block at (x, top); returns its
+  // height, its boxes in [*box, *boxEnd) (both -1 when it made no line).
+  float LayOutAnonymousItem(dom::NodeId first, dom::NodeId last, int32_t parentBox, float x, float width, float top,
+                            std::optional<float> height, int32_t* box, int32_t* boxEnd);  // a flex item that is laid out again when stretched
   void LayOutFlex(dom::NodeId node, int32_t box, const Containing& content, BlockFlow& flow);
   IntrinsicWidths IntrinsicOfFlex(dom::NodeId node);
 
