@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Reading from the user's own browser without a drag (run through browser-session, under
-# xvfb-run): a click puts the caret in a paragraph and Ctrl+R on the main window reads from there
+# xvfb-run): a selection made before Lectryn runs is read by the command that starts it; a click puts the caret in a paragraph and Ctrl+R on the main window reads from there
 # to the end of the page; then a selection made by dragging over two paragraphs is read, from its
 # first word. Each spoken word is the one the browser holds selected.
 #   browser-selection.sh LECTRYN LECTRYN_AX PAGE
@@ -26,11 +26,25 @@ check_words_held() {
   [ "$(wc -l <"$WORK/held.txt")" -ge 3 ] || fail "too few words spoken ($2)"
 }
 
-start_lectryn alone
-MAIN=$(window_named '^Lectryn$')
-[ -n "$MAIN" ] || fail "no main window"
 read -r px py pw ph <<<"$("$AX" extents 'The quick brown fox')" || fail "no first paragraph in the browser"
 read -r qx qy qw qh <<<"$("$AX" extents 'A password field follows')" || fail "no second paragraph in the browser"
+
+# A key bound to the command starts Lectryn, which has heard of no selection yet: the browser's
+# window is the active one, and its page is asked.
+"$AX" select 'The quick brown fox' 4 19 || fail "the browser refused the selection"
+start_lectryn reading
+wait_for '[ "$(count_of "\"event\":\"speak\"")" -ge 1 ]' 20 || fail "the starting command read nothing"
+first=$(spoken_texts | head -n 1)
+[ "$first" = "quick brown fox" ] || fail "the selection before the start was read as \"$first\""
+wait_for '[ "$(count_of "\"event\":\"word\"")" -ge 3 ]' 20 || fail "the selection's words were not spoken"
+command_to_lectryn --stop
+check_words_held 1 "selection before the start"
+# The highlight scrolled the page: back to its top, where the paragraphs were measured.
+keys_to "$LECTRYN_BROWSER_WINDOW" ctrl+Home
+wait_for '[ "$("$AX" extents "The quick brown fox" | cut -d" " -f2)" = "$py" ]' 10 ||
+  fail "the page did not scroll back to its top"
+MAIN=$(window_named '^Lectryn$')
+[ -n "$MAIN" ] || fail "no main window"
 
 # The caret, put at the start of the second paragraph by a click.
 xdotool mousemove $((qx + 1)) $((qy + qh / 2)) click 1

@@ -46,11 +46,14 @@ start_lectryn() {
   mkdir -p "$WORK/home" "$WORK/run"
   chmod 700 "$WORK/run"
   local pages=("$PAGE")
-  [ "${1:-}" != alone ] || pages=()
+  case "${1:-}" in
+    alone) pages=() ;;
+    reading) pages=(--read-selection) ;;  # as a key bound to the command starts it
+  esac
   HOME=$WORK/home XDG_CONFIG_HOME=$WORK/home/.config XDG_RUNTIME_DIR=$WORK/run QT_QPA_PLATFORM=xcb \
     "$LECTRYN" --voice scripted --audio none --trace "$TRACE" "${pages[@]}" >"$WORK/out.txt" 2>&1 &
   PID=$!
-  if [ "${1:-}" = alone ]; then
+  if [ "${1:-}" = alone ] || [ "${1:-}" = reading ]; then
     wait_for 'grep -q "\"name\":\"frmMain\",\"shown\":true" "$TRACE" 2>/dev/null' 20 ||
       fail "no main window was shown"
   else

@@ -1,5 +1,7 @@
 #include "accessibility/atspi/BusClient.h"
 
+#include <atspi/atspi-constants.h>
+
 #include <algorithm>
 #include <deque>
 #include <thread>
@@ -326,6 +328,54 @@ ArgWriter Ints(std::vector<int32_t> values) {
 ArgWriter Strings(std::vector<std::string> values) {
   return [values = std::move(values)](DBusMessageIter& iter) {
     for (const std::string& value : values) AppendString(iter, value);
+  };
+}
+
+namespace {
+
+void AppendBits(DBusMessageIter& iter, const std::vector<uint32_t>& bits, int words) {
+  DBusMessageIter array;
+  dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "i", &array);
+  for (int word = 0; word < words; ++word) {
+    int32_t value = 0;
+    for (uint32_t bit : bits) {
+      if (static_cast<int>(bit / 32) == word) value |= static_cast<int32_t>(1U << (bit % 32));
+    }
+    AppendInt32(array, value);
+  }
+  dbus_message_iter_close_container(&iter, &array);
+}
+
+void AppendEmptyArray(DBusMessageIter& iter, const char* signature) {
+  DBusMessageIter array;
+  dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, signature, &array);
+  dbus_message_iter_close_container(&iter, &array);
+}
+
+void AppendBool(DBusMessageIter& iter, bool value) {
+  dbus_bool_t boolean = value ? TRUE : FALSE;
+  dbus_message_iter_append_basic(&iter, DBUS_TYPE_BOOLEAN, &boolean);
+}
+
+}  // namespace
+
+ArgWriter MatchRule(std::vector<uint32_t> states, std::vector<uint32_t> roles, int32_t count) {
+  return [states = std::move(states), roles = std::move(roles), count](DBusMessageIter& iter) {
+    DBusMessageIter rule;
+    dbus_message_iter_open_container(&iter, DBUS_TYPE_STRUCT, nullptr, &rule);
+    AppendBits(rule, states, 2);
+    AppendInt32(rule, ATSPI_Collection_MATCH_ALL);
+    AppendEmptyArray(rule, "{ss}");  // attributes
+    AppendInt32(rule, ATSPI_Collection_MATCH_ALL);
+    AppendBits(rule, roles, 4);
+    AppendInt32(rule, roles.empty() ? ATSPI_Collection_MATCH_ALL : ATSPI_Collection_MATCH_ANY);
+    AppendEmptyArray(rule, "s");  // interfaces
+    AppendInt32(rule, ATSPI_Collection_MATCH_ALL);
+    AppendBool(rule, false);  // invert
+    dbus_message_iter_close_container(&iter, &rule);
+    AppendUint32(iter, ATSPI_Collection_SORT_ORDER_CANONICAL);
+    AppendInt32(iter, count);
+    AppendBool(iter, true);  // traverse
   };
 }
 

@@ -127,5 +127,8 @@ void AppendUint32(DBusMessageIter& iter, uint32_t value);
 void AppendString(DBusMessageIter& iter, const std::string& value);
 ArgWriter Ints(std::vector<int32_t> values);
 ArgWriter Strings(std::vector<std::string> values);
+// Collection.GetMatches' arguments: objects in every one of states and, unless roles is empty, in
+// one of roles; in tree order, at most count of them (0: all), looked for through the whole subtree.
+ArgWriter MatchRule(std::vector<uint32_t> states, std::vector<uint32_t> roles, int32_t count);
 
 }  // namespace lectryn::accessibility::atspi

@@ -12,57 +12,12 @@
 namespace lectryn::accessibility::atspi {
 namespace {
 
-const BusObject kRegistryRoot{"org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root"};
-const BusObject kBusDaemon{"org.freedesktop.DBus", "/org/freedesktop/DBus"};
 constexpr int64_t kPlacelessRetryMs = 10000;
 
 int64_t Overlap(const AxExtents& a, const AxExtents& b) {
   int64_t width = std::min<int64_t>(a.x + a.width, b.x + b.width) - std::max(a.x, b.x);
   int64_t height = std::min<int64_t>(a.y + a.height, b.y + b.height) - std::max(a.y, b.y);
   return width > 0 && height > 0 ? width * height : 0;
-}
-
-void AppendBits(DBusMessageIter& iter, const std::vector<uint32_t>& bits, int words) {
-  DBusMessageIter array;
-  dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "i", &array);
-  for (int word = 0; word < words; ++word) {
-    int32_t value = 0;
-    for (uint32_t bit : bits) {
-      if (static_cast<int>(bit / 32) == word) value |= static_cast<int32_t>(1U << (bit % 32));
-    }
-    AppendInt32(array, value);
-  }
-  dbus_message_iter_close_container(&iter, &array);
-}
-
-void AppendEmptyArray(DBusMessageIter& iter, const char* signature) {
-  DBusMessageIter array;
-  dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, signature, &array);
-  dbus_message_iter_close_container(&iter, &array);
-}
-
-void AppendBool(DBusMessageIter& iter, bool value) {
-  dbus_bool_t boolean = value ? TRUE : FALSE;
-  dbus_message_iter_append_basic(&iter, DBUS_TYPE_BOOLEAN, &boolean);
-}
-
-// Collection.GetMatches for showing web documents, in tree order.
-void AppendShowingDocumentsRule(DBusMessageIter& iter) {
-  DBusMessageIter rule;
-  dbus_message_iter_open_container(&iter, DBUS_TYPE_STRUCT, nullptr, &rule);
-  AppendBits(rule, {ATSPI_STATE_SHOWING}, 2);
-  AppendInt32(rule, ATSPI_Collection_MATCH_ALL);
-  AppendEmptyArray(rule, "{ss}");  // attributes
-  AppendInt32(rule, ATSPI_Collection_MATCH_ALL);
-  AppendBits(rule, {ATSPI_ROLE_DOCUMENT_WEB}, 4);
-  AppendInt32(rule, ATSPI_Collection_MATCH_ANY);
-  AppendEmptyArray(rule, "s");  // interfaces
-  AppendInt32(rule, ATSPI_Collection_MATCH_ALL);
-  AppendBool(rule, false);  // invert
-  dbus_message_iter_close_container(&iter, &rule);
-  AppendUint32(iter, ATSPI_Collection_SORT_ORDER_CANONICAL);
-  AppendInt32(iter, 0);  // all of them
-  AppendBool(iter, true);  // traverse
 }
 
 }  // namespace
@@ -95,11 +50,11 @@ bool SamePlace(const AxExtents& frame, const AxExtents& window) {
 
 std::map<int32_t, BusObject> DocumentFinder::Applications() {
   std::vector<BusObject> apps =
-      client_.Call(bus::Method(kRegistryRoot, bus::kAccessible, "GetChildren"), timeoutMs_).Objects();
+      client_.Call(bus::Method(bus::kRegistryRoot, bus::kAccessible, "GetChildren"), timeoutMs_).Objects();
   std::vector<Request> requests;
   for (const BusObject& app : apps) {
     requests.push_back(
-        bus::Method(kBusDaemon, "org.freedesktop.DBus", "GetConnectionUnixProcessID", Strings({app.name})));
+        bus::Method(bus::kBusDaemon, "org.freedesktop.DBus", "GetConnectionUnixProcessID", Strings({app.name})));
   }
   std::vector<Reply> pids = client_.CallAll(requests, timeoutMs_);
   std::map<int32_t, BusObject> byPid;
@@ -119,7 +74,8 @@ std::optional<BusObject> DocumentFinder::ApplicationOf(int32_t pid) {
 }
 
 std::optional<BusObject> DocumentFinder::ShowingDocument(const BusObject& frame) {
-  Reply reply = client_.Call(bus::Method(frame, bus::kCollection, "GetMatches", AppendShowingDocumentsRule),
+  Reply reply = client_.Call(bus::Method(frame, bus::kCollection, "GetMatches",
+                                         MatchRule({ATSPI_STATE_SHOWING}, {ATSPI_ROLE_DOCUMENT_WEB}, 0)),
                              timeoutMs_);
   // Tree order puts the page's own document before the documents of its frames.
   for (const BusObject& document : reply.Objects()) {

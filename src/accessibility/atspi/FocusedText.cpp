@@ -8,7 +8,8 @@
 namespace lectryn::accessibility::atspi {
 namespace {
 
-const BusObject kBusDaemon{"org.freedesktop.DBus", "/org/freedesktop/DBus"};
+// What a page's text holds in place of each object it holds.
+constexpr const char* kObjectCharacter = "\xEF\xBF\xBC";
 
 std::pair<int32_t, int32_t> Span(const Reply& reply) {
   std::vector<int32_t> span = reply.Int32s();
@@ -22,7 +23,7 @@ int32_t FocusFinder::PidOf(const std::string& busName) {
   auto known = pids_.find(busName);
   if (known != pids_.end()) return known->second;
   Reply reply = client_.Call(
-      bus::Method(kBusDaemon, "org.freedesktop.DBus", "GetConnectionUnixProcessID", Strings({busName})),
+      bus::Method(bus::kBusDaemon, "org.freedesktop.DBus", "GetConnectionUnixProcessID", Strings({busName})),
       deadline_.LeftMs());
   int32_t pid = reply.Ok() ? static_cast<int32_t>(reply.Uint32()) : 0;
   pids_[busName] = pid;
@@ -40,7 +41,56 @@ std::optional<FocusedText> FocusFinder::Find(FocusTracker& tracker) {
       focused->selectionStart = focused->selectionEnd = 0;
     return focused;
   }
+  return FindOnDesktop();
+}
+
+std::optional<FocusedText> FocusFinder::FindOnDesktop() {
+  std::vector<BusObject> programs =
+      client_.Call(bus::Method(bus::kRegistryRoot, bus::kAccessible, "GetChildren"), deadline_.LeftMs()).Objects();
+  std::vector<Request> requests;
+  for (const BusObject& program : programs) {
+    if (program.IsNull() || (ownPid_ != 0 && PidOf(program.name) == ownPid_)) continue;
+    requests.push_back(bus::Method(program, bus::kAccessible, "GetChildren"));
+  }
+  std::vector<BusObject> windows;
+  for (const Reply& reply : client_.CallAll(requests, deadline_.LeftMs())) {
+    for (const BusObject& window : reply.Objects())
+      if (!window.IsNull()) windows.push_back(window);
+  }
+  requests.clear();
+  for (const BusObject& window : windows) requests.push_back(bus::Method(window, bus::kAccessible, "GetState"));
+  std::vector<Reply> states = client_.CallAll(requests, deadline_.LeftMs());
+  for (size_t i = 0; i < windows.size(); ++i) {
+    if (!((states[i].States() >> ATSPI_STATE_ACTIVE) & 1U)) continue;
+    Reply found = client_.Call(
+        bus::Method(windows[i], bus::kCollection, "GetMatches", MatchRule({ATSPI_STATE_FOCUSED}, {}, 1)),
+        deadline_.LeftMs());
+    std::vector<BusObject> focusedObjects = found.Objects();
+    if (focusedObjects.empty() || focusedObjects[0].IsNull()) continue;
+    if (std::optional<FocusedText> focused = Describe(CaretHolder(focusedObjects[0]), -1)) return focused;
+  }
   return std::nullopt;
+}
+
+BusObject FocusFinder::CaretHolder(BusObject object) {
+  for (int depth = 0; depth < kMaxDepth; ++depth) {
+    int32_t caret = client_.Call(bus::Property(object, bus::kText, "CaretOffset"), deadline_.LeftMs()).VariantInt32(-1);
+    if (caret < 0) break;
+    std::vector<Reply> asked =
+        client_.CallAll({bus::Method(object, bus::kText, "GetText", Ints({caret, caret + 1})),
+                         bus::Method(object, bus::kHypertext, "GetLinkIndex", Ints({caret}))},
+                        deadline_.LeftMs());
+    if (asked[0].String() != kObjectCharacter || asked[1].Int32(-1) < 0) break;
+    BusObject link =
+        client_.Call(bus::Method(object, bus::kHypertext, "GetLink", Ints({asked[1].Int32(-1)})), deadline_.LeftMs())
+            .Object();
+    if (link.IsNull()) break;
+    BusObject child =
+        client_.Call(bus::Method(link, bus::kHyperlink, "GetObject", Ints({0})), deadline_.LeftMs()).Object();
+    if (child.IsNull() || child == object) break;
+    object = child;
+  }
+  return object;
 }
 
 std::optional<FocusedText> FocusFinder::Describe(const BusObject& object, int32_t trackedCaret) {

@@ -49,8 +49,13 @@ class FocusFinder {
   FocusFinder(BusClient& client, ObjectTable& table, const Deadline& deadline, int32_t ownPid)
       : client_(client), table_(table), deadline_(deadline), ownPid_(ownPid) {}
 
-  // The newest tracked object of another program that still has text; nullopt when none has.
+  // The newest tracked object of another program that still has text; when none has (no program
+  // told of a focus since we started), the focused object in the active window of another program;
+  // nullopt when there is none with text.
   std::optional<FocusedText> Find(FocusTracker& tracker);
+  // The focused object of another program's active window, as Describe gives it; in a page, the
+  // innermost object that holds the caret.
+  std::optional<FocusedText> FindOnDesktop();
   // One object as it is now; nullopt when it has no text (or is gone).
   std::optional<FocusedText> Describe(const BusObject& object, int32_t trackedCaret);
 
@@ -59,6 +64,9 @@ class FocusFinder {
 
  private:
   int32_t PidOf(const std::string& busName);
+  // Down from object to the object whose own character the caret stands at: a page's objects tell
+  // a caret in what they hold at the character standing for that.
+  BusObject CaretHolder(BusObject object);
 
   BusClient& client_;
   ObjectTable& table_;

@@ -14,6 +14,8 @@ inline constexpr const char* kHyperlink = "org.a11y.atspi.Hyperlink";
 inline constexpr const char* kDocument = "org.a11y.atspi.Document";
 inline constexpr const char* kCollection = "org.a11y.atspi.Collection";
 inline constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
+inline const BusObject kRegistryRoot{"org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root"};
+inline const BusObject kBusDaemon{"org.freedesktop.DBus", "/org/freedesktop/DBus"};
 inline constexpr uint32_t kScreenCoordinates = 0;  // ATSPI_COORD_TYPE_SCREEN
 inline constexpr uint32_t kScrollTopLeft = 0;      // ATSPI_SCROLL_TOP_LEFT
 

@@ -13,6 +13,7 @@ namespace {
 
 constexpr const char* kName = ":1.7";
 constexpr const char* kUrl = "file:///fake/page.htm";
+constexpr const char* kLinkMark = "_link";
 
 int IndexOf(DBusMessage* message) {
   const char* path = dbus_message_get_path(message);
@@ -211,6 +212,45 @@ std::vector<std::string> FakeProgram::CallsTo(const std::string& busName) const 
   return calls;
 }
 
+std::vector<std::string> FakeProgram::ChildrenOf(const std::string& busName, const std::string& path) const {
+  std::vector<std::string> children;
+  for (const auto& [key, object] : others_)
+    if (key.first == busName && object.parent == path) children.push_back(key.second);
+  return children;
+}
+
+// Hypertext calls on an object, and Hyperlink calls on its links ("<path>_link<n>").
+DBusMessage* FakeProgram::AnswerLink(DBusMessage* call, const std::string& busName, const std::string& path) {
+  std::string method = dbus_message_get_member(call);
+  std::vector<int32_t> ints = Ints(call);
+  size_t mark = path.rfind(kLinkMark);
+  if (mark != std::string::npos) {
+    std::vector<std::string> children = ChildrenOf(busName, path.substr(0, mark));
+    size_t index = std::stoul(path.substr(mark + std::strlen(kLinkMark)));
+    if (method != "GetObject" || index >= children.size()) return nullptr;
+    DBusMessage* reply = dbus_message_new_method_return(call);
+    DBusMessageIter iter;
+    dbus_message_iter_init_append(reply, &iter);
+    AppendObject(iter, children[index], busName.c_str());
+    return reply;
+  }
+  const std::string& text = others_.at({busName, path}).text;
+  if (method == "GetLinkIndex" && ints.size() == 1) {
+    dbus_int32_t index = -1;
+    if (ints[0] >= 0 && static_cast<size_t>(ints[0]) < text.size() && text[static_cast<size_t>(ints[0])] == '*')
+      index = static_cast<dbus_int32_t>(std::count(text.begin(), text.begin() + ints[0], '*'));
+    return Return(call, DBUS_TYPE_INT32, &index);
+  }
+  if (method == "GetLink" && ints.size() == 1) {
+    DBusMessage* reply = dbus_message_new_method_return(call);
+    DBusMessageIter iter;
+    dbus_message_iter_init_append(reply, &iter);
+    AppendObject(iter, path + kLinkMark + std::to_string(ints[0]), busName.c_str());
+    return reply;
+  }
+  return nullptr;
+}
+
 DBusMessage* FakeProgram::AnswerOther(DBusMessage* call) {
   const char* destination = dbus_message_get_destination(call);
   const char* path = dbus_message_get_path(call);
@@ -229,6 +269,10 @@ DBusMessage* FakeProgram::AnswerOther(DBusMessage* call) {
                            [destination](const auto& other) { return other.first.first == destination; });
   if (!known) return nullptr;
   calls_.emplace_back(destination, std::string(path) + " " + method);
+  if (std::strstr(path, kLinkMark) != nullptr || method == "GetLinkIndex" || method == "GetLink") {
+    if (DBusMessage* reply = AnswerLink(call, destination, path)) return reply;
+    return dbus_message_new_error(call, DBUS_ERROR_UNKNOWN_METHOD, method.c_str());
+  }
   auto found = others_.find({destination, path});
   if (found == others_.end())
     return dbus_message_new_error(call, "org.freedesktop.DBus.Error.UnknownObject", "no such object");
@@ -237,6 +281,39 @@ DBusMessage* FakeProgram::AnswerOther(DBusMessage* call) {
   if (method == "GetRole") {
     dbus_uint32_t role = object.role;
     return Return(call, DBUS_TYPE_UINT32, &role);
+  }
+  if (method == "GetChildren" || method == "GetMatches") {
+    std::vector<std::pair<std::string, std::string>> objects;
+    if (method == "GetChildren" && std::strcmp(destination, kRegistry) == 0) {
+      for (const auto& [key, other] : others_)
+        if (key.first != kRegistry && key.second == kRoot) objects.push_back(key);
+    } else if (method == "GetChildren") {
+      for (const std::string& child : ChildrenOf(destination, path)) objects.emplace_back(destination, child);
+    } else {
+      // The first focused object below, as a match rule for the focused state asks.
+      std::vector<std::string> below = ChildrenOf(destination, path);
+      for (size_t i = 0; i < below.size() && objects.empty(); ++i) {
+        if (others_.at({destination, below[i]}).focused) objects.emplace_back(destination, below[i]);
+        for (const std::string& child : ChildrenOf(destination, below[i])) below.push_back(child);
+      }
+    }
+    DBusMessage* reply = dbus_message_new_method_return(call);
+    DBusMessageIter iter;
+    DBusMessageIter array;
+    dbus_message_iter_init_append(reply, &iter);
+    dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "(so)", &array);
+    for (const auto& [name, child] : objects) AppendObject(array, child, name.c_str());
+    dbus_message_iter_close_container(&iter, &array);
+    return reply;
+  }
+  if (method == "GetState") {
+    dbus_uint32_t words[2] = {0, 0};
+    if (object.active) words[0] |= 1U << ATSPI_STATE_ACTIVE;
+    if (object.focused) words[0] |= 1U << ATSPI_STATE_FOCUSED;
+    DBusMessage* reply = dbus_message_new_method_return(call);
+    const dbus_uint32_t* values = words;
+    dbus_message_append_args(reply, DBUS_TYPE_ARRAY, DBUS_TYPE_UINT32, &values, 2, DBUS_TYPE_INVALID);
+    return reply;
   }
   if (method == "Get") {
     std::vector<std::string> names = Strings(call);
@@ -284,6 +361,7 @@ DBusMessage* FakeProgram::AnswerOther(DBusMessage* call) {
   }
   if (method == "GetText" && ints.size() == 2) {
     std::string part = Part(object.text, ints[0], ints[1]);
+    if (part == "*") part = "\xEF\xBF\xBC";
     const char* value = part.c_str();
     return Return(call, DBUS_TYPE_STRING, &value);
   }

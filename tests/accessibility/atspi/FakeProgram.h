@@ -42,9 +42,14 @@ class FakeProgram {
   std::atomic<bool> refuseSelection{false};
   std::atomic<bool> refuseScroll{false};
   static constexpr const char* kText = "The quick brown fox";
+  static constexpr const char* kRegistry = "org.a11y.atspi.Registry";
+  static constexpr const char* kRoot = "/org/a11y/atspi/accessible/root";
 
   // An object of another program, answered from its own state. Offsets count characters; keep
-  // the texts ASCII so they count alike in UTF-8.
+  // the texts ASCII so they count alike in UTF-8. A '*' in a text stands for the object character
+  // of a page: it is told as that, and links to the object's n-th child (by path) for the n-th '*'.
+  // Children are the objects whose parent is the object, by path; the desktop's (kRegistry's
+  // kRoot) are the kRoot objects of the other programs.
   struct TextObject {
     std::string text{};
     bool hasText = true;  // false: no text interface (a button, a frame)
@@ -55,6 +60,8 @@ class FakeProgram {
     int32_t caretOffset = -1;
     bool takesSelection = true;  // false: it answers SetSelection with false and keeps its own
     bool addsSelection = false;  // true: it answers RemoveSelection and AddSelection all the same
+    bool active = false;         // a window the user is in
+    bool focused = false;
   };
   void Add(const std::string& busName, const std::string& path, TextObject object);
   void Remove(const std::string& busName, const std::string& path);  // it is gone
@@ -70,6 +77,9 @@ class FakeProgram {
   // nullptr when the call is not for an added object nor for the bus daemon.
   DBusMessage* AnswerOther(DBusMessage* call);
   void WaitWhileStopped();
+  // Under othersMutex_.
+  std::vector<std::string> ChildrenOf(const std::string& busName, const std::string& path) const;
+  DBusMessage* AnswerLink(DBusMessage* call, const std::string& busName, const std::string& path);
 
   int depth_;
   GMainContext* context_ = nullptr;

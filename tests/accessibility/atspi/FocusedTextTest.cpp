@@ -194,6 +194,86 @@ TEST_F(FocusedTexts, OurOwnWindowsAreSteppedOverWithoutAskingThem) {
   EXPECT_EQ(Ref(kOurs, "/box"), focused->object);
 }
 
+// Started by a key's command, we heard no program's focus: the desktop is asked which window is
+// active and what is focused in it.
+class DesktopFocus : public FocusedTexts {
+ protected:
+  DesktopFocus() {
+    program.Add(FakeProgram::kRegistry, FakeProgram::kRoot, {.hasText = false, .role = ATSPI_ROLE_DESKTOP_FRAME});
+    for (const char* name : {kEditor, kBrowser, kOurs})
+      program.Add(name, FakeProgram::kRoot, {.hasText = false, .role = ATSPI_ROLE_APPLICATION});
+    Window(kEditor, "/dialog", false);
+    Window(kBrowser, "/frame", false);
+    program.Add(kOurs, "/window", {.hasText = false, .role = ATSPI_ROLE_FRAME, .parent = FakeProgram::kRoot});
+    TextObject box = program.Object(kOurs, "/box");
+    box.parent = "/window";
+    box.focused = true;
+    program.Add(kOurs, "/box", box);
+    Window(kOurs, "/window", true);
+  }
+  void Window(const char* busName, const std::string& path, bool active) {
+    TextObject window = program.Object(busName, path);
+    window.parent = FakeProgram::kRoot;
+    window.active = active;
+    program.Add(busName, path, window);
+  }
+  void Focus(const char* busName, const std::string& path) {
+    TextObject object = program.Object(busName, path);
+    object.focused = true;
+    program.Add(busName, path, object);
+  }
+};
+
+TEST_F(DesktopFocus, TheFocusedFieldOfTheActiveWindowNotOursNorAnInactiveOnes) {
+  Select(kEditor, "/field", 4, 9);
+  Focus(kEditor, "/field");
+  Focus(kBrowser, "/doc");
+  EXPECT_FALSE(finder.Find(tracker)) << "no window of another program is active";
+
+  Window(kEditor, "/dialog", true);
+  std::optional<FocusedText> focused = finder.Find(tracker);
+  ASSERT_TRUE(focused);
+  EXPECT_EQ(Ref(kEditor, "/field"), focused->object);
+  EXPECT_EQ(4, focused->selectionStart);
+  EXPECT_EQ(9, focused->selectionEnd);
+  EXPECT_TRUE(program.CallsTo(kOurs).empty()) << "our own program is not asked";
+
+  // What a program told us of comes first.
+  Note(Change::CaretMoved, kBrowser, "/p", 3);
+  focused = finder.Find(tracker);
+  ASSERT_TRUE(focused);
+  EXPECT_EQ(Ref(kBrowser, "/p"), focused->object);
+}
+
+TEST_F(DesktopFocus, InAFocusedPageTheCaretIsFollowedDownToTheObjectThatHoldsIt) {
+  Window(kBrowser, "/frame", true);
+  Focus(kBrowser, "/doc");
+  for (const char* path : {"/doc", "/section"}) {
+    TextObject object = program.Object(kBrowser, path);
+    object.caretOffset = 0;
+    program.Add(kBrowser, path, object);
+  }
+  TextObject paragraph = program.Object(kBrowser, "/p");
+  paragraph.caretOffset = 2;
+  program.Add(kBrowser, "/p", paragraph);
+
+  std::optional<FocusedText> focused = finder.FindOnDesktop();
+  ASSERT_TRUE(focused);
+  EXPECT_EQ(Ref(kBrowser, "/p"), focused->object);
+  EXPECT_EQ(Ref(kBrowser, "/doc"), focused->webDocument);
+  EXPECT_EQ(2, focused->caretOffset);
+
+  // A caret on the document's own text stays there.
+  TextObject document = program.Object(kBrowser, "/doc");
+  document.text = "Text *";
+  document.caretOffset = 1;
+  program.Add(kBrowser, "/doc", document);
+  focused = finder.FindOnDesktop();
+  ASSERT_TRUE(focused);
+  EXPECT_EQ(Ref(kBrowser, "/doc"), focused->object);
+  EXPECT_EQ(1, focused->caretOffset);
+}
+
 TEST_F(FocusedTexts, WhatOurHighlightLeftSelectedIsNoSelectionOfTheUsers) {
   Note(Change::CaretMoved, kEditor, "/field", 2);
   tracker.Own({kEditor, "/field"}, 4, 9, nowMs);
