@@ -18,6 +18,7 @@ constexpr int32_t kMaxRate = platform::kMaxWordsPerMinute;
 struct OptionEntry {
   std::string name;
   std::string_view valueName;  // empty for a switch
+  std::string_view description;  // one line of --help
   std::function<std::optional<std::string>(ReadOptions&, const std::string&)> apply;
 };
 
@@ -40,20 +41,41 @@ bool IsCommandOption(std::string_view name) {
 
 using Error = std::optional<std::string>;
 
+std::string_view CommandDescription(system::Command command) {
+  switch (command) {
+    case system::Command::ReadSelection:
+      return "read what is selected in the focused program (starts Lectryn when it is not running)";
+    case system::Command::Pause:
+      return "pause the reading";
+    case system::Command::Resume:
+      return "resume a paused reading";
+    case system::Command::Stop:
+      return "stop reading";
+    case system::Command::NextSentence:
+      return "skip to the next sentence";
+    case system::Command::PreviousSentence:
+      return "back to the start of the sentence, or to the one before";
+  }
+  return {};
+}
+
 std::vector<OptionEntry> MakeOptions() {
   std::vector<OptionEntry> options = {
       {"--print-text", "",
+       "print the page's text as the reader sees it, and stop",
        [](ReadOptions& o, const std::string&) -> Error {
          o.mode = ReadMode::PrintText;
          return {};
        }},
       {"--element", "ID",
+       "read from the element with this id on, as a drag onto it would",
        [](ReadOptions& o, const std::string& id) -> Error {
          if (id.empty()) return "--element needs an element id";
          o.element = id;
          return {};
        }},
       {"--voice", "espeak|speechd|scripted",
+       "espeak-ng, the desktop's speech-dispatcher, or a fast silent test voice",
        [](ReadOptions& o, const std::string& voice) -> Error {
          o.voiceGiven = true;
          if (voice == "espeak")
@@ -67,6 +89,7 @@ std::vector<OptionEntry> MakeOptions() {
          return {};
        }},
       {"--audio", "auto|none|FILE.wav|FILE.ogg|FILE.opus",
+       "the sound device, silence in real time, or a WAV or Ogg Opus file",
        [](ReadOptions& o, const std::string& audio) -> Error {
          if (audio == "auto")
            o.audio = AudioKind::Auto;
@@ -81,6 +104,7 @@ std::vector<OptionEntry> MakeOptions() {
          return {};
        }},
       {"--rate", "WPM",
+       "words per minute (80 to 450); else the speed the desktop stored",
        [](ReadOptions& o, const std::string& rate) -> Error {
          if (rate.empty()) return "--rate needs WPM";
          int32_t wpm = 0;
@@ -93,12 +117,14 @@ std::vector<OptionEntry> MakeOptions() {
          return {};
        }},
       {"--trace", "FILE|-",
+       "write every event as a JSON line to FILE (- for standard output)",
        [](ReadOptions& o, const std::string& trace) -> Error {
          if (trace.empty()) return "--trace needs a file name or -";
          o.trace = trace;
          return {};
        }},
       {"--captions", "FILE.vtt|FILE.srt",
+       "write captions timed as the audio, WebVTT or SubRip",
        [](ReadOptions& o, const std::string& path) -> Error {
          if (!narration::CaptionFormatOf(path))
            return "--captions takes a file name ending in .vtt or .srt, not " + path;
@@ -106,13 +132,14 @@ std::vector<OptionEntry> MakeOptions() {
          return {};
        }},
       {"--quiet", "",
+       "show nothing on the terminal while reading",
        [](ReadOptions& o, const std::string&) -> Error {
          o.quiet = true;
          return {};
        }},
   };
   for (const system::CommandSpelling& spelling : system::kCommands) {
-    options.push_back({CommandOption(spelling.command), "",
+    options.push_back({CommandOption(spelling.command), "", CommandDescription(spelling.command),
                        [command = spelling.command](ReadOptions& o, const std::string&) -> Error {
                          if (o.command)
                            return CommandOption(*o.command) + " and " + CommandOption(command) +
@@ -152,23 +179,48 @@ bool Takes(bool desktop, std::string_view name) {
   return desktop ? DesktopTakes(name) : !IsCommandOption(name);
 }
 
+// One line per option, its description in a column; GNU's --help layout.
+void AddOptionLine(std::string& usage, std::string_view option, std::string_view description) {
+  constexpr size_t kDescriptionColumn = 36;
+  std::string line = "  " + std::string(option);
+  line += line.size() + 2 <= kDescriptionColumn ? std::string(kDescriptionColumn - line.size(), ' ')
+                                                 : "\n" + std::string(kDescriptionColumn, ' ');
+  usage += line + std::string(description) + "\n";
+}
+
 std::string Usage(std::string_view program, bool desktop) {
   std::string usage = "usage: " + std::string(program);
   std::string commands;
+  std::string options;
+  std::string commandLines;
   for (const OptionEntry& entry : Options()) {
     if (!Takes(desktop, entry.name)) continue;
     if (IsCommandOption(entry.name)) {
       commands += (commands.empty() ? "" : "|") + entry.name;
+      AddOptionLine(commandLines, entry.name, entry.description);
       continue;
     }
     usage += " [";
     usage += entry.name;
-    if (!entry.valueName.empty()) usage += " " + std::string(entry.valueName);
+    std::string shown = entry.name;
+    if (!entry.valueName.empty()) {
+      usage += " " + std::string(entry.valueName);
+      shown += " " + std::string(entry.valueName);
+    }
     usage += "]";
+    AddOptionLine(options, shown, entry.description);
   }
-  if (!desktop) return usage + " PAGE";
-  return usage + " [PAGE...]\n   or: " + std::string(program) + " " + commands +
-         "\n       (to the running Lectryn; --read-selection starts it when it is not running)";
+  AddOptionLine(options, "-h, --help", "show this help and exit");
+  AddOptionLine(options, "--version", "show the version and exit");
+  if (!desktop) {
+    return usage + " PAGE\n" +
+           "Reads PAGE (a file or an address) aloud in the terminal, showing each word as it is spoken.\n\n" +
+           "Options:\n" + options;
+  }
+  return usage + " [PAGE...]\n   or: " + std::string(program) + " " + commands + "\n" +
+         "Reads web pages aloud and highlights each word while it is spoken; opens each PAGE (a file\n" +
+         "or an address) in a page window.\n\nOptions:\n" + options +
+         "\nCommands to the running Lectryn (one at a time, without pages):\n" + commandLines;
 }
 
 ParsedCommandLine Parse(const std::vector<std::string>& arguments, bool desktop) {
@@ -187,8 +239,8 @@ ParsedCommandLine Parse(const std::vector<std::string>& arguments, bool desktop)
       optionsEnded = true;
       continue;
     }
-    if (argument == "-h" || argument == "--help") {
-      parsed.help = true;
+    if (argument == "-h" || argument == "--help" || argument == "--version") {
+      (argument == "--version" ? parsed.version : parsed.help) = true;
       parsed.ok = true;
       return parsed;
     }
