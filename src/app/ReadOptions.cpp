@@ -44,7 +44,7 @@ using Error = std::optional<std::string>;
 std::string_view CommandDescription(system::Command command) {
   switch (command) {
     case system::Command::ReadSelection:
-      return "read what is selected in the focused program (starts Lectryn when it is not running)";
+      return "read the focused program's selection (starts Lectryn)";
     case system::Command::Pause:
       return "pause the reading";
     case system::Command::Resume:
@@ -54,7 +54,7 @@ std::string_view CommandDescription(system::Command command) {
     case system::Command::NextSentence:
       return "skip to the next sentence";
     case system::Command::PreviousSentence:
-      return "back to the start of the sentence, or to the one before";
+      return "back to the sentence's start, or to the one before";
   }
   return {};
 }
@@ -68,14 +68,14 @@ std::vector<OptionEntry> MakeOptions() {
          return {};
        }},
       {"--element", "ID",
-       "read from the element with this id on, as a drag onto it would",
+       "read from this element on, as a drag onto it would",
        [](ReadOptions& o, const std::string& id) -> Error {
          if (id.empty()) return "--element needs an element id";
          o.element = id;
          return {};
        }},
       {"--voice", "espeak|speechd|scripted",
-       "espeak-ng, the desktop's speech-dispatcher, or a fast silent test voice",
+       "espeak-ng, speech-dispatcher or a silent test voice",
        [](ReadOptions& o, const std::string& voice) -> Error {
          o.voiceGiven = true;
          if (voice == "espeak")
@@ -89,7 +89,7 @@ std::vector<OptionEntry> MakeOptions() {
          return {};
        }},
       {"--audio", "auto|none|FILE.wav|FILE.ogg|FILE.opus",
-       "the sound device, silence in real time, or a WAV or Ogg Opus file",
+       "the sound device, silence in real time, or a file",
        [](ReadOptions& o, const std::string& audio) -> Error {
          if (audio == "auto")
            o.audio = AudioKind::Auto;
@@ -104,7 +104,7 @@ std::vector<OptionEntry> MakeOptions() {
          return {};
        }},
       {"--rate", "WPM",
-       "words per minute (80 to 450); else the speed the desktop stored",
+       "words per minute, 80 to 450 (else the stored speed)",
        [](ReadOptions& o, const std::string& rate) -> Error {
          if (rate.empty()) return "--rate needs WPM";
          int32_t wpm = 0;
@@ -117,14 +117,14 @@ std::vector<OptionEntry> MakeOptions() {
          return {};
        }},
       {"--trace", "FILE|-",
-       "write every event as a JSON line to FILE (- for standard output)",
+       "write each event as a JSON line to FILE, - for stdout",
        [](ReadOptions& o, const std::string& trace) -> Error {
          if (trace.empty()) return "--trace needs a file name or -";
          o.trace = trace;
          return {};
        }},
       {"--captions", "FILE.vtt|FILE.srt",
-       "write captions timed as the audio, WebVTT or SubRip",
+       "write captions timed as the audio (WebVTT, SubRip)",
        [](ReadOptions& o, const std::string& path) -> Error {
          if (!narration::CaptionFormatOf(path))
            return "--captions takes a file name ending in .vtt or .srt, not " + path;
@@ -181,7 +181,7 @@ bool Takes(bool desktop, std::string_view name) {
 
 // One line per option, its description in a column; GNU's --help layout.
 void AddOptionLine(std::string& usage, std::string_view option, std::string_view description) {
-  constexpr size_t kDescriptionColumn = 36;
+  constexpr size_t kDescriptionColumn = 26;
   std::string line = "  " + std::string(option);
   line += line.size() + 2 <= kDescriptionColumn ? std::string(kDescriptionColumn - line.size(), ' ')
                                                  : "\n" + std::string(kDescriptionColumn, ' ');
@@ -189,38 +189,26 @@ void AddOptionLine(std::string& usage, std::string_view option, std::string_view
 }
 
 std::string Usage(std::string_view program, bool desktop) {
-  std::string usage = "usage: " + std::string(program);
-  std::string commands;
   std::string options;
-  std::string commandLines;
+  std::string commands;
   for (const OptionEntry& entry : Options()) {
     if (!Takes(desktop, entry.name)) continue;
-    if (IsCommandOption(entry.name)) {
-      commands += (commands.empty() ? "" : "|") + entry.name;
-      AddOptionLine(commandLines, entry.name, entry.description);
-      continue;
-    }
-    usage += " [";
-    usage += entry.name;
     std::string shown = entry.name;
-    if (!entry.valueName.empty()) {
-      usage += " " + std::string(entry.valueName);
-      shown += " " + std::string(entry.valueName);
-    }
-    usage += "]";
-    AddOptionLine(options, shown, entry.description);
+    if (!entry.valueName.empty()) shown += " " + std::string(entry.valueName);
+    AddOptionLine(IsCommandOption(entry.name) ? commands : options, shown, entry.description);
   }
   AddOptionLine(options, "-h, --help", "show this help and exit");
   AddOptionLine(options, "--version", "show the version and exit");
+  std::string name(program);
   if (!desktop) {
-    return usage + " PAGE\n" +
-           "Reads PAGE (a file or an address) aloud in the terminal, showing each word as it is spoken.\n\n" +
-           "Options:\n" + options;
+    return "usage: " + name + " [OPTION]... PAGE\n" +
+           "Reads PAGE (a file or an address) aloud in the terminal, showing each word as it\n" +
+           "is spoken.\n\nOptions:\n" + options;
   }
-  return usage + " [PAGE...]\n   or: " + std::string(program) + " " + commands + "\n" +
-         "Reads web pages aloud and highlights each word while it is spoken; opens each PAGE (a file\n" +
-         "or an address) in a page window.\n\nOptions:\n" + options +
-         "\nCommands to the running Lectryn (one at a time, without pages):\n" + commandLines;
+  return "usage: " + name + " [OPTION]... [PAGE...]\n   or: " + name + " COMMAND\n" +
+         "Reads web pages aloud and highlights each word while it is spoken; opens each\n" +
+         "PAGE (a file or an address) in a page window.\n\nOptions:\n" + options +
+         "\nCommands to the running Lectryn, one at a time and without pages:\n" + commands;
 }
 
 ParsedCommandLine Parse(const std::vector<std::string>& arguments, bool desktop) {

@@ -262,7 +262,7 @@ int Delete(sys::RegistryStore& store, const KeyName& key, const std::string& key
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string machineFolder = sys::DefaultRegistryFolders().machine;
-  while (!args.empty() && args[0].starts_with("--")) {
+  while (!args.empty() && args[0].starts_with("-")) {
     if (args[0] == "--help" || args[0] == "-h") {
       std::printf("%s", kUsage);
       return 0;

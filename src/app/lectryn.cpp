@@ -140,6 +140,12 @@ QIcon ProgramIcon() {
   return icon;
 }
 
+// Whether Qt has somewhere to show windows: a display, or a platform chosen by hand.
+bool HasDisplay() {
+  return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+         !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
 void ChooseQtPlatform() {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
       !qEnvironmentVariableIsEmpty("DISPLAY"))
@@ -482,6 +488,11 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (std::optional<int> status = EndsAtStart(early.options, lock)) return *status;
+  } else if (!HasDisplay()) {
+    // Qt would end the program at its start for want of a display, before the line is parsed again.
+    SayError(early.error);
+    std::fprintf(stderr, "%s", app::DesktopUsage().c_str());
+    return kExitUsage;
   }
 
   ChooseQtPlatform();
