@@ -17,7 +17,7 @@ constexpr int32_t kMaxRate = platform::kMaxWordsPerMinute;
 // apply returns an error for people when the value is not one the option takes.
 struct OptionEntry {
   std::string name;
-  std::string_view valueName;  // empty for a switch
+  std::string_view valueName;    // empty for a switch
   std::string_view description;  // one line of --help
   std::function<std::optional<std::string>(ReadOptions&, const std::string&)> apply;
 };
@@ -61,21 +61,18 @@ std::string_view CommandDescription(system::Command command) {
 
 std::vector<OptionEntry> MakeOptions() {
   std::vector<OptionEntry> options = {
-      {"--print-text", "",
-       "print the page's text as the reader sees it, and stop",
+      {"--print-text", "", "print the page's text as the reader sees it, and stop",
        [](ReadOptions& o, const std::string&) -> Error {
          o.mode = ReadMode::PrintText;
          return {};
        }},
-      {"--element", "ID",
-       "read from this element on, as a drag onto it would",
+      {"--element", "ID", "read from this element on, as a drag onto it would",
        [](ReadOptions& o, const std::string& id) -> Error {
          if (id.empty()) return "--element needs an element id";
          o.element = id;
          return {};
        }},
-      {"--voice", "espeak|speechd|scripted",
-       "espeak-ng, speech-dispatcher or a silent test voice",
+      {"--voice", "espeak|speechd|scripted", "espeak-ng, speech-dispatcher or a silent test voice",
        [](ReadOptions& o, const std::string& voice) -> Error {
          o.voiceGiven = true;
          if (voice == "espeak")
@@ -103,8 +100,7 @@ std::vector<OptionEntry> MakeOptions() {
          }
          return {};
        }},
-      {"--rate", "WPM",
-       "words per minute, 80 to 450 (else the stored speed)",
+      {"--rate", "WPM", "words per minute, 80 to 450 (else the stored speed)",
        [](ReadOptions& o, const std::string& rate) -> Error {
          if (rate.empty()) return "--rate needs WPM";
          int32_t wpm = 0;
@@ -116,23 +112,20 @@ std::vector<OptionEntry> MakeOptions() {
          o.rate = wpm;
          return {};
        }},
-      {"--trace", "FILE|-",
-       "write each event as a JSON line to FILE, - for stdout",
+      {"--trace", "FILE|-", "write each event as a JSON line to FILE, - for stdout",
        [](ReadOptions& o, const std::string& trace) -> Error {
          if (trace.empty()) return "--trace needs a file name or -";
          o.trace = trace;
          return {};
        }},
-      {"--captions", "FILE.vtt|FILE.srt",
-       "write captions timed as the audio (WebVTT, SubRip)",
+      {"--captions", "FILE.vtt|FILE.srt", "write captions timed as the audio (WebVTT, SubRip)",
        [](ReadOptions& o, const std::string& path) -> Error {
          if (!narration::CaptionFormatOf(path))
            return "--captions takes a file name ending in .vtt or .srt, not " + path;
          o.captions = path;
          return {};
        }},
-      {"--quiet", "",
-       "show nothing on the terminal while reading",
+      {"--quiet", "", "show nothing on the terminal while reading",
        [](ReadOptions& o, const std::string&) -> Error {
          o.quiet = true;
          return {};
@@ -184,7 +177,7 @@ void AddOptionLine(std::string& usage, std::string_view option, std::string_view
   constexpr size_t kDescriptionColumn = 26;
   std::string line = "  " + std::string(option);
   line += line.size() + 2 <= kDescriptionColumn ? std::string(kDescriptionColumn - line.size(), ' ')
-                                                 : "\n" + std::string(kDescriptionColumn, ' ');
+                                                : "\n" + std::string(kDescriptionColumn, ' ');
   usage += line + std::string(description) + "\n";
 }
 

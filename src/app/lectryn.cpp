@@ -31,9 +31,9 @@
 #include "app/NarrationControls.h"
 #include "app/ReadOptions.h"
 #include "app/SelectionReading.h"
-#include "app/Version.h"
 #include "app/Trace.h"
 #include "app/TracingVoice.h"
+#include "app/Version.h"
 #include "app/VoiceEngines.h"
 #include "desktop/DesktopBrowserObjects.h"
 #include "desktop/MediaPlayerBus.h"
@@ -249,11 +249,10 @@ class Program {
     // The about box's "System Info..." finds the system-information program through the settings;
     // nobody installs those values on Linux, so the program records what this desktop has.
     settings::RecordSysInfoCommand(
-        *registry, settings::ChooseSysInfoCommand({system::DesktopShell::FindProgram,
-                                                   [](const std::string& path) {
-                                                     return system::DesktopShell().FileExists(path);
-                                                   }},
-                                                  qEnvironmentVariable("XDG_CURRENT_DESKTOP").toStdString()));
+        *registry, settings::ChooseSysInfoCommand(
+                       {system::DesktopShell::FindProgram,
+                        [](const std::string& path) { return system::DesktopShell().FileExists(path); }},
+                       qEnvironmentVariable("XDG_CURRENT_DESKTOP").toStdString()));
     desktop::WindowRegistry handles;
     // Other programs' pages (web browsers) are read through the accessibility bus; the X server
     // says which window is under the pointer.

@@ -45,7 +45,8 @@ std::string Quoted(const std::string& path) {
   return quoted + "\"";
 }
 
-std::string CommandFor(const InstalledPrograms& installed, std::string_view program, const std::string& path) {
+std::string CommandFor(const InstalledPrograms& installed, std::string_view program,
+                       const std::string& path) {
   if (program != kGnomeSettings) return Quoted(path);
   for (const char* folder : kApplicationFolders) {
     if (installed.fileExists(std::string(folder) + "/gnome-info-overview-panel.desktop"))
@@ -59,8 +60,8 @@ bool HasValue(platform::Registry& registry, platform::HKEY root, const char* key
   if (registry.RegOpenKeyExA(root, key, 0, platform::KEY_QUERY_VALUE, handle) != platform::ERROR_SUCCESS)
     return false;
   platform::DWORD size = 0;
-  bool found = registry.RegQueryValueExA(handle, name, nullptr, nullptr, nullptr, &size) ==
-               platform::ERROR_SUCCESS;
+  bool found =
+      registry.RegQueryValueExA(handle, name, nullptr, nullptr, nullptr, &size) == platform::ERROR_SUCCESS;
   registry.RegCloseKey(handle);
   return found;
 }
@@ -93,8 +94,8 @@ Recorded RecordSysInfoCommand(platform::Registry& registry, const std::optional<
     return Recorded::Failed;
   std::string text = *command + '\0';
   platform::LONG result = registry.RegSetValueExA(key, kSysInfoValue, 0, platform::REG_SZ,
-                                                 reinterpret_cast<const uint8_t*>(text.data()),
-                                                 static_cast<platform::DWORD>(text.size()));
+                                                  reinterpret_cast<const uint8_t*>(text.data()),
+                                                  static_cast<platform::DWORD>(text.size()));
   registry.RegCloseKey(key);
   return result == platform::ERROR_SUCCESS ? Recorded::Yes : Recorded::Failed;
 }

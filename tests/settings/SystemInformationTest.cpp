@@ -54,7 +54,9 @@ INSTANTIATE_TEST_SUITE_P(
     Installed, SysInfoChoice,
     ::testing::Values(
         Choice{"Nothing", {}, "GNOME", std::nullopt},
-        Choice{"GnomeUpTo45", {{{"gnome-control-center", kGnome}}, {kOldGnomePanel}}, "GNOME",
+        Choice{"GnomeUpTo45",
+               {{{"gnome-control-center", kGnome}}, {kOldGnomePanel}},
+               "GNOME",
                kGnome + " info-overview"},
         Choice{"GnomeSince46", {{{"gnome-control-center", kGnome}}, {}}, "GNOME", kGnome + " system about"},
         Choice{"KdeOnPlasma", {{{"gnome-control-center", kGnome}, {"kinfocenter", kKde}}, {}}, "KDE", kKde},
@@ -62,13 +64,19 @@ INSTANTIATE_TEST_SUITE_P(
                {{{"gnome-control-center", kGnome}, {"kinfocenter", kKde}}, {kOldGnomePanel}},
                "ubuntu:GNOME",
                kGnome + " info-overview"},
-        Choice{"GnomeFirstElsewhere", {{{"kinfocenter", kKde}, {"gnome-control-center", kGnome}}, {}}, "XFCE",
+        Choice{"GnomeFirstElsewhere",
+               {{{"kinfocenter", kKde}, {"gnome-control-center", kGnome}}, {}},
+               "XFCE",
                kGnome + " system about"},
         Choice{"KdeWithoutItsDesktop", {{{"kinfocenter", kKde}, {"hardinfo", kHardinfo}}, {}}, "", kKde},
         Choice{"HardinfoAlone", {{{"hardinfo", kHardinfo}}, {}}, "KDE", kHardinfo},
-        Choice{"DesktopNameIsWholeWord", {{{"kinfocenter", kKde}, {"gnome-control-center", kGnome}}, {}},
-               "GNOME-Flashback-KDEish", kGnome + " system about"},
-        Choice{"PathWithSpaceIsQuoted", {{{"hardinfo", "/opt/my tools/hardinfo"}}, {}}, "",
+        Choice{"DesktopNameIsWholeWord",
+               {{{"kinfocenter", kKde}, {"gnome-control-center", kGnome}}, {}},
+               "GNOME-Flashback-KDEish",
+               kGnome + " system about"},
+        Choice{"PathWithSpaceIsQuoted",
+               {{{"hardinfo", "/opt/my tools/hardinfo"}}, {}},
+               "",
                std::string("\"/opt/my tools/hardinfo\"")}),
     [](const ::testing::TestParamInfo<Choice>& info) { return std::string(info.param.name); });
 
@@ -90,14 +98,15 @@ class SysInfoRecord : public ::testing::Test {
     return text;
   }
 
-  void Set(system::RegistryStore& store, HKEY root, const char* key, const char* name, const std::string& text) {
+  void Set(system::RegistryStore& store, HKEY root, const char* key, const char* name,
+           const std::string& text) {
     HKEY handle = 0;
-    ASSERT_EQ(ERROR_SUCCESS, store.RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, handle,
-                                                   nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              store.RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, handle, nullptr));
     std::string data = text + '\0';
-    ASSERT_EQ(ERROR_SUCCESS, store.RegSetValueExA(handle, name, 0, REG_SZ,
-                                                  reinterpret_cast<const uint8_t*>(data.data()),
-                                                  static_cast<DWORD>(data.size())));
+    ASSERT_EQ(ERROR_SUCCESS,
+              store.RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const uint8_t*>(data.data()),
+                                   static_cast<DWORD>(data.size())));
     store.RegCloseKey(handle);
   }
 
