@@ -17,7 +17,8 @@ constexpr int32_t kMaxRate = platform::kMaxWordsPerMinute;
 // apply returns an error for people when the value is not one the option takes.
 struct OptionEntry {
   std::string name;
-  std::string_view valueName;  // empty for a switch
+  std::string_view valueName;    // empty for a switch
+  std::string_view description;  // one line of --help
   std::function<std::optional<std::string>(ReadOptions&, const std::string&)> apply;
 };
 
@@ -40,20 +41,38 @@ bool IsCommandOption(std::string_view name) {
 
 using Error = std::optional<std::string>;
 
+std::string_view CommandDescription(system::Command command) {
+  switch (command) {
+    case system::Command::ReadSelection:
+      return "read the focused program's selection (starts Lectryn)";
+    case system::Command::Pause:
+      return "pause the reading";
+    case system::Command::Resume:
+      return "resume a paused reading";
+    case system::Command::Stop:
+      return "stop reading";
+    case system::Command::NextSentence:
+      return "skip to the next sentence";
+    case system::Command::PreviousSentence:
+      return "back to the sentence's start, or to the one before";
+  }
+  return {};
+}
+
 std::vector<OptionEntry> MakeOptions() {
   std::vector<OptionEntry> options = {
-      {"--print-text", "",
+      {"--print-text", "", "print the page's text as the reader sees it, and stop",
        [](ReadOptions& o, const std::string&) -> Error {
          o.mode = ReadMode::PrintText;
          return {};
        }},
-      {"--element", "ID",
+      {"--element", "ID", "read from this element on, as a drag onto it would",
        [](ReadOptions& o, const std::string& id) -> Error {
          if (id.empty()) return "--element needs an element id";
          o.element = id;
          return {};
        }},
-      {"--voice", "espeak|speechd|scripted",
+      {"--voice", "espeak|speechd|scripted", "espeak-ng, speech-dispatcher or a silent test voice",
        [](ReadOptions& o, const std::string& voice) -> Error {
          o.voiceGiven = true;
          if (voice == "espeak")
@@ -67,6 +86,7 @@ std::vector<OptionEntry> MakeOptions() {
          return {};
        }},
       {"--audio", "auto|none|FILE.wav|FILE.ogg|FILE.opus",
+       "the sound device, silence in real time, or a file",
        [](ReadOptions& o, const std::string& audio) -> Error {
          if (audio == "auto")
            o.audio = AudioKind::Auto;
@@ -80,7 +100,7 @@ std::vector<OptionEntry> MakeOptions() {
          }
          return {};
        }},
-      {"--rate", "WPM",
+      {"--rate", "WPM", "words per minute, 80 to 450 (else the stored speed)",
        [](ReadOptions& o, const std::string& rate) -> Error {
          if (rate.empty()) return "--rate needs WPM";
          int32_t wpm = 0;
@@ -92,27 +112,27 @@ std::vector<OptionEntry> MakeOptions() {
          o.rate = wpm;
          return {};
        }},
-      {"--trace", "FILE|-",
+      {"--trace", "FILE|-", "write each event as a JSON line to FILE, - for stdout",
        [](ReadOptions& o, const std::string& trace) -> Error {
          if (trace.empty()) return "--trace needs a file name or -";
          o.trace = trace;
          return {};
        }},
-      {"--captions", "FILE.vtt|FILE.srt",
+      {"--captions", "FILE.vtt|FILE.srt", "write captions timed as the audio (WebVTT, SubRip)",
        [](ReadOptions& o, const std::string& path) -> Error {
          if (!narration::CaptionFormatOf(path))
            return "--captions takes a file name ending in .vtt or .srt, not " + path;
          o.captions = path;
          return {};
        }},
-      {"--quiet", "",
+      {"--quiet", "", "show nothing on the terminal while reading",
        [](ReadOptions& o, const std::string&) -> Error {
          o.quiet = true;
          return {};
        }},
   };
   for (const system::CommandSpelling& spelling : system::kCommands) {
-    options.push_back({CommandOption(spelling.command), "",
+    options.push_back({CommandOption(spelling.command), "", CommandDescription(spelling.command),
                        [command = spelling.command](ReadOptions& o, const std::string&) -> Error {
                          if (o.command)
                            return CommandOption(*o.command) + " and " + CommandOption(command) +
@@ -152,23 +172,36 @@ bool Takes(bool desktop, std::string_view name) {
   return desktop ? DesktopTakes(name) : !IsCommandOption(name);
 }
 
+// One line per option, its description in a column; GNU's --help layout.
+void AddOptionLine(std::string& usage, std::string_view option, std::string_view description) {
+  constexpr size_t kDescriptionColumn = 26;
+  std::string line = "  " + std::string(option);
+  line += line.size() + 2 <= kDescriptionColumn ? std::string(kDescriptionColumn - line.size(), ' ')
+                                                : "\n" + std::string(kDescriptionColumn, ' ');
+  usage += line + std::string(description) + "\n";
+}
+
 std::string Usage(std::string_view program, bool desktop) {
-  std::string usage = "usage: " + std::string(program);
+  std::string options;
   std::string commands;
   for (const OptionEntry& entry : Options()) {
     if (!Takes(desktop, entry.name)) continue;
-    if (IsCommandOption(entry.name)) {
-      commands += (commands.empty() ? "" : "|") + entry.name;
-      continue;
-    }
-    usage += " [";
-    usage += entry.name;
-    if (!entry.valueName.empty()) usage += " " + std::string(entry.valueName);
-    usage += "]";
+    std::string shown = entry.name;
+    if (!entry.valueName.empty()) shown += " " + std::string(entry.valueName);
+    AddOptionLine(IsCommandOption(entry.name) ? commands : options, shown, entry.description);
   }
-  if (!desktop) return usage + " PAGE";
-  return usage + " [PAGE...]\n   or: " + std::string(program) + " " + commands +
-         "\n       (to the running Lectryn; --read-selection starts it when it is not running)";
+  AddOptionLine(options, "-h, --help", "show this help and exit");
+  AddOptionLine(options, "--version", "show the version and exit");
+  std::string name(program);
+  if (!desktop) {
+    return "usage: " + name + " [OPTION]... PAGE\n" +
+           "Reads PAGE (a file or an address) aloud in the terminal, showing each word as it\n" +
+           "is spoken.\n\nOptions:\n" + options;
+  }
+  return "usage: " + name + " [OPTION]... [PAGE...]\n   or: " + name + " COMMAND\n" +
+         "Reads web pages aloud and highlights each word while it is spoken; opens each\n" +
+         "PAGE (a file or an address) in a page window.\n\nOptions:\n" + options +
+         "\nCommands to the running Lectryn, one at a time and without pages:\n" + commands;
 }
 
 ParsedCommandLine Parse(const std::vector<std::string>& arguments, bool desktop) {
@@ -187,8 +220,8 @@ ParsedCommandLine Parse(const std::vector<std::string>& arguments, bool desktop)
       optionsEnded = true;
       continue;
     }
-    if (argument == "-h" || argument == "--help") {
-      parsed.help = true;
+    if (argument == "-h" || argument == "--help" || argument == "--version") {
+      (argument == "--version" ? parsed.version : parsed.help) = true;
       parsed.ok = true;
       return parsed;
     }

@@ -34,7 +34,8 @@ struct ReadOptions {
 
 struct ParsedCommandLine {
   bool ok = false;
-  bool help = false;  // -h or --help: print the usage and stop
+  bool help = false;     // -h or --help: print the usage and stop
+  bool version = false;  // --version: print the version and stop
   ReadOptions options;
   std::string error;  // for people, when !ok: "unknown option --x"
 };
@@ -43,6 +44,7 @@ struct ParsedCommandLine {
 // "--" ends the options.
 ParsedCommandLine ParseReadOptions(const std::vector<std::string>& arguments);
 
+// What --help prints: the synopsis, then each option with a line of description. Ends in a newline.
 std::string ReadUsage();
 
 // The desktop program's command line: the voice, audio and trace options and any number of pages, or

@@ -29,6 +29,7 @@
 #include "app/ReadAloud.h"
 #include "app/ReadOptions.h"
 #include "app/TerminalKeys.h"
+#include "app/Version.h"
 #include "engine/Document.h"
 #include "narration/Captions.h"
 #include "platform/Failure.h"
@@ -295,12 +296,16 @@ int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
   app::ParsedCommandLine parsed = app::ParseReadOptions(arguments);
   if (parsed.help) {
-    std::printf("%s\n", app::ReadUsage().c_str());
+    std::printf("%s", app::ReadUsage().c_str());
+    return 0;
+  }
+  if (parsed.version) {
+    app::PrintVersion("lectryn-read");
     return 0;
   }
   if (!parsed.ok) {
     SayError(parsed.error);
-    std::fprintf(stderr, "%s\n", app::ReadUsage().c_str());
+    std::fprintf(stderr, "%s", app::ReadUsage().c_str());
     return kExitUsage;
   }
   switch (parsed.options.mode) {

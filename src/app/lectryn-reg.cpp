@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/Version.h"
 #include "platform/Registry.h"
 #include "platform/Text.h"
 #include "system/RegistryStore.h"
@@ -22,7 +23,10 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
 constexpr char kUsage[] =
-    "usage: lectryn-reg [--machine-folder DIR] COMMAND ...\n"
+    "usage: lectryn-reg [--machine-folder DIR] COMMAND KEY ...\n"
+    "Shows and changes the settings Lectryn keeps, in its registry hives.\n"
+    "\n"
+    "Commands:\n"
     "  query KEY [NAME]            print each value of KEY (or only NAME) as: NAME TYPE DATA\n"
     "  set KEY NAME sz|dword DATA  set a text or 32-bit number value, creating KEY when missing\n"
     "  delete KEY NAME             delete a value\n"
@@ -37,7 +41,12 @@ constexpr char kUsage[] =
     "Text is printed without its terminating NUL, REG_DWORD in decimal, other types as hex bytes.\n"
     "\n"
     "A deny rule may also be written by hand: in the hive file, a line \"deny 0x3f\" right after the\n"
-    "key's \"key PATH\" line.\n";
+    "key's \"key PATH\" line.\n"
+    "\n"
+    "Options:\n"
+    "  --machine-folder DIR        the machine hive's folder instead of /etc/lectryn\n"
+    "  -h, --help                  show this help and exit\n"
+    "  --version                   show the version and exit\n";
 
 int Usage(const std::string& problem) {
   std::fprintf(stderr, "lectryn-reg: %s\n\n%s", problem.c_str(), kUsage);
@@ -253,9 +262,13 @@ int Delete(sys::RegistryStore& store, const KeyName& key, const std::string& key
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string machineFolder = sys::DefaultRegistryFolders().machine;
-  while (!args.empty() && args[0].starts_with("--")) {
-    if (args[0] == "--help") {
+  while (!args.empty() && args[0].starts_with("-")) {
+    if (args[0] == "--help" || args[0] == "-h") {
       std::printf("%s", kUsage);
+      return 0;
+    }
+    if (args[0] == "--version") {
+      lectryn::app::PrintVersion("lectryn-reg");
       return 0;
     }
     if (args[0] != "--machine-folder" || args.size() < 2) return Usage("unknown option " + args[0]);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/PageLoading.h"
+#include "app/Version.h"
 #include "desktop/DisplayListPainter.h"
 #include "desktop/QtFontMetrics.h"
 #include "engine/Document.h"
@@ -38,7 +39,9 @@ const char* const kUsage =
     "                           one JSON object a line: "
     "{\"tag\":\"P\",\"id\":\"x\",\"x\":8,\"y\":16,\"w\":984,\"h\":18}\n"
     "  --select-element ID      select the element's text, as the highlighter does\n"
-    "  --scroll-to-element ID   scroll the element's text to the top of the view\n";
+    "  --scroll-to-element ID   scroll the element's text to the top of the view\n"
+    "  -h, --help               show this help and exit\n"
+    "  --version                show the version and exit\n";
 
 struct Options {
   std::string page;
@@ -49,6 +52,7 @@ struct Options {
   std::optional<std::string> selectId;
   std::optional<std::string> scrollId;
   bool help = false;
+  bool version = false;
 };
 
 // Qt's notes about the environment (no runtime folder under a bare shell) are noise for a command
@@ -81,6 +85,9 @@ std::optional<std::string> ParseOptions(const std::vector<std::string>& argument
     };
     if (argument == "--help" || argument == "-h") {
       options.help = true;
+      return std::nullopt;
+    } else if (argument == "--version") {
+      options.version = true;
       return std::nullopt;
     } else if (argument == "--boxes") {
       options.boxes = true;
@@ -228,6 +235,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (options.version) {
+    app::PrintVersion("lectryn-render");
     return 0;
   }
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);

@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QCursor>
 #include <QDBusConnection>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QSocketNotifier>
@@ -32,6 +33,7 @@
 #include "app/SelectionReading.h"
 #include "app/Trace.h"
 #include "app/TracingVoice.h"
+#include "app/Version.h"
 #include "app/VoiceEngines.h"
 #include "desktop/DesktopBrowserObjects.h"
 #include "desktop/MediaPlayerBus.h"
@@ -45,6 +47,7 @@
 #include "desktop/X11Windows.h"
 #include "platform/Failure.h"
 #include "platform/Text.h"
+#include "settings/SystemInformation.h"
 #include "sim/ScriptedVoice.h"
 #include "speech/EspeakVoiceFactory.h"
 #include "speech/speechd/SpeechdVoiceFactory.h"
@@ -121,6 +124,28 @@ std::unique_ptr<system::CommandServer> ListenForCommands() {
 
 // The picker needs screen coordinates, which Wayland does not give to programs: ask for X11
 // (XWayland) unless the user chose a platform or there is no X server to ask.
+// The icon theme's icon once installed; else the same icon set from the data folder: in the build
+// folder it lies in icons/ beside the executable, installed in the hicolor theme beside share/lectryn.
+QIcon ProgramIcon() {
+  QString id = QString::fromLatin1(app::kApplicationId);
+  QIcon icon = QIcon::fromTheme(id);
+  if (!icon.isNull()) return icon;
+  QString data = QString::fromStdString(system::ProgramApp::DataFolder());
+  for (const QString& folder : {data + "/icons", data + "/../icons/hicolor"}) {
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+      QString file = QString("%1/%2x%2/apps/%3.png").arg(folder).arg(size).arg(id);
+      if (QFileInfo::exists(file)) icon.addFile(file);
+    }
+  }
+  return icon;
+}
+
+// Whether Qt has somewhere to show windows: a display, or a platform chosen by hand.
+bool HasDisplay() {
+  return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+         !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
 void ChooseQtPlatform() {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
       !qEnvironmentVariableIsEmpty("DISPLAY"))
@@ -221,6 +246,13 @@ class Program {
       return kExitFailure;
     }
     if (engines) engines->UseEngine(StartingEngine(*registry));
+    // The about box's "System Info..." finds the system-information program through the settings;
+    // nobody installs those values on Linux, so the program records what this desktop has.
+    settings::RecordSysInfoCommand(
+        *registry, settings::ChooseSysInfoCommand(
+                       {system::DesktopShell::FindProgram,
+                        [](const std::string& path) { return system::DesktopShell().FileExists(path); }},
+                       qEnvironmentVariable("XDG_CURRENT_DESKTOP").toStdString()));
     desktop::WindowRegistry handles;
     // Other programs' pages (web browsers) are read through the accessibility bus; the X server
     // says which window is under the pointer.
@@ -441,12 +473,26 @@ class Program {
 
 int main(int argc, char** argv) {
   // A second start with a command (a key bound in the desktop's settings) hands it over before Qt
-  // starts, so a key press costs no connection to the display. A line with Qt's own options does not
-  // parse here; it is parsed again once Qt has taken them out.
+  // starts, so a key press costs no connection to the display; --help and --version answer here too,
+  // so they need no display. A line with Qt's own options does not parse here; it is parsed again
+  // once Qt has taken them out.
   system::InstanceLock lock;
-  if (app::ParsedCommandLine early = app::ParseDesktopOptions({argv + 1, argv + argc});
-      early.ok && !early.help)
+  if (app::ParsedCommandLine early = app::ParseDesktopOptions({argv + 1, argv + argc}); early.ok) {
+    if (early.help) {
+      std::printf("%s", app::DesktopUsage().c_str());
+      return 0;
+    }
+    if (early.version) {
+      app::PrintVersion("lectryn");
+      return 0;
+    }
     if (std::optional<int> status = EndsAtStart(early.options, lock)) return *status;
+  } else if (!HasDisplay()) {
+    // Qt would end the program at its start for want of a display, before the line is parsed again.
+    SayError(early.error);
+    std::fprintf(stderr, "%s", app::DesktopUsage().c_str());
+    return kExitUsage;
+  }
 
   ChooseQtPlatform();
   // The accessibility library leaves some of its bus connections on GLib's default context; with
@@ -455,10 +501,8 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName("Lectryn");
   QApplication::setQuitOnLastWindowClosed(false);  // page windows close; the main window ends the program
-  QString folder = QCoreApplication::applicationDirPath();
-  QIcon icon;
-  for (const char* file : {"/lectryn-16.png", "/lectryn-48.png"}) icon.addFile(folder + file);
-  QApplication::setWindowIcon(icon);
+  QApplication::setWindowIcon(ProgramIcon());
+  QGuiApplication::setDesktopFileName(QString::fromLatin1(app::kApplicationId));
 
   std::vector<std::string> arguments;
   QStringList qtArguments = QCoreApplication::arguments();  // without Qt's own options
@@ -466,11 +510,12 @@ int main(int argc, char** argv) {
   app::ParsedCommandLine parsed = app::ParseDesktopOptions(arguments);
   if (!parsed.ok) {
     SayError(parsed.error);
-    std::fprintf(stderr, "%s\n", app::DesktopUsage().c_str());
+    std::fprintf(stderr, "%s", app::DesktopUsage().c_str());
     return kExitUsage;
   }
-  if (parsed.help) {
-    std::printf("%s\n", app::DesktopUsage().c_str());
+  if (parsed.help || parsed.version) {
+    if (parsed.help) std::printf("%s", app::DesktopUsage().c_str());
+    if (parsed.version) app::PrintVersion("lectryn");
     return 0;
   }
   if (std::optional<int> status = EndsAtStart(parsed.options, lock)) return *status;

@@ -7,7 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <thread>
 
 #include "platform/AddressText.h"
@@ -104,6 +106,23 @@ std::optional<std::string> DesktopShell::OpenerArgument(const std::string& file)
   if (!platform::SchemeOf(address).empty() || PathExists(address)) return address;
   if (platform::StartsWithHostName(address)) return "http://" + address;
   return std::nullopt;
+}
+
+std::optional<std::string> DesktopShell::FindProgram(const std::string& name) {
+  if (name.empty() || name.find('/') != std::string::npos) return std::nullopt;
+  const char* variable = std::getenv("PATH");
+  std::string_view folders = variable != nullptr ? variable : "/usr/local/bin:/usr/bin:/bin";
+  while (true) {
+    size_t colon = folders.find(':');
+    std::string folder(folders.substr(0, colon));
+    // An empty entry is the current folder, as for the shell.
+    std::string path = (folder.empty() ? std::string(".") : folder) + "/" + name;
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0)
+      return path;
+    if (colon == std::string_view::npos) return std::nullopt;
+    folders.remove_prefix(colon + 1);
+  }
 }
 
 std::vector<std::string> DesktopShell::SplitCommandLine(const std::string& commandLine) {

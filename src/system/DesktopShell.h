@@ -31,6 +31,10 @@ class DesktopShell : public platform::Shell {
   // address that starts with a host name as http://host/..., nothing when it names no address or file.
   static std::optional<std::string> OpenerArgument(const std::string& file);
 
+  // The full path of the executable file name in a folder of PATH, as the shell would start it;
+  // nothing when there is none.
+  static std::optional<std::string> FindProgram(const std::string& name);
+
   // Splits a command line into words as a shell would for plain words, "double quoted" and 'single
   // quoted' parts and backslash escapes, without expanding anything. Throws Failure on an unclosed quote.
   static std::vector<std::string> SplitCommandLine(const std::string& commandLine);

@@ -1,6 +1,6 @@
 #pragma once
-// What the running program knows of itself: its folder (where its pictures, help page and icon lie),
-// its version and whether another copy of it is already running.
+// What the running program knows of itself: its data folder (where its pictures, help page and icons
+// lie), its version and whether another copy of it is already running.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -25,6 +25,11 @@ class ProgramApp : public platform::App {
 
   // The folder of the running executable, from /proc/self/exe.
   static std::string ExecutableFolder();
+  // Where the program's data lies: installed, share/lectryn beside the executable's bin folder;
+  // run from the build folder, the executable's own folder, where the build copies the data.
+  static std::string DataFolder();
+  // The same choice for a given executable folder.
+  static std::string DataFolderFor(const std::string& executableFolder);
 
  private:
   std::string path_;

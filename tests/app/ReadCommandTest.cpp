@@ -81,11 +81,11 @@ TEST(ReadCommand, UsageErrorsExitTwo) {
   Outcome outcome = RunReader({"--print-text"});
   EXPECT_EQ(2, outcome.exitCode);
   EXPECT_EQ("", outcome.out);
-  EXPECT_EQ("lectryn-read: no page given\n" + ReadUsage() + "\n", outcome.err);
+  EXPECT_EQ("lectryn-read: no page given\n" + ReadUsage(), outcome.err);
   EXPECT_EQ(2, RunReader({"--frobnicate", kSample}).exitCode);
   Outcome help = RunReader({"--help"});
   EXPECT_EQ(0, help.exitCode);
-  EXPECT_EQ(ReadUsage() + "\n", help.out);
+  EXPECT_EQ(ReadUsage(), help.out);
 }
 
 // The trace as lines; the reading of the sample page with the scripted voice.

@@ -9,12 +9,14 @@
 #include <thread>
 
 #include "platform/Failure.h"
+#include "system/ScopedEnvironment.h"
 #include "system/TempFolder.h"
 
 namespace lectryn::system {
 namespace {
 
 using testing::ReadFile;
+using testing::ScopedEnvironment;
 using testing::TempFolder;
 using testing::WriteFile;
 
@@ -180,6 +182,25 @@ TEST(ShellStartProgram, FinishedProgramsLeaveNoZombie) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   EXPECT_FALSE(std::filesystem::exists(process)) << "process " << pid << " was not reaped";
+}
+
+TEST(ShellFindProgram, FindsTheFirstExecutableFileOnPath) {
+  TempFolder temp;
+  for (const char* folder : {"a", "b", "c"}) std::filesystem::create_directories(temp / folder);
+  WriteFile(temp / "a" / "tool", "not executable");
+  std::filesystem::create_directories(temp / "b" / "tool");  // a folder of that name
+  WriteFile(temp / "c" / "tool", "#!/bin/sh\n");
+  chmod((temp / "c" / "tool").c_str(), 0755);
+  WriteFile(temp / "a" / "other", "#!/bin/sh\n");
+  chmod((temp / "a" / "other").c_str(), 0755);
+  ScopedEnvironment environment;
+  std::string path = (temp / "a").string() + ":" + (temp / "b").string() + ":" + (temp / "c").string();
+  environment.Set("PATH", path.c_str());
+
+  EXPECT_EQ((temp / "c" / "tool").string(), DesktopShell::FindProgram("tool"));
+  EXPECT_EQ((temp / "a" / "other").string(), DesktopShell::FindProgram("other"));
+  EXPECT_EQ(std::nullopt, DesktopShell::FindProgram("missing"));
+  EXPECT_EQ(std::nullopt, DesktopShell::FindProgram((temp / "c" / "tool").string())) << "names only";
 }
 
 TEST(ShellFileExists, FilesYesFoldersAndMissingNo) {

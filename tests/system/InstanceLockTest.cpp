@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 
 #include "system/DesktopShell.h"
@@ -106,6 +107,20 @@ TEST(ProgramApp, SecondCopyIsAPreviousInstanceAndStaysOne) {
   first.reset();
   EXPECT_TRUE(second.PrevInstance()) << "the answer is given once, at start";
   EXPECT_FALSE(ProgramApp(1, 0, 0, InstanceLock(temp.Path().string())).PrevInstance());
+}
+
+// Installed, the data lies in share/lectryn beside bin/; in the build folder, beside the executable.
+TEST(ProgramApp, FindsItsDataInstalledOrInTheBuildFolder) {
+  TempFolder temp;
+  std::filesystem::path bin = temp.Path() / "usr" / "bin";
+  std::filesystem::path data = temp.Path() / "usr" / "share" / "lectryn";
+  std::filesystem::create_directories(bin);
+  EXPECT_EQ(bin.string(), ProgramApp::DataFolderFor(bin.string())) << "as built";
+  std::filesystem::create_directories(data);
+  EXPECT_EQ(bin.string(), ProgramApp::DataFolderFor(bin.string())) << "an empty share/lectryn is not ours";
+  std::ofstream(data / "Help.htm") << "<p>help</p>";
+  EXPECT_EQ(data.string(), ProgramApp::DataFolderFor(bin.string()));
+  EXPECT_EQ(data.string(), ProgramApp::DataFolderFor(bin.string() + "/")) << "a trailing separator";
 }
 
 }  // namespace

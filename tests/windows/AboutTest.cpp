@@ -139,6 +139,22 @@ TEST_F(AboutBox, KeyRefusingWriteRightsCannotBeRead) {
   EXPECT_TRUE(shell_.Started().empty());
 }
 
+// The machine's places are the administrator's; what the program recorded for the user comes after them.
+TEST_F(AboutBox, StartsTheProgramRecordedForTheUserWhenTheMachineNamesNone) {
+  const std::string recorded = "/usr/bin/gnome-control-center info-overview";
+  shell_.AddFile("/usr/bin/gnome-control-center");
+  ASSERT_EQ(settings::Recorded::Yes, settings::RecordSysInfoCommand(registry_, recorded));
+  form_->cmdSysInfo.Click();
+  EXPECT_TRUE(dialogs_.Calls().empty());
+  ASSERT_EQ(1u, shell_.Started().size());
+  EXPECT_EQ(recorded, shell_.Started().back().commandLine);
+
+  SetMachineValue(kSysInfoLocationKey, "MSINFO", platform::REG_SZ, kFolder + '\0');
+  shell_.AddFile(kFolderProgram);
+  form_->cmdSysInfo.Click();
+  EXPECT_EQ(kFolderProgram, shell_.Started().back().commandLine) << "the machine's folder first";
+}
+
 TEST_F(AboutBox, ShowsVersionPictureAndSiteAndClosesByEnterOrEscape) {
   app_.SetVersion(2, 10, 3);
   pictures_.AddPicture(std::string(sim::kSimAppPath) + "/Banner.jpg", 449, 120);

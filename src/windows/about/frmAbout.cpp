@@ -108,6 +108,12 @@ bool frmAbout::TryStartSysInfo() {
       return true;
     }
   }
+  // The machine's places are the administrator's and read-only to us: what the program found on this
+  // machine it records for the user.
+  if (GetKeyValue(platform::HKEY_CURRENT_USER, kSysInfoKey, kSysInfoValue, path)) {
+    platform_.shell.StartProgram(path, platform::SW_SHOWNORMAL);
+    return true;
+  }
   return false;
 }
 

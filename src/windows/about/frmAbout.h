@@ -7,15 +7,17 @@
 #include "forms/Form.h"
 #include "forms/Label.h"
 #include "platform/Platform.h"
+#include "settings/SystemInformation.h"
 #include "windows/MakerSite.h"
 
 namespace lectryn::windows::about {
 
-// Where the system-information tool is found, both under HKEY_LOCAL_MACHINE.
-inline constexpr char kSysInfoKey[] = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
-inline constexpr char kSysInfoValue[] = "PATH";
-inline constexpr char kSysInfoLocationKey[] = "SOFTWARE\\Microsoft\\Shared Tools Location";
-inline constexpr char kSysInfoLocationValue[] = "MSINFO";
+// Where the system-information tool is found, under HKEY_LOCAL_MACHINE; then where the program
+// records it for the user (settings/SystemInformation.h).
+using settings::kSysInfoKey;
+using settings::kSysInfoLocationKey;
+using settings::kSysInfoLocationValue;
+using settings::kSysInfoValue;
 inline constexpr char kSysInfoProgram[] = "MSINFO32.EXE";
 // Read control with query, set value, create sub-key, enumerate, notify and create link.
 inline constexpr platform::REGSAM kSysInfoAccess = 0x2003F;
@@ -47,7 +49,7 @@ class frmAbout : public forms::Form {
 
  private:
   void Layout();
-  // False when neither place names a program that exists.
+  // False when no place names a program that exists.
   bool TryStartSysInfo();
 
   platform::Platform& platform_;
