@@ -28,6 +28,7 @@ using namespace lectryn;
 namespace layout = engine::layout;
 
 constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;  // a command line it cannot take, as the other programs say it
 constexpr float kMaxViewPx = 20000;
 
 const char* const kUsage =
@@ -231,7 +232,7 @@ int main(int argc, char** argv) {
   if (auto error = ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options)) {
     Fail(*error);
     std::fputs(kUsage, stderr);
-    return kExitFailure;
+    return kExitUsage;
   }
   if (options.help) {
     std::fputs(kUsage, stdout);
